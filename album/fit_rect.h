@@ -1,0 +1,16 @@
+// Where a picture goes inside a box: used for slide drawing (margin 0) and
+// for every thumbnail tile (margin 4).
+#pragma once
+
+namespace yel {
+
+struct FloatRect {
+  float X = 0, Y = 0, W = 0, H = 0;
+};
+
+// A picture larger than the box in the limiting direction is scaled down
+// with its aspect ratio kept and centred; a picture that is not larger fills
+// the whole box. margin is added to the position.
+FloatRect FitRect(float margin, float box_width, float box_height, float image_width, float image_height);
+
+}  // namespace yel

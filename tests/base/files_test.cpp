@@ -1,0 +1,63 @@
+#include "base/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "tests/testing/temp_dir.h"
+
+namespace yel {
+namespace {
+
+using testing::ReadAll;
+using testing::TempDir;
+
+TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions) {
+  TempDir dir;
+  std::string path = dir.Write("a.txt", "old content that is longer");
+  ::chmod(path.c_str(), 0640);
+  WriteFileAtomically(path, std::string_view("new"));
+  EXPECT_EQ(ReadAll(path), "new");
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(WriteFileAtomically, FailingProducerLeavesTargetUntouched) {
+  TempDir dir;
+  std::string path = dir.Write("a.txt", "precious");
+  EXPECT_THROW(WriteFileAtomically(path, [](std::string& out) {
+                 out = "half";
+                 throw Error("disk full");
+               }),
+               Error);
+  EXPECT_EQ(ReadAll(path), "precious");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(WriteFileAtomically, ErrorsNameTheFile) {
+  TempDir dir;
+  std::string missing_folder = dir / "no/such/folder/a.txt";
+  try {
+    WriteFileAtomically(missing_folder, std::string_view("x"));
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(missing_folder), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(WriteFileAtomically(dir.path(), std::string_view("x")), Error);  // a folder
+}
+
+TEST(ReadFileBytes, MissingFileAndFolderAreErrors) {
+  TempDir dir;
+  EXPECT_THROW(ReadFileBytes(dir / "missing"), Error);
+  EXPECT_THROW(ReadFileBytes(dir.path()), Error);
+  dir.Write("b.bin", std::string("\0\1\2", 3));
+  EXPECT_EQ(ReadFileBytes(dir / "b.bin"), (std::vector<std::uint8_t>{0, 1, 2}));
+}
+
+}  // namespace
+}  // namespace yel
