@@ -1,0 +1,147 @@
+// Player harness: plays SWF movies in Ruffle inside headless Chromium, so that
+// tests can take screenshots, read pixels at chosen points and collect trace()
+// output. Everything is served from 127.0.0.1; nothing comes from the network.
+import http from 'node:http';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { chromium } from 'playwright-core';
+
+const require = createRequire(import.meta.url);
+const ruffleDir = path.dirname(require.resolve('@ruffle-rs/ruffle/package.json'));
+const chromiumPath = process.env.YEL_CHROMIUM || '/usr/bin/chromium';
+
+const contentTypes = { '.js': 'text/javascript', '.wasm': 'application/wasm', '.html': 'text/html', '.map': 'application/json' };
+
+const page = `<!doctype html>
+<html><head><meta charset="utf-8"><style>html,body{margin:0;padding:0;background:#808080}#stage{position:absolute;left:0;top:0}</style>
+<script>window.RufflePlayer = { config: { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
+  contextMenu: "off", letterbox: "off", allowScriptAccess: true, renderer: "canvas", logLevel: "warn",
+  warnOnUnsupportedContent: false, openUrlMode: "deny" } };</script>
+<script src="/ruffle/ruffle.js"></script></head>
+<body><div id="stage"></div>
+<script>
+window.yelTraces = [];
+window.yelCommands = [];
+window.yelLoad = async (base64, width, height) => {
+  const stage = document.getElementById('stage');
+  stage.innerHTML = '';
+  const player = window.RufflePlayer.newest().createPlayer();
+  player.style.width = width + 'px';
+  player.style.height = height + 'px';
+  player.onFSCommand = (command, args) => { window.yelCommands.push([command, args]); return true; };
+  stage.appendChild(player);
+  const bytes = Uint8Array.from(atob(base64), c => c.charCodeAt(0));
+  await player.ruffle().load({ data: bytes.buffer });
+  player.traceObserver = text => window.yelTraces.push(text);
+  window.yelPlayer = player;
+};
+// Decodes a PNG (base64) and returns the RGBA of the given points.
+window.yelPixels = async (pngBase64, points) => {
+  const image = new Image();
+  image.src = 'data:image/png;base64,' + pngBase64;
+  await image.decode();
+  const canvas = document.createElement('canvas');
+  canvas.width = image.width; canvas.height = image.height;
+  const context = canvas.getContext('2d');
+  context.drawImage(image, 0, 0);
+  return points.map(([x, y]) => Array.from(context.getImageData(x, y, 1, 1).data));
+};
+</script></body></html>`;
+
+function serve() {
+  const server = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://127.0.0.1');
+    if (url.pathname === '/favicon.ico') {
+      response.writeHead(204);
+      response.end();
+      return;
+    }
+    if (url.pathname === '/' || url.pathname === '/index.html') {
+      response.writeHead(200, { 'Content-Type': 'text/html' });
+      response.end(page);
+      return;
+    }
+    if (url.pathname.startsWith('/ruffle/')) {
+      const file = path.join(ruffleDir, path.normalize(url.pathname.slice('/ruffle/'.length)));
+      if (file.startsWith(ruffleDir) && fs.existsSync(file)) {
+        response.writeHead(200, { 'Content-Type': contentTypes[path.extname(file)] || 'application/octet-stream' });
+        fs.createReadStream(file).pipe(response);
+        return;
+      }
+    }
+    response.writeHead(404);
+    response.end();
+  });
+  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// Reads the stage size (pixels) from an SWF header, compressed or not.
+export async function movieSize(bytes) {
+  let body = bytes;
+  if (bytes[0] === 0x43) {
+    const zlib = await import('node:zlib');
+    body = Buffer.concat([bytes.subarray(0, 8), zlib.inflateSync(bytes.subarray(8))]);
+  }
+  let bit = 8 * 8;
+  const read = n => {
+    let value = 0;
+    for (let i = 0; i < n; i++, bit++) value = (value << 1) | ((body[bit >> 3] >> (7 - (bit & 7))) & 1);
+    return value;
+  };
+  const nbits = read(5);
+  const signed = () => { const v = read(nbits); return v & (1 << (nbits - 1)) ? v - (1 << nbits) : v; };
+  const xmin = signed(), xmax = signed(), ymin = signed(), ymax = signed();
+  return { width: Math.round((xmax - xmin) / 20), height: Math.round((ymax - ymin) / 20) };
+}
+
+export async function startPlayer() {
+  const server = await serve();
+  const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-player-'));
+  const context = await chromium.launchPersistentContext(userData, {
+    executablePath: chromiumPath,
+    headless: true,
+    viewport: { width: 1280, height: 1024 },
+    deviceScaleFactor: 1,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--autoplay-policy=no-user-gesture-required'],
+  });
+  const tab = context.pages()[0] || await context.newPage();
+  const console_ = [];
+  tab.on('console', message => console_.push(`${message.type()}: ${message.text()}`));
+  tab.on('pageerror', error => console_.push(`pageerror: ${error.message}`));
+  await tab.goto(`http://127.0.0.1:${server.address().port}/`);
+  let size = { width: 0, height: 0 };
+
+  return {
+    // Loads movie bytes; resolves once Ruffle has taken the movie.
+    async load(bytes) {
+      size = await movieSize(bytes);
+      await tab.evaluate(([data, w, h]) => window.yelLoad(data, w, h),
+        [Buffer.from(bytes).toString('base64'), size.width, size.height]);
+    },
+    size: () => size,
+    wait: ms => tab.waitForTimeout(ms),
+    // PNG of the stage.
+    async screenshot(file) {
+      const png = await tab.screenshot({ clip: { x: 0, y: 0, width: size.width, height: size.height } });
+      if (file) fs.writeFileSync(file, png);
+      return png;
+    },
+    // RGBA of each [x, y] point of the stage, from one screenshot.
+    async pixels(points) {
+      const png = await this.screenshot();
+      return tab.evaluate(([data, p]) => window.yelPixels(data, p), [png.toString('base64'), points]);
+    },
+    traces: () => tab.evaluate(() => window.yelTraces.slice()),
+    commands: () => tab.evaluate(() => window.yelCommands.slice()),
+    console: () => console_.slice(),
+    async close() {
+      await context.close();
+      server.close();
+      fs.rmSync(userData, { recursive: true, force: true });
+    },
+  };
+}
