@@ -1,5 +1,5 @@
-// Checks the player harness itself on a movie assembled byte by byte here: a
-// 200 x 100 red stage whose first frame traces "hello".
+// Checks the player harness itself on movies assembled byte by byte here: a
+// 200 x 100 red stage with three frames that trace "f1", "f2" and "f3".
 import assert from 'node:assert/strict';
 import { startPlayer } from './player.mjs';
 
@@ -9,32 +9,48 @@ function tag(code, body) {
   return Buffer.concat([header, body]);
 }
 
-// RECT 0..4000 x 0..2000 twips with 13-bit fields, frame rate 24, 1 frame.
+function traceAction(text) {
+  const string = Buffer.from(text + '\0', 'latin1');
+  const push = Buffer.concat([Buffer.from([0x96, string.length + 1, 0, 0]), string]);
+  return tag(12, Buffer.concat([push, Buffer.from([0x26, 0])]));  // DoAction: trace(text)
+}
+
+// RECT 0..4000 x 0..2000 twips with 13-bit fields, frame rate 24, 3 frames.
 const bits = '01101' + [0, 4000, 0, 2000].map(v => v.toString(2).padStart(13, '0')).join('');
 const padded = bits.padEnd(Math.ceil(bits.length / 8) * 8, '0');
 const rect = Buffer.from(padded.match(/.{8}/g).map(b => parseInt(b, 2)));
-const hello = Buffer.from('hello\0', 'latin1');
-const push = Buffer.concat([Buffer.from([0x96, hello.length + 1, 0, 0]), hello]);
+const showFrame = tag(1, Buffer.alloc(0));
 const body = Buffer.concat([
-  rect, Buffer.from([0, 24, 1, 0]),
-  tag(9, Buffer.from([255, 0, 0])),                                  // SetBackgroundColor
-  tag(12, Buffer.concat([push, Buffer.from([0x26, 0])])),           // DoAction: trace("hello")
-  tag(1, Buffer.alloc(0)), tag(0, Buffer.alloc(0)),                  // ShowFrame, End
+  rect, Buffer.from([0, 24, 3, 0]),
+  tag(9, Buffer.from([255, 0, 0])),  // SetBackgroundColor
+  traceAction('f1'), showFrame, traceAction('f2'), showFrame, traceAction('f3'), showFrame,
+  tag(0, Buffer.alloc(0)),
 ]);
 const header = Buffer.from([0x46, 0x57, 0x53, 8, 0, 0, 0, 0]);
 header.writeUInt32LE(8 + body.length, 4);
+const movie = Buffer.concat([header, body]);
 
 const player = await startPlayer();
+let passed = 0;
 try {
-  await player.load(Buffer.concat([header, body]));
+  await player.load(movie);
   assert.deepEqual(player.size(), { width: 200, height: 100 });
   await player.wait(300);
   const [corner, middle] = await player.pixels([[5, 5], [150, 80]]);
   assert.deepEqual(corner.slice(0, 3), [255, 0, 0]);
   assert.deepEqual(middle.slice(0, 3), [255, 0, 0]);
-  assert.deepEqual(await player.traces(), ['hello']);
+  assert.deepEqual((await player.traces()).slice(0, 3), ['f1', 'f2', 'f3']);
   assert.deepEqual(player.console().filter(line => line.startsWith('error')), []);
-  console.log('player harness: 1 passed, 0 failed');
+  passed++;
+
+  // Stopping on a chosen frame: frame 2 runs, frame 3 never does.
+  await player.loadAtFrame(movie, 2);
+  await player.wait(300);
+  assert.deepEqual(await player.traces(), ['f1', 'f2']);
+  passed++;
+  await assert.rejects(player.loadAtFrame(movie, 4), /only 3 frames/);
+  passed++;
 } finally {
   await player.close();
 }
+console.log(`player harness: ${passed} passed, 0 failed`);

@@ -1,9 +1,10 @@
 // Plays an SWF file in the player harness and prints what a test needs as
 // JSON: pixels at chosen points after a wait, trace() output, fscommands,
 // and player errors.
-//   node play.mjs MOVIE.swf [--wait-ms N] [--pixel X,Y]... [--at-ms N --pixel ...] [--screenshot OUT.png]
-// Several "--at-ms" groups sample the same run at several times (measured
-// from when the movie was loaded).
+//   node play.mjs MOVIE.swf [--frame N] [--at-ms N] [--pixel X,Y]... [--screenshot OUT.png] [--wait-ms N]
+// With --frame the movie is stopped on frame N and sampled there (exact).
+// Otherwise several "--at-ms" groups sample the same run at several times
+// (measured from when the movie was loaded).
 import fs from 'node:fs';
 import { startPlayer } from './player.mjs';
 
@@ -18,6 +19,7 @@ const movie = args[0];
 const samples = [];
 let current = { atMs: 500, points: [], screenshot: null };
 let finalWait = 0;
+let stopFrame = 0;
 for (let i = 1; i < args.length; i++) {
   const value = args[i + 1];
   switch (args[i]) {
@@ -27,6 +29,7 @@ for (let i = 1; i < args.length; i++) {
     case '--pixel': current.points.push(value.split(',').map(Number)); i++; break;
     case '--screenshot': current.screenshot = value; i++; break;
     case '--wait-ms': finalWait = Number(value); i++; break;
+    case '--frame': stopFrame = Number(value); current.atMs = 0; i++; break;
     default: usage();
   }
 }
@@ -35,7 +38,8 @@ if (current.points.length || current.screenshot || samples.length === 0) samples
 const player = await startPlayer();
 const result = { size: null, samples: [], traces: [], commands: [], errors: [] };
 try {
-  await player.load(fs.readFileSync(movie));
+  if (stopFrame > 0) await player.loadAtFrame(fs.readFileSync(movie), stopFrame);
+  else await player.load(fs.readFileSync(movie));
   const started = Date.now();
   result.size = player.size();
   for (const sample of samples.sort((a, b) => a.atMs - b.atMs)) {

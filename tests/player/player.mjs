@@ -27,6 +27,8 @@ window.yelCommands = [];
 window.yelLoad = async (base64, width, height) => {
   const stage = document.getElementById('stage');
   stage.innerHTML = '';
+  window.yelTraces = [];
+  window.yelCommands = [];
   const player = window.RufflePlayer.newest().createPlayer();
   player.style.width = width + 'px';
   player.style.height = height + 'px';
@@ -96,6 +98,39 @@ export async function movieSize(bytes) {
   return { width: Math.round((xmax - xmin) / 20), height: Math.round((ymax - ymin) / 20) };
 }
 
+// The movie with a script that stops it on frame `frame` (1-based) and traces
+// a marker there, so that a test can wait for exactly that frame.
+export const frameMarker = frame => `\u0001yel-frame ${frame}`;
+export async function stopAtFrame(bytes, frame) {
+  let file = Buffer.from(bytes);
+  if (file[0] === 0x43) {
+    const zlib = await import('node:zlib');
+    file = Buffer.concat([Buffer.from('FWS'), file.subarray(3, 8), zlib.inflateSync(file.subarray(8))]);
+  }
+  const nbits = file[8] >> 3;
+  let offset = 8 + Math.ceil((5 + 4 * nbits) / 8) + 4;
+  const marker = Buffer.from(frameMarker(frame) + '\0', 'utf8');
+  const actions = Buffer.concat([Buffer.from([0x96, 0, 0, 0]), marker, Buffer.from([0x26, 0x07, 0x00])]);
+  actions.writeUInt16LE(marker.length + 1, 1);
+  const doAction = Buffer.concat([Buffer.from([0x3f, 0x03, 0, 0, 0, 0]), actions]);
+  doAction.writeUInt32LE(actions.length, 2);
+  let shown = 0;
+  while (offset + 2 <= file.length) {
+    const word = file.readUInt16LE(offset);
+    const code = word >> 6;
+    let length = word & 0x3f, headerLength = 2;
+    if (length === 0x3f) { length = file.readUInt32LE(offset + 2); headerLength = 6; }
+    if (code === 1 && ++shown === frame) {
+      const out = Buffer.concat([file.subarray(0, offset), doAction, file.subarray(offset)]);
+      out.writeUInt32LE(out.length, 4);
+      return out;
+    }
+    if (code === 0) break;
+    offset += headerLength + length;
+  }
+  throw new Error(`the movie has only ${shown} frames, not ${frame}`);
+}
+
 export async function startPlayer() {
   const server = await serve();
   const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-player-'));
@@ -122,6 +157,13 @@ export async function startPlayer() {
       await tab.evaluate(([data, w, h]) => window.yelLoad(data, w, h),
         [Buffer.from(bytes).toString('base64'), size.width, size.height]);
     },
+    // Loads the movie so that it stops on frame `frame` and waits until it
+    // has got there.
+    async loadAtFrame(bytes, frame, timeoutMs = 30000) {
+      await this.load(await stopAtFrame(bytes, frame));
+      await tab.waitForFunction(m => window.yelTraces.includes(m), frameMarker(frame), { timeout: timeoutMs, polling: 20 });
+      await tab.waitForTimeout(50);  // let the frame be drawn
+    },
     size: () => size,
     wait: ms => tab.waitForTimeout(ms),
     // PNG of the stage.
@@ -135,7 +177,8 @@ export async function startPlayer() {
       const png = await this.screenshot();
       return tab.evaluate(([data, p]) => window.yelPixels(data, p), [png.toString('base64'), points]);
     },
-    traces: () => tab.evaluate(() => window.yelTraces.slice()),
+    // trace() output, without the harness's own frame markers.
+    traces: () => tab.evaluate(() => window.yelTraces.filter(t => !t.startsWith('\u0001yel-frame '))),
     commands: () => tab.evaluate(() => window.yelCommands.slice()),
     console: () => console_.slice(),
     async close() {
