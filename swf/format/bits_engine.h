@@ -1,0 +1,103 @@
+// TBitsEngine: the one encoder and decoder of SWF fields (byte-aligned
+// little-endian integers and bit-packed UB/SB/FB values, most significant bit
+// first) over a byte stream it does not own; and the numeric helpers that
+// decide field widths and fixed-point conversions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "swf/format/byte_stream.h"
+#include "swf/format/swf_records.h"
+
+namespace yel::swf {
+
+class TBitsEngine {
+ public:
+  explicit TBitsEngine(TStream& stream) : stream_(stream) {}
+  TBitsEngine(const TBitsEngine&) = delete;
+  TBitsEngine& operator=(const TBitsEngine&) = delete;
+
+  TStream& Stream() { return stream_; }
+  std::uint8_t BitBuffer() const { return buffer_; }
+  std::uint8_t BitCount() const { return count_; }
+
+  // --- writing
+  // Appends the n (0..32) low bits of value, most significant first.
+  void WriteBits(std::uint32_t value, unsigned n);
+  void WriteBits16(std::uint16_t value, unsigned n) { WriteBits(value, n); }
+  void WriteBits8(std::uint8_t value, unsigned n) { WriteBits(value, n); }
+  void WriteBit(std::uint8_t flag) { WriteBits(flag & 1u, 1); }
+  // Pending bits are padded with zeros into one byte (pad) or dropped.
+  void FlushLastByte(bool pad = true);
+  void WriteByte(std::uint8_t b);
+  void WriteWord(std::uint16_t w);
+  void WriteDWord(std::uint32_t d);
+  void WriteUDWord(std::uint32_t d) { WriteDWord(d); }
+  void WriteFixed(float value);
+  void WriteSingle(float value);
+  // Colours go straight to the stream: callers issue them at byte boundaries.
+  void WriteRGB(const TSWFRGBRec& c);
+  void WriteRGBA(TPackedColor c);
+  void WriteRect(const TRect& r);
+  void WriteSWFRect(std::int32_t xmin, std::int32_t xmax, std::int32_t ymin, std::int32_t ymax);
+  void WriteSWFRect(const TSWFRectRec& r) { WriteSWFRect(r.XMin, r.XMax, r.YMin, r.YMax); }
+  void WriteMatrix(const TSWFMatrixRec& m);
+  void WriteColorTransform(const TSWFColorTransformRec& c);
+  // asUTF8 converts Windows-1252 text to UTF-8 first (see AnsiToUtf8).
+  void WriteString(std::string_view text, bool addNul = true, bool asUTF8 = false);
+  void WriteBytes(const void* buffer, std::size_t length, bool addNul = false);
+
+  // --- reading; past the end of the stream every read yields zeros
+  std::uint32_t ReadBits(int n);
+  std::int32_t ReadSBits(int n);
+  std::uint8_t ReadByte();
+  std::uint16_t ReadWord();
+  std::uint32_t ReadDWord();
+  std::uint16_t ReadWordBE();
+  std::uint32_t ReadNBytes(int n);
+  float ReadFixed();
+  float ReadSingle();
+  double ReadDoubleBE();
+  TSWFRGBRec ReadRGB();
+  TPackedColor ReadRGBA();
+  TRect ReadRect();
+  TSWFMatrixRec ReadMatrix();
+  // Terms of a group that is absent keep the values they have in rec.
+  void ReadColorTransform(TSWFColorTransformRec& rec, bool withAlpha);
+  TSWFColorTransformRec ReadColorTransform(bool withAlpha);
+  // Bytes up to (not including) a 0 byte or the end of the stream.
+  std::string ReadString();
+  // Consumes exactly n (at most 255) bytes; the text ends at the first 0.
+  std::string ReadFixedString(int n);
+  // 16-bit big-endian length, then that many bytes.
+  std::string ReadStringBE();
+  // Up to n bytes into dst; returns how many the stream had.
+  std::size_t ReadBytes(void* dst, std::size_t n);
+
+ private:
+  void EmitBytes(std::uint64_t acc, unsigned bytes);
+
+  TStream& stream_;
+  std::uint8_t buffer_ = 0;
+  std::uint8_t count_ = 0;
+};
+
+// Smallest c with u < 2^c (0 for 0, and 0 for values of 2^31 and above).
+int GetBitsCount(std::uint32_t u);
+// Width of a signed field holding v: GetBitsCount(|v|) + 1, 0 for 0.
+int GetSignedBitsCount(std::int32_t v);
+std::int32_t MaxAbs(std::int32_t a, std::int32_t b);
+std::int32_t MaxAbs(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
+// Bit n-1 of the flag word (n counts from 1 at the least significant bit).
+bool CheckBit(std::uint16_t flags, int n);
+// 16.16 fixed point by truncation toward zero.
+std::int32_t FloatToFixed(double x);
+float FixedToFloat(std::int32_t i);
+// 8.8 fixed point: integer part shifted, fraction rounded to 1/256.
+std::uint16_t FloatToFixed8(double x);
+float Fixed8ToFloat(std::uint16_t w);
+double CubicBezierValue(double p0, double p1, double p2, double p3, double t);
+
+}  // namespace yel::swf

@@ -1,0 +1,71 @@
+// Memory-backed byte streams.
+#include "swf/format/byte_stream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace yel::swf {
+
+std::uint64_t TStream::CopyFrom(TStream& source, std::int64_t n) {
+  std::uint64_t want = n < 0 ? source.Remaining() : static_cast<std::uint64_t>(n);
+  std::uint64_t copied = 0;
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
+    // Straight from the source's buffer, no intermediate chunk.
+    std::uint64_t take = std::min(want, memory->Remaining());
+    if (take > 0) Write(memory->Data() + memory->Position(), take);
+    memory->Seek(memory->Position() + take);
+    return take;
+  }
+  if (auto* view = dynamic_cast<TBufferStream*>(&source)) {
+    std::uint64_t take = std::min(want, view->Remaining());
+    if (take > 0) Write(view->Data() + view->Position(), take);
+    view->Seek(view->Position() + take);
+    return take;
+  }
+  std::uint8_t chunk[65536];
+  while (copied < want) {
+    std::size_t got = source.Read(chunk, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, want - copied)));
+    if (got == 0) break;
+    Write(chunk, got);
+    copied += got;
+  }
+  return copied;
+}
+
+std::size_t TMemoryStream::Read(void* dst, std::size_t n) {
+  if (position_ >= bytes_.size()) return 0;
+  std::size_t take = std::min<std::uint64_t>(n, bytes_.size() - position_);
+  if (take > 0) std::memcpy(dst, bytes_.data() + position_, take);
+  position_ += take;
+  return take;
+}
+
+void TMemoryStream::Write(const void* src, std::size_t n) {
+  if (n == 0) return;
+  std::uint64_t end = position_ + n;
+  if (end > bytes_.size()) bytes_.resize(end);
+  std::memcpy(bytes_.data() + position_, src, n);
+  position_ = end;
+}
+
+std::vector<std::uint8_t> TMemoryStream::TakeBytes() {
+  std::vector<std::uint8_t> out;
+  out.swap(bytes_);
+  position_ = 0;
+  return out;
+}
+
+std::size_t TBufferStream::Read(void* dst, std::size_t n) {
+  if (position_ >= size_) return 0;
+  std::size_t take = std::min<std::uint64_t>(n, size_ - position_);
+  if (take > 0) std::memcpy(dst, data_ + position_, take);
+  position_ += take;
+  return take;
+}
+
+void TBufferStream::Write(const void*, std::size_t) {
+  throw std::logic_error("write to a read-only byte stream");
+}
+
+}  // namespace yel::swf

@@ -1,0 +1,88 @@
+// Seekable byte streams that the bit engine, the tag objects and the SWF
+// stream read from and write to: an abstract stream, an owning memory stream
+// and a read-only view over bytes that live elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace yel::swf {
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  // Copies up to n bytes to dst and returns how many there were; reading at
+  // the end returns 0 and leaves dst alone.
+  virtual std::size_t Read(void* dst, std::size_t n) = 0;
+  // Writes n bytes at the position (growing the stream when needed).
+  virtual void Write(const void* src, std::size_t n) = 0;
+  virtual std::uint64_t Position() const = 0;
+  // Positions beyond the end are allowed; reads there return nothing.
+  virtual void Seek(std::uint64_t position) = 0;
+  virtual std::uint64_t Size() const = 0;
+
+  std::uint64_t Remaining() const {
+    return Position() < Size() ? Size() - Position() : 0;
+  }
+  // Copies n bytes (or up to the end when n is -1) from source's position.
+  // Returns the number copied.
+  std::uint64_t CopyFrom(TStream& source, std::int64_t n = -1);
+};
+
+// Growable stream over an owned byte vector.
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  std::size_t Read(void* dst, std::size_t n) override;
+  void Write(const void* src, std::size_t n) override;
+  std::uint64_t Position() const override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  std::uint64_t Size() const override { return bytes_.size(); }
+
+  void WriteByte(std::uint8_t b) {
+    if (position_ == bytes_.size()) {
+      bytes_.push_back(b);
+      ++position_;
+    } else {
+      Write(&b, 1);
+    }
+  }
+  const std::uint8_t* Data() const { return bytes_.data(); }
+  std::uint8_t* Data() { return bytes_.data(); }
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+  // Hands the bytes over and leaves the stream empty.
+  std::vector<std::uint8_t> TakeBytes();
+  void Reserve(std::size_t n) { bytes_.reserve(n); }
+  void Clear() {
+    bytes_.clear();
+    position_ = 0;
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::uint64_t position_ = 0;
+};
+
+// Read-only stream over bytes owned by someone else; they must outlive it.
+// Writing throws.
+class TBufferStream : public TStream {
+ public:
+  TBufferStream(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  std::size_t Read(void* dst, std::size_t n) override;
+  void Write(const void* src, std::size_t n) override;
+  std::uint64_t Position() const override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  std::uint64_t Size() const override { return size_; }
+  const std::uint8_t* Data() const { return data_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace yel::swf

@@ -1,0 +1,86 @@
+// DefineShape bodies: id, bounds, (DefineShape4: edge bounds and stroke
+// flags), style arrays, index widths and the records.
+#include "swf/format/shape_tags.h"
+
+namespace yel::swf {
+
+void TSWFDefineShape::Assign(const TBasedSWFObject& source) {
+  TSWFObject::Assign(source);
+  const auto& src = AssignSource<TSWFDefineShape>(source);
+  ShapeId = src.ShapeId;
+  ShapeBounds.Assign(src.ShapeBounds);
+  CopyFillStyles(src.FillStyles, FillStyles);
+  CopyLineStyles(src.LineStyles, LineStyles);
+  CopyShapeRecords(src.Edges, Edges);
+}
+
+void TSWFDefineShape::WriteTagBody(TBitsEngine& be) {
+  be.WriteWord(ShapeId);
+  be.WriteRect(ShapeBounds.Rect());
+  WriteAddonToStream(be);
+  WriteFillStyles(be, FillStyles, HasAlpha);
+  WriteLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2());
+  int fillBits = GetBitsCount(static_cast<std::uint32_t>(FillStyles.size()));
+  int lineBits = GetBitsCount(static_cast<std::uint32_t>(LineStyles.size()));
+  be.WriteBits(static_cast<std::uint32_t>(fillBits), 4);
+  be.WriteBits(static_cast<std::uint32_t>(lineBits), 4);
+  WriteShapeRecords(be, Edges, fillBits, lineBits, HasAlpha, UsesLineStyle2());
+}
+
+void TSWFDefineShape::ReadFromStream(TBitsEngine& be) {
+  std::uint64_t start = be.Stream().Position();
+  ShapeId = be.ReadWord();
+  ShapeBounds.SetRect(be.ReadRect());
+  ReadAddonFromStream(be);
+  ReadFillStyles(be, FillStyles, HasAlpha);
+  ReadLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2());
+  std::uint8_t widths = be.ReadByte();
+  Edges.clear();
+  ReadShapeRecords(be, Edges, widths >> 4, widths & 0x0F, HasAlpha, UsesLineStyle2());
+  be.Stream().Seek(start + BodySize);
+}
+
+std::string TSWFDefineShape::Summary() const {
+  std::size_t edges = 0;
+  for (const auto& record : Edges)
+    if (record->RecordKind == TSWFShapeRecordKind::StraightEdge ||
+        record->RecordKind == TSWFShapeRecordKind::CurvedEdge)
+      ++edges;
+  return "shape " + std::to_string(ShapeId) + ", " + std::to_string(FillStyles.size()) + " fills, " +
+         std::to_string(LineStyles.size()) + " lines, " + std::to_string(Edges.size()) + " records (" +
+         std::to_string(edges) + " edges), bounds " + std::to_string(ShapeBounds.XMin()) + ".." +
+         std::to_string(ShapeBounds.XMax()) + " x " + std::to_string(ShapeBounds.YMin()) + ".." +
+         std::to_string(ShapeBounds.YMax());
+}
+
+void TSWFDefineShape4::Assign(const TBasedSWFObject& source) {
+  TSWFDefineShape::Assign(source);
+  if (const auto* src = dynamic_cast<const TSWFDefineShape4*>(&source)) {
+    EdgeBounds.Assign(src->EdgeBounds);
+    UsesNonScalingStrokes = src->UsesNonScalingStrokes;
+    UsesScalingStrokes = src->UsesScalingStrokes;
+  }
+}
+
+void TSWFDefineShape4::ReadAddonFromStream(TBitsEngine& be) {
+  EdgeBounds.SetRect(be.ReadRect());
+  std::uint8_t flags = be.ReadByte();
+  UsesNonScalingStrokes = flags & 0x02;
+  UsesScalingStrokes = flags & 0x01;
+}
+
+void TSWFDefineShape4::WriteAddonToStream(TBitsEngine& be) {
+  UsesNonScalingStrokes = UsesScalingStrokes = false;
+  for (const auto& line : LineStyles) {
+    const auto* second = dynamic_cast<const TSWFLineStyle2*>(line.get());
+    if (second && (second->NoHScaleFlag || second->NoVScaleFlag))
+      UsesNonScalingStrokes = true;
+    else
+      UsesScalingStrokes = true;
+  }
+  TSWFRectRec r = EdgeBounds.SWFRect();
+  be.WriteSWFRect(r.XMin, r.XMax, r.YMin, r.YMax);
+  be.WriteByte(static_cast<std::uint8_t>((UsesNonScalingStrokes ? 0x02 : 0) | (UsesScalingStrokes ? 0x01 : 0)));
+}
+
+}  // namespace yel::swf

@@ -1,0 +1,590 @@
+// Header, compression and the tag list of SWF files.
+#include "swf/format/swf_stream.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include <zlib.h>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "swf/format/control_tags.h"
+#include "swf/format/display_list_tags.h"
+#include "swf/format/tag_factory.h"
+
+namespace yel::swf {
+namespace {
+
+constexpr std::size_t kCompressBuffer = 64 * 1024;
+
+int RoundPercent(double part, double whole) {
+  if (whole <= 0) return 100;
+  return static_cast<int>(std::nearbyint(part / whole * 100.0));
+}
+
+std::uint32_t ReadLE32(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// Bytes of a RECT that starts with the given byte.
+std::size_t RectSize(std::uint8_t first) {
+  int n = first >> 3;
+  return (5 + 4 * n + 7) / 8;
+}
+
+std::string Offset(std::uint64_t offset) { return "offset " + std::to_string(offset); }
+
+}  // namespace
+
+// --- TBasedSWFStream
+
+TBasedSWFStream::TBasedSWFStream() = default;
+
+TBasedSWFStream::TBasedSWFStream(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+                                 float frameRate, TSWFSystemCoord coord) {
+  SetSystemCoord(coord);
+  movie_rect_ = {left * multiplier_, top * multiplier_, right * multiplier_, bottom * multiplier_};
+  fps_ = FloatToFixed8(frameRate);
+}
+
+TBasedSWFStream::~TBasedSWFStream() = default;
+
+TMemoryStream& TBasedSWFStream::BodyStream() {
+  if (!body_) {
+    owned_body_ = std::make_unique<TMemoryStream>();
+    body_ = owned_body_.get();
+  }
+  return *body_;
+}
+
+void TBasedSWFStream::SetBodyStream(TMemoryStream* stream) {
+  owned_body_.reset();
+  body_ = stream;
+}
+
+void TBasedSWFStream::SetOwnedBody(std::unique_ptr<TMemoryStream> stream) {
+  owned_body_ = std::move(stream);
+  body_ = owned_body_.get();
+}
+
+int TBasedSWFStream::HeaderSize() const {
+  int n = GetSignedBitsCount(MaxAbs(movie_rect_.Left, movie_rect_.Right, movie_rect_.Top, movie_rect_.Bottom));
+  return 12 + (4 * n + 5 + 7) / 8;
+}
+
+int TBasedSWFStream::Width() const { return (movie_rect_.Right - movie_rect_.Left) / multiplier_; }
+int TBasedSWFStream::Height() const { return (movie_rect_.Bottom - movie_rect_.Top) / multiplier_; }
+
+void TBasedSWFStream::SetMovieRect(const TRect& rect) {
+  movie_rect_ = {rect.Left * multiplier_, rect.Top * multiplier_, rect.Right * multiplier_,
+                 rect.Bottom * multiplier_};
+  Changed();
+}
+
+float TBasedSWFStream::FPS() const { return Fixed8ToFloat(fps_); }
+
+void TBasedSWFStream::SetFPS(float frameRate) {
+  fps_ = FloatToFixed8(frameRate);
+  Changed();
+}
+
+void TBasedSWFStream::SetVersion(std::uint8_t version) {
+  header_[3] = compressed_ && version < 6 ? 6 : version;
+  Changed();
+}
+
+void TBasedSWFStream::SetCompressed(bool compressed) {
+  compressed_ = compressed;
+  if (compressed && header_[3] < 6) header_[3] = 6;
+  Changed();
+}
+
+void TBasedSWFStream::SetSystemCoord(TSWFSystemCoord coord) {
+  system_coord_ = coord;
+  multiplier_ = coord == TSWFSystemCoord::Pix ? 20 : 1;
+}
+
+std::uint32_t TBasedSWFStream::FileLength() const { return ReadLE32(header_ + 4); }
+
+void TBasedSWFStream::SetFileLength(std::uint32_t length) {
+  header_[4] = static_cast<std::uint8_t>(length);
+  header_[5] = static_cast<std::uint8_t>(length >> 8);
+  header_[6] = static_cast<std::uint8_t>(length >> 16);
+  header_[7] = static_cast<std::uint8_t>(length >> 24);
+}
+
+void TBasedSWFStream::DoProgress(int percent, int kind) {
+  if (OnProgress) OnProgress(*this, percent, kind);
+}
+
+void TBasedSWFStream::WriteHeader(TStream& destination, HeaderPart part) {
+  if (part != HeaderPart::AfterFirst8) destination.Write(header_, 8);
+  if (part == HeaderPart::First8) return;
+  TBitsEngine be(destination);
+  be.WriteRect(movie_rect_);
+  be.WriteWord(fps_);
+  be.WriteWord(FrameCount);
+}
+
+void TBasedSWFStream::SaveToStream(TStream& destination) {
+  TMemoryStream& body = BodyStream();
+  std::uint64_t length = body.Size() + HeaderSize();
+  if (length > 0xFFFFFFFFu) throw Error("the movie is larger than the 4 GB an SWF file can hold");
+  SetFileLength(static_cast<std::uint32_t>(length));
+  body.Seek(0);
+  if (!compressed_) {
+    std::memcpy(header_, "FWS", 3);
+    WriteHeader(destination, HeaderPart::Whole);
+    destination.Write(body.Data(), body.Size());
+    return;
+  }
+  std::memcpy(header_, "CWS", 3);
+  if (header_[3] < 6) header_[3] = 6;
+  WriteHeader(destination, HeaderPart::First8);
+
+  TMemoryStream rest;
+  WriteHeader(rest, HeaderPart::AfterFirst8);
+
+  z_stream zs{};
+  if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) throw Error("cannot start the zlib compressor");
+  struct End {
+    z_stream* zs;
+    ~End() { deflateEnd(zs); }
+  } end{&zs};
+  std::vector<std::uint8_t> out(kCompressBuffer);
+  double progressBase = static_cast<double>(body.Size()) - 22;
+  std::uint64_t taken = 0;
+  // Deflates one input block; flush ends the zlib stream.
+  auto pump = [&](const std::uint8_t* data, std::uint64_t size, int flush) {
+    while (true) {
+      auto chunk = static_cast<uInt>(std::min<std::uint64_t>(size, UINT_MAX / 2));
+      zs.next_in = const_cast<Bytef*>(data);
+      zs.avail_in = chunk;
+      int mode = (chunk == size) ? flush : Z_NO_FLUSH;
+      int ret;
+      do {
+        zs.next_out = out.data();
+        zs.avail_out = static_cast<uInt>(out.size());
+        uInt before = zs.avail_in;
+        ret = deflate(&zs, mode);
+        if (ret == Z_STREAM_ERROR) throw Error("zlib compression failed");
+        taken += before - zs.avail_in;
+        std::size_t produced = out.size() - zs.avail_out;
+        if (produced > 0) {
+          destination.Write(out.data(), produced);
+          DoProgress(RoundPercent(static_cast<double>(taken), progressBase > 0 ? progressBase : 1), kProgressCompressing);
+        }
+      } while (mode == Z_FINISH ? ret != Z_STREAM_END : zs.avail_out == 0);
+      data += chunk;
+      size -= chunk;
+      if (size == 0) break;
+    }
+  };
+  pump(rest.Data(), rest.Size(), Z_NO_FLUSH);
+  pump(body.Data(), body.Size(), Z_FINISH);
+}
+
+void TBasedSWFStream::SaveToFile(const std::string& fileName) {
+  TMemoryStream file;
+  SaveToStream(file);
+  WriteFileAtomically(fileName, file.Bytes());
+}
+
+// --- TSWFTagInfo
+
+TSWFTagInfo::TSWFTagInfo(std::uint16_t code, bool create) : TagID(code) {
+  if (create) SetObject(CreateTag(code));
+}
+
+void TSWFTagInfo::SetObject(std::unique_ptr<TSWFObject> obj) {
+  owned_ = std::move(obj);
+  TagObject = owned_.get();
+  OwnsObject = TagObject != nullptr;
+}
+
+void TSWFTagInfo::SetObjectRef(TSWFObject* obj) {
+  owned_.reset();
+  TagObject = obj;
+  OwnsObject = false;
+}
+
+std::unique_ptr<TSWFObject> TSWFTagInfo::ReleaseObject() {
+  TagObject = nullptr;
+  OwnsObject = false;
+  return std::move(owned_);
+}
+
+// --- TSWFStreamReader
+
+TSWFStreamReader::TSWFStreamReader() = default;
+
+TSWFStreamReader::TSWFStreamReader(const std::string& fileName) {
+  if (!fileName.empty()) LoadFromFile(fileName);
+}
+
+TSWFStreamReader::TSWFStreamReader(TStream& stream) { LoadFromStream(stream); }
+
+void TSWFStreamReader::LoadFromFile(const std::string& fileName) {
+  std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
+  LoadFromBytes(bytes.data(), bytes.size(), fileName);
+}
+
+void TSWFStreamReader::LoadFromStream(TStream& stream, const std::string& sourceName) {
+  stream.Seek(0);
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
+    LoadFromBytes(memory->Data(), memory->Size(), sourceName);
+  } else if (auto* view = dynamic_cast<TBufferStream*>(&stream)) {
+    LoadFromBytes(view->Data(), view->Size(), sourceName);
+  } else {
+    TMemoryStream copy;
+    copy.CopyFrom(stream);
+    LoadFromBytes(copy.Data(), copy.Size(), sourceName);
+  }
+}
+
+void TSWFStreamReader::LoadFromBytes(const std::uint8_t* data, std::size_t size, const std::string& sourceName) {
+  bool plain = size >= 4 && std::memcmp(data, "FWS", 3) == 0;
+  bool packed = size >= 4 && std::memcmp(data, "CWS", 3) == 0;
+  if (!plain && !packed) {
+    IsSWF = false;
+    return;
+  }
+  if (size < 8) ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(size) + " bytes)");
+
+  // Everything after the first 8 bytes, inflated when compressed.
+  std::vector<std::uint8_t> inflated;
+  const std::uint8_t* rest = data + 8;
+  std::size_t restSize = size - 8;
+  std::uint32_t fileLength = ReadLE32(data + 4);
+  if (packed) {
+    if (fileLength < 8)
+      ThrowFileError(sourceName, "the header gives a file length of " + std::to_string(fileLength) +
+                                     ", less than the header itself");
+    std::uint64_t want = fileLength - 8u;
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK) ThrowFileError(sourceName, "cannot start the zlib decompressor");
+    struct End {
+      z_stream* zs;
+      ~End() { inflateEnd(zs); }
+    } end{&zs};
+    // Grow the output as data arrives instead of trusting the claimed length.
+    inflated.resize(static_cast<std::size_t>(std::min<std::uint64_t>(want, std::max<std::uint64_t>(restSize * 4, 1 << 16))));
+    std::uint64_t produced = 0;
+    const std::uint8_t* in = rest;
+    std::uint64_t inLeft = restSize;
+    bool streamEnded = false;
+    while (produced < want) {
+      if (produced == inflated.size())
+        inflated.resize(static_cast<std::size_t>(std::min<std::uint64_t>(want, inflated.size() * 2)));
+      if (zs.avail_in == 0 && inLeft > 0) {
+        auto chunk = static_cast<uInt>(std::min<std::uint64_t>(inLeft, UINT_MAX / 2));
+        zs.next_in = const_cast<Bytef*>(in);
+        zs.avail_in = chunk;
+        in += chunk;
+        inLeft -= chunk;
+      }
+      zs.next_out = inflated.data() + produced;
+      zs.avail_out = static_cast<uInt>(std::min<std::uint64_t>(inflated.size() - produced, UINT_MAX / 2));
+      uInt before = zs.avail_out;
+      int ret = inflate(&zs, Z_NO_FLUSH);
+      produced += before - zs.avail_out;
+      if (ret == Z_STREAM_END) {
+        streamEnded = true;
+        break;
+      }
+      if (ret == Z_BUF_ERROR && zs.avail_in == 0 && inLeft == 0) break;
+      if (ret != Z_OK && ret != Z_BUF_ERROR)
+        ThrowFileError(sourceName, "damaged compressed data at " + Offset(8 + zs.total_in) + ": " +
+                                       (zs.msg ? zs.msg : "zlib error " + std::to_string(ret)));
+    }
+    if (produced < want) {
+      ThrowFileError(sourceName,
+                     std::string(streamEnded ? "the compressed data holds " : "the compressed data is cut off after ") +
+                         std::to_string(produced + 8) + " bytes of movie, but the header gives a file length of " +
+                         std::to_string(fileLength) + " (" + Offset(8 + zs.total_in) + ")");
+    }
+    inflated.resize(static_cast<std::size_t>(produced));
+    rest = inflated.data();
+    restSize = inflated.size();
+  }
+
+  // Frame size, frame rate and frame count.
+  std::size_t rectSize = restSize > 0 ? RectSize(rest[0]) : 1;
+  if (restSize < rectSize + 4)
+    ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(8 + restSize) +
+                                   " bytes, the header needs " + std::to_string(8 + rectSize + 4) + ")");
+  IsSWF = true;
+  compressed_ = packed;
+  std::memcpy(header_, data, 8);
+  TBufferStream headerStream(rest, restSize);
+  TBitsEngine be(headerStream);
+  movie_rect_ = be.ReadRect();
+  fps_ = be.ReadWord();
+  FrameCount = be.ReadWord();
+  std::size_t headerRest = rectSize + 4;
+  body_offset_ = static_cast<std::uint32_t>(8 + headerRest);
+  source_name_ = sourceName;
+  tags_.clear();
+
+  TMemoryStream& body = BodyStream();
+  body.Clear();
+  if (packed) {
+    inflated.erase(inflated.begin(), inflated.begin() + static_cast<std::ptrdiff_t>(headerRest));
+    body = TMemoryStream(std::move(inflated));
+  } else {
+    body.Write(rest + headerRest, restSize - headerRest);
+    body.Seek(0);
+  }
+}
+
+void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
+  tags_.clear();
+  TMemoryStream& body = BodyStream();
+  const std::uint8_t* data = body.Data();
+  std::uint64_t size = body.Size();
+  body.Seek(0);
+  TBitsEngine be(body);
+  std::uint16_t frame = 1;
+  while (body.Position() < size) {
+    DoProgress(RoundPercent(static_cast<double>(body.Position()), static_cast<double>(size)), kProgressParsing);
+    if (size - body.Position() < 2) break;  // a stray last byte is no tag
+    ParseTag(be, data, size, createObjects, parseActions, frame);
+  }
+}
+
+namespace {
+
+// Entries for the nested tags of a sprite read from body bytes at
+// bodyStart; the nested objects stay owned by the sprite.
+void FillSubTags(TSWFTagInfo& info, const std::uint8_t* body, std::uint64_t bodySize, std::uint64_t bodyStart,
+                 std::uint64_t bodyLength) {
+  info.SubTags.clear();
+  auto* sprite = dynamic_cast<TSWFDefineSprite*>(info.TagObject);
+  if (!sprite) return;
+  std::uint64_t end = std::min(bodyStart + bodyLength, bodySize);
+  std::uint64_t p = bodyStart + 4;
+  std::uint16_t frame = 1;
+  for (auto& item : sprite->ControlTags) {
+    auto* tag = dynamic_cast<TSWFObject*>(item.get());
+    std::uint16_t code = 0;
+    std::uint32_t length = 0;
+    bool isLong = false;
+    std::uint64_t at = std::min(p, end);
+    if (p + 2 <= end) {
+      std::uint16_t word = static_cast<std::uint16_t>(body[p] | (body[p + 1] << 8));
+      code = word >> 6;
+      length = word & 0x3F;
+      if (length == 0x3F && p + 6 <= end) {
+        length = ReadLE32(body + p + 2);
+        isLong = true;
+      }
+    }
+    auto sub = std::make_unique<TSWFTagInfo>(code, false);
+    sub->Position = static_cast<std::uint32_t>(at);
+    sub->Length = length;
+    sub->IsLongHeader = isLong;
+    sub->Frame = frame;
+    sub->SetObjectRef(tag);
+    if (code == 1) ++frame;
+    std::uint64_t header = isLong ? 6 : 2;
+    if (code == 39) FillSubTags(*sub, body, bodySize, at + header, length);
+    p = at + (p + 2 <= end ? header + length : 0);
+    info.SubTags.push_back(std::move(sub));
+  }
+}
+
+}  // namespace
+
+void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::uint64_t bodySize,
+                                bool createObjects, bool parseActions, std::uint16_t& frame) {
+  TStream& stream = be.Stream();
+  std::uint64_t position = stream.Position();
+  std::uint16_t word = be.ReadWord();
+  auto info = std::make_unique<TSWFTagInfo>(static_cast<std::uint16_t>(word >> 6), false);
+  info->Position = static_cast<std::uint32_t>(position);
+  info->Length = word & 0x3F;
+  if (info->Length == 0x3F) {
+    info->IsLongHeader = true;
+    info->Length = be.ReadDWord();
+  }
+  info->Frame = frame;
+  if (info->TagID == 1) ++frame;
+  std::uint64_t bodyStart = stream.Position();
+  std::uint64_t available = bodyStart <= bodySize ? bodySize - bodyStart : 0;
+  TSWFTagInfo& entry = *info;
+  tags_.push_back(std::move(info));
+
+  if (createObjects) {
+    bool create = true;
+    if (OnCreateTag) OnCreateTag(entry, create);
+    if (create) entry.SetObject(CreateTag(entry.TagID));
+  }
+  if (entry.TagObject && entry.Length > 0) {
+    std::uint16_t code = entry.TagID;
+    TSWFObject& tag = *entry.TagObject;
+    if (code == 7 || code == 34 || code == 12 || code == 59 || code == 13 || code == 26 || code == 39 ||
+        code == 48 || code == 75)
+      tag.SetReadContext(TSWFReadContext{Version(), parseActions});
+    tag.BodySize = entry.Length;
+    std::string failure;
+    if (entry.Length > available) {
+      failure = "the tag claims " + std::to_string(entry.Length) + " bytes, but the file ends after " +
+                std::to_string(available);
+    } else {
+      try {
+        ReadTagBody(be, tag, entry.Length);
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+    }
+    if (!failure.empty()) {
+      // Kept as an error tag with the original body bytes, so writing the
+      // movie again gives the tag back unchanged.
+      auto raw = std::make_unique<TSWFByteCodeTag>();
+      raw->TagCode = code;
+      raw->BodySize = entry.Length;
+      raw->Description = TagName(code) + " at " + Offset(body_offset_ + position) + ": " + failure;
+      raw->SetData(body + bodyStart, static_cast<std::size_t>(std::min<std::uint64_t>(entry.Length, available)));
+      entry.SetObject(std::move(raw));
+      entry.TagID = kRawTagCode;
+    } else if (code == 39) {
+      FillSubTags(entry, body, bodySize, bodyStart, entry.Length);
+    }
+  }
+  stream.Seek(std::min<std::uint64_t>(bodyStart + entry.Length, std::max<std::uint64_t>(bodySize, bodyStart)));
+}
+
+int TSWFStreamReader::FindFrameIndex(int n) {
+  if (n == 0 || tags_.empty()) return 0;
+  int seen = 0;
+  for (std::size_t i = 0; i < tags_.size(); ++i) {
+    if (tags_[i]->TagID == 1 && ++seen == n) return static_cast<int>(i);
+  }
+  return static_cast<int>(tags_.size()) - 1;
+}
+
+void TSWFStreamReader::MakeStream() {
+  TMemoryStream& old = BodyStream();
+  auto fresh = std::make_unique<TMemoryStream>();
+  fresh->Reserve(static_cast<std::size_t>(old.Size()));
+  TBitsEngine be(*fresh);
+  std::size_t count = tags_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    DoProgress(RoundPercent(static_cast<double>(i + 1), static_cast<double>(count)), kProgressWriting);
+    TSWFTagInfo& entry = *tags_[i];
+    std::uint64_t at = fresh->Position();
+    if (entry.TagObject) {
+      entry.TagObject->WriteToStream(be);
+      entry.Length = entry.TagObject->BodySize;
+      std::uint64_t written = fresh->Position() - at;
+      entry.IsLongHeader = written >= 6 && written - entry.Length == 6;
+    } else {
+      // Bytes of a tag that was never turned into an object. A body that the
+      // old stream does not hold completely is written with the length it has.
+      std::uint64_t header = entry.IsLongHeader ? 6 : 2;
+      std::uint64_t start = std::min<std::uint64_t>(entry.Position, old.Size());
+      std::uint64_t have = std::min(entry.FullSize(), old.Size() - start);
+      if (have == entry.FullSize()) {
+        fresh->Write(old.Data() + start, static_cast<std::size_t>(have));
+      } else {
+        std::uint64_t bodyHave = have > header ? have - header : 0;
+        WriteTagHeader(*fresh, entry.TagID, bodyHave, entry.IsLongHeader);
+        if (bodyHave > 0) fresh->Write(old.Data() + start + header, static_cast<std::size_t>(bodyHave));
+        entry.Length = static_cast<std::uint32_t>(bodyHave);
+      }
+    }
+    entry.Position = static_cast<std::uint32_t>(at);
+  }
+  // Nested entries of sprites point into the new body as well.
+  for (auto& entry : tags_) {
+    if (entry->TagID == 39 && entry->TagObject)
+      FillSubTags(*entry, fresh->Data(), fresh->Size(), entry->Position + (entry->IsLongHeader ? 6 : 2), entry->Length);
+  }
+  fresh->Seek(0);
+  SetOwnedBody(std::move(fresh));
+}
+
+void TSWFStreamReader::MoveResource(int to, int first, int last) {
+  if (first < to) to = first;
+  if (last == -1) {
+    last = FrameCount;
+  } else if (last == 0 || last < first) {
+    last = first;
+  }
+  if (tags_.empty()) return;
+  int dest = FindFrameIndex(to);
+  if (tags_[dest]->TagID == 1) ++dest;
+  int from = first == to ? dest + 1 : FindFrameIndex(first) + 1;
+  int until = FindFrameIndex(last + 1);
+  if (tags_[until]->TagID == 1) --until;
+  if (until <= from) return;
+  auto isResource = [](std::uint16_t code) {
+    switch (code) {
+      case 6: case 8: case 10: case 14: case 20: case 21: case 35: case 36: case 48: case 75:
+        return true;
+      default:
+        return false;
+    }
+  };
+  int k = 0;
+  for (int i = from; i <= until && i < static_cast<int>(tags_.size()); ++i) {
+    if (!isResource(tags_[i]->TagID)) continue;
+    auto moved = std::move(tags_[i]);
+    tags_.erase(tags_.begin() + i);
+    tags_.insert(tags_.begin() + dest + k, std::move(moved));
+    ++k;
+  }
+}
+
+int TSWFStreamReader::RenumberCharacters(int start) {
+  std::vector<std::uint16_t> ids;
+  std::unordered_map<std::uint16_t, int> index;
+  auto define = [&](std::uint16_t& id) {
+    auto found = index.find(id);
+    int at;
+    if (found != index.end()) {
+      at = found->second;
+    } else {
+      at = static_cast<int>(ids.size());
+      index.emplace(id, at);
+      ids.push_back(id);
+    }
+    id = static_cast<std::uint16_t>(start + at);
+  };
+  auto refer = [&](std::uint16_t& id) {
+    auto found = index.find(id);
+    if (found != index.end()) id = static_cast<std::uint16_t>(start + found->second);
+  };
+
+  // Pass one: the definitions, in list order.
+  for (auto& entry : tags_) {
+    TSWFObject* tag = entry->TagObject;
+    if (!tag) continue;
+    bool renumber = true;
+    if (OnRenumber) OnRenumber(*tag, renumber);
+    if (!renumber) continue;
+    if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) {
+      define(sprite->SpriteId);
+    } else if (auto* imports = dynamic_cast<TSWFImportAssets*>(tag)) {
+      for (auto& asset : imports->Assets) define(asset.ID);
+    }
+  }
+
+  // Pass two: the references.
+  for (auto& entry : tags_) {
+    TSWFObject* tag = entry->TagObject;
+    if (!tag) continue;
+    if (dynamic_cast<TSWFImportAssets*>(tag)) continue;  // definitions, done above
+    if (auto* exports = dynamic_cast<TSWFExportAssets*>(tag)) {
+      for (auto& asset : exports->Assets) refer(asset.ID);
+    } else if (auto* grid = dynamic_cast<TSWFDefineScalingGrid*>(tag)) {
+      refer(grid->ID);
+    }
+  }
+  return start + static_cast<int>(ids.size());
+}
+
+}  // namespace yel::swf

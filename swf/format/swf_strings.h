@@ -1,0 +1,18 @@
+// Text encodings of SWF strings: SWF 6 and later store UTF-8, older versions
+// the ANSI code page, which is Windows-1252 on this platform.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace yel::swf {
+
+bool IsValidUtf8(std::string_view text);
+// Text in UTF-8. Text that is already valid UTF-8 is kept as it is (text in
+// memory is UTF-8 on this platform, and UTF-8 read from a movie must survive
+// being written again); anything else is taken as Windows-1252 and converted.
+std::string AnsiToUtf8(std::string_view text);
+// Windows-1252 bytes to UTF-8, unconditionally.
+std::string Windows1252ToUtf8(std::string_view text);
+
+}  // namespace yel::swf
