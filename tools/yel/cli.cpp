@@ -22,6 +22,7 @@ void PrintHelp(std::ostream& out) {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"project", "create a project from a folder of photos, or show a project", RunProject},
+      {"dump", "list the header and the tags of an SWF file", RunDump},
   };
   return commands;
 }

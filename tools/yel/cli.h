@@ -59,5 +59,6 @@ bool WantsHelp(const Args& args);
 
 // Subcommands.
 int RunProject(const Args& args);
+int RunDump(const Args& args);
 
 }  // namespace yel::cli
