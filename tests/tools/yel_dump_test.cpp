@@ -1,0 +1,77 @@
+// yel dump run in-process over real movies and bad files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tests/testing/temp_dir.h"
+#include "tools/yel/cli.h"
+
+namespace yel {
+namespace {
+
+struct DumpRun {
+  int status;
+  std::string out, err;
+};
+
+DumpRun Dump(const cli::Args& args) {
+  std::ostringstream out, err;
+  cli::Args all = {"dump"};
+  all.insert(all.end(), args.begin(), args.end());
+  int status = cli::Main(all, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::string Corpus(const std::string& name) { return std::string(YEL_SOURCE_DIR) + "/../shared/corpus/swf/" + name; }
+
+TEST(YelDump, ListsEveryCorpusMovie) {
+  for (const auto& item : std::filesystem::directory_iterator(Corpus(""))) {
+    DumpRun run = Dump({item.path().string()});
+    EXPECT_EQ(run.status, 0) << item.path() << ": " << run.err;
+    EXPECT_NE(run.out.find("    0  End"), std::string::npos) << item.path();
+  }
+}
+
+TEST(YelDump, IndentsSpriteContentsAndSummarisesFields) {
+  DumpRun run = Dump({Corpus("from_gnash__misc-ming.all__loop__loop_test7__test.swf")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("FWS version 6, file length 12726"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("   11131   39  DefineSprite                   16  sprite 5, 1 frames, 3 tags\n"
+                         "   11137     26  PlaceObject2                  6"),
+            std::string::npos)
+      << run.out;
+  DumpRun packed = Dump({Corpus("avm1__edittext_align_trailing_spaces_swf8__test.swf")});
+  EXPECT_NE(packed.out.find("CWS version 8, file length 1881 (compressed)"), std::string::npos) << packed.out;
+  EXPECT_NE(packed.out.find("SetBackgroundColor              3  #FFFFFF"), std::string::npos) << packed.out;
+}
+
+TEST(YelDump, BadFilesAndUsage) {
+  testing::TempDir dir;
+  std::string text = dir.Write("notes.swf", "hello, world");
+  std::string cut = dir.Write("cut.swf", std::string("CWS\x08\x40\x00\x00\x00\x78\x9c", 10));
+  // A sprite whose nested tag runs past the sprite's end.
+  std::string sprite = dir.Write(
+      "sprite.swf", std::string("FWS\x08\x1f\x00\x00\x00\x00\x00\x0c\x01\x00\xca\x09\x01\x00\x01\x00\x72\x06\x01\x02\x00\x00", 25));
+
+  DumpRun notSwf = Dump({text});
+  EXPECT_EQ(notSwf.status, 1);
+  EXPECT_NE(notSwf.err.find("notes.swf: not an SWF file"), std::string::npos) << notSwf.err;
+  DumpRun damaged = Dump({cut});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("cut.swf: the compressed data is cut off"), std::string::npos) << damaged.err;
+  DumpRun unreadable = Dump({sprite});
+  EXPECT_EQ(unreadable.status, 0) << unreadable.err;
+  EXPECT_NE(unreadable.out.find("DefineSprite (unreadable)"), std::string::npos) << unreadable.out;
+  EXPECT_NE(unreadable.out.find("claims 50 bytes"), std::string::npos) << unreadable.out;
+
+  EXPECT_EQ(Dump({dir / "missing.swf"}).status, 1);
+  EXPECT_EQ(Dump({}).status, 2);
+  EXPECT_EQ(Dump({text, "extra"}).status, 2);
+  DumpRun help = Dump({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: yel dump FILE.swf", 0), 0u);
+}
+
+}  // namespace
+}  // namespace yel
