@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
+#include "swf/format/shape_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -27,7 +28,7 @@ struct TagEntry {
 constexpr TagEntry kTags[] = {
     {0, "End", Make<TSWFEnd>},
     {1, "ShowFrame", Make<TSWFShowFrame>},
-    {2, "DefineShape", nullptr},
+    {2, "DefineShape", Make<TSWFDefineShape>},
     {4, "PlaceObject", nullptr},
     {5, "RemoveObject", nullptr},
     {6, "DefineBits", nullptr},
@@ -45,12 +46,12 @@ constexpr TagEntry kTags[] = {
     {19, "SoundStreamBlock", nullptr},
     {20, "DefineBitsLossless", nullptr},
     {21, "DefineBitsJPEG2", nullptr},
-    {22, "DefineShape2", nullptr},
+    {22, "DefineShape2", Make<TSWFDefineShape2>},
     {23, "DefineButtonCxform", nullptr},
     {24, "Protect", Make<TSWFProtect>},
     {26, "PlaceObject2", nullptr},
     {28, "RemoveObject2", nullptr},
-    {32, "DefineShape3", nullptr},
+    {32, "DefineShape3", Make<TSWFDefineShape3>},
     {33, "DefineText2", nullptr},
     {34, "DefineButton2", nullptr},
     {35, "DefineBitsJPEG3", nullptr},
@@ -80,7 +81,7 @@ constexpr TagEntry kTags[] = {
     {75, "DefineFont3", nullptr},
     {77, "Metadata", Make<TSWFMetadata>},
     {78, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
-    {83, "DefineShape4", nullptr},
+    {83, "DefineShape4", Make<TSWFDefineShape4>},
     {84, "DefineMorphShape2", nullptr},
     {240, "Error Tag", Make<TSWFByteCodeTag>},
 };

@@ -155,6 +155,7 @@ void FillEveryKind(TSWFDefineShape& shape) {
   shape.Edges.emplace_back(afterwards);
   afterwards->SetLineStyle(1);
   shape.Edges.emplace_back(new TSWFStraightEdgeRecord(3, 0));
+  shape.Edges.emplace_back(new TSWFEndShapeRecord);
 }
 
 void ExpectSameShape(const TSWFDefineShape& a, const TSWFDefineShape& b) {
@@ -168,7 +169,9 @@ void ExpectSameShape(const TSWFDefineShape& a, const TSWFDefineShape& b) {
     if (auto* ca = dynamic_cast<const TSWFColorFill*>(&fa)) {
       auto& cb = dynamic_cast<const TSWFColorFill&>(fb);
       EXPECT_EQ(ca->Color.RGB(), cb.Color.RGB());
-      if (a.HasAlpha) EXPECT_EQ(ca->Color.A(), cb.Color.A());
+      if (a.HasAlpha) {
+        EXPECT_EQ(ca->Color.A(), cb.Color.A());
+      }
     } else if (auto* ga = dynamic_cast<const TSWFBaseGradientFill*>(&fa)) {
       auto& gb = dynamic_cast<const TSWFBaseGradientFill&>(fb);
       EXPECT_EQ(ga->Matrix.Rec(), gb.Matrix.Rec());
@@ -178,10 +181,13 @@ void ExpectSameShape(const TSWFDefineShape& a, const TSWFDefineShape& b) {
       for (int k = 0; k < ga->Count(); ++k) {
         EXPECT_EQ(ga->Gradient[k].Ratio, gb.Gradient[k].Ratio);
         EXPECT_EQ(ga->Gradient[k].Color.RGB(), gb.Gradient[k].Color.RGB());
-        if (a.HasAlpha) EXPECT_EQ(ga->Gradient[k].Color.A(), gb.Gradient[k].Color.A());
+        if (a.HasAlpha) {
+          EXPECT_EQ(ga->Gradient[k].Color.A(), gb.Gradient[k].Color.A());
+        }
       }
-      if (auto* fa2 = dynamic_cast<const TSWFFocalGradientFill*>(&fa))
+      if (auto* fa2 = dynamic_cast<const TSWFFocalGradientFill*>(&fa)) {
         EXPECT_EQ(fa2->FocalPoint, dynamic_cast<const TSWFFocalGradientFill&>(fb).FocalPoint);
+      }
     } else {
       auto& ia = dynamic_cast<const TSWFImageFill&>(fa);
       auto& ib = dynamic_cast<const TSWFImageFill&>(fb);
@@ -206,7 +212,10 @@ void ExpectSameShape(const TSWFDefineShape& a, const TSWFDefineShape& b) {
     } else if (auto* sa = dynamic_cast<const TSWFStyleChangeRecord*>(a.Edges[i].get())) {
       auto* sb = dynamic_cast<const TSWFStyleChangeRecord*>(b.Edges[i].get());
       EXPECT_EQ(sa->StateMoveTo, sb->StateMoveTo);
-      if (sa->StateMoveTo) EXPECT_EQ(std::pair(sa->DeltaX, sa->DeltaY), std::pair(sb->DeltaX, sb->DeltaY));
+      if (sa->StateMoveTo) {
+        EXPECT_EQ(sa->DeltaX, sb->DeltaX);
+        EXPECT_EQ(sa->DeltaY, sb->DeltaY);
+      }
       EXPECT_EQ(sa->StateFillStyle0, sb->StateFillStyle0);
       EXPECT_EQ(sa->StateFillStyle1, sb->StateFillStyle1);
       EXPECT_EQ(sa->StateLineStyle, sb->StateLineStyle);
@@ -218,7 +227,8 @@ void ExpectSameShape(const TSWFDefineShape& a, const TSWFDefineShape& b) {
       EXPECT_EQ(sa->NewLineStyles().size(), sb->NewLineStyles().size());
     } else if (auto* ea = dynamic_cast<const TSWFStraightEdgeRecord*>(a.Edges[i].get())) {
       auto* eb = dynamic_cast<const TSWFStraightEdgeRecord*>(b.Edges[i].get());
-      EXPECT_EQ(std::pair(ea->DeltaX, ea->DeltaY), std::pair(eb->DeltaX, eb->DeltaY));
+      EXPECT_EQ(ea->DeltaX, eb->DeltaX);
+      EXPECT_EQ(ea->DeltaY, eb->DeltaY);
     }
   }
 }
@@ -283,7 +293,9 @@ TEST(DefineShapeTest, AlphaFollowsTheVersion) {
     EXPECT_EQ(body[5], 1);
     EXPECT_EQ(body[6], 2);
     EXPECT_EQ(body[7], 3);
-    if (colorBytes == 4) EXPECT_EQ(body[8], 128);
+    if (colorBytes == 4) {
+      EXPECT_EQ(body[8], 128);
+    }
     EXPECT_EQ(body[body.size() - 2], 0x10);  // fill width 1, line width 0
   }
 }
@@ -300,7 +312,7 @@ TEST(DefineShapeTest, WidthsAndEndRecords) {
   ends.Edges.emplace_back(new TSWFEndShapeRecord);
   // widths byte, then 11 0000 0 0 01 (edge), 000000 end, padded
   Bytes body = Body(ends);
-  EXPECT_EQ(Bytes(body.begin() + 5, body.end()), (Bytes{0x00, 0b11000000, 0b01000000, 0x00}));
+  EXPECT_EQ(Bytes(body.begin() + 5, body.end()), (Bytes{0x00, 0b11000000, 0b01000000}));
 
   // Without fill styles the fill changes are dropped; a record left with no
   // change at all is not written (it would become a move to 0, 0).
@@ -314,8 +326,9 @@ TEST(DefineShapeTest, WidthsAndEndRecords) {
   fillOnly->SetFill1(1);
   noFills.Edges.emplace_back(fillOnly);
   body = Body(noFills);
-  // line count 1, width 0, colour; widths 0x01; 0 01000 1 (line 1), end 000000
-  EXPECT_EQ(Bytes(body.begin() + 9, body.end()), (Bytes{0x01, 0b00100010, 0b00000000}));
+  // id, rect, fill count, line count, width, colour; widths 0x01;
+  // 0 01000 1 (line 1), end 000000
+  EXPECT_EQ(Bytes(body.begin() + 10, body.end()), (Bytes{0x01, 0b00100010, 0b00000000}));
 
   // 300 fills: extended count, 9-bit indices.
   TSWFDefineShape many;
@@ -348,7 +361,7 @@ TEST(DefineShapeTest, LineStyle2MiterLimit) {
       EXPECT_EQ(body[at + 5], 0x03);
     }
     EXPECT_EQ(Bytes(body.begin() + at + size - 4, body.begin() + at + size), (Bytes{1, 2, 3, 4}));
-    EXPECT_EQ(body[5], 0x01);  // scaling strokes only
+    EXPECT_EQ(body[4], 0x01);  // scaling strokes only
   }
 }
 
@@ -370,12 +383,16 @@ TEST(DefineShapeTest, LongEdgesAreSplit) {
       EXPECT_LE(std::abs(s->DeltaX), 65535);
       x += s->DeltaX;
       y += s->DeltaY;
-      if (straight == 4) EXPECT_EQ(std::pair(x, y), std::pair<std::int64_t, std::int64_t>(200001, -3));
+      if (straight == 4) {
+        EXPECT_EQ(x, 200001);
+        EXPECT_EQ(y, -3);
+      }
     }
   }
   EXPECT_EQ(straight, 4);
   EXPECT_EQ(curved, 4);
-  EXPECT_EQ(std::pair(x, y), std::pair<std::int64_t, std::int64_t>(350001, 149997));
+  EXPECT_EQ(x, 350001);
+  EXPECT_EQ(y, 149997);
 }
 
 TEST(DefineShapeTest, DamagedShapesFail) {
@@ -388,12 +405,13 @@ TEST(DefineShapeTest, DamagedShapesFail) {
   } cases[] = {
       {"unknown fill type", [&] {
          Bytes b = good;
-         b[2 + 5] = 0x11;  // the first fill's type byte (after id, rect 5 bytes, count)
+         b[10] = 0x11;  // the first fill's type: after id, a 7-byte rect and the count
          return b;
        }()},
       {"fill count past the end", Bytes{1, 0, 0x00, 0xFF, 0xFF, 0xFF, 0x00}},
       {"line count past the end", Bytes{1, 0, 0x00, 0x00, 0x30}},
-      {"records cut off", Bytes(good.begin(), good.end() - 6)},
+      // a style change announcing new styles, then a fill count of 3 and no fills
+      {"new styles cut off", Bytes{1, 0, 0x00, 0x00, 0x00, 0x00, 0b01000000, 0x03}},
       // widths 0x00, then a curve claiming 17-bit deltas in two bytes
       {"curve past the end", Bytes{1, 0, 0x00, 0x00, 0x00, 0x00, 0b10111100, 0x00}},
   };
