@@ -24,6 +24,10 @@ int GetSignedBitsCount(std::int32_t v) {
   return GetBitsCount(magnitude) + 1;
 }
 
+int SignedFieldWidth(std::int32_t maxAbs, int widthBits) {
+  return std::min(GetSignedBitsCount(maxAbs), (1 << widthBits) - 1);
+}
+
 namespace {
 std::uint32_t Magnitude(std::int32_t v) {
   return v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
@@ -153,7 +157,7 @@ void TBitsEngine::WriteRGBA(TPackedColor c) {
 void TBitsEngine::WriteRect(const TRect& r) { WriteSWFRect(RectToSWFRect(r, false)); }
 
 void TBitsEngine::WriteSWFRect(std::int32_t xmin, std::int32_t xmax, std::int32_t ymin, std::int32_t ymax) {
-  int n = GetSignedBitsCount(MaxAbs(xmin, xmax, ymin, ymax));
+  int n = SignedFieldWidth(MaxAbs(xmin, xmax, ymin, ymax), 5);
   WriteBits(n, 5);
   WriteBits(static_cast<std::uint32_t>(xmin), n);
   WriteBits(static_cast<std::uint32_t>(xmax), n);
@@ -165,19 +169,19 @@ void TBitsEngine::WriteSWFRect(std::int32_t xmin, std::int32_t xmax, std::int32_
 void TBitsEngine::WriteMatrix(const TSWFMatrixRec& m) {
   WriteBit(m.HasScale);
   if (m.HasScale) {
-    int n = GetSignedBitsCount(MaxAbs(m.ScaleX, m.ScaleY));
+    int n = SignedFieldWidth(MaxAbs(m.ScaleX, m.ScaleY), 5);
     WriteBits(n, 5);
     WriteBits(static_cast<std::uint32_t>(m.ScaleX), n);
     WriteBits(static_cast<std::uint32_t>(m.ScaleY), n);
   }
   WriteBit(m.HasSkew);
   if (m.HasSkew) {
-    int n = GetSignedBitsCount(MaxAbs(m.SkewX, m.SkewY));
+    int n = SignedFieldWidth(MaxAbs(m.SkewX, m.SkewY), 5);
     WriteBits(n, 5);
     WriteBits(static_cast<std::uint32_t>(m.SkewY), n);
     WriteBits(static_cast<std::uint32_t>(m.SkewX), n);
   }
-  int n = GetSignedBitsCount(MaxAbs(m.TranslateX, m.TranslateY));
+  int n = SignedFieldWidth(MaxAbs(m.TranslateX, m.TranslateY), 5);
   WriteBits(n, 5);
   if (n > 0) {
     WriteBits(static_cast<std::uint32_t>(m.TranslateX), n);
@@ -189,9 +193,9 @@ void TBitsEngine::WriteMatrix(const TSWFMatrixRec& m) {
 void TBitsEngine::WriteColorTransform(const TSWFColorTransformRec& c) {
   int addBits = 0, multBits = 0;
   if (c.HasAdd)
-    addBits = GetSignedBitsCount(MaxAbs(c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : 0));
+    addBits = SignedFieldWidth(MaxAbs(c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : 0), 4);
   if (c.HasMult)
-    multBits = GetSignedBitsCount(MaxAbs(c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : 0));
+    multBits = SignedFieldWidth(MaxAbs(c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : 0), 4);
   int n = std::max(addBits, multBits);
   WriteBit(c.HasAdd);
   WriteBit(c.HasMult);

@@ -88,6 +88,11 @@ class TBitsEngine {
 int GetBitsCount(std::uint32_t u);
 // Width of a signed field holding v: GetBitsCount(|v|) + 1, 0 for 0.
 int GetSignedBitsCount(std::int32_t v);
+// Width for signed values of magnitude up to maxAbs in a field whose width is
+// stated in widthBits bits: GetSignedBitsCount, but never more than that
+// width field can state. Without the limit a value such as -2^30 (which fits
+// 31 bits) would ask for 32, which a 5-bit width field turns into 0.
+int SignedFieldWidth(std::int32_t maxAbs, int widthBits);
 std::int32_t MaxAbs(std::int32_t a, std::int32_t b);
 std::int32_t MaxAbs(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
 // Bit n-1 of the flag word (n counts from 1 at the least significant bit).

@@ -78,7 +78,11 @@ int TSWFProtect::MinVersion() const { return Password.empty() && Hash.empty() ? 
 void TSWFProtect::ReadFromStream(TBitsEngine& be) {
   if (BodySize == 0) return;
   std::uint64_t start = be.Stream().Position();
-  be.ReadWord();
+  // The hash follows a reserved 0 word. Some writers leave the word out (the
+  // published EnableDebugger layout has none); skipping two bytes of such a
+  // body would cut the start off the hash, so it is read from the start.
+  std::uint16_t reserved = be.ReadWord();
+  if (reserved != 0) be.Stream().Seek(start);
   Hash = be.ReadFixedString(static_cast<int>(std::min<std::uint64_t>(BodyLeft(be, start, BodySize), 255)));
 }
 

@@ -42,11 +42,13 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
       break;
     }
     std::uint16_t word = be.ReadWord();
-    if (word == 0) {
+    std::uint16_t code = (word >> 6) & 0x3FF;
+    if (code == 0) {
+      // An End tag ends the list even with a (meaningless) body length: it is
+      // written back as the plain End, which ends the list for any reader.
       ControlTags.push_back(CreateTag(0));
       break;
     }
-    std::uint16_t code = (word >> 6) & 0x3FF;
     std::uint32_t length = word & 0x3F;
     if (length == 0x3F) {
       if (stream.Remaining() < 4)

@@ -71,7 +71,7 @@ void TBasedSWFStream::SetOwnedBody(std::unique_ptr<TMemoryStream> stream) {
 }
 
 int TBasedSWFStream::HeaderSize() const {
-  int n = GetSignedBitsCount(MaxAbs(movie_rect_.Left, movie_rect_.Right, movie_rect_.Top, movie_rect_.Bottom));
+  int n = SignedFieldWidth(MaxAbs(movie_rect_.Left, movie_rect_.Right, movie_rect_.Top, movie_rect_.Bottom), 5);
   return 12 + (4 * n + 5 + 7) / 8;
 }
 

@@ -102,6 +102,27 @@ TEST(BitsEngineTest, ReadsBackWhatItWrote) {
   EXPECT_EQ(in.ReadString(), "");
 }
 
+TEST(BitsEngineTest, WidestReadableValuesSurviveAWrite) {
+  // -2^30 fills a 31-bit field; its width must not overflow the 5-bit width.
+  constexpr std::int32_t low = -(1 << 30);
+  TMemoryStream stream;
+  TBitsEngine out(stream);
+  out.WriteRect({low, 0, 5, 7});
+  out.WriteMatrix(MakeMatrix(true, true, low, 1, low, 2, low, 3));
+  TSWFColorTransformRec c;
+  c.HasAdd = true;
+  c.AddR = -16384;  // fills a 15-bit field, the widest a 4-bit width states
+  out.WriteColorTransform(c);
+  EXPECT_EQ(stream.Bytes()[0] >> 3, 31);
+  stream.Seek(0);
+  TBitsEngine in(stream);
+  EXPECT_EQ(in.ReadRect(), (TRect{low, 0, 5, 7}));
+  EXPECT_EQ(in.ReadMatrix(), MakeMatrix(true, true, low, 1, low, 2, low, 3));
+  EXPECT_EQ(in.ReadColorTransform(false).AddR, -16384);
+  EXPECT_EQ(SignedFieldWidth(low, 5), 31);
+  EXPECT_EQ(SignedFieldWidth(255, 5), 9);
+}
+
 TEST(BitsEngineTest, ColorTransformReadKeepsAbsentGroups) {
   Bytes bytes = {0x4C, 0x80};  // mult only, width 3, MultR 1
   TBufferStream stream(bytes.data(), bytes.size());

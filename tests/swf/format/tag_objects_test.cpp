@@ -164,6 +164,13 @@ TEST(ControlTagsTest, ProtectFamily) {
   auto back = RoundTrip(debug);
   EXPECT_EQ(back->Hash, debug.Hash);
   EXPECT_EQ(back->TagID, 64);
+
+  // A hash written without the reserved word keeps its first characters.
+  const std::string hash = "$1$ab$oKsM6dtDD2L1bKowOBX.7.";
+  Bytes bare = {static_cast<std::uint8_t>(58 * 64 + 29), static_cast<std::uint8_t>((58 * 64 + 29) >> 8)};
+  bare.insert(bare.end(), hash.begin(), hash.end());
+  bare.push_back(0);
+  EXPECT_EQ(dynamic_cast<TSWFProtect&>(*Read(bare)).Hash, hash);
 }
 
 TEST(ControlTagsTest, MD5CryptMatchesTheCryptScheme) {
