@@ -1,0 +1,246 @@
+// The movie builder: characters and ids, the object list, frames, the
+// writing of the tag body and the moving of resource definitions.
+#include "swf/builder/flash_movie.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "swf/builder/flash_shape.h"
+#include "swf/format/control_tags.h"
+
+namespace yel::swf {
+namespace {
+
+bool IsTag(const TBasedSWFObject& object, std::uint16_t code) {
+  return object.LibraryLevel() == 0 && static_cast<const TSWFObject&>(object).TagID == code;
+}
+
+// Bitmaps, JPEG tables, fonts and sounds: the definitions that MoveResource
+// brings forward.
+bool IsResource(const TBasedSWFObject& object) {
+  if (object.LibraryLevel() != 0) return static_cast<const TFlashObject&>(object).IsResourceDefinition();
+  switch (static_cast<const TSWFObject&>(object).TagID) {
+    case 6: case 8: case 20: case 21: case 35: case 36: case 10: case 48: case 75: case 14:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+TFlashMovie::TFlashMovie(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax, float fps,
+                         TSWFSystemCoord coord)
+    : TBasedSWFStream(xMin, yMin, xMax, yMax, fps, coord) {}
+
+TFlashMovie::~TFlashMovie() = default;
+
+void TFlashMovie::Changed() {
+  if (Version() > 7) CorrectImageFill = false;
+}
+
+// --- characters
+
+void TFlashMovie::RegisterCharacter(std::unique_ptr<TFlashIDObject> character, TFlashObjectList& typedList) {
+  TFlashIDObject* raw = character.get();
+  raw->SetOwner(this);
+  raw->SetCharacterId(NextID);
+  AddObject(std::move(character));
+  typedList.Add(raw);
+  ++NextID;
+}
+
+TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> shape) {
+  if (!shape) shape = std::make_unique<TFlashShape>(this);
+  return AddCharacter(std::move(shape), Shapes());
+}
+
+TFlashShape* TFlashMovie::AddRectangle(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax) {
+  TFlashShape* shape = AddShape();
+  shape->SetShapeBound(xMin, yMin, xMax, yMax);
+  shape->Edges().MoveTo(xMin, yMin);
+  shape->Edges().MakeRectangle(xMax - xMin, yMax - yMin);
+  shape->Edges().EndEdges();
+  return shape;
+}
+
+TFlashShape* TFlashMovie::AddRectangle(const TRect& rect) {
+  return AddRectangle(rect.Left, rect.Top, rect.Right, rect.Bottom);
+}
+
+TFlashShape* TFlashMovie::AddEllipse(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax) {
+  TFlashShape* shape = AddShape();
+  shape->SetShapeBound(xMin, yMin, xMax, yMax);
+  shape->Edges().MoveTo(xMin, yMin);
+  shape->Edges().MakeEllipse(xMax - xMin, yMax - yMin);
+  shape->Edges().EndEdges();
+  return shape;
+}
+
+TFlashShape* TFlashMovie::AddEllipse(const TRect& rect) {
+  return AddEllipse(rect.Left, rect.Top, rect.Right, rect.Bottom);
+}
+
+TFlashShape* TFlashMovie::AddLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+  TFlashShape* shape = AddShape();
+  shape->SetShapeBound(x1, y1, x2, y2);
+  shape->Edges().MoveTo(x1, y1);
+  shape->Edges().LineTo(x2, y2);
+  return shape;
+}
+
+TFlashShape* TFlashMovie::AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint p3) {
+  TFlashShape* shape = AddShape();
+  shape->SetShapeBound(std::min({p0.X, p1.X, p2.X, p3.X}), std::min({p0.Y, p1.Y, p2.Y, p3.Y}),
+                       std::max({p0.X, p1.X, p2.X, p3.X}), std::max({p0.Y, p1.Y, p2.Y, p3.Y}));
+  shape->Edges().MoveTo(p0.X, p0.Y);
+  shape->Edges().MakeCubicBezier(p1, p2, p3, 4);
+  shape->Edges().EndEdges();
+  return shape;
+}
+
+// --- display list and frames
+
+void TFlashMovie::RaiseMaxDepth(std::uint16_t depth) { MaxDepth = std::max(MaxDepth, depth); }
+
+void TFlashMovie::ShowFrame(std::uint16_t count) {
+  if (count == 0) count = 1;
+  if (!FrameLabel.empty()) {
+    Add(std::make_unique<TSWFFrameLabel>(FrameLabel));
+    FrameLabel.clear();
+  }
+  for (std::uint16_t i = 0; i < count; ++i) {
+    ++FrameCount;
+    Add(std::make_unique<TSWFShowFrame>());
+  }
+  CurrentFrameNum = FrameCount - 1;
+}
+
+TBasedSWFObject* TFlashMovie::AddObject(std::unique_ptr<TBasedSWFObject> object) {
+  objects_.push_back(std::move(object));
+  return objects_.back().get();
+}
+
+int TFlashMovie::IndexOfObject(const TBasedSWFObject* object) const {
+  for (int i = static_cast<int>(objects_.size()) - 1; i >= 0; --i) {
+    if (objects_[i].get() == object) return i;
+  }
+  return -1;
+}
+
+void TFlashMovie::MoveObject(int from, int to) {
+  if (from == to) return;
+  auto first = objects_.begin();
+  if (from > to) {
+    std::rotate(first + to, first + from, first + from + 1);
+  } else {
+    std::rotate(first + from, first + from + 1, first + to + 1);
+  }
+}
+
+// --- writing
+
+void TFlashMovie::MakeStream() {
+  TMemoryStream& body = BodyStream();
+  body.Clear();
+  TBitsEngine be(body);
+  int version = Version();
+  int frames = 0;
+  bool placed = false;
+
+  if (background_set_) {
+    TSWFSetBackgroundColor tag;
+    tag.Color.Assign(*background_color_);
+    tag.WriteToStream(be);
+  }
+
+  const std::size_t count = objects_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    TBasedSWFObject& object = *objects_[i];
+    if (OnProgress) {
+      DoProgress(static_cast<int>(std::nearbyint(static_cast<double>(i + 1) / count * 100.0)), kProgressWriting);
+    }
+    version = std::max(version, object.MinVersion());
+    if (object.LibraryLevel() == 0) {
+      switch (static_cast<TSWFObject&>(object).TagID) {
+        case 1:
+          ++frames;
+          break;
+        case 4: case 26: case 70:
+          placed = true;
+          break;
+        default:
+          break;
+      }
+    } else {
+      frames += static_cast<TFlashObject&>(object).TimelineFrames();
+    }
+    object.WriteToStream(be);
+  }
+
+  if (frames == 0 && placed) {
+    TSWFShowFrame().WriteToStream(be);
+    frames = 1;
+  }
+  if (objects_.empty() || !IsTag(*objects_.back(), 0)) TSWFEnd().WriteToStream(be);
+  FrameCount = static_cast<std::uint16_t>(frames);
+  if (Version() < version) SetVersion(static_cast<std::uint8_t>(std::min(version, 255)));
+}
+
+int TFlashMovie::FindFrameIndex(int frame) {
+  if (frame == 0 || objects_.empty()) return 0;
+  int shown = 0;
+  for (std::size_t i = 0; i < objects_.size(); ++i) {
+    if (IsTag(*objects_[i], 1) && ++shown == frame) return static_cast<int>(i);
+  }
+  return static_cast<int>(objects_.size()) - 1;
+}
+
+void TFlashMovie::MoveResource(int to, int from, int upTo) {
+  if (objects_.empty()) return;
+  if (from < to) to = from;
+  if (upTo == -1) {
+    upTo = FrameCount;
+  } else if (upTo == 0 || upTo < from) {
+    upTo = from;
+  }
+  int target = FindFrameIndex(to);
+  int d = IsTag(*objects_[target], 1) ? 1 : 0;
+  int start = from == to ? target + d + 1 : FindFrameIndex(from) + 1;
+  int end = FindFrameIndex(upTo + 1);
+  if (IsTag(*objects_[end], 1)) --end;
+  if (start >= end) return;
+  int moved = 0;
+  for (int k = start; k <= end && k < static_cast<int>(objects_.size()); ++k) {
+    if (IsResource(*objects_[k])) {
+      MoveObject(k, target + d + moved);
+      ++moved;
+    }
+  }
+}
+
+void TFlashMovie::Clear() {
+  background_set_ = false;
+  for (TFlashObjectList* list : std::initializer_list<TFlashObjectList*>{
+           shapes_.get(), images_.get(), sounds_.get(), sprites_.get(), texts_.get(), fonts_.get(), buttons_.get(),
+           morph_shapes_.get(), videos_.get()}) {
+    if (list) list->Clear();
+  }
+  objects_.clear();
+  NextID = 0;
+}
+
+// --- parts created on first access
+
+TSWFRGB& TFlashMovie::BackgroundColor() {
+  if (!background_color_) background_color_ = std::make_unique<TSWFRGB>();
+  background_set_ = true;
+  return *background_color_;
+}
+
+TMemoryStream& TFlashMovie::CompileErrors() {
+  if (!compile_errors_) compile_errors_ = std::make_unique<TMemoryStream>();
+  return *compile_errors_;
+}
+
+}  // namespace yel::swf

@@ -1,0 +1,129 @@
+// TFlashMovie: the movie builder. It hands out characters with ids, records
+// placements, removals and frames in one owning ordered object list, and
+// turns that list into the tag body of the SWF file (MakeStream); the header
+// and the saving come from TBasedSWFStream.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "swf/builder/flash_edges.h"
+#include "swf/builder/flash_object.h"
+#include "swf/format/swf_stream.h"
+
+namespace yel::swf {
+
+class TFlashActionScript;
+class TFlashFilterSettings;
+class TFlashPlaceObject;
+
+class TFlashMovie : public TBasedSWFStream {
+ public:
+  // Rectangle in the unit of coord (pixels or twips); version 5.
+  TFlashMovie(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax, float fps,
+              TSWFSystemCoord coord = TSWFSystemCoord::Twips);
+  ~TFlashMovie() override;
+
+  // Clears CorrectImageFill once the version is above 7.
+  void Changed() override;
+
+  // --- characters. Each gets the movie as owner and the id NextID (which
+  // then grows), enters the object list and its typed list.
+  // A new shape, or the given one (which the movie takes over).
+  TFlashShape* AddShape(std::unique_ptr<TFlashShape> shape = nullptr);
+  TFlashShape* AddRectangle(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax);
+  TFlashShape* AddRectangle(const TRect& rect);
+  TFlashShape* AddEllipse(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax);
+  TFlashShape* AddEllipse(const TRect& rect);
+  TFlashShape* AddLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
+  TFlashShape* AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint p3);
+
+  // The common step of every Add operation, for characters of any kind.
+  template <class T>
+  T* AddCharacter(std::unique_ptr<T> character, TFlashObjectList& typedList) {
+    T* raw = character.get();
+    RegisterCharacter(std::move(character), typedList);
+    return raw;
+  }
+
+  // --- display list and frames
+  // Ends the frame: label, frame actions, then count ShowFrame tags (0 means 1).
+  void ShowFrame(std::uint16_t count = 1);
+
+  // Appends any object, builder object or tag object, to the object list.
+  TBasedSWFObject* AddObject(std::unique_ptr<TBasedSWFObject> object);
+  template <class T>
+  T* Add(std::unique_ptr<T> object) {
+    T* raw = object.get();
+    AddObject(std::move(object));
+    return raw;
+  }
+
+  // Builds the tag body from the object list.
+  void MakeStream() override;
+  // Index in ObjectList of the frame-th ShowFrame (the last index when there
+  // are fewer); 0 for frame 0 or an empty list.
+  int FindFrameIndex(int frame) override;
+  // Moves bitmap, sound and font definitions of the frames from..upTo (0-based;
+  // upTo -1 means to the end) to the start of frame `to`, keeping their order.
+  void MoveResource(int to, int from, int upTo) override;
+  // Empties the object list and the typed lists, forgets the background
+  // colour setting and sets NextID to 0; header settings stay.
+  void Clear();
+
+  // --- parts created on first access
+  TSWFRGB& BackgroundColor();
+  bool HasBackgroundColor() const { return background_set_; }
+  TMemoryStream& CompileErrors();
+
+  TFlashShapeList& Shapes() { return Typed(shapes_); }
+  TFlashImageList& Images() { return Typed(images_); }
+  TFlashSoundList& Sounds() { return Typed(sounds_); }
+  TFlashSpriteList& Sprites() { return Typed(sprites_); }
+  TFlashTextList& Texts() { return Typed(texts_); }
+  TFlashFontList& Fonts() { return Typed(fonts_); }
+  TFlashButtonList& Buttons() { return Typed(buttons_); }
+  TFlashMorphShapeList& MorphShapes() { return Typed(morph_shapes_); }
+  TFlashVideoList& Videos() { return Typed(videos_); }
+
+  // --- the object list
+  const std::vector<std::unique_ptr<TBasedSWFObject>>& ObjectList() const { return objects_; }
+  // Index of object in ObjectList, searched from the end (recent objects are
+  // found at once); -1 when it is not there.
+  int IndexOfObject(const TBasedSWFObject* object) const;
+  // Moves the object at index `from` to index `to` (later objects shift).
+  void MoveObject(int from, int to);
+
+  std::uint16_t NextID = 1;
+  std::uint16_t MaxDepth = 0;
+  std::int32_t CurrentFrameNum = 0;
+  std::string FrameLabel;
+  bool CorrectImageFill = true;
+
+ private:
+  template <class L>
+  L& Typed(std::unique_ptr<L>& list) {
+    if (!list) list = std::make_unique<L>();
+    return *list;
+  }
+  void RegisterCharacter(std::unique_ptr<TFlashIDObject> character, TFlashObjectList& typedList);
+  void RaiseMaxDepth(std::uint16_t depth);
+
+  std::vector<std::unique_ptr<TBasedSWFObject>> objects_;
+  bool background_set_ = false;
+  std::unique_ptr<TSWFRGB> background_color_;
+  std::unique_ptr<TMemoryStream> compile_errors_;
+  std::unique_ptr<TFlashShapeList> shapes_;
+  std::unique_ptr<TFlashImageList> images_;
+  std::unique_ptr<TFlashSoundList> sounds_;
+  std::unique_ptr<TFlashSpriteList> sprites_;
+  std::unique_ptr<TFlashTextList> texts_;
+  std::unique_ptr<TFlashFontList> fonts_;
+  std::unique_ptr<TFlashButtonList> buttons_;
+  std::unique_ptr<TFlashMorphShapeList> morph_shapes_;
+  std::unique_ptr<TFlashVideoList> videos_;
+};
+
+}  // namespace yel::swf
