@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "base/text.h"
+#include "swf/actionscript/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/shape_tags.h"
@@ -37,7 +38,7 @@ constexpr TagEntry kTags[] = {
     {9, "SetBackgroundColor", Make<TSWFSetBackgroundColor>},
     {10, "DefineFont", nullptr},
     {11, "DefineText", nullptr},
-    {12, "DoAction", nullptr},
+    {12, "DoAction", Make<TSWFDoAction>},
     {13, "DefineFontInfo", nullptr},
     {14, "DefineSound", nullptr},
     {15, "StartSound", nullptr},
@@ -66,7 +67,7 @@ constexpr TagEntry kTags[] = {
     {56, "ExportAssets", Make<TSWFExportAssets>},
     {57, "ImportAssets", Make<TSWFImportAssets>},
     {58, "EnableDebugger", Make<TSWFEnableDebugger>},
-    {59, "DoInitAction", nullptr},
+    {59, "DoInitAction", Make<TSWFDoInitAction>},
     {60, "DefineVideoStream", nullptr},
     {61, "VideoFrame", nullptr},
     {62, "DefineFontInfo2", nullptr},
