@@ -11,6 +11,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/tag_factory.h"
@@ -568,6 +569,8 @@ int TSWFStreamReader::RenumberCharacters(int start) {
     if (!renumber) continue;
     if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) {
       define(sprite->SpriteId);
+    } else if (auto* image = dynamic_cast<TSWFImageTag*>(tag)) {
+      define(image->ID);
     } else if (auto* imports = dynamic_cast<TSWFImportAssets*>(tag)) {
       for (auto& asset : imports->Assets) define(asset.ID);
     }

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "swf/actionscript/do_action_tags.h"
+#include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/shape_tags.h"
@@ -32,9 +33,9 @@ constexpr TagEntry kTags[] = {
     {2, "DefineShape", Make<TSWFDefineShape>},
     {4, "PlaceObject", nullptr},
     {5, "RemoveObject", nullptr},
-    {6, "DefineBits", nullptr},
+    {6, "DefineBits", Make<TSWFDefineBits>},
     {7, "DefineButton", nullptr},
-    {8, "JPEGTables", nullptr},
+    {8, "JPEGTables", Make<TSWFJPEGTables>},
     {9, "SetBackgroundColor", Make<TSWFSetBackgroundColor>},
     {10, "DefineFont", nullptr},
     {11, "DefineText", nullptr},
@@ -45,8 +46,8 @@ constexpr TagEntry kTags[] = {
     {17, "DefineButtonSound", nullptr},
     {18, "SoundStreamHead", nullptr},
     {19, "SoundStreamBlock", nullptr},
-    {20, "DefineBitsLossless", nullptr},
-    {21, "DefineBitsJPEG2", nullptr},
+    {20, "DefineBitsLossless", Make<TSWFDefineBitsLossless>},
+    {21, "DefineBitsJPEG2", Make<TSWFDefineBitsJPEG2>},
     {22, "DefineShape2", Make<TSWFDefineShape2>},
     {23, "DefineButtonCxform", nullptr},
     {24, "Protect", Make<TSWFProtect>},
@@ -55,8 +56,8 @@ constexpr TagEntry kTags[] = {
     {32, "DefineShape3", Make<TSWFDefineShape3>},
     {33, "DefineText2", nullptr},
     {34, "DefineButton2", nullptr},
-    {35, "DefineBitsJPEG3", nullptr},
-    {36, "DefineBitsLossless2", nullptr},
+    {35, "DefineBitsJPEG3", Make<TSWFDefineBitsJPEG3>},
+    {36, "DefineBitsLossless2", Make<TSWFDefineBitsLossless2>},
     {37, "DefineEditText", nullptr},
     {39, "DefineSprite", Make<TSWFDefineSprite>},
     {40, "NameCharacter", nullptr},
