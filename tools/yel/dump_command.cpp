@@ -26,11 +26,13 @@ void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t 
   if (const auto* raw = dynamic_cast<const swf::TSWFByteCodeTag*>(entry.TagObject)) {
     code = raw->TagCode;
     name = swf::TagName(code);
-    if (entry.TagID == swf::kRawTagCode) {
+    // Tags that failed to parse carry the reason; a tag with the raw tag's
+    // own code in the file has none.
+    if (entry.TagID == swf::kRawTagCode && !raw->Description.empty()) {
       name += " (unreadable)";
       summary = raw->Description;
     } else {
-      summary = raw->Description.empty() ? "" : raw->Description;
+      summary = raw->Description;
     }
   } else {
     name = swf::TagName(code);

@@ -103,6 +103,12 @@ TEST(RawTagTest, UnknownCodeComesBackUnchangedEveryTime) {
   EXPECT_EQ(Write(*raw), original);
   EXPECT_EQ(raw->TagID, kRawTagCode);
 
+  // The raw tag's own code found in a file stays under that code.
+  const Bytes own = {240 * 64 % 256 + 1, 240 * 64 / 256, 0x77};
+  auto ownTag = Read(own);
+  EXPECT_EQ(dynamic_cast<TSWFByteCodeTag&>(*ownTag).TagCode, 240);
+  EXPECT_EQ(Write(*ownTag), own);
+
   // A known code without a class of its own is raw too, without description.
   auto named = CreateTag(40);
   EXPECT_EQ(named->TagID, kRawTagCode);
