@@ -14,8 +14,6 @@
 #include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
-#include "swf/format/place_object_tags.h"
-#include "swf/format/shape_tags.h"
 #include "swf/format/tag_factory.h"
 
 namespace yel::swf {
@@ -459,7 +457,7 @@ void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::
     std::uint16_t code = entry.TagID;
     TSWFObject& tag = *entry.TagObject;
     if (code == 7 || code == 34 || code == 12 || code == 59 || code == 13 || code == 26 || code == 39 ||
-        code == 48 || code == 70 || code == 75)
+        code == 48 || code == 75)
       tag.SetReadContext(TSWFReadContext{Version(), parseActions});
     tag.BodySize = entry.Length;
     std::string failure;
@@ -601,8 +599,6 @@ int TSWFStreamReader::RenumberCharacters(int start) {
     if (!renumber) continue;
     if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) {
       define(sprite->SpriteId);
-    } else if (auto* shape = dynamic_cast<TSWFDefineShape*>(tag)) {
-      define(shape->ShapeId);
     } else if (auto* image = dynamic_cast<TSWFImageTag*>(tag)) {
       define(image->ID);
     } else if (auto* imports = dynamic_cast<TSWFImportAssets*>(tag)) {
@@ -610,30 +606,11 @@ int TSWFStreamReader::RenumberCharacters(int start) {
     }
   }
 
-  // Placements and removals name the character they show (a PlaceObject2
-  // or 3 only when it carries one).
-  auto referPlaced = [&](TSWFObject& placed) {
-    if (auto* place2 = dynamic_cast<TSWFPlaceObject2*>(&placed)) {
-      if (place2->HasCharacter) refer(place2->CharacterId);
-    } else if (auto* place = dynamic_cast<TSWFBasedPlaceObject*>(&placed)) {
-      refer(place->CharacterId);
-    } else if (auto* remove = dynamic_cast<TSWFRemoveObject*>(&placed)) {
-      refer(remove->CharacterId);
-    }
-  };
-
   // Pass two: the references.
   for (auto& entry : tags_) {
     TSWFObject* tag = entry->TagObject;
     if (!tag) continue;
     if (dynamic_cast<TSWFImportAssets*>(tag)) continue;  // definitions, done above
-    referPlaced(*tag);
-    if (auto* shape = dynamic_cast<TSWFDefineShape*>(tag)) {
-      ForEachBitmapId(*shape, refer);
-    } else if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) {
-      for (auto& item : sprite->ControlTags)
-        if (auto* nested = dynamic_cast<TSWFObject*>(item.get())) referPlaced(*nested);
-    }
     if (auto* exports = dynamic_cast<TSWFExportAssets*>(tag)) {
       for (auto& asset : exports->Assets) refer(asset.ID);
     } else if (auto* grid = dynamic_cast<TSWFDefineScalingGrid*>(tag)) {
