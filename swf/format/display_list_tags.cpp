@@ -27,8 +27,6 @@ void TSWFDefineSprite::SetReadContext(const TSWFReadContext& context) {
 }
 
 void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
-  if (nesting_ >= kMaxNesting)
-    throw Error("sprites nested more than " + std::to_string(kMaxNesting) + " deep");
   ControlTags.clear();
   TStream& stream = be.Stream();
   std::uint64_t start = stream.Position();
@@ -58,16 +56,16 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
     if (length > stream.Remaining())
       throw Error("nested tag " + TagName(code) + " at offset " + std::to_string(headerAt) + " of the sprite claims " +
                   std::to_string(length) + " bytes, but only " + std::to_string(stream.Remaining()) + " are left");
+    // Character definitions live at the top level of a movie: a sprite that
+    // holds a sprite is damaged (and would let nesting recurse).
+    if (code == 39)
+      throw Error("DefineSprite nested in sprite " + std::to_string(SpriteId) + " at offset " +
+                  std::to_string(headerAt) + " of the sprite");
     auto tag = CreateTag(code);
     tag->BodySize = length;
-    if (code == 12 || code == 59 || code == 26) {
+    if (code == 12 || code == 59 || code == 26 || code == 70) {
       TSWFReadContext context{SWFVersion, ParseActions};
       tag->SetReadContext(context);
-    }
-    if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag.get())) {
-      sprite->nesting_ = nesting_ + 1;
-      sprite->SWFVersion = SWFVersion;
-      sprite->ParseActions = ParseActions;
     }
     // Each nested body is read within its declared length, and reading goes on
     // after it whatever the tag's reader consumed.

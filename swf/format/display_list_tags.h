@@ -10,9 +10,6 @@ namespace yel::swf {
 
 class TSWFDefineSprite : public TSWFObject {
  public:
-  // Sprites inside sprites deeper than this are refused when reading.
-  static constexpr int kMaxNesting = 32;
-
   TSWFDefineSprite() : TSWFObject(39) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }
@@ -27,9 +24,6 @@ class TSWFDefineSprite : public TSWFObject {
   std::vector<std::unique_ptr<TBasedSWFObject>> ControlTags;
   bool ParseActions = true;
   std::uint8_t SWFVersion = 5;
-
- private:
-  int nesting_ = 0;
 };
 
 }  // namespace yel::swf

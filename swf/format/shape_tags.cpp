@@ -83,4 +83,26 @@ void TSWFDefineShape4::WriteAddonToStream(TBitsEngine& be) {
   be.WriteByte(static_cast<std::uint8_t>((UsesNonScalingStrokes ? 0x02 : 0) | (UsesScalingStrokes ? 0x01 : 0)));
 }
 
+namespace {
+
+void BitmapIdsOf(TSWFFillStyles& fills, TSWFLineStyles& lines, const std::function<void(std::uint16_t&)>& fn) {
+  auto visit = [&](TSWFFillStyle* fill) {
+    if (auto* image = dynamic_cast<TSWFImageFill*>(fill)) fn(image->BitmapId);
+  };
+  for (auto& fill : fills) visit(fill.get());
+  for (auto& line : lines)
+    if (auto* second = dynamic_cast<TSWFLineStyle2*>(line.get())) visit(second->FillStyle());
+}
+
+}  // namespace
+
+void ForEachBitmapId(TSWFDefineShape& shape, const std::function<void(std::uint16_t&)>& fn) {
+  BitmapIdsOf(shape.FillStyles, shape.LineStyles, fn);
+  for (auto& record : shape.Edges)
+    if (record->RecordKind == TSWFShapeRecordKind::StyleChange) {
+      auto& change = static_cast<TSWFStyleChangeRecord&>(*record);
+      if (change.StateNewStyles) BitmapIdsOf(change.NewFillStyles(), change.NewLineStyles(), fn);
+    }
+}
+
 }  // namespace yel::swf

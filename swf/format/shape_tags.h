@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "swf/format/shape_records.h"
@@ -63,5 +64,9 @@ class TSWFDefineShape4 : public TSWFDefineShape {
   void WriteAddonToStream(TBitsEngine& be) override;
   bool UsesLineStyle2() const override { return true; }
 };
+
+// Calls fn with the bitmap id of every bitmap fill of the shape: its style
+// arrays, the new styles of its records and the fills of LINESTYLE2 entries.
+void ForEachBitmapId(TSWFDefineShape& shape, const std::function<void(std::uint16_t&)>& fn);
 
 }  // namespace yel::swf

@@ -8,6 +8,7 @@
 #include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
+#include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
 
 namespace yel::swf {
@@ -31,8 +32,8 @@ constexpr TagEntry kTags[] = {
     {0, "End", Make<TSWFEnd>},
     {1, "ShowFrame", Make<TSWFShowFrame>},
     {2, "DefineShape", Make<TSWFDefineShape>},
-    {4, "PlaceObject", nullptr},
-    {5, "RemoveObject", nullptr},
+    {4, "PlaceObject", Make<TSWFPlaceObject>},
+    {5, "RemoveObject", Make<TSWFRemoveObject>},
     {6, "DefineBits", Make<TSWFDefineBits>},
     {7, "DefineButton", nullptr},
     {8, "JPEGTables", Make<TSWFJPEGTables>},
@@ -51,8 +52,8 @@ constexpr TagEntry kTags[] = {
     {22, "DefineShape2", Make<TSWFDefineShape2>},
     {23, "DefineButtonCxform", nullptr},
     {24, "Protect", Make<TSWFProtect>},
-    {26, "PlaceObject2", nullptr},
-    {28, "RemoveObject2", nullptr},
+    {26, "PlaceObject2", Make<TSWFPlaceObject2>},
+    {28, "RemoveObject2", Make<TSWFRemoveObject2>},
     {32, "DefineShape3", Make<TSWFDefineShape3>},
     {33, "DefineText2", nullptr},
     {34, "DefineButton2", nullptr},
@@ -76,7 +77,7 @@ constexpr TagEntry kTags[] = {
     {65, "ScriptLimits", Make<TSWFScriptLimits>},
     {66, "SetTabIndex", Make<TSWFSetTabIndex>},
     {69, "FileAttributes", Make<TSWFFileAttributes>},
-    {70, "PlaceObject3", nullptr},
+    {70, "PlaceObject3", Make<TSWFPlaceObject3>},
     {71, "ImportAssets2", Make<TSWFImportAssets2>},
     {73, "DefineFontAlignZones", nullptr},
     {74, "CSMTextSettings", nullptr},
@@ -85,9 +86,7 @@ constexpr TagEntry kTags[] = {
     {78, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
     {83, "DefineShape4", Make<TSWFDefineShape4>},
     {84, "DefineMorphShape2", nullptr},
-    // The raw tag's own code: a tag with this code in a file is kept raw
-    // under it, like any code without a class.
-    {240, "Error Tag", nullptr},
+    {240, "Error Tag", Make<TSWFByteCodeTag>},
 };
 
 const TagEntry* FindEntry(int code) {
