@@ -248,6 +248,68 @@ void TSWFStreamReader::LoadFromStream(TStream& stream, const std::string& source
   }
 }
 
+namespace {
+
+// Inflates a zlib stream piece by piece into buffers of the caller's choice.
+class Inflater {
+ public:
+  Inflater(const std::uint8_t* data, std::size_t size, const std::string& sourceName)
+      : in_(data), in_left_(size), source_name_(sourceName) {
+    if (inflateInit(&zs_) != Z_OK) ThrowFileError(sourceName, "cannot start the zlib decompressor");
+  }
+  ~Inflater() { inflateEnd(&zs_); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  // Fills up to n bytes of dst and returns how many the stream gave; fewer
+  // only when it ended or its input ran out.
+  std::uint64_t Pull(std::uint8_t* dst, std::uint64_t n) {
+    std::uint64_t produced = 0;
+    while (produced < n && !ended_) {
+      if (zs_.avail_in == 0 && in_left_ > 0) {
+        auto chunk = static_cast<uInt>(std::min<std::uint64_t>(in_left_, UINT_MAX / 2));
+        zs_.next_in = const_cast<Bytef*>(in_);
+        zs_.avail_in = chunk;
+        in_ += chunk;
+        in_left_ -= chunk;
+      }
+      zs_.next_out = dst + produced;
+      zs_.avail_out = static_cast<uInt>(std::min<std::uint64_t>(n - produced, UINT_MAX / 2));
+      uInt before = zs_.avail_out;
+      int ret = inflate(&zs_, Z_NO_FLUSH);
+      produced += before - zs_.avail_out;
+      if (ret == Z_STREAM_END) {
+        ended_ = true;
+      } else if (ret == Z_BUF_ERROR && zs_.avail_in == 0 && in_left_ == 0) {
+        break;
+      } else if (ret != Z_OK && ret != Z_BUF_ERROR) {
+        ThrowFileError(source_name_, "damaged compressed data at " + Offset(8 + zs_.total_in) + ": " +
+                                         (zs_.msg ? zs_.msg : "zlib error " + std::to_string(ret)));
+      }
+    }
+    return produced;
+  }
+
+  // The error for a stream that gave less than the header's file length.
+  [[noreturn]] void ThrowShort(std::uint64_t fileBytes, std::uint32_t fileLength) {
+    ThrowFileError(source_name_, std::string(ended_ ? "the compressed data holds " : "the compressed data is cut off after ") +
+                                     std::to_string(fileBytes) + " bytes of movie, but the header gives a file length of " +
+                                     std::to_string(fileLength) + " (" + Offset(8 + zs_.total_in) + ")");
+  }
+
+ private:
+  z_stream zs_{};
+  const std::uint8_t* in_;
+  std::uint64_t in_left_;
+  bool ended_ = false;
+  const std::string& source_name_;
+};
+
+// Length of the header after its first 8 bytes: RECT, frame rate, frame count.
+std::size_t HeaderRest(const std::uint8_t* bytes, std::size_t size) { return (size > 0 ? RectSize(bytes[0]) : 1) + 4; }
+
+}  // namespace
+
 void TSWFStreamReader::LoadFromBytes(const std::uint8_t* data, std::size_t size, const std::string& sourceName) {
   bool plain = size >= 4 && std::memcmp(data, "FWS", 3) == 0;
   bool packed = size >= 4 && std::memcmp(data, "CWS", 3) == 0;
@@ -256,91 +318,59 @@ void TSWFStreamReader::LoadFromBytes(const std::uint8_t* data, std::size_t size,
     return;
   }
   if (size < 8) ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(size) + " bytes)");
+  auto tooShort = [&](std::uint64_t have, std::size_t need) {
+    ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(8 + have) +
+                                   " bytes, the header needs " + std::to_string(8 + need) + ")");
+  };
 
-  // Everything after the first 8 bytes, inflated when compressed.
-  std::vector<std::uint8_t> inflated;
-  const std::uint8_t* rest = data + 8;
-  std::size_t restSize = size - 8;
-  std::uint32_t fileLength = ReadLE32(data + 4);
-  if (packed) {
+  // The header after the first 8 bytes, and the tags.
+  std::uint8_t header[32];
+  std::size_t headerRest;
+  std::vector<std::uint8_t> body;
+  if (plain) {
+    headerRest = HeaderRest(data + 8, size - 8);
+    if (size - 8 < headerRest) tooShort(size - 8, headerRest);
+    std::memcpy(header, data + 8, headerRest);
+    body.assign(data + 8 + headerRest, data + size);
+  } else {
+    std::uint32_t fileLength = ReadLE32(data + 4);
     if (fileLength < 8)
       ThrowFileError(sourceName, "the header gives a file length of " + std::to_string(fileLength) +
                                      ", less than the header itself");
     std::uint64_t want = fileLength - 8u;
-    z_stream zs{};
-    if (inflateInit(&zs) != Z_OK) ThrowFileError(sourceName, "cannot start the zlib decompressor");
-    struct End {
-      z_stream* zs;
-      ~End() { inflateEnd(zs); }
-    } end{&zs};
-    // Grow the output as data arrives instead of trusting the claimed length.
-    inflated.resize(static_cast<std::size_t>(std::min<std::uint64_t>(want, std::max<std::uint64_t>(restSize * 4, 1 << 16))));
-    std::uint64_t produced = 0;
-    const std::uint8_t* in = rest;
-    std::uint64_t inLeft = restSize;
-    bool streamEnded = false;
-    while (produced < want) {
-      if (produced == inflated.size())
-        inflated.resize(static_cast<std::size_t>(std::min<std::uint64_t>(want, inflated.size() * 2)));
-      if (zs.avail_in == 0 && inLeft > 0) {
-        auto chunk = static_cast<uInt>(std::min<std::uint64_t>(inLeft, UINT_MAX / 2));
-        zs.next_in = const_cast<Bytef*>(in);
-        zs.avail_in = chunk;
-        in += chunk;
-        inLeft -= chunk;
-      }
-      zs.next_out = inflated.data() + produced;
-      zs.avail_out = static_cast<uInt>(std::min<std::uint64_t>(inflated.size() - produced, UINT_MAX / 2));
-      uInt before = zs.avail_out;
-      int ret = inflate(&zs, Z_NO_FLUSH);
-      produced += before - zs.avail_out;
-      if (ret == Z_STREAM_END) {
-        streamEnded = true;
-        break;
-      }
-      if (ret == Z_BUF_ERROR && zs.avail_in == 0 && inLeft == 0) break;
-      if (ret != Z_OK && ret != Z_BUF_ERROR)
-        ThrowFileError(sourceName, "damaged compressed data at " + Offset(8 + zs.total_in) + ": " +
-                                       (zs.msg ? zs.msg : "zlib error " + std::to_string(ret)));
+    Inflater inflater(data + 8, size - 8, sourceName);
+    // The header first (at most 21 bytes), then the tags straight into the
+    // body, whose buffer grows as data arrives instead of trusting the length.
+    std::uint64_t got = inflater.Pull(header, std::min<std::uint64_t>(want, 21));
+    if (got < std::min<std::uint64_t>(want, 21)) inflater.ThrowShort(got + 8, fileLength);
+    headerRest = HeaderRest(header, got);
+    if (got < headerRest) tooShort(got, headerRest);
+    std::uint64_t bodyWant = want - headerRest;
+    body.resize(static_cast<std::size_t>(
+        std::min<std::uint64_t>(bodyWant, std::max<std::uint64_t>((size - 8) * 4, 1 << 16))));
+    std::uint64_t have = got - headerRest;
+    std::memcpy(body.data(), header + headerRest, have);
+    while (have < bodyWant) {
+      if (have == body.size()) body.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bodyWant, body.size() * 2)));
+      std::uint64_t pulled = inflater.Pull(body.data() + have, body.size() - have);
+      have += pulled;
+      if (have < body.size()) break;
     }
-    if (produced < want) {
-      ThrowFileError(sourceName,
-                     std::string(streamEnded ? "the compressed data holds " : "the compressed data is cut off after ") +
-                         std::to_string(produced + 8) + " bytes of movie, but the header gives a file length of " +
-                         std::to_string(fileLength) + " (" + Offset(8 + zs.total_in) + ")");
-    }
-    inflated.resize(static_cast<std::size_t>(produced));
-    rest = inflated.data();
-    restSize = inflated.size();
+    if (have < bodyWant) inflater.ThrowShort(8 + headerRest + have, fileLength);
   }
 
-  // Frame size, frame rate and frame count.
-  std::size_t rectSize = restSize > 0 ? RectSize(rest[0]) : 1;
-  if (restSize < rectSize + 4)
-    ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(8 + restSize) +
-                                   " bytes, the header needs " + std::to_string(8 + rectSize + 4) + ")");
   IsSWF = true;
   compressed_ = packed;
   std::memcpy(header_, data, 8);
-  TBufferStream headerStream(rest, restSize);
+  TBufferStream headerStream(header, headerRest);
   TBitsEngine be(headerStream);
   movie_rect_ = be.ReadRect();
   fps_ = be.ReadWord();
   FrameCount = be.ReadWord();
-  std::size_t headerRest = rectSize + 4;
   body_offset_ = static_cast<std::uint32_t>(8 + headerRest);
   source_name_ = sourceName;
   tags_.clear();
-
-  TMemoryStream& body = BodyStream();
-  body.Clear();
-  if (packed) {
-    inflated.erase(inflated.begin(), inflated.begin() + static_cast<std::ptrdiff_t>(headerRest));
-    body = TMemoryStream(std::move(inflated));
-  } else {
-    body.Write(rest + headerRest, restSize - headerRest);
-    body.Seek(0);
-  }
+  SetOwnedBody(std::make_unique<TMemoryStream>(std::move(body)));
 }
 
 void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {

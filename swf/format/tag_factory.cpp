@@ -86,7 +86,9 @@ constexpr TagEntry kTags[] = {
     {78, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
     {83, "DefineShape4", Make<TSWFDefineShape4>},
     {84, "DefineMorphShape2", nullptr},
-    {240, "Error Tag", Make<TSWFByteCodeTag>},
+    // The raw tag's own code: a tag with this code in a file is kept raw
+    // under it, like any code without a class.
+    {240, "Error Tag", nullptr},
 };
 
 const TagEntry* FindEntry(int code) {
