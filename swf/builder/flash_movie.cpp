@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/builder/flash_action_script.h"
+#include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
+#include "swf/builder/flash_sprite.h"
 #include "swf/format/control_tags.h"
+#include "swf/format/place_object_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -99,9 +103,42 @@ TFlashShape* TFlashMovie::AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint
   return shape;
 }
 
+TFlashSprite* TFlashMovie::AddSprite(TFlashVisualObject* visual) {
+  TFlashSprite* sprite = AddCharacter(std::make_unique<TFlashSprite>(this), Sprites());
+  if (visual) sprite->PlaceObject(visual, 1);
+  return sprite;
+}
+
 // --- display list and frames
 
 void TFlashMovie::RaiseMaxDepth(std::uint16_t depth) { MaxDepth = std::max(MaxDepth, depth); }
+
+TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* visual, std::uint16_t depth) {
+  TFlashPlaceObject* place = Add(std::make_unique<TFlashPlaceObject>(this, depth, visual));
+  RaiseMaxDepth(depth);
+  return place;
+}
+
+TFlashPlaceObject* TFlashMovie::PlaceObject(std::uint16_t depth) { return PlaceObject(nullptr, depth); }
+
+TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* visual, TFlashShape* mask, std::uint16_t depth) {
+  TFlashSprite* sprite = AddSprite();
+  sprite->PlaceObject(mask, 1)->SetClipDepth(2);
+  sprite->PlaceObject(visual, 2);
+  return PlaceObject(sprite, depth);
+}
+
+TSWFObject* TFlashMovie::RemoveObject(std::uint16_t depth, TFlashIDObject* character) {
+  if (character) {
+    auto remove = std::make_unique<TSWFRemoveObject>();
+    remove->CharacterId = character->CharacterId();
+    remove->Depth = depth;
+    return Add(std::move(remove));
+  }
+  auto remove = std::make_unique<TSWFRemoveObject2>();
+  remove->Depth = depth;
+  return Add(std::move(remove));
+}
 
 void TFlashMovie::ShowFrame(std::uint16_t count) {
   if (count == 0) count = 1;
@@ -109,6 +146,7 @@ void TFlashMovie::ShowFrame(std::uint16_t count) {
     Add(std::make_unique<TSWFFrameLabel>(FrameLabel));
     FrameLabel.clear();
   }
+  if (frame_actions_) AddObject(std::move(frame_actions_));
   for (std::uint16_t i = 0; i < count; ++i) {
     ++FrameCount;
     Add(std::make_unique<TSWFShowFrame>());
@@ -144,9 +182,15 @@ void TFlashMovie::MakeStream() {
   TMemoryStream& body = BodyStream();
   body.Clear();
   TBitsEngine be(body);
-  int version = Version();
   int frames = 0;
   bool placed = false;
+
+  // The file's version is settled before anything is written: placements
+  // encode their clip events for it, so every one must see the final value.
+  int version = Version();
+  for (const auto& object : objects_) version = std::max(version, object->MinVersion());
+  if (Version() < version) SetVersion(static_cast<std::uint8_t>(std::min(version, 255)));
+  const std::uint8_t fileVersion = Version();
 
   if (background_set_) {
     TSWFSetBackgroundColor tag;
@@ -160,7 +204,6 @@ void TFlashMovie::MakeStream() {
     if (OnProgress) {
       DoProgress(static_cast<int>(std::nearbyint(static_cast<double>(i + 1) / count * 100.0)), kProgressWriting);
     }
-    version = std::max(version, object.MinVersion());
     if (object.LibraryLevel() == 0) {
       switch (static_cast<TSWFObject&>(object).TagID) {
         case 1:
@@ -173,6 +216,10 @@ void TFlashMovie::MakeStream() {
           break;
       }
     } else {
+      if (auto* place = dynamic_cast<TFlashPlaceObject*>(&object)) {
+        place->SetSWFVersion(fileVersion);
+        placed = true;
+      }
       frames += static_cast<TFlashObject&>(object).TimelineFrames();
     }
     object.WriteToStream(be);
@@ -184,7 +231,6 @@ void TFlashMovie::MakeStream() {
   }
   if (objects_.empty() || !IsTag(*objects_.back(), 0)) TSWFEnd().WriteToStream(be);
   FrameCount = static_cast<std::uint16_t>(frames);
-  if (Version() < version) SetVersion(static_cast<std::uint8_t>(std::min(version, 255)));
 }
 
 int TFlashMovie::FindFrameIndex(int frame) {
@@ -236,6 +282,16 @@ TSWFRGB& TFlashMovie::BackgroundColor() {
   if (!background_color_) background_color_ = std::make_unique<TSWFRGB>();
   background_set_ = true;
   return *background_color_;
+}
+
+TFlashActionScript& TFlashMovie::FrameActions() {
+  if (!frame_actions_) frame_actions_ = std::make_unique<TFlashActionScript>(this);
+  return *frame_actions_;
+}
+
+TFlashFilterSettings& TFlashMovie::FilterSettings() {
+  if (!filter_settings_) filter_settings_ = std::make_unique<TFlashFilterSettings>();
+  return *filter_settings_;
 }
 
 TMemoryStream& TFlashMovie::CompileErrors() {

@@ -39,6 +39,8 @@ class TFlashMovie : public TBasedSWFStream {
   TFlashShape* AddEllipse(const TRect& rect);
   TFlashShape* AddLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
   TFlashShape* AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint p3);
+  // A new sprite; with a visual, the sprite places it at depth 1.
+  TFlashSprite* AddSprite(TFlashVisualObject* visual = nullptr);
 
   // The common step of every Add operation, for characters of any kind.
   template <class T>
@@ -49,6 +51,15 @@ class TFlashMovie : public TBasedSWFStream {
   }
 
   // --- display list and frames
+  TFlashPlaceObject* PlaceObject(TFlashVisualObject* visual, std::uint16_t depth);
+  // Changes whatever stands at the depth.
+  TFlashPlaceObject* PlaceObject(std::uint16_t depth);
+  // Places visual masked by mask: a new sprite holds the mask at depth 1
+  // (clipping depth 2) and the visual at depth 2, and is placed at depth.
+  // Returns the sprite's placement.
+  TFlashPlaceObject* PlaceObject(TFlashVisualObject* visual, TFlashShape* mask, std::uint16_t depth);
+  // RemoveObject2 for the depth, or RemoveObject when a character is given.
+  TSWFObject* RemoveObject(std::uint16_t depth, TFlashIDObject* character = nullptr);
   // Ends the frame: label, frame actions, then count ShowFrame tags (0 means 1).
   void ShowFrame(std::uint16_t count = 1);
 
@@ -76,6 +87,9 @@ class TFlashMovie : public TBasedSWFStream {
   // --- parts created on first access
   TSWFRGB& BackgroundColor();
   bool HasBackgroundColor() const { return background_set_; }
+  // Actions of the current frame, written before its ShowFrame.
+  TFlashActionScript& FrameActions();
+  TFlashFilterSettings& FilterSettings();
   TMemoryStream& CompileErrors();
 
   TFlashShapeList& Shapes() { return Typed(shapes_); }
@@ -114,6 +128,8 @@ class TFlashMovie : public TBasedSWFStream {
   std::vector<std::unique_ptr<TBasedSWFObject>> objects_;
   bool background_set_ = false;
   std::unique_ptr<TSWFRGB> background_color_;
+  std::unique_ptr<TFlashActionScript> frame_actions_;
+  std::unique_ptr<TFlashFilterSettings> filter_settings_;
   std::unique_ptr<TMemoryStream> compile_errors_;
   std::unique_ptr<TFlashShapeList> shapes_;
   std::unique_ptr<TFlashImageList> images_;

@@ -1,0 +1,117 @@
+// Sprites: their timeline and its writing as DefineSprite and DoInitAction.
+#include "swf/builder/flash_sprite.h"
+
+#include <algorithm>
+
+#include "swf/actionscript/do_action_tags.h"
+#include "swf/builder/flash_action_script.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/format/control_tags.h"
+#include "swf/format/place_object_tags.h"
+
+namespace yel::swf {
+
+TFlashSprite::TFlashSprite(TFlashMovie* owner) : TFlashVisualObject(owner) {}
+
+TFlashSprite::~TFlashSprite() = default;
+
+int TFlashSprite::MinVersion() const {
+  int version = 3;
+  for (const auto& tag : record_.ControlTags) version = std::max(version, tag->MinVersion());
+  // Pending frame actions are written only by the frame a frameless sprite gets.
+  if (frame_actions_ && record_.FrameCount == 0) version = std::max(version, frame_actions_->MinVersion());
+  // DoInitAction needs SWF 6.
+  if (init_actions_) version = std::max({version, 6, init_actions_->MinVersion()});
+  return version;
+}
+
+void TFlashSprite::SetCharacterId(std::uint16_t id) {
+  TFlashVisualObject::SetCharacterId(id);
+  record_.SpriteId = id;
+}
+
+TBasedSWFObject* TFlashSprite::AddObject(std::unique_ptr<TBasedSWFObject> object) {
+  record_.ControlTags.push_back(std::move(object));
+  return record_.ControlTags.back().get();
+}
+
+TFlashPlaceObject* TFlashSprite::PlaceObject(TFlashVisualObject* character, std::uint16_t depth) {
+  auto place = std::make_unique<TFlashPlaceObject>(Owner(), depth, character);
+  TFlashPlaceObject* raw = place.get();
+  AddObject(std::move(place));
+  if (TFlashMovie* movie = Owner(); movie && character) {
+    int self = movie->IndexOfObject(this);
+    int other = movie->IndexOfObject(character);
+    if (self >= 0 && other > self) movie->MoveObject(other, self);
+  }
+  MaxDepth = std::max(MaxDepth, depth);
+  return raw;
+}
+
+TFlashPlaceObject* TFlashSprite::PlaceObject(std::uint16_t depth) { return PlaceObject(nullptr, depth); }
+
+TSWFObject* TFlashSprite::RemoveObject(std::uint16_t depth, TFlashIDObject* character) {
+  if (character) {
+    auto remove = std::make_unique<TSWFRemoveObject>();
+    remove->CharacterId = character->CharacterId();
+    remove->Depth = depth;
+    return static_cast<TSWFObject*>(AddObject(std::move(remove)));
+  }
+  auto remove = std::make_unique<TSWFRemoveObject2>();
+  remove->Depth = depth;
+  return static_cast<TSWFObject*>(AddObject(std::move(remove)));
+}
+
+void TFlashSprite::ShowFrame(std::uint16_t count) {
+  if (count == 0) count = 1;
+  record_.FrameCount = static_cast<std::uint16_t>(record_.FrameCount + count);
+  if (frame_actions_) AddObject(std::move(frame_actions_));
+  if (!FrameLabel.empty()) {
+    AddObject(std::make_unique<TSWFFrameLabel>(FrameLabel));
+    FrameLabel.clear();
+  }
+  for (std::uint16_t i = 0; i < count; ++i) AddObject(std::make_unique<TSWFShowFrame>());
+  CurrentFrameNum = record_.FrameCount - 1;
+}
+
+TFlashActionScript& TFlashSprite::FrameActions() {
+  if (!frame_actions_) frame_actions_ = std::make_unique<TFlashActionScript>(Owner());
+  return *frame_actions_;
+}
+
+TFlashActionScript& TFlashSprite::InitActions() {
+  if (!init_actions_) init_actions_ = std::make_unique<TFlashActionScript>(Owner());
+  return *init_actions_;
+}
+
+void TFlashSprite::WriteToStream(TBitsEngine& be) {
+  if (record_.FrameCount == 0) ShowFrame(1);
+  TMemoryStream body;
+  {
+    TBitsEngine sprite(body);
+    sprite.WriteWord(record_.SpriteId);
+    sprite.WriteWord(record_.FrameCount);
+    std::uint8_t version = Owner() ? Owner()->Version() : 5;
+    for (auto& tag : record_.ControlTags) {
+      if (auto* place = dynamic_cast<TFlashPlaceObject*>(tag.get())) place->SetSWFVersion(version);
+      tag->WriteToStream(sprite);
+    }
+    const auto& tags = record_.ControlTags;
+    bool ended = !tags.empty() && tags.back()->LibraryLevel() == 0 &&
+                 static_cast<const TSWFObject&>(*tags.back()).TagID == 0;
+    if (!ended) sprite.WriteWord(0);
+  }
+  body.Seek(0);
+  WriteTagHeader(be.Stream(), 39, body.Size(), false);
+  be.Stream().Write(body.Data(), body.Size());
+
+  if (init_actions_) {
+    TSWFDoInitAction init;
+    init.SpriteID = CharacterId();
+    CopyActionList(init_actions_->Actions(), init.Actions());
+    init.WriteToStream(be);
+  }
+}
+
+}  // namespace yel::swf
