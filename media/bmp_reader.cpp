@@ -208,6 +208,14 @@ void TBMPReader::LoadFromStream(std::span<const std::uint8_t> b, const std::stri
     for (int i = 0; i < 3; ++i) info.Palette[i] = QuadOf(masks[i]);
   }
   SetBitmapInfo(info);
+  if (bits <= 8) {
+    // From here on the whole palette is in force: a pixel may use an entry
+    // beyond the colours the file listed, which shows opaque black, and a
+    // saved copy keeps every entry.
+    const std::uint32_t listed = colours == 0 || colours > (1u << bits) ? 1u << bits : colours;
+    for (std::uint32_t i = listed; i < 256; ++i) info_.Palette[i] = {0, 0, 0, 255};
+    info_.Header.ClrUsed = 0;
+  }
 
   if (!convert) {
     LoadPixels(b, offset, compression, top_down, name);
