@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "swf/format/swf_strings.h"
 
@@ -384,7 +385,7 @@ std::string TBitsEngine::ReadString() {
   if (auto* memory = dynamic_cast<TMemoryStream*>(&stream_)) {
     auto pos = memory->Position();
     if (pos < memory->Size()) {
-      const auto* start = memory->Data() + pos;
+      const auto* start = std::as_const(*memory).Data() + pos;
       std::size_t avail = memory->Size() - pos;
       const void* nul = std::memchr(start, 0, avail);
       std::size_t len = nul ? static_cast<const std::uint8_t*>(nul) - start : avail;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace yel::swf {
 
@@ -13,7 +14,7 @@ std::uint64_t TStream::CopyFrom(TStream& source, std::int64_t n) {
   if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
     // Straight from the source's buffer, no intermediate chunk.
     std::uint64_t take = std::min(want, memory->Remaining());
-    if (take > 0) Write(memory->Data() + memory->Position(), take);
+    if (take > 0) Write(std::as_const(*memory).Data() + memory->Position(), take);
     memory->Seek(memory->Position() + take);
     return take;
   }
@@ -33,27 +34,54 @@ std::uint64_t TStream::CopyFrom(TStream& source, std::int64_t n) {
   return copied;
 }
 
+TMemoryStream::TMemoryStream(TMemoryStream&& other) noexcept
+    : bytes_(std::exchange(other.bytes_, std::make_shared<std::vector<std::uint8_t>>())),
+      position_(std::exchange(other.position_, 0)) {}
+
+TMemoryStream& TMemoryStream::operator=(TMemoryStream&& other) noexcept {
+  if (this != &other) {
+    bytes_ = std::exchange(other.bytes_, std::make_shared<std::vector<std::uint8_t>>());
+    position_ = std::exchange(other.position_, 0);
+  }
+  return *this;
+}
+
+void TMemoryStream::Unshare() {
+  if (bytes_.use_count() > 1) bytes_ = std::make_shared<std::vector<std::uint8_t>>(*bytes_);
+}
+
 std::size_t TMemoryStream::Read(void* dst, std::size_t n) {
-  if (position_ >= bytes_.size()) return 0;
-  std::size_t take = std::min<std::uint64_t>(n, bytes_.size() - position_);
-  if (take > 0) std::memcpy(dst, bytes_.data() + position_, take);
+  if (position_ >= bytes_->size()) return 0;
+  std::size_t take = std::min<std::uint64_t>(n, bytes_->size() - position_);
+  if (take > 0) std::memcpy(dst, bytes_->data() + position_, take);
   position_ += take;
   return take;
 }
 
 void TMemoryStream::Write(const void* src, std::size_t n) {
   if (n == 0) return;
+  Unshare();
   std::uint64_t end = position_ + n;
-  if (end > bytes_.size()) bytes_.resize(end);
-  std::memcpy(bytes_.data() + position_, src, n);
+  if (end > bytes_->size()) bytes_->resize(end);
+  std::memcpy(bytes_->data() + position_, src, n);
   position_ = end;
 }
 
 std::vector<std::uint8_t> TMemoryStream::TakeBytes() {
+  Unshare();
   std::vector<std::uint8_t> out;
-  out.swap(bytes_);
+  out.swap(*bytes_);
   position_ = 0;
   return out;
+}
+
+void TMemoryStream::Clear() {
+  if (bytes_.use_count() > 1) {
+    bytes_ = std::make_shared<std::vector<std::uint8_t>>();
+  } else {
+    bytes_->clear();
+  }
+  position_ = 0;
 }
 
 std::size_t TBufferStream::Read(void* dst, std::size_t n) {

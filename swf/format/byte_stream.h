@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace yel::swf {
@@ -30,47 +31,60 @@ class TStream {
   std::uint64_t CopyFrom(TStream& source, std::int64_t n = -1);
 };
 
-// Growable stream over an owned byte vector.
+// Growable stream over a byte vector. The bytes can be shared with readers
+// (Share): the stream then copies them before its next change, so what was
+// shared stays as it was.
 class TMemoryStream : public TStream {
  public:
-  TMemoryStream() = default;
-  explicit TMemoryStream(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  TMemoryStream() : bytes_(std::make_shared<std::vector<std::uint8_t>>()) {}
+  explicit TMemoryStream(std::vector<std::uint8_t> bytes)
+      : bytes_(std::make_shared<std::vector<std::uint8_t>>(std::move(bytes))) {}
+  TMemoryStream(TMemoryStream&& other) noexcept;
+  TMemoryStream& operator=(TMemoryStream&& other) noexcept;
 
   std::size_t Read(void* dst, std::size_t n) override;
   void Write(const void* src, std::size_t n) override;
   std::uint64_t Position() const override { return position_; }
   void Seek(std::uint64_t position) override { position_ = position; }
-  std::uint64_t Size() const override { return bytes_.size(); }
+  std::uint64_t Size() const override { return bytes_->size(); }
 
   void WriteByte(std::uint8_t b) {
-    if (position_ == bytes_.size()) {
-      bytes_.push_back(b);
+    if (position_ == bytes_->size() && bytes_.use_count() == 1) {
+      bytes_->push_back(b);
       ++position_;
     } else {
       Write(&b, 1);
     }
   }
-  const std::uint8_t* Data() const { return bytes_.data(); }
-  std::uint8_t* Data() { return bytes_.data(); }
-  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+  const std::uint8_t* Data() const { return bytes_->data(); }
+  // Writable access; unshares the bytes first.
+  std::uint8_t* Data() {
+    Unshare();
+    return bytes_->data();
+  }
+  const std::vector<std::uint8_t>& Bytes() const { return *bytes_; }
   // Hands the bytes over and leaves the stream empty.
   std::vector<std::uint8_t> TakeBytes();
-  void Reserve(std::size_t n) { bytes_.reserve(n); }
-  void Clear() {
-    bytes_.clear();
-    position_ = 0;
+  // Keeps the present bytes alive, unchanged, for as long as the result lives.
+  std::shared_ptr<const void> Share() const { return bytes_; }
+  void Reserve(std::size_t n) {
+    Unshare();
+    bytes_->reserve(n);
   }
+  void Clear();
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  void Unshare();
+  std::shared_ptr<std::vector<std::uint8_t>> bytes_;
   std::uint64_t position_ = 0;
 };
 
-// Read-only stream over bytes owned by someone else; they must outlive it.
-// Writing throws.
+// Read-only stream over bytes owned by someone else; they must outlive it,
+// or owner keeps them alive. Writing throws.
 class TBufferStream : public TStream {
  public:
-  TBufferStream(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  TBufferStream(const std::uint8_t* data, std::size_t size, std::shared_ptr<const void> owner = nullptr)
+      : data_(data), size_(size), owner_(std::move(owner)) {}
 
   std::size_t Read(void* dst, std::size_t n) override;
   void Write(const void* src, std::size_t n) override;
@@ -78,10 +92,13 @@ class TBufferStream : public TStream {
   void Seek(std::uint64_t position) override { position_ = position; }
   std::uint64_t Size() const override { return size_; }
   const std::uint8_t* Data() const { return data_; }
+  // What keeps the bytes alive, when known.
+  const std::shared_ptr<const void>& Owner() const { return owner_; }
 
  private:
   const std::uint8_t* data_;
   std::size_t size_;
+  std::shared_ptr<const void> owner_;
   std::uint64_t position_ = 0;
 };
 

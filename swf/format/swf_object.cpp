@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "swf/format/tag_factory.h"
 
@@ -107,10 +108,23 @@ void TSWFDataObject::SetDataRef(const std::uint8_t* data, std::size_t size) {
   size_ = data ? size : 0;
 }
 
+void TSWFDataObject::SetSharedData(std::shared_ptr<const void> owner, const std::uint8_t* data, std::size_t size) {
+  ClearData();
+  if (!data || size == 0) return;
+  shared_ = std::move(owner);
+  data_ = data;
+  size_ = size;
+}
+
 void TSWFDataObject::ReadData(TBitsEngine& be, std::size_t size) {
   ClearData();
   std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(size, be.Stream().Remaining()));
   if (take == 0) return;
+  if (auto* view = dynamic_cast<TBufferStream*>(&be.Stream()); view && view->Owner()) {
+    SetSharedData(view->Owner(), view->Data() + view->Position(), take);
+    view->Seek(view->Position() + take);
+    return;
+  }
   owned_ = std::make_unique_for_overwrite<std::uint8_t[]>(take);
   size_ = be.ReadBytes(owned_.get(), take);
   data_ = owned_.get();
@@ -118,6 +132,7 @@ void TSWFDataObject::ReadData(TBitsEngine& be, std::size_t size) {
 
 void TSWFDataObject::ClearData() {
   owned_.reset();
+  shared_.reset();
   data_ = nullptr;
   size_ = 0;
 }
@@ -158,10 +173,18 @@ void ReadTagBody(TBitsEngine& be, TSWFObject& tag, std::uint32_t length) {
   std::uint64_t start = stream.Position();
   auto take = static_cast<std::size_t>(std::min<std::uint64_t>(length, stream.Remaining()));
   const std::uint8_t* base = nullptr;
-  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) base = memory->Data();
-  if (auto* view = dynamic_cast<TBufferStream*>(&stream)) base = view->Data();
+  std::shared_ptr<const void> owner;
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
+    base = std::as_const(*memory).Data();
+    owner = memory->Share();
+  }
+  if (auto* view = dynamic_cast<TBufferStream*>(&stream)) {
+    base = view->Data();
+    owner = view->Owner();
+  }
   if (base) {
-    TBufferStream body(base + start, take);
+    // Raw bodies read through this view share the bytes instead of copying.
+    TBufferStream body(base + start, take, owner);
     TBitsEngine bodyEngine(body);
     tag.ReadFromStream(bodyEngine);
   } else {

@@ -79,14 +79,17 @@ class TSWFDataObject : public TSWFObject {
 
   const std::uint8_t* Data() const { return data_; }
   std::size_t DataSize() const { return size_; }
-  bool OwnsData() const { return owned_.get() == data_ && data_ != nullptr; }
+  bool OwnsData() const { return data_ != nullptr && (owned_.get() == data_ || shared_ != nullptr); }
   // Takes a copy of the bytes.
   void SetData(const void* data, std::size_t size);
   void SetData(std::vector<std::uint8_t> bytes);
   // Refers to bytes owned elsewhere, which must outlive this object.
   void SetDataRef(const std::uint8_t* data, std::size_t size);
-  // Reads up to size bytes from the engine's stream into an owned buffer,
-  // never allocating more than the stream holds.
+  // Refers to bytes that owner keeps alive; the object holds on to owner.
+  void SetSharedData(std::shared_ptr<const void> owner, const std::uint8_t* data, std::size_t size);
+  // Reads up to size bytes from the engine's stream, never allocating more
+  // than the stream holds; bytes of a stream with a known owner are shared
+  // instead of copied.
   void ReadData(TBitsEngine& be, std::size_t size);
   void ClearData();
 
@@ -99,6 +102,7 @@ class TSWFDataObject : public TSWFObject {
 
  private:
   std::unique_ptr<std::uint8_t[]> owned_;
+  std::shared_ptr<const void> shared_;
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
 };

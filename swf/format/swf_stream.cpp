@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 #include <zlib.h>
 
@@ -141,7 +142,7 @@ void TBasedSWFStream::SaveToStream(TStream& destination) {
   if (!compressed_) {
     std::memcpy(header_, "FWS", 3);
     WriteHeader(destination, HeaderPart::Whole);
-    destination.Write(body.Data(), body.Size());
+    destination.Write(std::as_const(body).Data(), body.Size());
     return;
   }
   std::memcpy(header_, "CWS", 3);
@@ -187,7 +188,7 @@ void TBasedSWFStream::SaveToStream(TStream& destination) {
     }
   };
   pump(rest.Data(), rest.Size(), Z_NO_FLUSH);
-  pump(body.Data(), body.Size(), Z_FINISH);
+  pump(std::as_const(body).Data(), body.Size(), Z_FINISH);
 }
 
 void TBasedSWFStream::SaveToFile(const std::string& fileName) {
@@ -238,7 +239,7 @@ void TSWFStreamReader::LoadFromFile(const std::string& fileName) {
 void TSWFStreamReader::LoadFromStream(TStream& stream, const std::string& sourceName) {
   stream.Seek(0);
   if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
-    LoadFromBytes(memory->Data(), memory->Size(), sourceName);
+    LoadFromBytes(std::as_const(*memory).Data(), memory->Size(), sourceName);
   } else if (auto* view = dynamic_cast<TBufferStream*>(&stream)) {
     LoadFromBytes(view->Data(), view->Size(), sourceName);
   } else {
@@ -376,7 +377,7 @@ void TSWFStreamReader::LoadFromBytes(const std::uint8_t* data, std::size_t size,
 void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
   tags_.clear();
   TMemoryStream& body = BodyStream();
-  const std::uint8_t* data = body.Data();
+  const std::uint8_t* data = std::as_const(body).Data();
   std::uint64_t size = body.Size();
   body.Seek(0);
   TBitsEngine be(body);
@@ -521,11 +522,11 @@ void TSWFStreamReader::MakeStream() {
       std::uint64_t start = std::min<std::uint64_t>(entry.Position, old.Size());
       std::uint64_t have = std::min(entry.FullSize(), old.Size() - start);
       if (have == entry.FullSize()) {
-        fresh->Write(old.Data() + start, static_cast<std::size_t>(have));
+        fresh->Write(std::as_const(old).Data() + start, static_cast<std::size_t>(have));
       } else {
         std::uint64_t bodyHave = have > header ? have - header : 0;
         WriteTagHeader(*fresh, entry.TagID, bodyHave, entry.IsLongHeader);
-        if (bodyHave > 0) fresh->Write(old.Data() + start + header, static_cast<std::size_t>(bodyHave));
+        if (bodyHave > 0) fresh->Write(std::as_const(old).Data() + start + header, static_cast<std::size_t>(bodyHave));
         entry.Length = static_cast<std::uint32_t>(bodyHave);
       }
     }
@@ -534,7 +535,7 @@ void TSWFStreamReader::MakeStream() {
   // Nested entries of sprites point into the new body as well.
   for (auto& entry : tags_) {
     if (entry->TagID == 39 && entry->TagObject)
-      FillSubTags(*entry, fresh->Data(), fresh->Size(), entry->Position + (entry->IsLongHeader ? 6 : 2), entry->Length);
+      FillSubTags(*entry, std::as_const(*fresh).Data(), fresh->Size(), entry->Position + (entry->IsLongHeader ? 6 : 2), entry->Length);
   }
   fresh->Seek(0);
   SetOwnedBody(std::move(fresh));

@@ -136,7 +136,12 @@ TEST(SWFStreamTest, SavesAndLoadsPlainAndCompressed) {
     reader.ParseTags();
     ASSERT_EQ(reader.TagCount(), 4u);
     auto& raw = dynamic_cast<TSWFByteCodeTag&>(*reader.TagInfo(1).TagObject);
+    // Raw bodies share the loaded bytes; changing or replacing the body
+    // leaves them as they were.
+    EXPECT_TRUE(raw.OwnsData());
+    reader.BodyStream().Data()[10] ^= 0xFF;
     EXPECT_EQ(Bytes(raw.Data(), raw.Data() + raw.DataSize()), payload);
+    reader.MakeStream();
     reader.MakeStream();
     EXPECT_EQ(Save(reader), file);
   }
