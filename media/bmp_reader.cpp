@@ -687,10 +687,11 @@ int TBMPReader::ColorsUsed() {
   const int width = Width();
   switch (BitCount()) {
     case 1: {
-      int first = GetIndex(0, 0);
+      // One colour only when every pixel is index 0: a picture of index 1
+      // alone still needs both entries (as in the 8-bit rule below).
       for (int y = 0; y < row_count_; ++y)
         for (int x = 0; x < width; ++x)
-          if (GetIndex(y, x) != first) return 2;
+          if (GetIndex(y, x) != 0) return 2;
       return 1;
     }
     case 4:

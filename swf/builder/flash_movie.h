@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ class TFlashMovie : public TBasedSWFStream {
   TFlashShape* AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint p3);
   // A new sprite; with a visual, the sprite places it at depth 1.
   TFlashSprite* AddSprite(TFlashVisualObject* visual = nullptr);
+  // A bitmap loaded from the file (JPEG, BMP, or through CustomImageLoader);
+  // a file that fails to load throws and adds nothing.
+  TFlashImage* AddImage(const std::string& fileName);
+  // A rectangle of the image's pixel size filled with the image (fit).
+  TFlashShape* AddShapeImage(TFlashImage* image);
 
   // The common step of every Add operation, for characters of any kind.
   template <class T>
@@ -115,6 +121,9 @@ class TFlashMovie : public TBasedSWFStream {
   std::int32_t CurrentFrameNum = 0;
   std::string FrameLabel;
   bool CorrectImageFill = true;
+  // Asked before an image file is loaded; clearing `proceed` means the
+  // handler has given the image its data.
+  std::function<void(TFlashImage& image, const std::string& fileName, bool& proceed)> OnLoadCustomImage;
 
  private:
   template <class L>

@@ -92,6 +92,8 @@ class TFlashShape : public TFlashVisualObject {
   // The bitmap's definition is moved in front of the shape when needed.
   TSWFImageFill* SetImageFill(TFlashIDObject& image, std::int32_t imageWidth, std::int32_t imageHeight,
                               TFlashImageFillMode mode, float scaleX = 1, float scaleY = 1);
+  // The same with the image's own pixel size.
+  TSWFImageFill* SetImageFill(TFlashImage& image, TFlashImageFillMode mode, float scaleX = 1, float scaleY = 1);
 
   std::int16_t Fill0Num() const { return fill0_num_; }
   std::int16_t Fill1Num() const { return fill1_num_; }

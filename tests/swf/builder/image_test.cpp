@@ -1,0 +1,277 @@
+// TFlashImage: JPEG pass-through and re-encoding, lossless data of every
+// format, alpha, the movie's AddImage and AddShapeImage, bad files.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "base/error.h"
+#include "media/bmp_reader.h"
+#include "media/jpeg_file.h"
+#include "swf/builder/flash_image.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_shape.h"
+#include "swf/format/bitmap_tags.h"
+#include "swf/format/shape_tags.h"
+#include "tests/swf/builder/builder_test_util.h"
+#include "tests/testing/picture_fixtures.h"
+#include "tests/testing/temp_dir.h"
+
+namespace yel::swf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using yel::testing::BmpSpec;
+using yel::testing::JpegSpec;
+using yel::testing::MakeBmp;
+using yel::testing::MakeJpeg;
+using yel::testing::Quadrants;
+using yel::testing::TempDir;
+
+const std::array<std::array<std::uint8_t, 3>, 4> kQuadrants = {
+    {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}};
+
+Bytes Inflate(const std::uint8_t* data, std::size_t size) {
+  Bytes out(1 << 20);
+  uLongf length = out.size();
+  EXPECT_EQ(uncompress(out.data(), &length, data, size), Z_OK);
+  out.resize(length);
+  return out;
+}
+
+// A movie showing the image through AddShapeImage, saved (and kept for the
+// swf-parser check) and read back; `bitmap` is its bitmap tag.
+struct Written {
+  std::unique_ptr<TSWFStreamReader> reader;
+  TSWFImageTag* bitmap = nullptr;
+  TSWFDefineShape* shape = nullptr;
+};
+
+Written WriteMovie(TFlashMovie& movie, TFlashImage* image, const std::string& suffix = "") {
+  TFlashShape* shape = movie.AddShapeImage(image);
+  movie.PlaceObject(shape, 1);
+  movie.ShowFrame();
+  Written w;
+  w.reader = testing::ReadMovie(testing::SaveMovie(movie, suffix));
+  for (std::size_t i = 0; i < w.reader->TagCount(); ++i) {
+    TSWFObject* tag = w.reader->TagInfo(i).TagObject;
+    if (auto* b = dynamic_cast<TSWFImageTag*>(tag)) w.bitmap = b;
+    if (auto* s = dynamic_cast<TSWFDefineShape*>(tag)) w.shape = s;
+  }
+  EXPECT_NE(w.bitmap, nullptr);
+  return w;
+}
+
+class ImageTest : public ::testing::Test {
+ protected:
+  TFlashMovie movie{0, 0, 100, 100, 12, TSWFSystemCoord::Pix};
+  TempDir dir;
+  std::string Jpeg(const std::string& name, const JpegSpec& spec) {
+    const std::size_t pixels = static_cast<std::size_t>(spec.width) * spec.height;
+    return dir.Write(name, MakeJpeg(spec, spec.components == 3 ? Quadrants(spec.width, spec.height, kQuadrants)
+                                                               : Bytes(pixels * spec.components, 100)));
+  }
+};
+
+TEST_F(ImageTest, BaselineJpegIsWrittenAsItIs) {
+  const std::string path = Jpeg("photo.JPG", {40, 24});
+  TFlashImage* image = movie.AddImage(path);
+  EXPECT_EQ(image->DataState, kImageJPEGFile);
+  EXPECT_EQ(image->Width(), 40);
+  EXPECT_EQ(image->Height(), 24);
+  EXPECT_EQ(image->MinVersion(), 2);
+  Written w = WriteMovie(movie, image);
+  EXPECT_EQ(w.bitmap->TagID, 21);
+  EXPECT_EQ(w.bitmap->ID, image->CharacterId());
+  const Bytes file = yel::ReadFileBytes(path);
+  EXPECT_EQ(Bytes(w.bitmap->Data(), w.bitmap->Data() + w.bitmap->DataSize()), file);
+  // The bitmap is defined before the shape that shows it, fitted to it.
+  EXPECT_LT(w.bitmap->ID, w.shape->ShapeId);
+}
+
+TEST_F(ImageTest, JpegsThatThePlayerWouldShowWronglyAreReencoded) {
+  JpegSpec progressive{24, 16};
+  progressive.progressive = true;
+  JpegSpec turned{24, 16};
+  turned.orientation = 6;
+  JpegSpec cmyk{24, 16, 4};
+  JpegSpec grey{24, 16, 1};
+  const struct {
+    const char* name;
+    JpegSpec spec;
+    std::uint8_t state;
+    int width, height;
+  } cases[] = {
+      {"progressive.jpg", progressive, kImageJPEGInMemory, 24, 16},
+      {"turned.jpeg", turned, kImageJPEGInMemory, 16, 24},
+      {"cmyk.jpg", cmyk, kImageJPEGInMemory, 24, 16},
+      {"grey.jpg", grey, kImageJPEGFile, 24, 16},  // the player shows grey baseline files as they are
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFlashImage image(&movie, Jpeg(c.name, c.spec));
+    EXPECT_EQ(image.DataState, c.state);
+    EXPECT_EQ(image.Width(), c.width);
+    EXPECT_EQ(image.Height(), c.height);
+    if (c.state == kImageJPEGInMemory) {
+      const media::TJPEGProbe probe = media::ProbeJPEG(image.DataStream().Bytes());
+      EXPECT_EQ(probe.FrameMarker, 0xC0);
+      EXPECT_EQ(probe.Components, 3);
+      EXPECT_EQ(probe.Orientation, 1);
+    }
+  }
+  // With the conversion off a progressive file is kept as it is, 0 × 0;
+  // switching it on converts it.
+  TFlashImage kept(&movie);
+  kept.SetConvertProgressiveJPEG(false);
+  kept.LoadDataFromFile(Jpeg("kept.jpg", progressive));
+  EXPECT_EQ(kept.DataState, kImageJPEGFile);
+  EXPECT_EQ(kept.Width(), 0);
+  kept.SetConvertProgressiveJPEG(true);
+  EXPECT_EQ(kept.DataState, kImageJPEGInMemory);
+  EXPECT_EQ(kept.Width(), 24);
+}
+
+// The uncompressed lossless block of the image's bitmap tag.
+Bytes LosslessBlock(const Written& w) { return Inflate(w.bitmap->Data(), w.bitmap->DataSize()); }
+
+TEST_F(ImageTest, LosslessDataOfEveryFormat) {
+  // Small pictures (rows stored bottom first) whose rows every format pads.
+  std::vector<std::array<std::uint8_t, 4>> palette(7);
+  for (int i = 0; i < 7; ++i) palette[i] = {std::uint8_t(10 * i), std::uint8_t(10 * i + 1), std::uint8_t(10 * i + 2), 0};
+  const struct {
+    const char* name;
+    BmpSpec spec;
+    int tag, format, table;
+    Bytes block;
+  } cases[] = {
+      {"8-bit, 7 colours", {40, 5, 2, 8, 0, {}, palette, 7, {4, 5, 6, 6, 6, 0, 0, 0, 0, 1, 2, 3, 0, 9, 9, 9}}, 20, 3, 6,
+       {2, 1, 0, 12, 11, 10, 22, 21, 20, 32, 31, 30, 42, 41, 40, 52, 51, 50, 62, 61, 60,  // colour table
+        0, 1, 2, 3, 0, 0, 0, 0, 4, 5, 6, 6, 6, 0, 0, 0}},                                 // top row first
+      {"16-bit 5-5-5", {40, 3, 2, 16, 0, {}, {}, 0, {1, 0, 2, 0, 3, 0, 0, 0, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x80, 0, 0}},
+       20, 4, 0, {0x7C, 0x00, 0x03, 0xE0, 0x00, 0x1F, 0, 0, 0, 1, 0, 2, 0, 3, 0, 0}},
+      {"16-bit 5-6-5 is repacked", {40, 1, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {}, 0, {0xE0, 0x07, 0, 0}}, 20, 4, 0,
+       {0x03, 0xE0, 0, 0}},
+      {"24-bit", {40, 3, 1, 24, 0, {}, {}, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}}, 20, 5, 0,
+       {255, 3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7}},
+      {"32-bit with a transparent pixel", {40, 2, 1, 32, 0, {}, {}, 0, {1, 2, 3, 255, 9, 9, 9, 0}}, 36, 5, 0,
+       {255, 3, 2, 1, 0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFlashMovie m(0, 0, 10, 10, 12, TSWFSystemCoord::Pix);
+    TFlashImage* image = m.AddImage(dir.Write("pic.bmp", MakeBmp(c.spec)));
+    Written w = WriteMovie(m, image, std::string("_") + std::to_string(&c - cases));
+    ASSERT_NE(w.bitmap, nullptr);
+    auto& tag = dynamic_cast<TSWFDefineBitsLossless&>(*w.bitmap);
+    EXPECT_EQ(tag.TagID, c.tag);
+    EXPECT_EQ(tag.BitmapFormat, c.format);
+    EXPECT_EQ(tag.Width, c.spec.width);
+    EXPECT_EQ(tag.BitmapColorTableSize, c.table);
+    EXPECT_EQ(LosslessBlock(w), c.block);
+  }
+}
+
+TEST_F(ImageTest, TransparentPaletteEntryFollowsTheCompaction) {
+  // Entries 2 (opaque) and 5 (alpha 0) are used: after compaction they are
+  // 0 and 1, and entry 1 is the transparent one, written black.
+  BmpSpec spec{40, 2, 1, 8, 0, {}, {}, 0, {2, 5, 0, 0}};
+  spec.palette.assign(256, {0, 0, 0, 255});
+  spec.palette[2] = {30, 20, 10, 255};
+  spec.palette[5] = {60, 50, 40, 0};
+  TFlashImage* image = movie.AddImage(dir.Write("t.bmp", MakeBmp(spec)));
+  EXPECT_TRUE(image->HasAlpha);
+  EXPECT_EQ(image->ColorCount, 2);
+  Written w = WriteMovie(movie, image);
+  EXPECT_EQ(w.bitmap->TagID, 36);
+  EXPECT_EQ(LosslessBlock(w), (Bytes{10, 20, 30, 255, 0, 0, 0, 0, 0, 1, 0, 0}));
+}
+
+TEST_F(ImageTest, AlphaForJpegAndLosslessData) {
+  // An 8-bit mask whose index is the alpha: 0 on the left, 200 on the right.
+  BmpSpec mask{40, 2, 2, 8, 0, {}, {}, 0, {0, 200, 0, 0, 0, 200, 0, 0}};
+  const std::string mask_path = dir.Write("mask.bmp", MakeBmp(mask));
+  TFlashImage* jpeg = movie.AddImage(Jpeg("a.jpg", {2, 2}));
+  jpeg->LoadAlphaDataFromFile(mask_path);
+  EXPECT_EQ(jpeg->AlphaData().Bytes(), (Bytes{0, 200, 0, 200}));
+  EXPECT_EQ(jpeg->MinVersion(), 3);
+  Written w = WriteMovie(movie, jpeg);
+  auto& tag = dynamic_cast<TSWFDefineBitsJPEG3&>(*w.bitmap);
+  EXPECT_EQ(Inflate(tag.AlphaData(), tag.AlphaDataSize()), (Bytes{0, 200, 0, 200}));
+  EXPECT_EQ(tag.DataSize(), yel::ReadFileBytes(dir / "a.jpg").size());
+
+  // A 24-bit bitmap takes the mask as 32-bit pixels, premultiplied.
+  TFlashMovie m(0, 0, 10, 10, 12, TSWFSystemCoord::Pix);
+  BmpSpec rgb{40, 2, 2, 24, 0, {}, {}, 0, {100, 100, 100, 100, 100, 100, 0, 0, 100, 100, 100, 100, 100, 100, 0, 0}};
+  TFlashImage* lossless = m.AddImage(dir.Write("rgb.bmp", MakeBmp(rgb)));
+  lossless->LoadAlphaDataFromFile(mask_path);
+  Written l = WriteMovie(m, lossless, "_lossless");
+  EXPECT_EQ(l.bitmap->TagID, 36);
+  const Bytes block = LosslessBlock(l);
+  EXPECT_EQ(Bytes(block.begin(), block.begin() + 8), (Bytes{0, 0, 0, 0, 200, 78, 78, 78}));
+
+  try {
+    jpeg->LoadAlphaDataFromFile(dir / "mask.png");
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("Image format \"PNG\" for alpha not supported!"), std::string::npos);
+  }
+}
+
+TEST_F(ImageTest, BadFilesAddNothing) {
+  const std::string garbage = dir.Write("broken.jpg", "\xFF\xD8\xFF\xE0 not really a JPEG");
+  const struct {
+    std::string path;
+    const char* message;
+  } cases[] = {
+      {dir.Write("clip.gif", "GIF89a"), "Image format \"GIF\" not supported!"},
+      {dir / "missing.jpg", "missing.jpg"},
+      {garbage, "broken.jpg: cannot decode"},
+      {dir.Write("broken.bmp", "BM"), "broken.bmp: not a BMP file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    try {
+      movie.AddImage(c.path);
+      ADD_FAILURE() << "expected an error";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(movie.NextID, 1);
+  EXPECT_TRUE(movie.ObjectList().empty());
+}
+
+TEST_F(ImageTest, ShapeImageFillsTheImageSize) {
+  TFlashImage* image = movie.AddImage(Jpeg("b.jpg", {100, 50}));
+  TFlashShape* shape = movie.AddShapeImage(image);
+  EXPECT_EQ(shape->Width(), 100);
+  EXPECT_EQ(shape->Height(), 50);
+  auto* fill = dynamic_cast<TSWFImageFill*>(shape->FillStyles().at(0).get());
+  ASSERT_NE(fill, nullptr);
+  EXPECT_EQ(fill->BitmapId, image->CharacterId());
+  EXPECT_NEAR(fill->Matrix.GetScaleX(), 20.0036621, 1e-4);
+  EXPECT_NEAR(fill->Matrix.GetScaleY(), 20.0036621, 1e-4);
+}
+
+TEST_F(ImageTest, CustomLoaderAndMovieHook) {
+  CustomImageLoader = [](TFlashImage& image, const std::string&) {
+    media::TBMPReader r;
+    r.SetFormat(1, 1, 24);
+    image.LoadDataFromBMPReader(r);
+  };
+  TFlashImage* other = movie.AddImage(dir.Write("x.tif", "II*"));
+  CustomImageLoader = nullptr;
+  EXPECT_EQ(other->DataState, kImageLossless);
+  EXPECT_EQ(other->Width(), 1);
+
+  bool asked = false;
+  movie.OnLoadCustomImage = [&](TFlashImage&, const std::string&, bool& proceed) {
+    asked = true;
+    proceed = false;
+  };
+  TFlashImage* handled = movie.AddImage(dir / "anything.gif");
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(handled->DataState, kImageNoData);
+}
+
+}  // namespace
+}  // namespace yel::swf
