@@ -26,7 +26,12 @@ int GetSignedBitsCount(std::int32_t v) {
 }
 
 int SignedFieldWidth(std::int32_t maxAbs, int widthBits) {
-  return std::min(GetSignedBitsCount(maxAbs), (1 << widthBits) - 1);
+  // Same as GetSignedBitsCount below 2^30; from there on (including the
+  // magnitude 2^31 of INT32_MIN, for which GetBitsCount gives 0) the widest
+  // width the width field can state.
+  std::uint32_t magnitude = maxAbs < 0 ? 0u - static_cast<std::uint32_t>(maxAbs) : static_cast<std::uint32_t>(maxAbs);
+  int width = magnitude == 0 ? 0 : std::bit_width(magnitude) + 1;
+  return std::min(width, (1 << widthBits) - 1);
 }
 
 namespace {

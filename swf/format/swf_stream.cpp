@@ -41,6 +41,11 @@ std::size_t RectSize(std::uint8_t first) {
 
 std::string Offset(std::uint64_t offset) { return "offset " + std::to_string(offset); }
 
+// A coordinate in twips, held at the int32 range instead of overflowing.
+std::int32_t Scale(std::int32_t value, int multiplier) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{value} * multiplier, INT32_MIN, INT32_MAX));
+}
+
 }  // namespace
 
 // --- TBasedSWFStream
@@ -50,7 +55,7 @@ TBasedSWFStream::TBasedSWFStream() = default;
 TBasedSWFStream::TBasedSWFStream(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
                                  float frameRate, TSWFSystemCoord coord) {
   SetSystemCoord(coord);
-  movie_rect_ = {left * multiplier_, top * multiplier_, right * multiplier_, bottom * multiplier_};
+  movie_rect_ = {Scale(left, multiplier_), Scale(top, multiplier_), Scale(right, multiplier_), Scale(bottom, multiplier_)};
   fps_ = FloatToFixed8(frameRate);
 }
 
@@ -79,12 +84,16 @@ int TBasedSWFStream::HeaderSize() const {
   return 12 + (4 * n + 5 + 7) / 8;
 }
 
-int TBasedSWFStream::Width() const { return (movie_rect_.Right - movie_rect_.Left) / multiplier_; }
-int TBasedSWFStream::Height() const { return (movie_rect_.Bottom - movie_rect_.Top) / multiplier_; }
+int TBasedSWFStream::Width() const {
+  return static_cast<int>((std::int64_t{movie_rect_.Right} - movie_rect_.Left) / multiplier_);
+}
+int TBasedSWFStream::Height() const {
+  return static_cast<int>((std::int64_t{movie_rect_.Bottom} - movie_rect_.Top) / multiplier_);
+}
 
 void TBasedSWFStream::SetMovieRect(const TRect& rect) {
-  movie_rect_ = {rect.Left * multiplier_, rect.Top * multiplier_, rect.Right * multiplier_,
-                 rect.Bottom * multiplier_};
+  movie_rect_ = {Scale(rect.Left, multiplier_), Scale(rect.Top, multiplier_), Scale(rect.Right, multiplier_),
+                 Scale(rect.Bottom, multiplier_)};
   Changed();
 }
 

@@ -121,6 +121,8 @@ TEST(BitsEngineTest, WidestReadableValuesSurviveAWrite) {
   EXPECT_EQ(in.ReadColorTransform(false).AddR, -16384);
   EXPECT_EQ(SignedFieldWidth(low, 5), 31);
   EXPECT_EQ(SignedFieldWidth(255, 5), 9);
+  EXPECT_EQ(SignedFieldWidth(INT32_MIN, 5), 31);
+  EXPECT_EQ(SignedFieldWidth(INT32_MAX, 4), 15);
 }
 
 TEST(BitsEngineTest, ColorTransformReadKeepsAbsentGroups) {

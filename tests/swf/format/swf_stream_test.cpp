@@ -99,6 +99,11 @@ TEST(SWFStreamTest, HeaderAndVersionRules) {
   EXPECT_EQ(twips.FPSWord(), 0x0080);
   twips.SetSystemCoord(TSWFSystemCoord::Pix);
   EXPECT_EQ(twips.Width(), 5);  // existing values are not converted
+
+  // Pixel sizes beyond the twips range stop at its end instead of wrapping.
+  TestMovie huge(-200000000, 0, 200000000, 10, 12, TSWFSystemCoord::Pix);
+  EXPECT_EQ(huge.MovieRect(), (TRect{INT32_MIN, 0, INT32_MAX, 200}));
+  EXPECT_EQ(huge.Width(), static_cast<int>((std::int64_t{INT32_MAX} - INT32_MIN) / 20));
 }
 
 TEST(SWFStreamTest, SavesAndLoadsPlainAndCompressed) {
