@@ -46,6 +46,39 @@ TEST(YelDump, IndentsSpriteContentsAndSummarisesFields) {
   EXPECT_NE(packed.out.find("SetBackgroundColor              3  #FFFFFF"), std::string::npos) << packed.out;
 }
 
+TEST(YelDump, ActionsOfEveryCorpusMovie) {
+  int listings = 0;
+  for (const auto& item : std::filesystem::directory_iterator(Corpus(""))) {
+    DumpRun run = Dump({"--actions", item.path().string()});
+    EXPECT_EQ(run.status, 0) << item.path() << ": " << run.err;
+    EXPECT_EQ(run.out.find("DoAction (unreadable)"), std::string::npos) << item.path();
+    EXPECT_EQ(run.out.find("DoInitAction (unreadable)"), std::string::npos) << item.path();
+    if (run.out.find("  ConstantPool ") != std::string::npos) ++listings;
+  }
+  EXPECT_GT(listings, 40);
+
+  // One action per line with its offset; branch targets and block ends as
+  // labels, block bodies indented.
+  DumpRun run = Dump({Corpus("avm1__loadvars_tostring__test.swf"), "--actions"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("      32   12  DoAction                      693  147 actions\n"
+                         "               0  ConstantPool 16: \"lv\", \"LoadVars\","),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("             352  Try try size 26 to L3; catch \"err\" size 13 to L4\n"
+                         "             366    Push int 0\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("             387    Jump L4\n"
+                         "           L3:\n"
+                         "             392    Push const8 10 (\"Caught: \")\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("             692  End\n     731    1  ShowFrame"), std::string::npos) << run.out;
+  // Without the option no action is listed.
+  EXPECT_EQ(Dump({Corpus("avm1__loadvars_tostring__test.swf")}).out.find("ConstantPool"), std::string::npos);
+}
+
 TEST(YelDump, BadFilesAndUsage) {
   testing::TempDir dir;
   std::string text = dir.Write("notes.swf", "hello, world");
@@ -71,6 +104,8 @@ TEST(YelDump, BadFilesAndUsage) {
   DumpRun help = Dump({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: yel dump FILE.swf", 0), 0u);
+  EXPECT_NE(help.out.find("--actions"), std::string::npos);
+  EXPECT_EQ(Dump({text, "--actions", "extra"}).status, 2);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <ostream>
 
 #include "base/error.h"
+#include "swf/actionscript/action_disassembly.h"
+#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
 #include "tools/yel/cli.h"
@@ -12,14 +15,41 @@ namespace yel::cli {
 namespace {
 
 constexpr const char* kDumpHelp =
-    "Usage: yel dump FILE.swf\n"
+    "Usage: yel dump FILE.swf [--actions]\n"
     "\n"
     "Prints the SWF header, then one line per tag: its offset in the\n"
     "uncompressed file, code, name, body length and a summary of its fields.\n"
     "Tags inside sprites are indented under their sprite. A tag that cannot\n"
-    "be read is listed with the reason.\n";
+    "be read is listed with the reason.\n"
+    "\n"
+    "  --actions   also list the actions of DoAction and DoInitAction tags\n"
+    "              and the clip event actions of placed clips, one per\n"
+    "              line with its offset and fields, branch targets as\n"
+    "              labels (L1, L2, ...)\n";
 
-void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t bodyOffset, int depth) {
+struct DumpOptions {
+  bool actions = false;
+};
+
+// The action lists of a tag, under the tag's line: frame and init actions,
+// and the actions of each clip event set of a placed clip.
+void PrintActions(std::ostream& out, const swf::TSWFObject& tag, int depth) {
+  const std::string indent(static_cast<std::size_t>(11 + depth * 2), ' ');
+  if (const auto* doAction = dynamic_cast<const swf::TSWFDoAction*>(&tag)) {
+    swf::DisassembleActionList(doAction->Actions(), out, indent);
+  } else if (const auto* place = dynamic_cast<const swf::TSWFPlaceObject2*>(&tag)) {
+    if (!place->HasClipActions) return;
+    for (const auto& record : place->ClipActions().Records) {
+      out << indent << "on " << swf::ClipEventsText(record->EventFlags);
+      if (record->KeyCode()) out << " (key " << int(record->KeyCode()) << ")";
+      out << ":\n";
+      swf::DisassembleActionList(*record, out, indent + "  ");
+    }
+  }
+}
+
+void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t bodyOffset, int depth,
+                const DumpOptions& options) {
   std::uint16_t code = entry.TagID;
   std::string summary;
   std::string name;
@@ -44,7 +74,8 @@ void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t 
   out << line;
   if (!summary.empty()) out << "  " << summary;
   out << "\n";
-  for (const auto& sub : entry.SubTags) PrintEntry(out, *sub, bodyOffset, depth + 1);
+  if (options.actions && entry.TagObject) PrintActions(out, *entry.TagObject, depth);
+  for (const auto& sub : entry.SubTags) PrintEntry(out, *sub, bodyOffset, depth + 1, options);
 }
 
 }  // namespace
@@ -55,9 +86,18 @@ int RunDump(const Args& args) {
     return 0;
   }
   ArgReader reader(args);
-  if (reader.AtEnd()) throw UsageError{"FILE.swf is required"};
-  std::string path = reader.TakePositional();
-  if (!reader.AtEnd()) throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
+  DumpOptions options;
+  std::string path;
+  while (!reader.AtEnd()) {
+    if (reader.TakeFlag({"--actions"})) {
+      options.actions = true;
+    } else if (path.empty()) {
+      path = reader.TakePositional();
+    } else {
+      throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
+    }
+  }
+  if (path.empty()) throw UsageError{"FILE.swf is required"};
 
   swf::TSWFStreamReader movie(path);
   if (!movie.IsSWF) ThrowFileError(path, "not an SWF file (it does not start with FWS or CWS)");
@@ -78,7 +118,7 @@ int RunDump(const Args& args) {
   std::uint64_t end = 0;
   for (std::size_t i = 0; i < movie.TagCount(); ++i) {
     const auto& entry = movie.TagInfo(i);
-    PrintEntry(out, entry, movie.BodyOffset(), 0);
+    PrintEntry(out, entry, movie.BodyOffset(), 0, options);
     end = entry.Position + entry.FullSize();
   }
   if (end < bodySize) out << (bodySize - end) << " stray bytes after the last tag\n";

@@ -158,7 +158,7 @@ inline std::unique_ptr<TSWFActionList> EveryRecordKind() {
   Add<TSWFActionStop>(l);
 
   // Raw bytes of a record the table does not know.
-  Add<TSWFActionByteCode>(l)->Bytes = {0x89, 0x01, 0x00, 0x01};
+  Add<TSWFActionByteCode>(l)->Bytes = {0xA0, 0x01, 0x00, 0x05};
   return list;
 }
 
