@@ -158,8 +158,9 @@ void TSWFStyleChangeRecord::WriteToStream(TBitsEngine& be) {
   be.WriteBit(StateFillStyle1);
   be.WriteBit(StateFillStyle0);
   // Five zero flag bits would read as the end record: a record that changes
-  // no style is a move.
-  bool move = StateMoveTo || !(StateFillStyle0 || StateFillStyle1 || StateLineStyle);
+  // nothing else is a move. One that brings new styles has a set bit already
+  // and must not move the pen.
+  bool move = StateMoveTo || !(StateFillStyle0 || StateFillStyle1 || StateLineStyle || StateNewStyles);
   be.WriteBit(move);
   if (move) {
     int n = GetSignedBitsCount(MaxAbs(DeltaX, DeltaY));

@@ -92,6 +92,12 @@ TEST(ShapeRecordTest, StyleChangeFlags) {
   styles.SetFill1(2);
   styles.SetLineStyle(1);
   EXPECT_EQ(RecordBits(styles, 2, 1), "0" "01100" "10" "1");
+
+  // New styles alone: no move (it would take the pen to 0, 0); padded, two
+  // empty style arrays, then the new widths.
+  TSWFStyleChangeRecord restyle;
+  restyle.NewFillStyles();
+  EXPECT_EQ(RecordBits(restyle), "0" "10000" "00" "00000000" "00000000" "0000" "0000");
 }
 
 // A DefineShape3 with one fill of every kind and two line styles.
