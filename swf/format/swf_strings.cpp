@@ -80,6 +80,33 @@ std::string Windows1252ToUtf8(std::string_view text) {
   return out;
 }
 
+std::string Utf8ToAnsi(std::string_view text) {
+  if (!IsValidUtf8(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto b = static_cast<std::uint8_t>(text[i]);
+    int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) c = (c << 6) | (static_cast<std::uint8_t>(text[i + k]) & 0x3F);
+    i += extra + 1;
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char mapped = '?';
+    for (int k = 0; k < 32; ++k) {
+      if (kHighControls[k] == c) {
+        mapped = static_cast<char>(0x80 + k);
+        break;
+      }
+    }
+    out += mapped;
+  }
+  return out;
+}
+
 std::string AnsiToUtf8(std::string_view text) {
   if (IsValidUtf8(text)) return std::string(text);
   return Windows1252ToUtf8(text);

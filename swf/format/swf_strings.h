@@ -14,5 +14,9 @@ bool IsValidUtf8(std::string_view text);
 std::string AnsiToUtf8(std::string_view text);
 // Windows-1252 bytes to UTF-8, unconditionally.
 std::string Windows1252ToUtf8(std::string_view text);
+// Text for an SWF 5 or older movie: UTF-8 text becomes Windows-1252, with "?"
+// for characters that code page lacks; text that is not UTF-8 is taken to be
+// Windows-1252 already and kept.
+std::string Utf8ToAnsi(std::string_view text);
 
 }  // namespace yel::swf

@@ -180,6 +180,10 @@ TEST(BitsEngineTest, Windows1252Conversion) {
   EXPECT_FALSE(IsValidUtf8("\xC0\x80"));      // overlong
   EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
   EXPECT_FALSE(IsValidUtf8("\xE2\x82"));      // cut off
+  // UTF-8 to the code page of SWF 5 and older, and back.
+  EXPECT_EQ(Utf8ToAnsi("caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8 \xE4\xB8\xAD \xF0\x9F\x98\x80"), "caf\xE9 \x80 \x9F ? ?");
+  EXPECT_EQ(Utf8ToAnsi("caf\xE9"), "caf\xE9");  // already Windows-1252
+  EXPECT_EQ(AnsiToUtf8(Utf8ToAnsi("\xC3\xA0 la \xE2\x80\x9Cmode\xE2\x80\x9D")), "\xC3\xA0 la \xE2\x80\x9Cmode\xE2\x80\x9D");
 }
 
 TEST(ValueRecordsTest, RectKeepsItsBoundsOrdered) {
