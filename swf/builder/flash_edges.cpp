@@ -38,6 +38,8 @@ TPoint Sub(TPoint a, TPoint b) {
   return {Saturate(std::int64_t{a.X} - b.X), Saturate(std::int64_t{a.Y} - b.Y)};
 }
 
+std::int32_t Negate(std::int32_t v) { return v == std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::max() : -v; }
+
 bool SameSign(std::int64_t a, std::int64_t b) { return (a < 0 && b < 0) || (a > 0 && b > 0); }
 
 double Radians(double degrees) { return degrees * kPi / 180.0; }
@@ -491,19 +493,19 @@ void TFlashEdges::MakeMirror(bool horizontal, bool vertical) {
       case TSWFShapeRecordKind::StyleChange:
       case TSWFShapeRecordKind::StraightEdge: {
         auto* edge = static_cast<TSWFStraightEdgeRecord*>(record.get());
-        if (horizontal) edge->DeltaX = -edge->DeltaX;
-        if (vertical) edge->DeltaY = -edge->DeltaY;
+        if (horizontal) edge->DeltaX = Negate(edge->DeltaX);
+        if (vertical) edge->DeltaY = Negate(edge->DeltaY);
         break;
       }
       case TSWFShapeRecordKind::CurvedEdge: {
         auto* curve = static_cast<TSWFCurvedEdgeRecord*>(record.get());
         if (horizontal) {
-          curve->ControlX = -curve->ControlX;
-          curve->AnchorX = -curve->AnchorX;
+          curve->ControlX = Negate(curve->ControlX);
+          curve->AnchorX = Negate(curve->AnchorX);
         }
         if (vertical) {
-          curve->ControlY = -curve->ControlY;
-          curve->AnchorY = -curve->AnchorY;
+          curve->ControlY = Negate(curve->ControlY);
+          curve->AnchorY = Negate(curve->AnchorY);
         }
         break;
       }
@@ -514,12 +516,12 @@ void TFlashEdges::MakeMirror(bool horizontal, bool vertical) {
   // The pen is mirrored with the path, so drawing can go on from where the
   // mirrored path ends.
   if (horizontal) {
-    CurrentPos.X = -CurrentPos.X;
-    LastStart.X = -LastStart.X;
+    CurrentPos.X = Negate(CurrentPos.X);
+    LastStart.X = Negate(LastStart.X);
   }
   if (vertical) {
-    CurrentPos.Y = -CurrentPos.Y;
-    LastStart.Y = -LastStart.Y;
+    CurrentPos.Y = Negate(CurrentPos.Y);
+    LastStart.Y = Negate(LastStart.Y);
   }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <vector>
 
 #include "swf/format/swf_object.h"
@@ -12,6 +13,12 @@
 namespace yel::swf {
 
 class TFlashMovie;
+
+// value x unit factor, held to the 32-bit range: movie units to twips.
+inline std::int32_t ScaleUnits(std::int32_t value, int factor) {
+  std::int64_t v = static_cast<std::int64_t>(value) * factor;
+  return static_cast<std::int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
+}
 
 class TFlashObject : public TBasedSWFObject {
  public:

@@ -60,18 +60,18 @@ void TFlashPlaceObject::WriteToStream(TBitsEngine& be) {
 void TFlashPlaceObject::SetTranslate(std::int32_t x, std::int32_t y) {
   if (x == 0 && y == 0 && !record_->HasMatrix && !record_->Move) return;
   int f = Owner() ? Owner()->UnitMultiplier() : 1;
-  record_->Matrix().SetTranslate(x * f, y * f);
+  record_->Matrix().SetTranslate(ScaleUnits(x, f), ScaleUnits(y, f));
 }
 
 void TFlashPlaceObject::TranslateX(std::int32_t value) {
   // Without a character the movie's unit applies.
   int f = character_ ? character_->UnitFactor() : (Owner() ? Owner()->UnitMultiplier() : 1);
-  record_->Matrix().TranslateX = value * f;
+  record_->Matrix().TranslateX = ScaleUnits(value, f);
 }
 
 void TFlashPlaceObject::TranslateY(std::int32_t value) {
   int f = character_ ? character_->UnitFactor() : (Owner() ? Owner()->UnitMultiplier() : 1);
-  record_->Matrix().TranslateY = value * f;
+  record_->Matrix().TranslateY = ScaleUnits(value, f);
 }
 
 void TFlashPlaceObject::SetScale(float scaleX, float scaleY) { record_->Matrix().SetScale(scaleX, scaleY); }

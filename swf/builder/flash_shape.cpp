@@ -21,6 +21,14 @@ std::int32_t RoundInt(double v) {
 
 bool HasAlphaBelowOpaque(std::uint32_t rgba) { return (rgba >> 24) < 255; }
 
+std::int32_t Clamp32(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// Width and height of the bounds, computed without overflow.
+double BoundsWidth(const TSWFRect& r) { return static_cast<double>(r.XMax()) - r.XMin(); }
+double BoundsHeight(const TSWFRect& r) { return static_cast<double>(r.YMax()) - r.YMin(); }
+
 // Walks the outline of a path and cuts it into dashes and gaps.
 class Dasher {
  public:
@@ -138,11 +146,12 @@ class Dasher {
   }
 
   void Edge(std::int32_t tx, std::int32_t ty, const TPoint* control) {
+    auto delta = [](std::int32_t to, std::int32_t from) { return Clamp32(std::int64_t{to} - from); };
     if (control) {
-      out_.push_back(std::make_unique<TSWFCurvedEdgeRecord>(control->X - x_, control->Y - y_, tx - control->X,
-                                                            ty - control->Y));
+      out_.push_back(std::make_unique<TSWFCurvedEdgeRecord>(delta(control->X, x_), delta(control->Y, y_),
+                                                            delta(tx, control->X), delta(ty, control->Y)));
     } else if (tx != x_ || ty != y_) {
-      out_.push_back(std::make_unique<TSWFStraightEdgeRecord>(tx - x_, ty - y_));
+      out_.push_back(std::make_unique<TSWFStraightEdgeRecord>(delta(tx, x_), delta(ty, y_)));
     }
   }
 
@@ -243,10 +252,10 @@ int TFlashShape::MinVersion() const { return WriteAlpha() ? 3 : 2; }
 void TFlashShape::SetShapeBound(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax) {
   int f = UnitFactor();
   TSWFRectRec r;
-  r.XMin = std::min(xMin, xMax) * f;
-  r.XMax = std::max(xMin, xMax) * f;
-  r.YMin = std::min(yMin, yMax) * f;
-  r.YMax = std::max(yMin, yMax) * f;
+  r.XMin = ScaleUnits(std::min(xMin, xMax), f);
+  r.XMax = ScaleUnits(std::max(xMin, xMax), f);
+  r.YMin = ScaleUnits(std::min(yMin, yMax), f);
+  r.YMax = ScaleUnits(std::max(yMin, yMax), f);
   bounds_.SetRect(r);
 }
 
@@ -257,8 +266,12 @@ std::int32_t TFlashShape::YMin() const { return bounds_.YMin() / UnitFactor(); }
 std::int32_t TFlashShape::XMax() const { return bounds_.XMax() / UnitFactor(); }
 std::int32_t TFlashShape::YMax() const { return bounds_.YMax() / UnitFactor(); }
 
-std::int32_t TFlashShape::Width(bool inTwips) const { return (XMax() - XMin()) * (inTwips ? UnitFactor() : 1); }
-std::int32_t TFlashShape::Height(bool inTwips) const { return (YMax() - YMin()) * (inTwips ? UnitFactor() : 1); }
+std::int32_t TFlashShape::Width(bool inTwips) const {
+  return ScaleUnits(Clamp32(std::int64_t{XMax()} - XMin()), inTwips ? UnitFactor() : 1);
+}
+std::int32_t TFlashShape::Height(bool inTwips) const {
+  return ScaleUnits(Clamp32(std::int64_t{YMax()} - YMin()), inTwips ? UnitFactor() : 1);
+}
 
 // --- styles
 
@@ -349,12 +362,13 @@ TSWFGradientFill* TFlashShape::SetLinearGradient(const std::vector<std::uint32_t
     if (HasAlphaBelowOpaque(colors[i])) HasAlpha = true;
     entry.Ratio = n > 1 ? static_cast<std::uint8_t>(std::nearbyint(double(i) / double(n - 1) * 255.0)) : 0;
   }
-  double w = bounds_.Width(), h = bounds_.Height();
+  double w = BoundsWidth(bounds_), h = BoundsHeight(bounds_);
   double a = angle * std::numbers::pi / 180.0;
   double sx = w / 32768.0, sy = h / 32768.0;
   fill->Matrix.SetScale(static_cast<float>(std::cos(a) * sx), static_cast<float>(std::cos(a) * sy));
   fill->Matrix.SetSkew(static_cast<float>(std::sin(a) * sx), static_cast<float>(-std::sin(a) * sy));
-  fill->Matrix.SetTranslate(bounds_.XMin() + bounds_.Width() / 2, bounds_.YMin() + bounds_.Height() / 2);
+  fill->Matrix.SetTranslate(Clamp32(bounds_.XMin() + static_cast<std::int64_t>(w) / 2),
+                            Clamp32(bounds_.YMin() + static_cast<std::int64_t>(h) / 2));
   auto* raw = fill.get();
   AddFillStyle(std::move(fill));
   return raw;
@@ -376,10 +390,10 @@ TSWFGradientFill* TFlashShape::SetRadialGradient(const std::vector<std::uint32_t
     if (HasAlphaBelowOpaque(colors[i])) HasAlpha = true;
     entry.Ratio = n > 1 ? static_cast<std::uint8_t>(std::nearbyint(double(i) / double(n - 1) * 255.0)) : 0;
   }
-  double w = bounds_.Width(), h = bounds_.Height();
+  double w = BoundsWidth(bounds_), h = BoundsHeight(bounds_);
   fill->Matrix.SetScale(static_cast<float>(w / 32768.0), static_cast<float>(h / 32768.0));
-  fill->Matrix.SetTranslate(bounds_.XMin() + RoundInt(w / 100.0 * xPercent),
-                            bounds_.YMin() + RoundInt(h / 100.0 * yPercent));
+  fill->Matrix.SetTranslate(Clamp32(bounds_.XMin() + std::int64_t{RoundInt(w / 100.0 * xPercent)}),
+                            Clamp32(bounds_.YMin() + std::int64_t{RoundInt(h / 100.0 * yPercent)}));
   auto* raw = fill.get();
   AddFillStyle(std::move(fill));
   return raw;
@@ -399,7 +413,7 @@ TSWFImageFill* TFlashShape::SetImageFill(TFlashIDObject& image, std::int32_t ima
   bool correct = Owner() && Owner()->CorrectImageFill;
   std::int32_t o = correct ? 5 : 0;
   double e = correct ? 15.0 / 4096.0 : 0.0;
-  fill->Matrix.SetTranslate(bounds_.XMin() - o, bounds_.YMin() - o);
+  fill->Matrix.SetTranslate(Clamp32(std::int64_t{bounds_.XMin()} - o), Clamp32(std::int64_t{bounds_.YMin()} - o));
   switch (mode) {
     case TFlashImageFillMode::Scale:
     case TFlashImageFillMode::Tile:
@@ -412,7 +426,7 @@ TSWFImageFill* TFlashShape::SetImageFill(TFlashIDObject& image, std::int32_t ima
         double scale = pixels > 0 ? size / pixels + e : kMaxScale;
         return static_cast<float>(std::min<double>(scale, kMaxScale));
       };
-      fill->Matrix.SetScale(fit(bounds_.Width(), imageWidth), fit(bounds_.Height(), imageHeight));
+      fill->Matrix.SetScale(fit(BoundsWidth(bounds_), imageWidth), fit(BoundsHeight(bounds_), imageHeight));
       break;
     }
   }
@@ -508,7 +522,9 @@ void TFlashShape::WriteToStream(TBitsEngine& be) {
   for (const auto& line : line_styles_) widest = std::max(widest, line->Width);
   std::int32_t margin = widest / 2;
   TSWFRectRec r = bounds_.SWFRect();
-  tag->ShapeBounds.SetRect(TSWFRectRec{r.XMin - margin, r.XMax + margin, r.YMin - margin, r.YMax + margin});
+  auto widen = [](std::int32_t v, std::int32_t by) { return Clamp32(std::int64_t{v} + by); };
+  tag->ShapeBounds.SetRect(
+      TSWFRectRec{widen(r.XMin, -margin), widen(r.XMax, margin), widen(r.YMin, -margin), widen(r.YMax, margin)});
 
   bool dashed = dash_style_ && !line_styles_.empty();
   TSWFShapeRecords dashedRecords;

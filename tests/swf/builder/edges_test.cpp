@@ -324,5 +324,33 @@ TEST(EdgesTest, BoundsIncludeControlPoints) {
   EXPECT_EQ(pen.edges.GetBoundsRect(), (TRect{-20, 0, 200, 300}));
 }
 
+TEST(EdgesTest, ExtremeInputSaturatesInsteadOfOverflowing) {
+  constexpr std::int32_t kBig = 2147483647;
+  // In a pixel movie every coordinate is multiplied by 20 on the way in.
+  TFlashMovie movie(0, 0, 100, 100, 12, TSWFSystemCoord::Pix);
+  TSWFShapeRecords scaled;
+  TFlashEdges pixels(scaled, &movie);
+  pixels.MoveTo(kBig, -kBig);
+  pixels.CurveDelta(kBig, kBig, kBig, -kBig);
+  pixels.MakeEllipse(kBig, kBig);
+  pixels.OffsetEdges(kBig, kBig);
+  pixels.MakeMirror(true, true);
+  EXPECT_EQ(pixels.CurrentPos.X, -kBig);
+
+  Pen pen;
+  pen.edges.MoveTo(kBig, -kBig);
+  pen.edges.LineTo(-kBig, kBig);
+  pen.edges.MakeRoundRect(kBig, -kBig, kBig, kBig);
+  pen.edges.MakePie(kBig, kBig, 0, 1e30f, true);
+  pen.edges.MakePie(100, std::nanf(""), 90);
+  pen.edges.MakeArc(kBig, kBig, kBig, kBig, -1e30f, 1e30f, true, false);
+  pen.edges.MakeStar(kBig, -kBig, kBig, kBig, 7, true);
+  pen.edges.MakeCubicBezier({kBig, kBig}, {-kBig, kBig}, {kBig, -kBig}, 2);
+  pen.edges.MakeMirror(true, true);
+  TRect bounds = pen.edges.GetBoundsRect();
+  EXPECT_LE(bounds.Left, bounds.Right);
+  EXPECT_GT(pen.records.size(), 10u);
+}
+
 }  // namespace
 }  // namespace yel::swf
