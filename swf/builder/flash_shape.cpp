@@ -539,6 +539,22 @@ void TFlashShape::WriteToStream(TBitsEngine& be) {
   }
   if (dashed) dashedRecords = DashedRecords(gapStyle);
 
+  // The record writer drops the style flags that name no style (no fills,
+  // no lines); they are put back afterwards, so that the shape stays as
+  // drawn and writes the same way every time.
+  struct Flags {
+    TSWFStyleChangeRecord* record;
+    bool fill0, fill1, line;
+  };
+  std::vector<Flags> flags;
+  if (!dashed) {
+    for (auto& record : records_) {
+      if (record->RecordKind != TSWFShapeRecordKind::StyleChange) continue;
+      auto* change = static_cast<TSWFStyleChangeRecord*>(record.get());
+      flags.push_back({change, change->StateFillStyle0, change->StateFillStyle1, change->StateLineStyle});
+    }
+  }
+
   // The tag borrows the styles and the path for the writing.
   tag->FillStyles = std::move(fill_styles_);
   tag->LineStyles = std::move(line_styles_);
@@ -549,13 +565,19 @@ void TFlashShape::WriteToStream(TBitsEngine& be) {
     TSWFDefineShape& tag;
     bool dashed;
     bool gap;
+    std::vector<Flags>& flags;
     ~GiveBack() {
       if (gap) tag.LineStyles.pop_back();
       shape.fill_styles_ = std::move(tag.FillStyles);
       shape.line_styles_ = std::move(tag.LineStyles);
       if (!dashed) shape.records_ = std::move(tag.Edges);
+      for (const Flags& f : flags) {
+        f.record->StateFillStyle0 = f.fill0;
+        f.record->StateFillStyle1 = f.fill1;
+        f.record->StateLineStyle = f.line;
+      }
     }
-  } giveBack{*this, *tag, dashed, gapStyle != 0};
+  } giveBack{*this, *tag, dashed, gapStyle != 0, flags};
   tag->WriteToStream(be);
 }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
+#include "swf/builder/flash_sprite.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/swf_stream.h"
 #include "tests/swf/builder/builder_test_util.h"
@@ -158,6 +160,24 @@ TEST(MovieTest, ClearEmptiesTheListsAndRestartsIdsAtZero) {
   EXPECT_FALSE(movie.HasBackgroundColor());
   auto reader = ReadMovie(SaveMovie(movie));
   EXPECT_EQ(TagCodes(*reader), (std::vector<int>{0}));
+}
+
+TEST(MovieTest, MakingTwiceGivesTheSameMovie) {
+  TFlashMovie movie(0, 0, 200, 200, 12, TSWFSystemCoord::Pix);
+  movie.BackgroundColor().SetRGB(0x202020);
+  TFlashShape* dashed = movie.AddEllipse(10, 10, 90, 60);
+  dashed->SetSolidColor(0xFF);
+  dashed->SetLineStyle(2, 0xFF00);
+  dashed->DashStyle().SetPattern({6, 3});
+  dashed->DashGapColor().SetRGB(0xFF0000);
+  TFlashShape* given = movie.AddShape(std::make_unique<TFlashShape>());
+  given->Edges().MakeRectangle(5, 5);  // the movie's unit reaches a shape made without it
+  EXPECT_EQ(testing::Describe(given->Records()), "Sf1=0 L100,0 L0,100 L-100,0 L0,-100");
+  movie.PlaceObject(movie.AddSprite(dashed), 1)->SetTranslate(5, 5);
+  movie.ShowFrame();
+  auto first = SaveMovie(movie, "1");
+  auto second = SaveMovie(movie, "2");
+  EXPECT_EQ(first, second);
 }
 
 TEST(MovieTest, ProgressIsReportedPerObject) {
