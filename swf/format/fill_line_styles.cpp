@@ -28,9 +28,12 @@ void ReadColor(TBitsEngine& be, TSWFRGBA& color, bool hasAlpha) {
   }
 }
 
-void WriteCount(TBitsEngine& be, std::size_t count) {
-  if (count > 0xFFFF) throw Error("a style list holds " + std::to_string(count) + " styles; at most 65535 fit");
-  if (count < 0xFF) {
+void WriteCount(TBitsEngine& be, std::size_t count, bool extended) {
+  std::size_t most = extended ? 0xFFFF : 0xFF;
+  if (count > most)
+    throw Error("a style list holds " + std::to_string(count) + " styles; at most " + std::to_string(most) +
+                (extended ? " fit" : " fit in a DefineShape"));
+  if (count < 0xFF || !extended) {
     be.WriteByte(static_cast<std::uint8_t>(count));
   } else {
     be.WriteByte(0xFF);
@@ -38,9 +41,9 @@ void WriteCount(TBitsEngine& be, std::size_t count) {
   }
 }
 
-std::size_t ReadCount(TBitsEngine& be) {
+std::size_t ReadCount(TBitsEngine& be, bool extended) {
   std::size_t count = be.ReadByte();
-  if (count == 0xFF) count = be.ReadWord();
+  if (count == 0xFF && extended) count = be.ReadWord();
   return count;
 }
 
@@ -347,17 +350,17 @@ void CopyLineStyles(const TSWFLineStyles& source, TSWFLineStyles& target) {
 
 // --- style arrays
 
-void WriteFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha) {
-  WriteCount(be, styles.size());
+void WriteFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha, bool extendedCounts) {
+  WriteCount(be, styles.size(), extendedCounts);
   for (auto& fill : styles) {
     fill->HasAlpha = hasAlpha;
     fill->WriteToStream(be);
   }
 }
 
-void ReadFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha) {
+void ReadFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha, bool extendedCounts) {
   styles.clear();
-  std::size_t count = ReadCount(be);
+  std::size_t count = ReadCount(be, extendedCounts);
   for (std::size_t i = 0; i < count; ++i) {
     // Never trust the count beyond the bytes that are there.
     if (be.Stream().Remaining() == 0)
@@ -367,8 +370,9 @@ void ReadFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha) {
   }
 }
 
-void WriteLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2) {
-  WriteCount(be, styles.size());
+void WriteLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2,
+                     bool extendedCounts) {
+  WriteCount(be, styles.size(), extendedCounts);
   for (auto& line : styles) {
     auto* second = dynamic_cast<TSWFLineStyle2*>(line.get());
     if (lineStyle2 && !second) {
@@ -385,9 +389,10 @@ void WriteLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, boo
   }
 }
 
-void ReadLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2) {
+void ReadLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2,
+                    bool extendedCounts) {
   styles.clear();
-  std::size_t count = ReadCount(be);
+  std::size_t count = ReadCount(be, extendedCounts);
   for (std::size_t i = 0; i < count; ++i) {
     if (be.Stream().Remaining() == 0)
       throw Error("line style list of " + std::to_string(count) + " runs past the end of the tag after " +

@@ -174,14 +174,18 @@ void CopyFillStyles(const TSWFFillStyles& source, TSWFFillStyles& target);
 void CopyLineStyles(const TSWFLineStyles& source, TSWFLineStyles& target);
 
 // Style arrays: the count as one byte, or 0xFF and a 16-bit count from 255
-// on, then each style. Every style is written and read with hasAlpha; the
+// on, then each style. Without extendedCounts (DefineShape, whose readers
+// know no extended count) the byte 0xFF means 255 styles and more cannot be
+// written (yel::Error). Every style is written and read with hasAlpha; the
 // line styles as LINESTYLE2 exactly when lineStyle2 is set (a style of the
 // other form is converted on the way out). Reading fails with yel::Error on
 // an unknown fill type or a list that runs past the end of the stream.
-void WriteFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha);
-void ReadFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha);
-void WriteLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2);
-void ReadLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2);
+void WriteFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha, bool extendedCounts = true);
+void ReadFillStyles(TBitsEngine& be, TSWFFillStyles& styles, bool hasAlpha, bool extendedCounts = true);
+void WriteLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2,
+                     bool extendedCounts = true);
+void ReadLineStyles(TBitsEngine& be, TSWFLineStyles& styles, bool hasAlpha, bool lineStyle2,
+                    bool extendedCounts = true);
 // Reads one fill style (type byte and body).
 std::unique_ptr<TSWFFillStyle> ReadFillStyle(TBitsEngine& be, bool hasAlpha);
 

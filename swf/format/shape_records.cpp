@@ -122,6 +122,7 @@ void TSWFStyleChangeRecord::Assign(const TSWFShapeRecord& source) {
   StateNewStyles = src.StateNewStyles;
   HasAlpha = src.HasAlpha;
   LineStyle2 = src.LineStyle2;
+  ExtendedCounts = src.ExtendedCounts;
   CopyFillStyles(src.new_fills_, new_fills_);
   CopyLineStyles(src.new_lines_, new_lines_);
 }
@@ -173,8 +174,8 @@ void TSWFStyleChangeRecord::WriteToStream(TBitsEngine& be) {
   if (StateLineStyle) be.WriteBits(line_, NumLineBits);
   if (StateNewStyles) {
     be.FlushLastByte(true);
-    WriteFillStyles(be, new_fills_, HasAlpha);
-    WriteLineStyles(be, new_lines_, HasAlpha, LineStyle2);
+    WriteFillStyles(be, new_fills_, HasAlpha, ExtendedCounts);
+    WriteLineStyles(be, new_lines_, HasAlpha, LineStyle2, ExtendedCounts);
     be.FlushLastByte(true);
     NumFillBits = static_cast<std::uint8_t>(GetBitsCount(static_cast<std::uint32_t>(new_fills_.size())));
     NumLineBits = static_cast<std::uint8_t>(GetBitsCount(static_cast<std::uint32_t>(new_lines_.size())));
@@ -212,7 +213,7 @@ void CopyShapeRecords(const TSWFShapeRecords& source, TSWFShapeRecords& target) 
 }
 
 void WriteShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, int lineBits, bool hasAlpha,
-                       bool lineStyle2) {
+                       bool lineStyle2, bool extendedCounts) {
   for (std::size_t i = 0; i < records.size(); ++i) {
     TSWFShapeRecord& record = *records[i];
     bool last = i + 1 == records.size();
@@ -223,6 +224,7 @@ void WriteShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits,
     if (change) {
       change->HasAlpha = hasAlpha;
       change->LineStyle2 = lineStyle2;
+      change->ExtendedCounts = extendedCounts;
       change->NumFillBits = static_cast<std::uint8_t>(fillBits);
       change->NumLineBits = static_cast<std::uint8_t>(lineBits);
       if (!change->StateNewStyles) {
@@ -246,7 +248,7 @@ void WriteShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits,
 }
 
 void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, int lineBits, bool hasAlpha,
-                      bool lineStyle2) {
+                      bool lineStyle2, bool extendedCounts) {
   for (;;) {
     // Fewer than six bits left can only be padding: the list ends there.
     if (BitsLeft(be) < 6) {
@@ -289,6 +291,7 @@ void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, 
     auto change = std::make_unique<TSWFStyleChangeRecord>();
     change->HasAlpha = hasAlpha;
     change->LineStyle2 = lineStyle2;
+    change->ExtendedCounts = extendedCounts;
     change->NumFillBits = static_cast<std::uint8_t>(fillBits);
     change->NumLineBits = static_cast<std::uint8_t>(lineBits);
     change->StateMoveTo = flags & 0x01;
@@ -313,8 +316,8 @@ void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, 
     }
     if (flags & 0x10) {
       be.FlushLastByte(false);
-      ReadFillStyles(be, change->NewFillStyles(), hasAlpha);
-      ReadLineStyles(be, change->NewLineStyles(), hasAlpha, lineStyle2);
+      ReadFillStyles(be, change->NewFillStyles(), hasAlpha, extendedCounts);
+      ReadLineStyles(be, change->NewLineStyles(), hasAlpha, lineStyle2, extendedCounts);
       be.FlushLastByte(false);
       Need(be, 8, "new style widths");
       std::uint8_t widths = be.ReadByte();

@@ -85,6 +85,8 @@ class TSWFStyleChangeRecord : public TSWFStraightEdgeRecord {
   bool HasAlpha = false;
   // The new line styles are LINESTYLE2 (DefineShape4).
   bool LineStyle2 = false;
+  // The new style counts may take the extended form (all but DefineShape).
+  bool ExtendedCounts = true;
 
  private:
   std::uint16_t fill0_ = 0;
@@ -115,18 +117,19 @@ void CopyShapeRecords(const TSWFShapeRecords& source, TSWFShapeRecords& target);
 
 // Writes a record list that starts with the index widths fillBits and
 // lineBits (already written by the caller): every style-change record gets
-// hasAlpha and lineStyle2 and the widths in force; without new styles its
+// hasAlpha, lineStyle2, extendedCounts and the widths in force; without new styles its
 // fill flags are dropped when fillBits is 0 and its line flag when lineBits
 // is 0. End records inside the list are skipped and exactly one closes it.
 // Ends with the last byte padded.
 void WriteShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, int lineBits, bool hasAlpha,
-                       bool lineStyle2);
+                       bool lineStyle2, bool extendedCounts = true);
 // Reads records up to the end record (appended to records) with the given
 // starting widths, then drops the pending bits. New styles are read with
-// hasAlpha and as LINESTYLE2 when lineStyle2. Fails with yel::Error when a
+// hasAlpha, as LINESTYLE2 when lineStyle2, with extended counts when
+// extendedCounts. Fails with yel::Error when a
 // record is cut off by the end of the stream; a stream that ends exactly
 // between records ends the list.
 void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, int lineBits, bool hasAlpha = true,
-                      bool lineStyle2 = false);
+                      bool lineStyle2 = false, bool extendedCounts = true);
 
 }  // namespace yel::swf

@@ -18,13 +18,15 @@ void TSWFDefineShape::WriteTagBody(TBitsEngine& be) {
   be.WriteWord(ShapeId);
   be.WriteRect(ShapeBounds.Rect());
   WriteAddonToStream(be);
-  WriteFillStyles(be, FillStyles, HasAlpha);
-  WriteLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2());
+  // DefineShape readers know no extended style count.
+  const bool extended = TagID != 2;
+  WriteFillStyles(be, FillStyles, HasAlpha, extended);
+  WriteLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2(), extended);
   int fillBits = GetBitsCount(static_cast<std::uint32_t>(FillStyles.size()));
   int lineBits = GetBitsCount(static_cast<std::uint32_t>(LineStyles.size()));
   be.WriteBits(static_cast<std::uint32_t>(fillBits), 4);
   be.WriteBits(static_cast<std::uint32_t>(lineBits), 4);
-  WriteShapeRecords(be, Edges, fillBits, lineBits, HasAlpha, UsesLineStyle2());
+  WriteShapeRecords(be, Edges, fillBits, lineBits, HasAlpha, UsesLineStyle2(), extended);
 }
 
 void TSWFDefineShape::ReadFromStream(TBitsEngine& be) {
@@ -32,11 +34,12 @@ void TSWFDefineShape::ReadFromStream(TBitsEngine& be) {
   ShapeId = be.ReadWord();
   ShapeBounds.SetRect(be.ReadRect());
   ReadAddonFromStream(be);
-  ReadFillStyles(be, FillStyles, HasAlpha);
-  ReadLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2());
+  const bool extended = TagID != 2;
+  ReadFillStyles(be, FillStyles, HasAlpha, extended);
+  ReadLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2(), extended);
   std::uint8_t widths = be.ReadByte();
   Edges.clear();
-  ReadShapeRecords(be, Edges, widths >> 4, widths & 0x0F, HasAlpha, UsesLineStyle2());
+  ReadShapeRecords(be, Edges, widths >> 4, widths & 0x0F, HasAlpha, UsesLineStyle2(), extended);
   be.Stream().Seek(start + BodySize);
 }
 

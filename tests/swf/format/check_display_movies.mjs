@@ -62,8 +62,8 @@ function checkShapes(dir) {
   const file = "shapes.swf";
   const tags = parse(dir, file).tags;
   expect(file, "tag types", tags.map((t) => T[t.type]),
-    ["DefineShape", "DefineShape", "DefineShape", "DefineShape", "DefineShape", "ShowFrame"]);
-  const [s1, s2, s3, s4, many] = tags;
+    ["DefineShape", "DefineShape", "DefineShape", "DefineShape", "DefineShape", "DefineShape", "ShowFrame"]);
+  const [s1, s2, s3, s4, many, most] = tags;
 
   expect(file, "DefineShape", { id: s1.id, bounds: s1.bounds, shape: s1.shape }, {
     id: 1, bounds: { xMin: 90, xMax: 1110, yMin: 90, yMax: 1110 },
@@ -123,6 +123,8 @@ function checkShapes(dir) {
   expect(file, "extended fill count", [many.shape.initialStyles.fill.length, many.shape.initialStyles.fill[299]],
     [300, solid(rgba(299 & 255, 0, 0, 255))]);
   expect(file, "9-bit fill index", many.shape.records[0].leftFill, 300);
+  expect(file, "255 fills in a DefineShape", [most.shape.initialStyles.fill.length, most.shape.initialStyles.fill[254],
+    most.shape.records[0].leftFill], [255, solid(rgba(0, 254, 0, 255)), 255]);
 }
 
 function checkPlacements(dir) {

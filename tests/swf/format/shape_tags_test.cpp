@@ -337,16 +337,29 @@ TEST(DefineShapeTest, WidthsAndEndRecords) {
   EXPECT_EQ(Bytes(body.begin() + 10, body.end()), (Bytes{0x01, 0b00100010, 0b00000000}));
 
   // 300 fills: extended count, 9-bit indices.
-  TSWFDefineShape many;
+  TSWFDefineShape2 many;
   for (int i = 0; i < 300; ++i) many.FillStyles.push_back(std::make_unique<TSWFColorFill>());
   body = Body(many);
   EXPECT_EQ(body[3], 0xFF);
   EXPECT_EQ(body[4], 0x2C);
   EXPECT_EQ(body[5], 0x01);
   EXPECT_EQ(body[6 + 300 * 4 + 1], 0x90);
-  auto back = ReadAs<TSWFDefineShape>(2, body);
+  auto back = ReadAs<TSWFDefineShape>(22, body);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->FillStyles.size(), 300u);
+
+  // A DefineShape has no extended count: 0xFF is 255 styles, and more
+  // cannot be written.
+  TSWFDefineShape first;
+  for (int i = 0; i < 255; ++i) first.FillStyles.push_back(std::make_unique<TSWFColorFill>());
+  body = Body(first);
+  EXPECT_EQ(body[3], 0xFF);
+  EXPECT_EQ(body[4], 0x00);  // the first fill's type
+  back = ReadAs<TSWFDefineShape>(2, body);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->FillStyles.size(), 255u);
+  first.FillStyles.push_back(std::make_unique<TSWFColorFill>());
+  EXPECT_THROW(Body(first), yel::Error);
 }
 
 TEST(DefineShapeTest, LineStyle2MiterLimit) {

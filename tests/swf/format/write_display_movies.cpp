@@ -150,6 +150,12 @@ void WriteShapes(const std::string& path) {
     many.FillStyles.push_back(Solid(SWFRGBA(static_cast<std::uint8_t>(i), 0, 0, 255)));
   Square(many, 300, 0);
 
+  // A DefineShape has no extended count: 255 styles are its limit.
+  auto& most = movie.Add(std::make_unique<TSWFDefineShape>());
+  most.ShapeId = 6;
+  for (int i = 0; i < 255; ++i) most.FillStyles.push_back(Solid(SWFRGBA(0, static_cast<std::uint8_t>(i), 0, 255)));
+  Square(most, 255, 0);
+
   movie.Add(std::make_unique<TSWFShowFrame>());
   movie.FrameCount = 1;
   movie.MakeStream();
