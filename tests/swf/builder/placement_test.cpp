@@ -292,5 +292,53 @@ TEST(SpriteTest, ClipEventsAreEncodedForTheFileVersionEvenWhenALaterObjectRaises
   EXPECT_EQ(nested.ClipActions().Records.at(0)->EventFlags, kClipEventPress);
 }
 
+// --- movies that timeline_player_test.mjs plays in Ruffle (named by test)
+
+void Trace(TSWFActionList& actions, const std::string& text) {
+  actions.Add(std::make_unique<TSWFActionPush>())->AddValue(text);
+  actions.Add(std::make_unique<TSWFActionTrace>());
+}
+
+// Clip events, init actions and frame actions run; the clip events of the
+// first placement are encoded for SWF 8, which only a later placement needs.
+TEST(PlayerMovieTest, ScriptsRunInAVersion8Movie) {
+  TFlashMovie movie(0, 0, 200, 100, 24, TSWFSystemCoord::Pix);
+  movie.BackgroundColor().SetRGB(0xFFFFFF);
+  TFlashShape* square = movie.AddRectangle(0, 0, 50, 50);
+  square->SetSolidColor(0x0000FF);
+  TFlashSprite* clip = movie.AddSprite(square);
+  Trace(clip->InitActions().Actions(), "init");
+  Trace(movie.PlaceObject(clip, 1)->OnClipEvent(kClipEventEnterFrame), "enter");
+  TFlashSprite* outer = movie.AddSprite();
+  Trace(outer->PlaceObject(clip, 1)->OnClipEvent(kClipEventLoad), "load");
+  TFlashPlaceObject* multiplied = movie.PlaceObject(outer, 2);
+  multiplied->SetTranslate(100, 0);
+  multiplied->SetBlendMode(3);
+  Trace(movie.FrameActions().Actions(), "frame");
+  movie.ShowFrame();
+  SaveMovie(movie);
+  EXPECT_EQ(movie.Version(), 8);
+}
+
+// Frame 1 shows a red square at depth 1, frame 2 replaces it by a green one
+// placed twice as large, frame 3 removes it.
+TEST(PlayerMovieTest, FramesReplaceAndRemove) {
+  TFlashMovie movie(0, 0, 200, 100, 24, TSWFSystemCoord::Pix);
+  movie.BackgroundColor().SetRGB(0xFFFFFF);
+  TFlashShape* red = movie.AddRectangle(0, 0, 50, 50);
+  red->SetSolidColor(0x0000FF);
+  movie.PlaceObject(red, 1);
+  movie.ShowFrame();
+  TFlashShape* green = movie.AddRectangle(0, 0, 50, 50);
+  green->SetSolidColor(0x00FF00);
+  movie.RemoveObject(1);
+  movie.PlaceObject(green, 1)->SetScale(2, 2);
+  movie.ShowFrame();
+  movie.RemoveObject(1, green);
+  movie.ShowFrame();
+  SaveMovie(movie);
+  EXPECT_EQ(movie.FrameCount, 3);
+}
+
 }  // namespace
 }  // namespace yel::swf
