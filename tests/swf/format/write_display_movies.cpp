@@ -323,6 +323,101 @@ void WriteClipActions6(const std::string& path, bool third) {
   movie.SaveToFile(path);
 }
 
+// A filled square of size twips from the origin, with optional line style 1.
+template <class Shape>
+Shape& SquareShape(TestMovie& movie, std::uint16_t id, std::int32_t size, TPackedColor color, bool line) {
+  auto& shape = movie.Add(std::make_unique<Shape>());
+  shape.ShapeId = id;
+  shape.ShapeBounds.SetRect(TRect{-200, -200, size + 200, size + 200});
+  shape.FillStyles.push_back(Solid(color));
+  auto& start = Change(shape);
+  start.SetFill0(1);
+  if (line) start.SetLineStyle(1);
+  shape.Edges.emplace_back(new TSWFStraightEdgeRecord(size, 0));
+  shape.Edges.emplace_back(new TSWFStraightEdgeRecord(0, size));
+  shape.Edges.emplace_back(new TSWFStraightEdgeRecord(-size, 0));
+  shape.Edges.emplace_back(new TSWFStraightEdgeRecord(0, -size));
+  return shape;
+}
+
+// trace(text) as raw action bytes: Push string, Trace.
+void AddTrace(TSWFActionList& list, const std::string& text) {
+  auto raw = std::make_unique<TSWFActionByteCode>();
+  raw->Bytes = {0x96, static_cast<std::uint8_t>(text.size() + 2), 0, 0};
+  raw->Bytes.insert(raw->Bytes.end(), text.begin(), text.end());
+  raw->Bytes.insert(raw->Bytes.end(), {0x00, 0x26});
+  list.Add(std::move(raw));
+}
+
+// A 400 x 300 stage for the player check: a square placed by PlaceObject2,
+// a sprite holding a square placed by PlaceObject2 and by PlaceObject3
+// (colour transform, caching), both with clip actions that trace, a square
+// outlined with LINESTYLE2; frame 2 removes the first square and places one
+// with PlaceObject and a colour transform.
+void WritePlayback(const std::string& path) {
+  TestMovie movie(0, 0, 400, 300, 24, TSWFSystemCoord::Pix);
+  movie.SetVersion(8);
+  movie.Add(std::make_unique<TSWFSetBackgroundColor>()).Color.SetRGB(0xFFFFFF);
+  SquareShape<TSWFDefineShape3>(movie, 1, 2000, SWFRGBA(255, 0, 0, 255), false);
+  SquareShape<TSWFDefineShape>(movie, 2, 2000, SWFRGBA(0, 0, 255, 255), false);
+  auto& outlined = SquareShape<TSWFDefineShape4>(movie, 5, 2000, SWFRGBA(255, 255, 0, 255), true);
+  auto line = std::make_unique<TSWFLineStyle2>();
+  line->Width = 200;
+  line->JoinStyle = 2;
+  line->MiterLimitFactor = 3;
+  line->Color.SetRGBA(SWFRGBA(0, 0, 0, 255));
+  outlined.LineStyles.push_back(std::move(line));
+
+  auto& red = movie.Add(std::make_unique<TSWFPlaceObject2>());
+  red.Depth = 1;
+  red.SetCharacterId(1);
+  red.Matrix().SetTranslate(200, 200);
+
+  // Clip events reach sprites only: the sprite holds the red square.
+  auto& sprite = movie.Add(std::make_unique<TSWFDefineSprite>());
+  sprite.SpriteId = 4;
+  sprite.FrameCount = 1;
+  auto inner = std::make_unique<TSWFPlaceObject2>();
+  inner->Depth = 1;
+  inner->SetCharacterId(1);
+  sprite.ControlTags.push_back(std::move(inner));
+  sprite.ControlTags.push_back(std::make_unique<TSWFShowFrame>());
+
+  auto& green = movie.Add(std::make_unique<TSWFPlaceObject3>());
+  green.Depth = 2;
+  green.SetCharacterId(4);
+  green.Matrix().SetTranslate(2600, 200);
+  green.ColorTransform().SetMultR(0);
+  green.ColorTransform().SetAddG(255);
+  green.HasCacheAsBitmap = true;
+  AddTrace(green.ClipActions().AddActions(kClipEventLoad), "load3");
+  auto& clip = movie.Add(std::make_unique<TSWFPlaceObject2>());
+  clip.SWFVersion = 8;
+  clip.Depth = 3;
+  clip.SetCharacterId(4);
+  clip.Matrix().SetTranslate(200, 2600);
+  clip.SetName("clip");
+  AddTrace(clip.ClipActions().AddActions(0, 13), "key");
+  AddTrace(clip.ClipActions().AddActions(kClipEventLoad), "sprite");
+
+  auto& yellow = movie.Add(std::make_unique<TSWFPlaceObject2>());
+  yellow.Depth = 4;
+  yellow.SetCharacterId(5);
+  yellow.Matrix().SetTranslate(5000, 200);
+  movie.Add(std::make_unique<TSWFShowFrame>());
+
+  movie.Add(std::make_unique<TSWFRemoveObject2>()).Depth = 1;
+  auto& magenta = movie.Add(std::make_unique<TSWFPlaceObject>());
+  magenta.CharacterId = 2;
+  magenta.Depth = 5;
+  magenta.Matrix.SetTranslate(2600, 2600);
+  magenta.ColorTransform.SetAddR(255);
+  movie.Add(std::make_unique<TSWFShowFrame>());
+  movie.FrameCount = 2;
+  movie.MakeStream();
+  movie.SaveToFile(path);
+}
+
 }  // namespace
 }  // namespace yel::swf
 
@@ -338,6 +433,7 @@ int main(int argc, char** argv) {
     yel::swf::WriteClipActions5(dir + "/clip-actions-5.swf");
     yel::swf::WriteClipActions6(dir + "/clip-actions-6.swf", false);
     yel::swf::WriteClipActions6(dir + "/clip-actions-8.swf", true);
+    yel::swf::WritePlayback(dir + "/playback.swf");
   } catch (const std::exception& e) {
     std::cerr << "write_display_movies: " << e.what() << "\n";
     return 1;
