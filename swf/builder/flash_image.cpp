@@ -414,8 +414,8 @@ void TFlashImage::MakeLosslessData() {
 
 void TFlashImage::WriteToStream(TBitsEngine& be) {
   if (IsJPEG) {
-    // The JPEG data: FF D9 FF D8, then the whole JPEG file or stream. A file
-    // known by name is read now and let go afterwards.
+    // The JPEG data is the whole JPEG file or stream; a file known by name
+    // is read now and let go afterwards.
     std::vector<std::uint8_t> file;
     const std::uint8_t* jpeg = nullptr;
     std::size_t size = 0;
@@ -425,9 +425,14 @@ void TFlashImage::WriteToStream(TBitsEngine& be) {
     } else if (data_stream_) {
       jpeg = data_stream_->Data(), size = data_stream_->Size();
     }
-    auto writer = [jpeg, size](TSWFDataObject&, TBitsEngine& out) {
+    // Movies before version 8 carry the bytes FF D9 FF D8 in front of the
+    // JPEG stream, as players of those versions expect; from version 8 on
+    // the format wants the JPEG stream alone, and readers of SWF 8 refuse
+    // the extra bytes.
+    const bool eoi_soi = !Owner() || Owner()->Version() < 8;
+    auto writer = [jpeg, size, eoi_soi](TSWFDataObject&, TBitsEngine& out) {
       const std::uint8_t marks[4] = {0xFF, 0xD9, 0xFF, 0xD8};
-      out.WriteBytes(marks, 4);
+      if (eoi_soi) out.WriteBytes(marks, 4);
       if (size > 0) out.WriteBytes(jpeg, size);
     };
     if (HasAlphaData()) {

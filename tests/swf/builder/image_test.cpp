@@ -85,6 +85,13 @@ TEST_F(ImageTest, BaselineJpegIsWrittenAsItIs) {
   EXPECT_EQ(Bytes(w.bitmap->Data(), w.bitmap->Data() + w.bitmap->DataSize()), file);
   // The bitmap is defined before the shape that shows it, fitted to it.
   EXPECT_LT(w.bitmap->ID, w.shape->ShapeId);
+
+  // From SWF 8 on the JPEG stream comes without FF D9 FF D8 in front.
+  TFlashMovie v8(0, 0, 100, 100, 12, TSWFSystemCoord::Pix);
+  v8.SetVersion(8);
+  Written w8 = WriteMovie(v8, v8.AddImage(path), "_v8");
+  Bytes interior(file.begin() + 2, file.end() - 2);
+  EXPECT_EQ(Bytes(w8.bitmap->Data(), w8.bitmap->Data() + w8.bitmap->DataSize()), interior);
 }
 
 TEST_F(ImageTest, JpegsThatThePlayerWouldShowWronglyAreReencoded) {
