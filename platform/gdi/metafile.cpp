@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "platform/gdi/dib.h"
 
 extern "C" {
 #include <uemf.h>
@@ -42,6 +43,22 @@ Rect MetafileHeader::FramePixels() const {
   std::int32_t wmm = device_millimeters.x * 100, hmm = device_millimeters.y * 100;
   return {MulDiv(frame.left, device_pixels.x, wmm), MulDiv(frame.top, device_pixels.y, hmm),
           MulDiv(frame.right, device_pixels.x, wmm), MulDiv(frame.bottom, device_pixels.y, hmm)};
+}
+
+std::vector<std::uint8_t> RecordBitmapAsBmp(RecordFields& f, std::uint32_t off_bmi, std::uint32_t cb_bmi,
+                                            std::uint32_t off_bits, std::uint32_t cb_bits) {
+  if (cb_bmi == 0 || !f.Has(off_bmi, cb_bmi) || !f.Has(off_bits, cb_bits)) return {};
+  DibHeader h;
+  if (!ReadDibHeader(f.Ptr(off_bmi), cb_bmi, h)) return {};
+  std::vector<std::uint8_t> out(14, 0);
+  std::uint32_t size = 14 + cb_bmi + cb_bits, offset = 14 + cb_bmi;
+  out[0] = 'B';
+  out[1] = 'M';
+  std::memcpy(&out[2], &size, 4);
+  std::memcpy(&out[10], &offset, 4);
+  out.insert(out.end(), f.Ptr(off_bmi), f.Ptr(off_bmi) + cb_bmi);
+  out.insert(out.end(), f.Ptr(off_bits), f.Ptr(off_bits) + cb_bits);
+  return out;
 }
 
 bool LooksLikeMetafile(const std::uint8_t* bytes, std::size_t size) {

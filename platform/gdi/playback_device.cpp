@@ -17,69 +17,7 @@ namespace {
 
 // ---- reading record fields -------------------------------------------------
 
-std::uint32_t U32(const std::uint8_t* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-std::int32_t I32(const std::uint8_t* p) { return std::int32_t(U32(p)); }
-float F32(const std::uint8_t* p) {
-  float v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-std::int16_t I16(const std::uint8_t* p) {
-  std::int16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-
-// A record with bounds-checked field access: reads past the end give 0 and
-// mark the record bad.
-class Fields {
- public:
-  explicit Fields(const MetafileRecord& r) : d_(r.data), n_(r.size) {}
-  bool Has(std::size_t offset, std::size_t bytes) const {
-    return offset <= n_ && bytes <= n_ - offset;
-  }
-  std::uint32_t U(std::size_t at) {
-    if (!Has(at, 4)) return bad_ = true, 0;
-    return U32(d_ + at);
-  }
-  std::int32_t I(std::size_t at) { return std::int32_t(U(at)); }
-  float F(std::size_t at) {
-    if (!Has(at, 4)) return bad_ = true, 0.f;
-    float f = F32(d_ + at);
-    return std::isfinite(f) ? f : (bad_ = true, 0.f);
-  }
-  Point P(std::size_t at) { return {I(at), I(at + 4)}; }
-  Rect R(std::size_t at) { return {I(at), I(at + 4), I(at + 8), I(at + 12)}; }
-  XForm X(std::size_t at) {
-    return {F(at), F(at + 4), F(at + 8), F(at + 12), F(at + 16), F(at + 20)};
-  }
-  ColorRef C(std::size_t at) { return U(at) & 0xFFFFFF; }
-  const std::uint8_t* Ptr(std::size_t at) const { return d_ + at; }
-  std::size_t Size() const { return n_; }
-  bool Bad() const { return bad_; }
-
-  // `count` points of 8 (or 4 for 16-bit) bytes at `at`; false when they do
-  // not fit in the record.
-  bool Points(std::size_t at, std::uint32_t count, bool sixteen, std::vector<Point>& out) {
-    std::size_t each = sixteen ? 4 : 8;
-    if (!Has(at, 0) || count > (n_ - at) / each) return bad_ = true, false;
-    out.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint8_t* p = d_ + at + i * each;
-      out[i] = sixteen ? Point{I16(p), I16(p + 2)} : Point{I32(p), I32(p + 4)};
-    }
-    return true;
-  }
-
- private:
-  const std::uint8_t* d_;
-  std::size_t n_;
-  bool bad_ = false;
-};
+using Fields = RecordFields;
 
 // ---- colours and raster operations -----------------------------------------
 
@@ -1495,6 +1433,8 @@ Point PlaybackDevice::LPtoDP(Point p) const {
   return {round(d.x), round(d.y)};
 }
 
+PointD PlaybackDevice::ReferenceToBitmap(PointD p) const { return impl_->playback.Apply(p.x, p.y); }
+
 XForm PlaybackDevice::GetWorldTransform() const { return impl_->state.mapping.World(); }
 int PlaybackDevice::GetMapMode() const { return impl_->state.mapping.MapMode(); }
 Point PlaybackDevice::GetWindowOrgEx() const { return impl_->state.mapping.WindowOrg(); }
@@ -1528,6 +1468,47 @@ int PlaybackDevice::GetPath(std::vector<Point>* points, std::vector<std::uint8_t
   }
   if (types) *types = d.path.types;
   return int(d.path.points.size());
+}
+
+bool PlaybackDevice::GetFigure(const MetafileRecord& r, std::vector<PointD>* points,
+                               std::vector<std::uint8_t>* types) const {
+  if (!r.sound) return false;
+  Impl& d = *impl_;
+  Fields f(r);
+  DevicePath p;
+  switch (r.type) {
+    case EMR_RECTANGLE: p = d.RectanglePath(f.R(8)); break;
+    case EMR_ELLIPSE: p = d.EllipsePath(f.R(8)); break;
+    case EMR_ROUNDRECT: p = d.RoundRectPath(f.R(8), f.P(24)); break;
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE: {
+      Rect box = f.R(8);
+      Point ps = f.P(24), pe = f.P(32);
+      double a0, sweep, cx, cy, rx, ry;
+      d.ArcAngles(box, ps, pe, a0, sweep, cx, cy, rx, ry);
+      if (r.type == EMR_PIE) {
+        p.MoveTo(d.Dev(cx, cy));
+        d.ArcSegments(p, cx, cy, rx, ry, a0, sweep, false, true);
+        p.Close();
+      } else {
+        d.ArcSegments(p, cx, cy, rx, ry, a0, sweep, true, false);
+        if (r.type == EMR_CHORD) p.Close();
+      }
+      break;
+    }
+    default:
+      return false;
+  }
+  if (f.Bad()) return false;
+  if (points) *points = p.points;
+  if (types) *types = p.types;
+  return true;
+}
+
+bool PlaybackDevice::MappingRotates() const {
+  XForm t = impl_->Total();
+  return t.eM12 != 0 || t.eM21 != 0;
 }
 
 int PlaybackDevice::Width() const { return impl_->width; }

@@ -41,6 +41,9 @@ class PlaybackDevice {
   // Logical to device (work-bitmap) coordinates, rounded as GDI rounds.
   Point LPtoDP(Point p) const;
   PointD LPtoDPExact(PointD p) const;
+  // A point of the reference device (the units of record bounds and clip
+  // regions) on the work bitmap.
+  PointD ReferenceToBitmap(PointD p) const;
   XForm GetWorldTransform() const;
   int GetMapMode() const;
   Point GetWindowOrgEx() const;
@@ -60,6 +63,15 @@ class PlaybackDevice {
   int GetPath(std::vector<Point>* points, std::vector<std::uint8_t>* types) const;
   // The description of the selected font.
   LogFont GetSelectedFont() const;
+
+  // The outline of a RECTANGLE, ELLIPSE, ROUNDRECT, ARC, CHORD or PIE record
+  // in work-bitmap coordinates, as the device draws it (Béziers for the
+  // curved parts), with PT_* point types; false for other records. For
+  // callers that must follow a rotated or skewed mapping exactly.
+  bool GetFigure(const MetafileRecord& record, std::vector<PointD>* points,
+                 std::vector<std::uint8_t>* types) const;
+  // True when the logical-to-device mapping rotates or skews.
+  bool MappingRotates() const;
 
   int Width() const;
   int Height() const;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include <cairo.h>
+
 extern "C" {
 #include <uemf.h>
 }
@@ -91,6 +93,30 @@ Dib CropDib(const Dib& dib, int x, int y, int w, int h) {
     return MakeMonoDib(part.width, part.height, rows);
   }
   return MakeDib(part, bits);
+}
+
+// The picture scaled down to w × h with cairo's good filter.
+Picture ScaledDown(const Picture& picture, int w, int h) {
+  Picture out;
+  out.width = w;
+  out.height = h;
+  out.pixels.assign(std::size_t(w) * h, 0);
+  cairo_surface_t* src = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(picture.pixels.data())), CAIRO_FORMAT_ARGB32,
+      picture.width, picture.height, picture.width * 4);
+  cairo_surface_t* dst = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(out.pixels.data()),
+                                                             CAIRO_FORMAT_ARGB32, w, h, w * 4);
+  cairo_t* cr = cairo_create(dst);
+  cairo_scale(cr, double(w) / picture.width, double(h) / picture.height);
+  cairo_set_source_surface(cr, src, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(dst);
+  cairo_surface_destroy(src);
+  return out;
 }
 
 std::int32_t MulDivRound(std::int32_t a, std::int32_t b, std::int32_t c) {
@@ -733,8 +759,20 @@ void RecordingContext::FillRectangle(const Rect& r, ColorRef color) {
   DeleteObject(brush);
 }
 
-void RecordingContext::DrawPicture(const Picture& picture, const Rect& d) {
-  if (closed_ || picture.width <= 0 || picture.height <= 0) return;
+void RecordingContext::DrawPicture(const Picture& source, const Rect& d) {
+  if (closed_ || source.width <= 0 || source.height <= 0) return;
+  // A picture drawn smaller than it is is scaled to the device pixels it
+  // covers first: the metafile then carries what is seen, not the original.
+  Picture scaled;
+  const Picture* use = &source;
+  XForm t = state_.mapping.LogicalToDevice();
+  int dw = int(std::lround(std::fabs(d.Width() * t.eM11 + d.Height() * t.eM21)));
+  int dh = int(std::lround(std::fabs(d.Width() * t.eM12 + d.Height() * t.eM22)));
+  if (t.eM12 == 0 && t.eM21 == 0 && dw > 0 && dh > 0 && (dw < source.width || dh < source.height)) {
+    scaled = ScaledDown(source, std::min(dw, source.width), std::min(dh, source.height));
+    use = &scaled;
+  }
+  const Picture& picture = *use;
   bool alpha = false;
   for (std::uint32_t p : picture.pixels)
     if ((p >> 24) != 255) {

@@ -141,7 +141,9 @@ class RecordingContext {
 
   // What the imaging library records when it draws on a metafile context:
   // a rectangle filled with a solid brush (no outline), and a picture drawn
-  // scaled into a rectangle as StretchDIBits.
+  // scaled into a rectangle as StretchDIBits (AlphaBlend when it has
+  // transparency). A picture drawn smaller than it is is first scaled down
+  // with cairo to the device pixels it covers.
   void FillRectangle(const Rect& r, ColorRef color);
   void DrawPicture(const Picture& picture, const Rect& destination);
 

@@ -19,6 +19,7 @@ namespace yel::swf {
 class TFlashActionScript;
 class TFlashFilterSettings;
 class TFlashPlaceObject;
+class TFlashCanvas;
 
 class TFlashMovie : public TBasedSWFStream {
  public:
@@ -96,6 +97,8 @@ class TFlashMovie : public TBasedSWFStream {
   // Actions of the current frame, written before its ShowFrame.
   TFlashActionScript& FrameActions();
   TFlashFilterSettings& FilterSettings();
+  // The drawing surface whose drawings become sprites of this movie.
+  TFlashCanvas& Canvas();
   TMemoryStream& CompileErrors();
 
   TFlashShapeList& Shapes() { return Typed(shapes_); }
@@ -139,6 +142,7 @@ class TFlashMovie : public TBasedSWFStream {
   std::unique_ptr<TSWFRGB> background_color_;
   std::unique_ptr<TFlashActionScript> frame_actions_;
   std::unique_ptr<TFlashFilterSettings> filter_settings_;
+  std::unique_ptr<TFlashCanvas> canvas_;
   std::unique_ptr<TMemoryStream> compile_errors_;
   std::unique_ptr<TFlashShapeList> shapes_;
   std::unique_ptr<TFlashImageList> images_;

@@ -1,0 +1,675 @@
+// The drawing canvas: recording, scanning a metafile, the conversion run,
+// drawing levels and clipping, and the records that only change state.
+#include "swf/builder/flash_canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "media/bmp_reader.h"
+#include "platform/gdi/metafile.h"
+#include "platform/gdi/playback_device.h"
+#include "platform/gdi/recording_context.h"
+#include "swf/builder/flash_image.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_shape.h"
+
+namespace yel::swf {
+
+using gdi::RecordFields;
+
+TFSpriteCanvas::TFSpriteCanvas(TFlashMovie* owner) : TFlashSprite(owner) {}
+
+namespace {
+
+// Round half to even, as every computed coordinate is rounded.
+std::int32_t RoundEven(double v) { return std::int32_t(std::nearbyint(v)); }
+
+}  // namespace
+
+TFlashCanvas::TFlashCanvas(TFlashMovie* owner)
+    : owner_(owner), work_(std::make_unique<gdi::PlaybackDevice>()) {
+  Reset();
+}
+
+TFlashCanvas::~TFlashCanvas() = default;
+
+gdi::RecordingContext& TFlashCanvas::Handle() {
+  if (!dc_) Reset();
+  return *dc_;
+}
+
+void TFlashCanvas::Reset() {
+  metafile_.clear();
+  Records.clear();
+  // The frame in 0.01 mm: the movie's size at 96 pixels per inch, or the
+  // reference screen's size without a movie.
+  gdi::Rect frame;
+  if (owner_) {
+    double xmax = owner_->MovieRect().Right;  // twips
+    double ymax = owner_->MovieRect().Bottom;
+    frame = {0, 0, RoundEven(xmax / 96 * 127), RoundEven(ymax / 96 * 127)};
+  } else {
+    frame = {0, 0, 1920 * 2540 / 96, 1440 * 2540 / 96};
+  }
+  dc_ = std::make_unique<gdi::RecordingContext>(frame);
+  WorldTransform = gdi::XForm{};
+  TransformSeen = false;
+  ClipContainer = nullptr;
+  ClipMaskSprite = nullptr;
+  ClipContent = nullptr;
+  clip_open_ = false;
+  CurrentSprite = nullptr;
+  ViewportOrg = ViewportExt = WindowOrg = WindowExt = gdi::Point{};
+  ViewportOrgSet = ViewportExtSet = WindowOrgSet = WindowExtSet = false;
+  TextAlign = 0;
+  CurrentPen = CurrentBrush = CurrentFont = -1;
+  PreviousBrush = -1;
+  CurrentPos = gdi::Point{};
+  BkTransparent = false;
+  HandleTable.clear();
+  PendingLine = nullptr;
+  PathShape = nullptr;
+  InPath = false;
+}
+
+// ---- record classes ------------------------------------------------------------
+
+bool TFlashCanvas::IsDrawingRecord(std::uint32_t t) const {
+  if (t > 119) return false;
+  return (t >= 2 && t <= 8) || t == 15 || (t >= 41 && t <= 47) || (t >= 53 && t <= 56) ||
+         (t >= 62 && t <= 66) || (t >= 71 && t <= 74) || (t >= 76 && t <= 79) || t == 81 ||
+         (t >= 83 && t <= 92) || t == 96 || t == 97 || t == 105 || t == 108 || (t >= 114 && t <= 118);
+}
+
+bool TFlashCanvas::IsEmpty(const std::vector<std::uint8_t>* metafile) const {
+  if (metafile) {
+    if (!gdi::LooksLikeMetafile(metafile->data(), metafile->size())) return true;
+    gdi::MetafileRecords mf(metafile->data(), metafile->size(), "metafile");
+    for (const gdi::MetafileRecord& r : mf.Records())
+      if (IsDrawingRecord(r.type)) return false;
+    return true;
+  }
+  for (const TObjMFRecord& r : Records)
+    if (r.IsDrawing && r.Visible) return false;
+  return true;
+}
+
+// ---- scanning ----------------------------------------------------------------------
+
+void TFlashCanvas::Scan(const gdi::MetafileRecords& metafile) {
+  Records.clear();
+  Records.reserve(metafile.Records().size());
+  for (const gdi::MetafileRecord& r : metafile.Records()) {
+    TObjMFRecord o;
+    o.RecordData = r;
+    o.IsDrawing = r.sound && IsDrawingRecord(r.type);
+    if (r.sound && (r.type == gdi::EMR_BITBLT || r.type == gdi::EMR_STRETCHBLT)) {
+      RecordFields f(r);
+      o.RasterOp = f.U(40);
+    } else if (r.sound && r.type == gdi::EMR_STRETCHDIBITS) {
+      RecordFields f(r);
+      o.RasterOp = f.U(68);
+    }
+    if ((r.type == gdi::EMR_BITBLT || r.type == gdi::EMR_STRETCHBLT || r.type == gdi::EMR_STRETCHDIBITS) &&
+        o.RasterOp == gdi::NOP)
+      o.Visible = false;
+    Records.push_back(o);
+  }
+  HasEMFPlus = false;
+  TObjMFRecord* previous = nullptr;
+  for (TObjMFRecord& o : Records) {
+    const gdi::MetafileRecord& r = o.RecordData;
+    if (!HasEMFPlus && r.type == gdi::EMR_COMMENT && r.size >= 16 && std::memcmp(r.data + 12, "EMF+", 4) == 0)
+      HasEMFPlus = true;
+    if (o.IsDrawing) {
+      o.PrevDrawing = previous;
+      previous = &o;
+    }
+  }
+  if ((Options & MergePatternBlits) && HasEMFPlus) {
+    for (TObjMFRecord& o : Records) {
+      if (o.RecordData.type != gdi::EMR_BITBLT || o.RasterOp != gdi::PATINVERT) continue;
+      TObjMFRecord* b = o.PrevDrawing;
+      if (!b || b->RecordData.type != gdi::EMR_BITBLT || b->RasterOp != gdi::PATAND) continue;
+      TObjMFRecord* a = b->PrevDrawing;
+      if (!a || a->RecordData.type != gdi::EMR_BITBLT || a->RasterOp != gdi::PATINVERT) continue;
+      o.PatternTriple = true;
+      a->Visible = b->Visible = false;
+    }
+  }
+  if (Options & RasterFallback) MarkRasterNeeds();
+}
+
+void TFlashCanvas::MarkRasterNeeds() {
+  RasterNeeded = false;
+  int mix = gdi::R2_COPYPEN;
+  std::ptrdiff_t last_blit = -1;
+  gdi::Rect last_bounds;
+  for (std::size_t i = 0; i < Records.size(); ++i) {
+    TObjMFRecord& o = Records[i];
+    const gdi::MetafileRecord& r = o.RecordData;
+    if (!r.sound) continue;
+    RecordFields f(r);
+    switch (r.type) {
+      case gdi::EMR_SETROP2:
+        mix = f.I(8);
+        break;
+      case gdi::EMR_BITBLT:
+      case gdi::EMR_STRETCHBLT:
+      case gdi::EMR_STRETCHDIBITS: {
+        if (!o.Visible || o.PatternTriple) break;
+        gdi::Rect bounds = f.R(8);
+        if (last_blit >= 0) {
+          const gdi::Rect& a = last_bounds;
+          bool flat = a.bottom == a.top || bounds.bottom == bounds.top;
+          bool same = flat ? a == bounds
+                           : std::abs(a.left - bounds.left) <= 1 && std::abs(a.top - bounds.top) <= 1 &&
+                                 std::abs(a.right - bounds.right) <= 1 && std::abs(a.bottom - bounds.bottom) <= 1;
+          if (same) {
+            // Overdrawn by this one at the same place.
+            Records[std::size_t(last_blit)].Visible = false;
+            Records[std::size_t(last_blit)].NeedsRaster = false;
+          } else {
+            last_bounds = bounds;
+          }
+        } else {
+          last_bounds = bounds;
+        }
+        last_blit = std::ptrdiff_t(i);
+        std::uint32_t op = o.RasterOp;
+        if (op != gdi::BLACKNESS && op != gdi::SRCCOPY && op != gdi::PATCOPY && op != gdi::WHITENESS)
+          o.NeedsRaster = true;
+        break;
+      }
+      case gdi::EMR_ALPHABLEND:
+        if (f.U(88) != 0) o.NeedsRaster = true;  // it carries source bits
+        break;
+      default:
+        if (o.IsDrawing) {
+          if (last_blit >= 0 && std::size_t(last_blit) < i) last_blit = -1;
+          if (mix != gdi::R2_COPYPEN) o.NeedsRaster = true;
+        }
+        break;
+    }
+  }
+  for (const TObjMFRecord& o : Records)
+    if (o.NeedsRaster) RasterNeeded = true;
+}
+
+// ---- the conversion run ------------------------------------------------------------
+
+void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width, std::int32_t height,
+                       bool stretch) {
+  RecordIndex = 0;
+  RasterSized = false;
+  if (Options & RasterFallback) MarkRasterNeeds();
+  TopSprite = CurrentSprite = NewLevel(1);
+  FrameRect = metafile.Header().FramePixels();
+  gdi::Rect dest{0, 0, FrameRect.Width(), FrameRect.Height()};
+  int bw = 10, bh = 10;
+  if ((Options & RasterFallback) && RasterNeeded) {
+    bw = dest.Width();
+    bh = dest.Height();
+    if (stretch && !(Options & FixedRasterSize) && width > 0 && height > 0) {
+      bw = width;
+      bh = height;
+      RasterSized = true;
+      dest = {0, 0, width, height};
+    }
+  }
+  gdi::ColorRef background = 0xFFFFFF;
+  if (owner_ && owner_->HasBackgroundColor()) {
+    const TSWFRGB& c = owner_->BackgroundColor();
+    background = gdi::Rgb(c.R, c.G, c.B);
+  }
+  work_->Begin(metafile.Header(), std::max(1, bw), std::max(1, bh), dest, background);
+  BkColor = work_->GetBkColor();
+  record_count_ = metafile.Records().size();
+  previous_type_ = 0;
+  for (std::size_t i = 0; i < metafile.Records().size(); ++i) {
+    const gdi::MetafileRecord& r = metafile.Records()[i];
+    if (!r.sound) {
+      // A damaged record is skipped; the conversion goes on with the next.
+      ++RecordIndex;
+      continue;
+    }
+    work_->Play(r);
+    ConvertRecord(i, r);
+    previous_type_ = r.type;
+  }
+  if (PendingLine) {
+    PendingLine->CalcBounds();
+    Place(PendingLine);
+    PendingLine = nullptr;
+  }
+}
+
+void TFlashCanvas::ConvertRecord(std::size_t index, const gdi::MetafileRecord& r) {
+  ++RecordIndex;
+  if (index + 1 < Records.size() && !Records[index].Visible) return;
+  if (!r.sound) return;
+  if (PendingLine && r.type != gdi::EMR_MOVETOEX && r.type != gdi::EMR_LINETO) {
+    PendingLine->CalcBounds();
+    Place(PendingLine);
+    PendingLine = nullptr;
+  }
+  bool drawing = index < Records.size() && Records[index].IsDrawing;
+  if (TransformSeen && drawing) WorldTransform = work_->GetWorldTransform();
+  switch (r.type) {
+    case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 15: case 27: case 41: case 42:
+    case 43: case 44: case 45: case 46: case 47: case 54: case 55: case 85: case 86: case 87:
+    case 88: case 89: case 90: case 91: case 118:
+    case 59: case 60: case 62: case 63: case 64: case 68:
+      VectorRecord(r);
+      break;
+    case 71: case 76: case 77: case 78: case 81: case 114:
+      BitmapRecord(r);
+      break;
+    case 83: case 84: case 108:
+      // Text output is converted by the text handlers, which come with fonts.
+      break;
+    default:
+      StateRecord(r);
+      break;
+  }
+}
+
+// ---- levels and clipping ----------------------------------------------------------
+
+TFSpriteCanvas* TFlashCanvas::NewLevel(std::uint8_t level) {
+  auto sprite = std::make_unique<TFSpriteCanvas>(owner_);
+  sprite->SetCharacterId(owner_->NextID++);
+  TFSpriteCanvas* s = owner_->Add(std::move(sprite));
+  s->Level = level;
+  if (level == 1) {
+    s->Parent = nullptr;
+    if (!RootSprite) RootSprite = owner_->AddSprite();
+    s->Placement = RootSprite->PlaceObject(s, std::uint16_t(RootSprite->MaxDepth + 1));
+  } else {
+    s->Parent = CurrentSprite;
+    TFlashSprite* parent = CurrentSprite ? static_cast<TFlashSprite*>(CurrentSprite) : RootSprite;
+    s->Placement = parent->PlaceObject(s, std::uint16_t(parent->MaxDepth + 1));
+  }
+  if (level == 2) {
+    ClipMaskSprite = owner_->AddSprite();
+    s->PlaceObject(ClipMaskSprite, 1)->SetClipDepth(2);
+    CurrentSprite = s;
+    ClipContent = NewLevel(0);
+    CurrentSprite = ClipContent;
+    clip_open_ = true;
+  }
+  return s;
+}
+
+void TFlashCanvas::CloseLevel() {
+  if (!CurrentSprite) return;
+  if (CurrentSprite->Level == 0 && CurrentSprite->Parent && CurrentSprite->Parent->Level == 2) {
+    CurrentSprite = CurrentSprite->Parent->Parent;
+    ClipContainer = nullptr;
+    ClipMaskSprite = nullptr;
+    clip_open_ = false;
+  } else if (CurrentSprite->Parent) {
+    CurrentSprite = CurrentSprite->Parent;
+  }
+}
+
+void TFlashCanvas::AddMask(TFlashShape* shape) {
+  shape->SetSolidColorRGBA(0xFF000000u);
+  if (ClipMaskSprite) ClipMaskSprite->PlaceObject(shape, std::uint16_t(ClipMaskSprite->MaxDepth + 1));
+}
+
+void TFlashCanvas::Place(TFlashShape* shape) {
+  LastShape = shape;
+  TFlashSprite* target = CurrentSprite ? static_cast<TFlashSprite*>(CurrentSprite) : RootSprite;
+  last_placement_ = target ? target->PlaceObject(shape, std::uint16_t(target->MaxDepth + 1)) : nullptr;
+}
+
+// ---- coordinates ------------------------------------------------------------------
+
+gdi::Point TFlashCanvas::Convert(gdi::Point p) const { return work_->LPtoDP(p); }
+
+TRect TFlashCanvas::ConvertRect(const gdi::Rect& r) const {
+  gdi::Point a = Convert({r.left, r.top}), b = Convert({r.right, r.bottom});
+  return {a.x, a.y, b.x, b.y};
+}
+
+std::int32_t TFlashCanvas::HorizontalLength(std::int32_t l) const {
+  return Convert({l, 0}).x - Convert({0, 0}).x;
+}
+
+std::int32_t TFlashCanvas::VerticalLength(std::int32_t l) const {
+  return Convert({0, l}).y - Convert({0, 0}).y;
+}
+
+// ---- records that change state ----------------------------------------------------
+
+void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
+  RecordFields f(r);
+  switch (r.type) {
+    case gdi::EMR_HEADER: {
+      std::uint32_t handles = f.U(56) & 0xFFFF;
+      HandleTable.clear();
+      HandleTable.resize(handles);
+      WorldTransform = gdi::XForm{};
+      TransformSeen = false;
+      break;
+    }
+    case gdi::EMR_SETWINDOWEXTEX:
+      WindowExt = f.P(8);
+      WindowExtSet = true;
+      TransformSeen = true;
+      break;
+    case gdi::EMR_SETWINDOWORGEX:
+      WindowOrg = work_->GetWindowOrgEx();
+      WindowOrgSet = true;
+      break;
+    case gdi::EMR_SETVIEWPORTEXTEX:
+      ViewportExt = f.P(8);
+      ViewportExtSet = true;
+      break;
+    case gdi::EMR_SETVIEWPORTORGEX:
+      if (previous_type_ != gdi::EMR_SETVIEWPORTORGEX) {
+        ViewportOrg = f.P(8);
+        ViewportOrgSet = true;
+      }
+      break;
+    case gdi::EMR_SETBKMODE:
+      BkTransparent = f.U(8) == gdi::TRANSPARENT;
+      break;
+    case gdi::EMR_SETPOLYFILLMODE:
+      if (!InPath) PolyFillMode = std::uint8_t(f.U(8));
+      break;
+    case gdi::EMR_SETTEXTALIGN:
+      TextAlign = f.U(8);
+      break;
+    case gdi::EMR_SETTEXTCOLOR:
+      TextColor = f.C(8);
+      break;
+    case gdi::EMR_SETBKCOLOR:
+      BkColor = f.C(8);
+      break;
+    case gdi::EMR_INTERSECTCLIPRECT: {
+      if (clip_open_) CloseLevel();
+      ClipContainer = NewLevel(2);
+      TRect c = ConvertRect(f.R(8));
+      AddMask(owner_->AddRectangle(c));
+      break;
+    }
+    case gdi::EMR_EXTSELECTCLIPRGN: {
+      if (clip_open_) CloseLevel();
+      std::uint32_t cb = f.U(8);
+      if (cb < 32 || !f.Has(16, cb)) break;  // no region: no clip
+      std::uint32_t count = f.U(16 + 8);
+      if (count > (cb - 32) / 16) break;
+      if (count > 0 || !clip_open_) {
+        ClipContainer = NewLevel(2);
+        for (std::uint32_t i = 0; i < count; ++i) {
+          // Region rectangles are device units of the reference device:
+          // they take only the playback's placement of the frame.
+          gdi::Rect q = f.R(16 + 32 + 16 * std::size_t(i));
+          gdi::PointD a = work_->ReferenceToBitmap({double(q.left), double(q.top)});
+          gdi::PointD b = work_->ReferenceToBitmap({double(q.right), double(q.bottom)});
+          AddMask(owner_->AddRectangle(std::int32_t(std::lround(a.x)), std::int32_t(std::lround(a.y)),
+                                       std::int32_t(std::lround(b.x)), std::int32_t(std::lround(b.y))));
+        }
+      } else {
+        CloseLevel();
+      }
+      break;
+    }
+    case gdi::EMR_SELECTCLIPPATH: {
+      std::uint32_t mode = f.U(8);
+      if (mode == gdi::RGN_COPY && clip_open_) CloseLevel();
+      if (!clip_open_) ClipContainer = NewLevel(2);
+      if (PathShape) AddMask(PathUsed ? PathCopy() : PathShape);
+      PathUsed = true;
+      break;
+    }
+    case gdi::EMR_RESTOREDC:
+      if (clip_open_) CloseLevel();
+      if (ViewportOrgSet) ViewportOrg = work_->GetViewportOrgEx();
+      if (ViewportExtSet) ViewportExt = work_->GetViewportExtEx();
+      if (WindowOrgSet) WindowOrg = work_->GetWindowOrgEx();
+      if (WindowExtSet) WindowExt = work_->GetWindowExtEx();
+      break;
+    case gdi::EMR_SETWORLDTRANSFORM: {
+      gdi::XForm x = f.X(8);
+      if (!f.Bad()) WorldTransform = x;
+      TransformSeen = true;
+      break;
+    }
+    case gdi::EMR_MODIFYWORLDTRANSFORM: {
+      TransformSeen = true;
+      gdi::XForm x = f.X(8);
+      if (f.Bad()) break;
+      switch (f.U(32)) {
+        case 1: WorldTransform = gdi::XForm{}; break;
+        case 2: WorldTransform = x.Then(WorldTransform); break;
+        case 3: WorldTransform = WorldTransform.Then(x); break;
+        default: WorldTransform = x; break;
+      }
+      break;
+    }
+    case gdi::EMR_SELECTOBJECT: {
+      std::uint32_t index = f.U(8);
+      if (index & gdi::kStockFlag) {
+        std::int32_t n = std::int32_t(index & 0xFF);
+        if (n <= 5 || n == 18) CurrentBrush = -n;
+        else if ((n >= 6 && n <= 8) || n == 19) CurrentPen = -n;
+        else if ((n >= 10 && n <= 14) || n == 16 || n == 17) {
+          CurrentFont = -n;
+        }
+        break;
+      }
+      if (index >= HandleTable.size() || !HandleTable[index]) break;  // empty entries are ignored
+      switch (HandleTable[index]->HandleKind) {
+        case 0: CurrentPen = std::int32_t(index); break;
+        case 1: case 3: CurrentBrush = std::int32_t(index); break;
+        case 2: CurrentFont = std::int32_t(index); break;
+        case 4:
+          PreviousBrush = CurrentBrush;
+          CurrentBrush = std::int32_t(index);
+          break;
+      }
+      break;
+    }
+    case gdi::EMR_CREATEPEN: case gdi::EMR_EXTCREATEPEN: case gdi::EMR_CREATEBRUSHINDIRECT:
+    case gdi::EMR_CREATEMONOBRUSH: case gdi::EMR_CREATEDIBPATTERNBRUSHPT: case gdi::EMR_EXTCREATEFONTINDIRECTW:
+      CreateObject(r);
+      break;
+    case gdi::EMR_DELETEOBJECT: {
+      std::uint32_t index = f.U(8);
+      if (index >= HandleTable.size()) break;
+      std::int32_t i = std::int32_t(index);
+      if (CurrentPen == i) CurrentPen = -1;
+      if (CurrentBrush == i) CurrentBrush = -1;
+      if (CurrentFont == i) CurrentFont = -1;
+      HandleTable[index].reset();
+      break;
+    }
+    case gdi::EMR_SETARCDIRECTION:
+      ArcClockwise = f.U(8) == gdi::AD_CLOCKWISE;
+      if (work_->GetWorldTransform().eM22 < 0) ArcClockwise = !ArcClockwise;
+      break;
+    default:
+      break;  // played on the work context only
+  }
+}
+
+void TFlashCanvas::CreateObject(const gdi::MetafileRecord& r) {
+  RecordFields f(r);
+  std::uint32_t index = f.U(8);
+  if (f.Bad() || index >= HandleTable.size()) return;
+  std::unique_ptr<TGDIHandleInfo> object;
+  switch (r.type) {
+    case gdi::EMR_CREATEPEN: {
+      auto pen = std::make_unique<TGDIHandlePen>();
+      pen->Style = f.U(12);
+      if (pen->Style == gdi::PS_INSIDEFRAME) pen->Style = 0;
+      pen->WidthX = HorizontalLength(f.I(16));
+      pen->WidthY = VerticalLength(f.I(20));
+      pen->Color = f.C(24);
+      object = std::move(pen);
+      break;
+    }
+    case gdi::EMR_EXTCREATEPEN: {
+      auto pen = std::make_unique<TGDIHandlePen>();
+      pen->Style = f.U(28) & 7;
+      if (pen->Style > 5) pen->Style = 0;
+      pen->WidthX = HorizontalLength(f.I(32));
+      pen->WidthY = 0;
+      pen->Color = f.C(40);
+      object = std::move(pen);
+      break;
+    }
+    case gdi::EMR_CREATEBRUSHINDIRECT: {
+      auto brush = std::make_unique<TGDIHandleBrush>();
+      brush->Style = f.U(12);
+      brush->Color = f.C(16);
+      brush->Hatch = f.U(20);
+      object = std::move(brush);
+      break;
+    }
+    case gdi::EMR_CREATEMONOBRUSH: {
+      // An 8-bit image of the 8 × 8 pattern: set bits use palette entry 0,
+      // clear bits entry 1.
+      std::vector<std::uint8_t> bmp = gdi::RecordBitmapAsBmp(f, f.U(16), f.U(20), f.U(24), f.U(28));
+      if (bmp.empty()) return;
+      media::TBMPReader pattern;
+      try {
+        pattern.LoadFromStream(bmp, "pattern brush");
+      } catch (const Error&) {
+        return;
+      }
+      media::TBitmapInfo info = pattern.BitmapInfo();
+      info.Header.Width = 8;
+      info.Header.Height = 8;
+      info.Header.BitCount = 8;
+      info.Header.Compression = media::kBI_RGB;
+      info.Header.SizeImage = 64;
+      info.Header.ClrUsed = 2;
+      media::TBMPReader eight;
+      eight.SetBitmapInfo(info);
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+          int bit = (y < pattern.Height() && x < pattern.Width()) ? pattern.GetIndex(y, x) & 1 : 0;
+          eight.SetIndex(y, x, bit ^ 1);
+        }
+      auto brush = std::make_unique<TGDIHandleMonoBrush>();
+      brush->Stream = eight.SaveToStream();
+      object = std::move(brush);
+      break;
+    }
+    case gdi::EMR_CREATEDIBPATTERNBRUSHPT: {
+      std::vector<std::uint8_t> bmp = gdi::RecordBitmapAsBmp(f, f.U(16), f.U(20), f.U(24), f.U(28));
+      if (bmp.empty()) return;
+      auto brush = std::make_unique<TGDIHandleDibBrush>();
+      brush->Stream = std::move(bmp);
+      // The pattern's count of palette-index-1 pixels, for the pattern triple.
+      media::TBMPReader pattern;
+      try {
+        pattern.LoadFromStream(brush->Stream, "pattern brush");
+        dib_brush_ones_ = 0;
+        if (pattern.BitCount() <= 8)
+          for (int y = 0; y < std::min(8, pattern.RowCount()); ++y)
+            for (int x = 0; x < std::min(8, pattern.Width()); ++x) dib_brush_ones_ += pattern.GetIndex(y, x) == 1;
+      } catch (const Error&) {
+        return;
+      }
+      object = std::move(brush);
+      break;
+    }
+    case gdi::EMR_EXTCREATEFONTINDIRECTW: {
+      if (!f.Has(12, sizeof(gdi::LogFont))) return;
+      auto font = std::make_unique<TGDIHandleFont>();
+      std::memcpy(&font->Font, f.Ptr(12), sizeof(gdi::LogFont));
+      object = std::move(font);
+      break;
+    }
+  }
+  if (f.Bad()) return;
+  HandleTable[index] = std::move(object);
+}
+
+// ---- the public operations ----------------------------------------------------------
+
+void TFlashCanvas::ConvertDrawing() {
+  if (dc_) {
+    metafile_ = dc_->Close();
+    dc_.reset();
+  }
+  if (metafile_.empty() || IsEmpty(&metafile_)) return;
+  CurrentSprite = nullptr;
+  MetafileScaleX = MetafileScaleY = 1;
+  gdi::MetafileRecords mf(metafile_.data(), metafile_.size(), "drawing");
+  Scan(mf);
+  Run(mf, 0, 0, false);
+}
+
+TFlashSprite* TFlashCanvas::MakeSprite() {
+  ConvertDrawing();
+  TFlashSprite* result = RootSprite;
+  if (RootSprite) RootSprite->ShowFrame(1);
+  Reset();
+  RootSprite = nullptr;
+  return result;
+}
+
+TFlashPlaceObject* TFlashCanvas::PlaceDrawing(std::uint16_t depth, bool forget, TFlashSprite* sprite) {
+  ConvertDrawing();
+  TFlashPlaceObject* placement = nullptr;
+  if (RootSprite) {
+    RootSprite->ShowFrame(1);
+    placement = sprite ? sprite->PlaceObject(RootSprite, depth) : owner_->PlaceObject(RootSprite, depth);
+  }
+  Reset();
+  if (forget) RootSprite = nullptr;
+  return placement;
+}
+
+void TFlashCanvas::DrawMetafileFile(const TRect& rect, const std::string& file_name, bool stretch) {
+  std::vector<std::uint8_t> bytes = ReadFileBytes(file_name);
+  DrawMetafile(rect, bytes, stretch, file_name);
+}
+
+void TFlashCanvas::DrawMetafile(const TRect& rect, const std::vector<std::uint8_t>& metafile, bool stretch,
+                                const std::string& name) {
+  ConvertDrawing();
+  Reset();
+  if (!gdi::LooksLikeMetafile(metafile.data(), metafile.size()))
+    ThrowFileError(name, "not an enhanced metafile (EMF)");
+  // The converted objects keep pointers into the records only while the
+  // conversion runs; the bytes are kept as the canvas's metafile.
+  metafile_ = metafile;
+  gdi::MetafileRecords mf(metafile_.data(), metafile_.size(), name);
+  MetafileScaleX = MetafileScaleY = 1;
+  CurrentSprite = nullptr;
+  Scan(mf);
+  if (IsEmpty()) {
+    Reset();
+    return;
+  }
+  std::int32_t width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
+  auto compute_scale = [&] {
+    gdi::Rect frame = mf.Header().FramePixels();
+    if (frame.Width() != 0) MetafileScaleX *= double(width) / frame.Width();
+    if (frame.Height() != 0) MetafileScaleY *= double(height) / frame.Height();
+  };
+  bool late = stretch && (Options & RasterFallback) && (Options & FixedRasterSize) && RasterNeeded;
+  if (stretch && (!(Options & RasterFallback) || !RasterNeeded)) compute_scale();
+  Run(mf, width, height, stretch);
+  if (late) compute_scale();
+  if (TopSprite && TopSprite->Placement) {
+    TopSprite->Placement->SetTranslate(rect.Left, rect.Top);
+    if ((MetafileScaleX != 1 || MetafileScaleY != 1) && !RasterSized)
+      TopSprite->Placement->SetScale(float(MetafileScaleX), float(MetafileScaleY));
+  }
+  owner_->MoveResource(owner_->CurrentFrameNum, owner_->CurrentFrameNum, owner_->CurrentFrameNum);
+  Reset();
+}
+
+}  // namespace yel::swf
