@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "swf/builder/flash_action_script.h"
-#include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sprite.h"
@@ -39,11 +38,6 @@ TFlashMovie::TFlashMovie(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax
     : TBasedSWFStream(xMin, yMin, xMax, yMax, fps, coord) {}
 
 TFlashMovie::~TFlashMovie() = default;
-
-TFlashCanvas& TFlashMovie::Canvas() {
-  if (!canvas_) canvas_ = std::make_unique<TFlashCanvas>(this);
-  return *canvas_;
-}
 
 void TFlashMovie::Changed() {
   if (Version() > 7) CorrectImageFill = false;

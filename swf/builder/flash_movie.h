@@ -19,7 +19,6 @@ namespace yel::swf {
 class TFlashActionScript;
 class TFlashFilterSettings;
 class TFlashPlaceObject;
-class TFlashCanvas;
 
 class TFlashMovie : public TBasedSWFStream {
  public:
@@ -97,8 +96,6 @@ class TFlashMovie : public TBasedSWFStream {
   // Actions of the current frame, written before its ShowFrame.
   TFlashActionScript& FrameActions();
   TFlashFilterSettings& FilterSettings();
-  // The drawing surface whose drawings become sprites of this movie.
-  TFlashCanvas& Canvas();
   TMemoryStream& CompileErrors();
 
   TFlashShapeList& Shapes() { return Typed(shapes_); }
@@ -142,7 +139,6 @@ class TFlashMovie : public TBasedSWFStream {
   std::unique_ptr<TSWFRGB> background_color_;
   std::unique_ptr<TFlashActionScript> frame_actions_;
   std::unique_ptr<TFlashFilterSettings> filter_settings_;
-  std::unique_ptr<TFlashCanvas> canvas_;
   std::unique_ptr<TMemoryStream> compile_errors_;
   std::unique_ptr<TFlashShapeList> shapes_;
   std::unique_ptr<TFlashImageList> images_;

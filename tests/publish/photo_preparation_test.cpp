@@ -1,0 +1,204 @@
+// Photo preparation: picture decoding of every kind (and bad files),
+// DrawPhoto on cairo, the custom loader's PNG premultiplication and
+// intermediate file, and picture movies.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "media/bmp_reader.h"
+#include "publish/photo_preparation.h"
+#include "publish/picture_decoder.h"
+#include "swf/builder/flash_image.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/format/swf_stream.h"
+#include "tests/publish/picture_writers.h"
+#include "tests/testing/picture_fixtures.h"
+#include "tests/testing/temp_dir.h"
+
+namespace yel::publish {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using RGBA = std::array<std::uint8_t, 4>;
+using yel::testing::MakeGif;
+using yel::testing::MakePng;
+using yel::testing::PngSpec;
+using yel::testing::TempDir;
+
+RGBA At(const TRGBAPicture& p, int x, int y) {
+  const std::uint8_t* q = &p.Pixels[(std::size_t(y) * p.Width + x) * 4];
+  return {q[0], q[1], q[2], q[3]};
+}
+
+Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+TEST(DecodePicture, EveryKindAsAViewerShowsIt) {
+  PngSpec rgb16{2, 1, PNG_COLOR_TYPE_RGB, 16, false, {0x80, 0x80, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF}, {}, {}};
+  PngSpec palette{2, 1, PNG_COLOR_TYPE_PALETTE, 8, false, {0, 1}, {{255, 0, 0}, {0, 0, 255}}, {255, 0}};
+  PngSpec grey_alpha{2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {50, 255, 200, 128}, {}, {}};
+  PngSpec interlaced{9, 9, PNG_COLOR_TYPE_RGBA, 8, true, Bytes(9 * 9 * 4, 0), {}, {}};
+  interlaced.rows[(8 * 9 + 8) * 4] = 255;  // bottom-right red, opaque
+  interlaced.rows[(8 * 9 + 8) * 4 + 3] = 255;
+  Bytes gif_indices(9 * 9, 1);
+  gif_indices[0] = 0;
+  gif_indices[9 * 9 - 1] = 2;
+  const struct {
+    const char* name;
+    std::string file;
+    int x, y;
+    RGBA expected;
+  } cases[] = {
+      {"16-bit PNG scaled to 8 bits", MakePng(rgb16), 0, 0, {128, 0, 255, 255}},
+      {"palette PNG, opaque entry", MakePng(palette), 0, 0, {255, 0, 0, 255}},
+      {"palette PNG, transparent entry", MakePng(palette), 1, 0, {0, 0, 255, 0}},
+      {"grey PNG with alpha", MakePng(grey_alpha), 1, 0, {200, 200, 200, 128}},
+      {"interlaced PNG", MakePng(interlaced), 8, 8, {255, 0, 0, 255}},
+      {"GIF, transparent index", MakeGif(9, 9, {{9, 9, 9}, {10, 20, 30}, {0, 0, 0}, {0, 0, 0}}, gif_indices, 0, true), 0,
+       0, {0, 0, 0, 0}},
+      {"GIF, colour", MakeGif(9, 9, {{9, 9, 9}, {10, 20, 30}, {0, 0, 0}, {0, 0, 0}}, gif_indices, 0, true), 4, 4,
+       {10, 20, 30, 255}},
+      {"GIF, interlaced last row", MakeGif(9, 9, {{9, 9, 9}, {10, 20, 30}, {1, 2, 3}, {0, 0, 0}}, gif_indices, -1, true),
+       8, 8, {1, 2, 3, 255}},
+      {"BMP", yel::testing::MakeBmp({40, 1, 1, 24, 0, {}, {}, 0, {3, 2, 1, 0}}), 0, 0, {1, 2, 3, 255}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TRGBAPicture p = DecodePicture(AsBytes(c.file), "pic");
+    EXPECT_EQ(At(p, c.x, c.y), c.expected);
+  }
+}
+
+TEST(DecodePicture, BadFilesAreErrorsNamingTheFile) {
+  const std::string png = MakePng({4, 4, PNG_COLOR_TYPE_RGBA, 8, false, Bytes(64, 7), {}, {}});
+  const std::string gif = MakeGif(4, 4, {{1, 1, 1}, {2, 2, 2}}, Bytes(16, 1), -1);
+  std::string huge_gif = gif;
+  huge_gif[6] = huge_gif[7] = huge_gif[8] = huge_gif[9] = '\xEA';  // 60138 x 60138
+  const struct {
+    const char* name;
+    std::string file;
+    const char* message;
+  } cases[] = {
+      {"unknown kind", "II*\0 a TIFF", "not a picture this program reads"},
+      {"PNG cut short", png.substr(0, png.size() - 30), "PNG picture is damaged"},
+      {"PNG claiming 60000 x 60000", yel::testing::WithPngSize(png, 60000, 60000), "claims 60000 x 60000"},
+      {"PNG claiming 70000 wide", yel::testing::WithPngSize(png, 70000, 1), "PNG picture is damaged"},
+      {"GIF cut short", gif.substr(0, gif.size() - 8), "GIF picture is damaged"},
+      {"GIF claiming 60138 x 60138", huge_gif, "claims 60138 x 60138"},
+      {"JPEG header only", "\xFF\xD8\xFF", "cannot decode"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      DecodePicture(AsBytes(c.file), "bad.pic");
+      ADD_FAILURE() << "expected an error";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("bad.pic: ", 0), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(DrawPhoto, FitsThePhotoIntoTheBox) {
+  TempDir dir;
+  const std::string photo =
+      dir.Write("p.jpg", yel::testing::MakeJpeg({400, 400}, yel::testing::Quadrants(400, 400, {{{255, 0, 0}, {0, 255, 0},
+                                                                                               {0, 0, 255}, {255, 255, 255}}})));
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 70, 50);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+  cairo_paint(cr);
+  // Box (10, 5, 60 × 40): the square photo is scaled to 40 × 40 and centred.
+  DrawPhoto(cr, {10, 5, 60, 40}, photo);
+  DrawPhoto(cr, {0, 0, 70, 50}, dir / "missing.jpg");  // draws nothing
+  EXPECT_THROW(DrawPhoto(cr, {0, 0, 70, 50}, dir.Write("bad.png", "\x89PNG\r\n\x1a\nbroken")), Error);
+  cairo_surface_flush(surface);
+  auto pixel = [&](int x, int y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                              y * cairo_image_surface_get_stride(surface));
+    return row[x] & 0xFFFFFF;
+  };
+  const struct {
+    int x, y;
+    std::uint32_t rgb;
+  } checks[] = {{30, 15, 0xFF0000}, {50, 15, 0x00FF00}, {30, 35, 0x0000FF}, {50, 35, 0xFFFFFF},
+                {15, 25, 0x7F7F7F}, {65, 25, 0x7F7F7F}};
+  for (const auto& c : checks) {
+    const std::uint32_t p = pixel(c.x, c.y);
+    for (int shift : {0, 8, 16})
+      EXPECT_NEAR(int(p >> shift & 0xFF), int(c.rgb >> shift & 0xFF), 8) << c.x << "," << c.y;
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+}
+
+int TemporaryPictures() {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+    if (entry.path().filename().string().rfind("yel-picture-", 0) == 0) ++n;
+  return n;
+}
+
+TEST(CustomImageLoader, PremultipliesPngAndLeavesNoFileBehind) {
+  TempDir dir;
+  // A BMP beside the PNG with the same base name must survive.
+  const std::string beside = dir.Write("logo.bmp", "precious");
+  const std::string png = dir.Write(
+      "logo.png", MakePng({3, 1, PNG_COLOR_TYPE_RGBA, 8, false, {255, 255, 255, 0, 200, 100, 0, 128, 10, 20, 30, 255}, {}, {}}));
+  const int before = TemporaryPictures();
+  StartImaging();
+  swf::TFlashMovie movie(0, 0, 10, 10, 12, swf::TSWFSystemCoord::Pix);
+  swf::TFlashImage* image = movie.AddImage(png);
+  swf::CustomImageLoader = nullptr;
+  EXPECT_EQ(yel::testing::ReadAll(beside), "precious");
+  EXPECT_EQ(TemporaryPictures(), before);
+  ASSERT_TRUE(image->HasBMPReader());
+  const media::TBMPReader& r = image->BMPReader();
+  EXPECT_EQ(r.GetPixel(0, 0), (media::TRGBQuad{1, 1, 1, 0}));
+  // (c × A + c + 256 − A) div 256 with A = 128: 200 → 101, 100 → 50, 0 → 0.
+  EXPECT_EQ(r.GetPixel(0, 1), (media::TRGBQuad{0, 50, 101, 128}));
+  EXPECT_EQ(r.GetPixel(0, 2), (media::TRGBQuad{30, 20, 10, 255}));
+  EXPECT_TRUE(image->HasAlpha);
+  EXPECT_EQ(image->LosslessFormat, swf::kLossless32Bit);
+
+  // A picture that cannot be decoded is an error, not an empty image.
+  StartImaging();
+  EXPECT_THROW(movie.AddImage(dir.Write("broken.png", "\x89PNG\r\n\x1a\n")), Error);
+  EXPECT_THROW(movie.AddImage(dir.Write("clip.gif", "GIF89a")), Error);
+  swf::CustomImageLoader = nullptr;
+  EXPECT_EQ(TemporaryPictures(), before);
+}
+
+TEST(MakePictureMovie, CopiesMoviesAndWrapsPictures) {
+  TempDir dir;
+  EXPECT_FALSE(MakePictureMovie(dir / "missing.png", dir / "out.swf", 100, 80, 12));
+  EXPECT_FALSE(FileExists(dir / "out.swf"));
+
+  const std::string swf = dir.Write("bg.swf", "FWS\x05 any bytes");
+  dir.Write("out.swf", "old");
+  EXPECT_TRUE(MakePictureMovie(swf, dir / "out.swf", 100, 80, 12));
+  EXPECT_EQ(yel::testing::ReadAll(dir / "out.swf"), "FWS\x05 any bytes");
+
+  const std::string png = dir.Write("bg.png", MakePng({2, 2, PNG_COLOR_TYPE_RGBA, 8, false, Bytes(16, 255), {}, {}}));
+  EXPECT_TRUE(MakePictureMovie(png, dir / "bg-movie.swf", 100, 80, 12));
+  swf::CustomImageLoader = nullptr;
+  const Bytes movie = ReadFileBytes(dir / "bg-movie.swf");
+  ASSERT_GE(movie.size(), 4u);
+  EXPECT_EQ(std::string(movie.begin(), movie.begin() + 4), std::string("FWS\x08", 4));
+  swf::TSWFStreamReader reader;
+  reader.LoadFromBytes(movie.data(), movie.size(), "bg-movie.swf");
+  reader.ParseTags();
+  std::vector<int> codes;
+  for (std::size_t i = 0; i < reader.TagCount(); ++i) codes.push_back(reader.TagInfo(i).TagID);
+  EXPECT_EQ(codes, (std::vector<int>{36, 22, 26, 1, 0}));
+  EXPECT_EQ(reader.FrameCount, 1);
+  EXPECT_EQ(reader.MovieRect().Right, 2000);
+
+  EXPECT_THROW(MakePictureMovie(dir.Write("bad.png", "nothing"), dir / "x.swf", 10, 10, 12), Error);
+}
+
+}  // namespace
+}  // namespace yel::publish
