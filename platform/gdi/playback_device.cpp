@@ -1388,9 +1388,13 @@ void PlaybackDevice::Begin(const MetafileHeader& header, int width, int height,
                            const Rect& destination, ColorRef background) {
   Impl& d = *impl_;
   if (d.surface) cairo_surface_destroy(d.surface);
-  d.width = std::clamp(width, 1, kMaxDibSide);
-  d.height = std::clamp(height, 1, kMaxDibSide);
-  if (std::int64_t(d.width) * d.height > kMaxDibPixels) d.height = int(kMaxDibPixels / d.width);
+  // A work bitmap is at most 16384 pixels on a side and 2^24 pixels in all
+  // (64 MB); a larger frame is cut, never scaled.
+  constexpr int kMaxSide = 16384;
+  constexpr std::int64_t kMaxPixels = std::int64_t(1) << 24;
+  d.width = std::clamp(width, 1, kMaxSide);
+  d.height = std::clamp(height, 1, kMaxSide);
+  if (std::int64_t(d.width) * d.height > kMaxPixels) d.height = int(kMaxPixels / d.width);
   d.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, d.width, d.height);
   cairo_t* cr = cairo_create(d.surface);
   SetSource(cr, background);

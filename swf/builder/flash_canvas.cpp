@@ -330,7 +330,17 @@ void TFlashCanvas::Place(TFlashShape* shape) {
 
 // ---- coordinates ------------------------------------------------------------------
 
-gdi::Point TFlashCanvas::Convert(gdi::Point p) const { return work_->LPtoDP(p); }
+// Device coordinates are kept within ±2^25 pixels, so that sums of two of
+// them in twips still fit the builder's 32-bit coordinates.
+std::int32_t TFlashCanvas::Limit(std::int64_t v) {
+  constexpr std::int64_t kMax = std::int64_t(1) << 25;
+  return std::int32_t(std::clamp(v, -kMax, kMax));
+}
+
+gdi::Point TFlashCanvas::Convert(gdi::Point p) const {
+  gdi::Point d = work_->LPtoDP(p);
+  return {Limit(d.x), Limit(d.y)};
+}
 
 TRect TFlashCanvas::ConvertRect(const gdi::Rect& r) const {
   gdi::Point a = Convert({r.left, r.top}), b = Convert({r.right, r.bottom});
@@ -338,11 +348,11 @@ TRect TFlashCanvas::ConvertRect(const gdi::Rect& r) const {
 }
 
 std::int32_t TFlashCanvas::HorizontalLength(std::int32_t l) const {
-  return Convert({l, 0}).x - Convert({0, 0}).x;
+  return Limit(std::int64_t(Convert({l, 0}).x) - Convert({0, 0}).x);
 }
 
 std::int32_t TFlashCanvas::VerticalLength(std::int32_t l) const {
-  return Convert({0, l}).y - Convert({0, 0}).y;
+  return Limit(std::int64_t(Convert({0, l}).y) - Convert({0, 0}).y);
 }
 
 // ---- records that change state ----------------------------------------------------
@@ -413,8 +423,8 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
           gdi::Rect q = f.R(16 + 32 + 16 * std::size_t(i));
           gdi::PointD a = work_->ReferenceToBitmap({double(q.left), double(q.top)});
           gdi::PointD b = work_->ReferenceToBitmap({double(q.right), double(q.bottom)});
-          AddMask(owner_->AddRectangle(std::int32_t(std::lround(a.x)), std::int32_t(std::lround(a.y)),
-                                       std::int32_t(std::lround(b.x)), std::int32_t(std::lround(b.y))));
+          auto px = [](double v) { return Limit(std::llround(std::isfinite(v) ? std::clamp(v, -1e9, 1e9) : 0.0)); };
+          AddMask(owner_->AddRectangle(px(a.x), px(a.y), px(b.x), px(b.y)));
         }
       } else {
         CloseLevel();

@@ -200,6 +200,7 @@ class TFlashCanvas {
   void Place(TFlashShape* shape);
 
   // Coordinates.
+  static std::int32_t Limit(std::int64_t v);
   gdi::Point Convert(gdi::Point p) const;
   TRect ConvertRect(const gdi::Rect& r) const;
   std::int32_t HorizontalLength(std::int32_t l) const;
@@ -222,7 +223,9 @@ class TFlashCanvas {
   TFlashImage* PatternImage(TGDIHandleInfo& handle, bool opaque);
   TFlashImage* ImageOf(const media::TBMPReader& reader);
   TFlashShape* PathCopy();
-  std::unique_ptr<media::TBMPReader> WorkPixels(const TRect& r);
+  // The composed pixels of r (clipped to the work bitmap, which r becomes);
+  // null when nothing of r lies on it.
+  std::unique_ptr<media::TBMPReader> WorkPixels(TRect& r);
 
   TFlashMovie* owner_;
   std::unique_ptr<gdi::RecordingContext> dc_;

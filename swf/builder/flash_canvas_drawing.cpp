@@ -27,6 +27,12 @@ namespace {
 
 TPoint T(gdi::Point p) { return {p.x, p.y}; }
 
+// A device coordinate in whole pixels, within the canvas's limits.
+std::int32_t Px(double v) {
+  constexpr double kMax = double(std::int64_t(1) << 25);
+  return std::int32_t(std::llround(std::isfinite(v) ? std::clamp(v, -kMax, kMax) : 0.0));
+}
+
 media::TRGBQuad Quad(gdi::ColorRef c, std::uint8_t alpha = 255) {
   return {std::uint8_t(gdi::BlueOf(c)), std::uint8_t(gdi::GreenOf(c)), std::uint8_t(gdi::RedOf(c)), alpha};
 }
@@ -191,12 +197,17 @@ TFlashShape* TFlashCanvas::PathCopy() {
   return copy;
 }
 
-std::unique_ptr<media::TBMPReader> TFlashCanvas::WorkPixels(const TRect& r) {
-  int w = std::max(1, r.Right - r.Left), h = std::max(1, r.Bottom - r.Top);
+std::unique_ptr<media::TBMPReader> TFlashCanvas::WorkPixels(TRect& r) {
+  r.Left = std::max(r.Left, 0);
+  r.Top = std::max(r.Top, 0);
+  r.Right = std::min(r.Right, work_->Width());
+  r.Bottom = std::min(r.Bottom, work_->Height());
+  if (r.Right <= r.Left || r.Bottom <= r.Top) return nullptr;
+  int w = r.Right - r.Left, h = r.Bottom - r.Top;
   auto reader = std::make_unique<media::TBMPReader>();
   reader->SetFormat(w, h, 24);
-  std::vector<std::uint8_t> px = work_->GetPixels({r.Left, r.Top, r.Left + w, r.Top + h});
-  if (px.size() != std::size_t(w) * h * 3) return reader;
+  std::vector<std::uint8_t> px = work_->GetPixels({r.Left, r.Top, r.Right, r.Bottom});
+  if (px.size() != std::size_t(w) * h * 3) return nullptr;
   for (int y = 0; y < h; ++y) std::memcpy(reader->Row(h - 1 - y), &px[std::size_t(y) * w * 3], std::size_t(w) * 3);
   return reader;
 }
@@ -226,7 +237,7 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
       gdi::Rect b = f.R(8);
       std::uint32_t nv = f.U(24), mode = f.U(32);
       if (f.Bad() || nv < 2 || !f.Has(36, 32)) return;
-      TFlashShape* s = owner_->AddRectangle(b.left, b.top, b.right, b.bottom);
+      TFlashShape* s = owner_->AddRectangle(Limit(b.left), Limit(b.top), Limit(b.right), Limit(b.bottom));
       ApplyPenAndBrush(s, false, true);
       auto colour = [&](std::size_t at) {
         std::uint32_t red = f.Ptr(at + 9)[0], green = f.Ptr(at + 11)[0], blue = f.Ptr(at + 13)[0];
@@ -251,7 +262,7 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
       TFlashShape* s = owner_->AddShape();
       TFlashEdges& e = s->Edges();
       auto at = [&](std::size_t i) {
-        return TPoint{std::int32_t(std::lround(pts[i].x)), std::int32_t(std::lround(pts[i].y))};
+        return TPoint{Px(pts[i].x), Px(pts[i].y)};
       };
       for (std::size_t i = 0; i < pts.size(); ++i) {
         std::uint8_t t = types[i] & 6;
@@ -363,6 +374,9 @@ void TFlashCanvas::ArcRecord(const gdi::MetafileRecord& r) {
   if (ArcClockwise) std::swap(ps, pe);
   if (r.type == gdi::EMR_CHORD) {
     // In twips from the record's logical values.
+    box = {Limit(box.left), Limit(box.top), Limit(box.right), Limit(box.bottom)};
+    ps = {Limit(ps.x), Limit(ps.y)};
+    pe = {Limit(pe.x), Limit(pe.y)};
     std::int32_t a = std::int32_t((std::int64_t(box.left) + box.right) * 20 / 2);
     std::int32_t b = std::int32_t((std::int64_t(box.top) + box.bottom) * 20 / 2);
     gdi::Point centre{a, b};
@@ -486,9 +500,9 @@ void TFlashCanvas::PolyRecord(const gdi::MetafileRecord& r) {
     gdi::Rect b = f.R(8);
     gdi::PointD a = work_->ReferenceToBitmap({double(b.left), double(b.top)});
     gdi::PointD z = work_->ReferenceToBitmap({double(b.right) + 1, double(b.bottom) + 1});
-    TRect dest{std::int32_t(std::lround(a.x)), std::int32_t(std::lround(a.y)), std::int32_t(std::lround(z.x)),
-               std::int32_t(std::lround(z.y))};
+    TRect dest{Px(a.x), Px(a.y), Px(z.x), Px(z.y)};
     std::unique_ptr<media::TBMPReader> pixels = WorkPixels(dest);
+    if (!pixels) return;
     TFlashImage* image = ImageOf(*pixels);
     TFlashShape* s = owner_->AddRectangle(dest);
     s->SetImageFill(*image, image->Width(), image->Height(), TFlashImageFillMode::Fit);
@@ -606,6 +620,7 @@ void TFlashCanvas::BitmapRecord(const gdi::MetafileRecord& r) {
   std::unique_ptr<media::TBMPReader> bitmap;
   if (raster) {
     bitmap = WorkPixels(R);
+    if (!bitmap) return;  // nothing of it lies on the work bitmap
   } else if (cb_bmi != 0) {
     bitmap = ReaderOf(gdi::RecordBitmapAsBmp(f, off_bmi, cb_bmi, off_bits, cb_bits));
     if (!bitmap) return;  // a damaged bitmap: the record draws nothing

@@ -271,6 +271,26 @@ TEST(PlaybackDevice, PicturesDrawnScaledAndBlendedByTheImagingStandIn) {
   EXPECT_EQ(RedOf(blended), 0);
 }
 
+TEST(RecordingContext, PicturesDrawnSmallerAreRecordedAtTheirDeviceSize) {
+  Picture big;
+  big.width = 400;
+  big.height = 300;
+  big.pixels.assign(400 * 300, 0xFF00FF00u);
+  std::vector<std::uint8_t> bytes = Record([&](RecordingContext& dc) {
+    dc.DrawPicture(big, {0, 0, 40, 30});    // scaled down first
+    dc.DrawPicture(big, {0, 0, 800, 600});  // kept as it is when enlarged
+  });
+  MetafileRecords mf(bytes.data(), bytes.size(), "x.emf");
+  std::vector<Point> sizes;
+  for (const MetafileRecord& r : mf.Records())
+    if (r.type == EMR_STRETCHDIBITS) {
+      std::int32_t c[2];
+      std::memcpy(c, r.data + 40, 8);  // cSrc
+      sizes.push_back({c[0], c[1]});
+    }
+  EXPECT_EQ(sizes, (std::vector<Point>{{40, 30}, {400, 300}}));
+}
+
 TEST(PlaybackDevice, HatchesPatternsAndDashesUseTheBackgroundMode) {
   Played p(Record([](RecordingContext& dc) {
     dc.SetBkColor(kRed);
