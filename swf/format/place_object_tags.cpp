@@ -24,10 +24,27 @@ void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const char* what) {
                 " runs past the end of the tag");
 }
 
+// A record read from a file with no action bytes at all (not even the End
+// byte) holds one empty raw block, so that it is written back the same way.
+bool HasNoActionBytes(const TSWFActionList& list) {
+  if (list.Count() != 1) return false;
+  const auto* raw = dynamic_cast<const TSWFActionByteCode*>(list[0]);
+  return raw && raw->Bytes.empty();
+}
+
 bool EndsWithZeroByteBlock(const TSWFActionList& list) {
   if (list.Empty()) return false;
   const auto* raw = dynamic_cast<const TSWFActionByteCode*>(list[list.Count() - 1]);
   return raw && !raw->Bytes.empty() && raw->Bytes.back() == 0;
+}
+
+// Writes the number of bytes after the 32-bit size field at sizeAt.
+void PatchSize(TBitsEngine& be, std::uint64_t sizeAt) {
+  TStream& stream = be.Stream();
+  std::uint64_t end = stream.Position();
+  stream.Seek(sizeAt);
+  be.WriteDWord(static_cast<std::uint32_t>(end - sizeAt - 4));
+  stream.Seek(end);
 }
 
 }  // namespace
@@ -251,6 +268,10 @@ void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
     std::uint64_t sizeAt = stream.Position();
     be.WriteDWord(0);
     if (record->EventFlags & kClipEventKeyPress) be.WriteByte(record->KeyCode());
+    if (HasNoActionBytes(*record)) {
+      PatchSize(be, sizeAt);
+      continue;
+    }
     // Branch offsets are differences of positions, so the list can be
     // encoded on its own; a raw block read from a file already carries the
     // End byte that closes the list.
@@ -262,10 +283,7 @@ void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
     std::size_t length = actions.Size();
     if (EndsWithZeroByteBlock(*record)) --length;
     be.WriteBytes(actions.Data(), length);
-    std::uint64_t end = stream.Position();
-    stream.Seek(sizeAt);
-    be.WriteDWord(static_cast<std::uint32_t>(end - sizeAt - 4));
-    stream.Seek(end);
+    PatchSize(be, sizeAt);
   }
   if (SWFVersion < 6)
     be.WriteWord(0);
@@ -326,7 +344,9 @@ void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be) {
       record->EventFlags = events;
       --actionBytes;
     }
-    if (ParseActions) {
+    if (actionBytes == 0) {
+      record->Add(std::make_unique<TSWFActionByteCode>());
+    } else if (ParseActions) {
       ReadActionList(be, *record, actionBytes);
     } else {
       auto raw = std::make_unique<TSWFActionByteCode>();

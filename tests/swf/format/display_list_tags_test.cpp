@@ -459,8 +459,6 @@ TEST(DisplayListCorpusTest, TagsComeBackByteForByte) {
   const std::map<std::string, int> expectedDifferences = {
       // a shape with one line style but line index width 0
       {"avm1__focusrect_property_swf6__test.swf", 1},
-      // KeyPress records without a key code byte, a record of size 0
-      {"timeline__clip_action_no_key_code__original.swf", 2},
       // a matrix with an empty skew block of width 1 and a translation of
       // width 1 for zeros
       {"visual__video__colorconversion__h263__test.swf", 1},
