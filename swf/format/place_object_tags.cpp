@@ -15,8 +15,9 @@ const char* const kClipEventNames[kClipEventCount] = {
     "Initialize", "Data",    "Construct",      "KeyPress",  "DragOut",
 };
 
-// Events that only the 32-bit event field of SWF 6 and later can hold.
-constexpr std::uint32_t kExtendedEvents = kClipEventConstruct | kClipEventKeyPress | kClipEventDragOut;
+// Events that fit the 16-bit event field of SWF 5; the others (Construct,
+// KeyPress, DragOut) need the 32-bit field of SWF 6 and later.
+constexpr std::uint32_t kShortFieldEvents = 0xFFFF;
 
 void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const char* what) {
   if (be.Stream().Remaining() < bytes)
@@ -168,7 +169,7 @@ int TSWFPlaceObject2::MinVersion() const {
   int version = std::max<int>(5, SWFVersion);
   std::uint32_t events = clip_actions_.AllEventFlags;
   for (const auto& record : clip_actions_.Records) events |= record->EventFlags;
-  if (events & ~0xFFFFu) version = std::max(version, 6);
+  if (events & ~kShortFieldEvents) version = std::max(version, 6);
   return version;
 }
 
