@@ -152,6 +152,22 @@ TJPEGProbe ProbeJPEG(std::span<const std::uint8_t> b) {
   return probe;
 }
 
+TJPEGProbe ProbeJPEGFile(const std::string& file_name) {
+  // The header markers (EXIF included) normally fit in the first 128 KB; the
+  // whole file is read only when they do not.
+  constexpr std::size_t kHead = 128 * 1024;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file_name.c_str(), "rb"), &std::fclose);
+  if (!f) ThrowFileError(file_name, "cannot open the file");
+  std::vector<std::uint8_t> head(kHead);
+  head.resize(std::fread(head.data(), 1, head.size(), f.get()));
+  TJPEGProbe probe = ProbeJPEG(head);
+  if (probe.IsJPEG && probe.FrameMarker == 0 && head.size() == kHead) {
+    f.reset();
+    probe = ProbeJPEG(ReadFileBytes(file_name));
+  }
+  return probe;
+}
+
 TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string& name, bool apply_orientation,
                          bool to_rgb) {
   TDecodedImage image;

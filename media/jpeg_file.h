@@ -30,6 +30,9 @@ struct TJPEGProbe {
   int Orientation = 1;       // EXIF orientation 1..8 (1 when absent or invalid)
 };
 TJPEGProbe ProbeJPEG(std::span<const std::uint8_t> bytes);
+// Reads only as much of the file as the probe needs. Throws yel::Error
+// naming the file when it cannot be read.
+TJPEGProbe ProbeJPEGFile(const std::string& file_name);
 
 // Pixels top to bottom, rows packed, Components bytes per pixel (1 or 3).
 struct TDecodedImage {

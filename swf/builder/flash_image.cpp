@@ -175,14 +175,13 @@ void TFlashImage::LoadJPEGFile(const std::string& fileName) {
   // A baseline file goes into the movie as it is, unless the player would
   // show it differently from an image viewer: CMYK data, or an EXIF
   // orientation that viewers apply and the player ignores.
-  std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
-  const media::TJPEGProbe probe = media::ProbeJPEG(bytes);
+  const media::TJPEGProbe probe = media::ProbeJPEGFile(fileName);
   if (sized && probe.Components != 4 && probe.Orientation == 1) {
     DataState = kImageJPEGFile;
     return;
   }
   if (!probe.IsJPEG) ThrowFileError(fileName, "not a JPEG file");
-  ReencodeJPEG(bytes, fileName, sized ? kTurnedQuality : 75);
+  ReencodeJPEG(ReadFileBytes(fileName), fileName, sized ? kTurnedQuality : 75);
 }
 
 void TFlashImage::ReencodeJPEG(std::span<const std::uint8_t> jpeg, const std::string& name, int quality) {
@@ -443,10 +442,14 @@ void TFlashImage::WriteToStream(TBitsEngine& be) {
       tag.SetAlphaDataRef(alpha.data(), alpha.size());
       tag.WriteToStream(be);
     } else {
+      // The DefineBitsJPEG2 record, written straight to the stream: the
+      // photo's bytes are copied once instead of going through a body buffer.
+      be.FlushLastByte(true);
+      const std::uint64_t body = 2 + (eoi_soi ? 4 : 0) + size;
+      WriteTagHeader(be.Stream(), 21, body, false);
+      be.WriteWord(CharacterId());
       TSWFDefineBitsJPEG2 tag;
-      tag.ID = CharacterId();
-      tag.OnDataWrite = writer;
-      tag.WriteToStream(be);
+      writer(tag, be);
     }
     return;
   }
