@@ -218,30 +218,34 @@ void WriteShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits,
     TSWFShapeRecord& record = *records[i];
     bool last = i + 1 == records.size();
     if (record.RecordKind == TSWFShapeRecordKind::End && !last) continue;
-    auto* change = record.RecordKind == TSWFShapeRecordKind::StyleChange
-                       ? static_cast<TSWFStyleChangeRecord*>(&record)
-                       : nullptr;
-    if (change) {
-      change->HasAlpha = hasAlpha;
-      change->LineStyle2 = lineStyle2;
-      change->ExtendedCounts = extendedCounts;
-      change->NumFillBits = static_cast<std::uint8_t>(fillBits);
-      change->NumLineBits = static_cast<std::uint8_t>(lineBits);
-      if (!change->StateNewStyles) {
-        bool changed = change->StateFillStyle0 || change->StateFillStyle1 || change->StateLineStyle;
-        if (fillBits == 0) change->StateFillStyle0 = change->StateFillStyle1 = false;
-        if (lineBits == 0) change->StateLineStyle = false;
-        // A record whose only changes were dropped would otherwise go out as
-        // a move to its (unset) target and shift the pen: it is left out.
-        bool nothingLeft = !(change->StateFillStyle0 || change->StateFillStyle1 || change->StateLineStyle);
-        if (changed && nothingLeft && !change->StateMoveTo) continue;
-      }
+    if (record.RecordKind != TSWFShapeRecordKind::StyleChange) {
+      record.WriteToStream(be);
+      continue;
     }
-    record.WriteToStream(be);
-    if (change && change->StateNewStyles) {
-      fillBits = change->NumFillBits;
-      lineBits = change->NumLineBits;
+    auto& change = static_cast<TSWFStyleChangeRecord&>(record);
+    change.HasAlpha = hasAlpha;
+    change.LineStyle2 = lineStyle2;
+    change.ExtendedCounts = extendedCounts;
+    change.NumFillBits = static_cast<std::uint8_t>(fillBits);
+    change.NumLineBits = static_cast<std::uint8_t>(lineBits);
+    if (change.StateNewStyles) {
+      change.WriteToStream(be);
+      fillBits = change.NumFillBits;
+      lineBits = change.NumLineBits;
+      continue;
     }
+    // Selections of styles that do not exist are dropped for this write
+    // only, so the record stays as it was and writes the same way again.
+    const bool fill0 = change.StateFillStyle0, fill1 = change.StateFillStyle1, line = change.StateLineStyle;
+    if (fillBits == 0) change.StateFillStyle0 = change.StateFillStyle1 = false;
+    if (lineBits == 0) change.StateLineStyle = false;
+    bool left = change.StateFillStyle0 || change.StateFillStyle1 || change.StateLineStyle;
+    // A record whose only changes were dropped would otherwise go out as a
+    // move to its (unset) target and shift the pen: it is left out.
+    if (left || change.StateMoveTo || !(fill0 || fill1 || line)) change.WriteToStream(be);
+    change.StateFillStyle0 = fill0;
+    change.StateFillStyle1 = fill1;
+    change.StateLineStyle = line;
   }
   if (records.empty() || records.back()->RecordKind != TSWFShapeRecordKind::End) be.WriteBits(0, 6);
   be.FlushLastByte(true);

@@ -117,10 +117,11 @@ void CopyShapeRecords(const TSWFShapeRecords& source, TSWFShapeRecords& target);
 
 // Writes a record list that starts with the index widths fillBits and
 // lineBits (already written by the caller): every style-change record gets
-// hasAlpha, lineStyle2, extendedCounts and the widths in force; without new styles its
-// fill flags are dropped when fillBits is 0 and its line flag when lineBits
-// is 0. End records inside the list are skipped and exactly one closes it.
-// Ends with the last byte padded.
+// hasAlpha, lineStyle2, extendedCounts and the widths in force. Without new
+// styles, its fill selections are left out of the bytes when fillBits is 0
+// and its line selection when lineBits is 0 (the record keeps its flags); a
+// record left with nothing to write is not written. End records inside the
+// list are skipped and exactly one closes it. Ends with the last byte padded.
 void WriteShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, int lineBits, bool hasAlpha,
                        bool lineStyle2, bool extendedCounts = true);
 // Reads records up to the end record (appended to records) with the given

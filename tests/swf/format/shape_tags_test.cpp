@@ -335,6 +335,9 @@ TEST(DefineShapeTest, WidthsAndEndRecords) {
   // id, rect, fill count, line count, width, colour; widths 0x01;
   // 0 01000 1 (line 1), end 000000
   EXPECT_EQ(Bytes(body.begin() + 10, body.end()), (Bytes{0x01, 0b00100010, 0b00000000}));
+  // The records keep their selections, and a second write is the same.
+  EXPECT_TRUE(both->StateFillStyle0 && fillOnly->StateFillStyle1);
+  EXPECT_EQ(Body(noFills), body);
 
   // 300 fills: extended count, 9-bit indices.
   TSWFDefineShape2 many;
