@@ -190,6 +190,19 @@ TEST_F(ImageTest, TransparentPaletteEntryFollowsTheCompaction) {
   Written w = WriteMovie(movie, image);
   EXPECT_EQ(w.bitmap->TagID, 36);
   EXPECT_EQ(LosslessBlock(w), (Bytes{10, 20, 30, 255, 0, 0, 0, 0, 0, 1, 0, 0}));
+
+  // SetAlphaColor on an opaque picture: the matching entry gets the alpha
+  // (and black, at alpha 0), and lossless data made before is made again.
+  TFlashMovie m(0, 0, 10, 10, 12, TSWFSystemCoord::Pix);
+  spec.palette[5][3] = 255;
+  TFlashImage* opaque = m.AddImage(dir.Write("o.bmp", MakeBmp(spec)));
+  EXPECT_FALSE(opaque->HasAlpha);
+  opaque->MakeLosslessData();
+  opaque->SetAlphaColor(0x003C3228);  // red 40, green 50, blue 60, alpha 0
+  EXPECT_TRUE(opaque->HasAlpha);
+  Written o = WriteMovie(m, opaque, "_alpha_colour");
+  EXPECT_EQ(o.bitmap->TagID, 36);
+  EXPECT_EQ(LosslessBlock(o), (Bytes{10, 20, 30, 255, 0, 0, 0, 0, 0, 1, 0, 0}));
 }
 
 TEST_F(ImageTest, AlphaForJpegAndLosslessData) {
