@@ -4,6 +4,7 @@
 //
 // Usage: canvas_player_movies OUTPUT_FOLDER
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -155,11 +156,40 @@ void Gradient(RecordingContext& dc) {
   dc.GradientFill(w, {0, 1}, gdi::GRADIENT_FILL_RECT_V);
 }
 
+void Transfers(RecordingContext& dc) {
+  gdi::Picture board;
+  board.width = board.height = 8;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) board.pixels.push_back(((x + y) % 2) ? 0xFF2040C0u : 0xFFF0E020u);
+  gdi::Dib source = gdi::MakeDib(board);
+  dc.SelectObject(gdi::StockObject(gdi::NULL_PEN));
+  dc.SelectObject(dc.CreateSolidBrush(Rgb(200, 60, 60)));
+  dc.Rectangle(0, 80, 200, 150);
+  dc.StretchBlt(10, 10, 80, 60, &source, 0, 0, 8, 8, gdi::SRCCOPY);
+  // A masked transfer: the board shows where the diamond mask is set.
+  std::vector<std::uint8_t> rows;
+  for (int y = 0; y < 8; ++y) {
+    std::uint8_t bits = 0;
+    for (int x = 0; x < 8; ++x)
+      if (std::abs(x - 3.5) + std::abs(y - 3.5) < 4) bits |= std::uint8_t(0x80 >> x);
+    rows.push_back(bits);
+  }
+  gdi::Dib mask = gdi::MakeMonoDib(8, 8, rows);
+  dc.MaskBlt(110, 10, 8, 8, source, 0, 0, mask, 0, 0, 0xAACC0020u);
+  dc.StretchBlt(130, 10, 60, 60, &source, 0, 0, 8, 8, gdi::SRCAND);
+  gdi::Picture glass;
+  glass.width = glass.height = 4;
+  glass.pixels.assign(16, 0x80004000u);  // half-transparent dark green, premultiplied
+  gdi::BlendFunction blend;
+  blend.AlphaFormat = gdi::AC_SRC_ALPHA;
+  dc.AlphaBlend(20, 90, 160, 50, gdi::MakeDib(glass, 32), 0, 0, 4, 4, blend);
+}
+
 const Case kCases[] = {
     {"shapes", Shapes},       {"arcs", Arcs},       {"beziers_paths", BeziersAndPaths},
     {"clipping", Clipping},   {"transform", Transform}, {"mapping", Mapping},
     {"raster", Raster},       {"photo", Photo},     {"hatches_dashes", HatchesAndDashes},
-    {"gradient", Gradient},
+    {"gradient", Gradient},   {"transfers", Transfers},
 };
 
 }  // namespace
