@@ -294,7 +294,10 @@ void TWaveReader::OpenWave() {
   if (tag == 0xFFFE && fmt->Size >= 40) tag = LE16(f + 24);  // WAVE_FORMAT_EXTENSIBLE: the sub-format
   if (channels != 1 && channels != 2)
     ThrowFileError(FileName, "the sound has " + std::to_string(channels) + " channels; only mono and stereo are supported");
-  if (rate == 0) ThrowFileError(FileName, "the sound has a sample rate of 0");
+  // Outside this range the rate conversion would blow the data up (or shrink
+  // it to nothing); no real sound file lies there.
+  if (rate < 4000 || rate > 192000)
+    ThrowFileError(FileName, "the sample rate of " + std::to_string(rate) + " Hz is out of range (4000 to 192000 Hz)");
   if (tag != kWaveFormatPCM && tag != kWaveFormatADPCM && tag != kWaveFormatMPEG && tag != kWaveFormatMPEGLayer3)
     ThrowFileError(FileName, "sound format " + std::to_string(tag) + " is not supported (PCM, Microsoft ADPCM or MPEG audio)");
 
@@ -357,6 +360,8 @@ void TWaveReader::ConvertRate() {
     samples.insert(samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got * Channels));
   }
   const std::uint32_t to = NearestSWFRate(SampleRate, false);
+  if (static_cast<double>(samples.size()) * 2 * to / SampleRate > static_cast<double>(kMaxSoundFile))
+    ThrowFileError(FileName, "the sound is too long to convert to " + std::to_string(to) + " Hz");
   const std::vector<std::int16_t> converted = ResampleAudio(samples, Channels, SampleRate, to);
   bytes_.resize(converted.size() * 2);
   for (std::size_t i = 0; i < converted.size(); ++i) {
