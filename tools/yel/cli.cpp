@@ -23,6 +23,8 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"project", "create a project from a folder of photos, or show a project", RunProject},
       {"dump", "list the header and the tags of an SWF file", RunDump},
+      {"publish", "build the album's movie and write it as an SWF file", RunPublish},
+      {"preview", "build the album's movie and play it in a browser page", RunPreview},
   };
   return commands;
 }

@@ -1,0 +1,219 @@
+// Album movie assembly. The build runs the steps in a fixed order and asks
+// the progress window whether to go on at the checked points. Two pieces of
+// work run on a second thread while the main thread draws and animates the
+// current slide: decoding the next slide's photo, and compressing the
+// bitmaps of the previous one. Neither changes the movie's content or order,
+// so the bytes are those of a build on one thread.
+#include "publish/album_movie.h"
+
+#include <filesystem>
+#include <future>
+#include <system_error>
+
+#include "album/album_model.h"
+#include "album/fit_rect.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "platform/gdi/recording_context.h"
+#include "publish/slide_photo.h"
+#include "publish/transition_effects.h"
+#include "swf/builder/flash_action_script.h"
+#include "swf/builder/flash_canvas.h"
+#include "swf/builder/flash_image.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_shape.h"
+#include "swf/builder/flash_sprite.h"
+#include "swf/format/byte_stream.h"
+#include "swf/format/swf_records.h"
+
+namespace yel::publish {
+namespace {
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// Packed SWF colour of a platform colour (system colours resolved), opaque.
+std::uint32_t Packed(TColor colour) { return swf::ColorToSWFRGBA(colour, 255) & 0xFFFFFFu; }
+
+// Thrown by the progress hook of the stream build to abandon the build.
+struct Cancelled {};
+
+}  // namespace
+
+TAlbumMovie::TAlbumMovie(const TFlashAlbum& album)
+    : album_(album),
+      movie_(std::make_unique<swf::TFlashMovie>(0, 0, album.Width, album.Height, float(album.FrameRate),
+                                                swf::TSWFSystemCoord::Pix)) {
+  movie_->SetVersion(8);
+  movie_->SetCompressed(true);
+}
+
+TAlbumMovie::~TAlbumMovie() = default;
+
+swf::TFlashCanvas& TAlbumMovie::Canvas() { return movie_->Canvas(); }
+
+void TAlbumMovie::BuildLoadingFrame() {
+  const TLoading& loading = album_.Template.Loading;
+  swf::TFlashMovie& movie = *movie_;
+  swf::TFlashSprite* sprite = movie.AddSprite();
+  if (loading.Background.FillType == 2)
+    ThrowFileError(loading.Background.ImageFile,
+                   "loading backgrounds taken from SWF files are not supported by this version");
+  swf::TFlashShape* background = movie.AddRectangle(0, 0, album_.Width, album_.Height);
+  background->SetSolidColor(Packed(loading.Background.Color));
+  sprite->PlaceObject(background, 1);
+  const std::string bar = loading.Folder + loading.Name + "/" + loading.Name + ".swf";
+  if (!loading.Name.empty() && FileExists(bar))
+    ThrowFileError(bar, "loading bars taken from SWF files are not supported by this version");
+  sprite->FrameActions().Stop();
+  sprite->ShowFrame(1);
+  movie.PlaceObject(sprite, kLoadingDepth);
+  movie.ShowFrame(1);
+}
+
+void TAlbumMovie::BuildTemplateOverlay() {
+  const TView* selected = album_.Templates.Selected;
+  if (selected) {
+    const std::string config = album_.Template.PhotoFrame.Folder + selected->Name + "/config.ini";
+    if (FileExists(config)) ThrowFileError(config, "templates are not supported by this version");
+  }
+  PhotoRect = {0, 0, float(album_.Width), float(album_.Height)};
+}
+
+swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const TSlideView& slide) {
+  if (!FileExists(slide.ImageFile)) return BuildSlideSprite(nullptr);
+  const gdi::Picture photo = LoadPhotoPicture(slide.ImageFile);
+  return BuildSlideSprite(&photo);
+}
+
+swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const gdi::Picture* photo) {
+  swf::TFlashCanvas& canvas = Canvas();
+  gdi::RecordingContext& dc = canvas.Handle();
+  const std::int32_t w = RoundEven(PhotoRect.W), h = RoundEven(PhotoRect.H);
+  dc.FillRectangle({0, 0, w, h}, Packed(album_.Background));
+  if (photo && photo->width > 0 && photo->height > 0) {
+    FloatRect r = FitRect(0, PhotoRect.W, PhotoRect.H, float(photo->width), float(photo->height));
+    dc.DrawPicture(*photo, {RoundEven(r.X), RoundEven(r.Y), RoundEven(double(r.X) + r.W), RoundEven(double(r.Y) + r.H)});
+  }
+  swf::TFlashSprite* sprite = canvas.MakeSprite();
+  // An empty photo rectangle draws nothing; the slide is then an empty
+  // sprite.
+  return sprite ? sprite : movie_->AddSprite();
+}
+
+void TAlbumMovie::AddTransition(swf::TFlashVisualObject* previous, swf::TFlashSprite* slideSprite,
+                                const TSlideView& slide) {
+  swf::TFlashMovie& movie = *movie_;
+  const std::int32_t x = RoundEven(PhotoRect.X), y = RoundEven(PhotoRect.Y);
+  const std::int32_t w = RoundEven(PhotoRect.W), h = RoundEven(PhotoRect.H);
+  swf::TFlashVisualObject* outgoing = previous;
+  if (!outgoing) {
+    swf::TFlashShape* black = movie.AddRectangle(0, 0, w, h);
+    black->SetSolidColor(0x000000);
+    outgoing = black;
+  }
+  movie.RemoveObject(kSlideDepth);
+  movie.PlaceObject(slideSprite, kSlideDepth)->SetTranslate(x, y);
+
+  TTransitionParams params;
+  params.Movie = &movie;
+  params.W = w;
+  params.H = h;
+  params.FrameRate = float(album_.FrameRate);
+  params.Speed = slide.Transition.Speed;
+  params.X = x;
+  params.Y = y;
+  params.Depth = kTransitionDepth;
+  params.Outgoing = outgoing;
+  params.Incoming = slideSprite;
+  TSlideShowEffect().Run(slide.Transition.EntryEffect, params);
+}
+
+void TAlbumMovie::ShowHoldFrames(const TSlideView& slide) {
+  // The builder shows one frame for a count of 0; counts wrap at 65536.
+  const std::int32_t count = RoundEven(double(album_.FrameRate) * double(slide.Transition.Duration));
+  movie_->ShowFrame(static_cast<std::uint16_t>(count));
+}
+
+std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, const std::string& fileName,
+                                                    const std::string& title, TfrmConvert& progress) {
+  progress.ConvertProgress("Processing [1/4]...", 0);
+  progress.Show(title);
+  struct CloseWindow {
+    TfrmConvert& window;
+    ~CloseWindow() { window.Close(); }
+  } close_window{progress};
+
+  auto build = std::make_unique<TAlbumMovie>(album);
+  if (!progress.ConvertProgress("Processing [1/3]...", 10)) return std::nullopt;
+  build->BuildLoadingFrame();
+  if (FileExists(album.MusicFile)) {
+    if (!progress.ConvertProgress("Processing [1/4]...", 30)) return std::nullopt;
+    ThrowFileError(album.MusicFile, "album music is not supported by this version");
+  }
+  build->BuildTemplateOverlay();
+  if (!progress.ConvertProgress("Processing [1/4]...", 100)) return std::nullopt;
+
+  const TSlideViews& slides = album.SlideViews;
+  const std::size_t n = slides.Count();
+  // Decodes the photo of slide i (an empty picture when the file is missing).
+  auto decode = [&slides](std::size_t i) {
+    const std::string file = slides[i].ImageFile;
+    return std::async(std::launch::async, [file] {
+      return FileExists(file) ? LoadPhotoPicture(file) : gdi::Picture{};
+    });
+  };
+  // Compresses the pixel data of the bitmaps a slide added (what writing
+  // them would do later), while the next slide is prepared.
+  swf::TFlashMovie& movie = build->Movie();
+  auto compress = [&movie](std::uint16_t first) {
+    std::vector<swf::TFlashImage*> images;
+    for (std::uint16_t k = first; k < movie.Images().Count(); ++k) images.push_back(movie.Images().Items(k));
+    return std::async(std::launch::async, [images] {
+      for (swf::TFlashImage* image : images)
+        if (image->DataState == swf::kImageLossless && image->HasBMPReader()) image->MakeLosslessData();
+    });
+  };
+  std::future<gdi::Picture> next;
+  std::future<void> compressing;
+  if (n > 0) next = decode(0);
+  swf::TFlashSprite* previous = nullptr;
+  for (std::size_t i = 0; i < n; ++i) {
+    const int percent = RoundEven(double(i) / double(n) * 100 + 10);
+    if (!progress.ConvertProgress("Processing [2/4]...", percent)) return std::nullopt;
+    gdi::Picture photo = next.get();
+    if (i + 1 < n) next = decode(i + 1);
+    const TSlideView& slide = slides[i];
+    const std::uint16_t images_before = movie.Images().Count();
+    swf::TFlashSprite* sprite = build->BuildSlideSprite(photo.width > 0 ? &photo : nullptr);
+    if (compressing.valid()) compressing.get();
+    compressing = compress(images_before);
+    build->AddTransition(previous, sprite, slide);
+    previous = sprite;
+    build->ShowHoldFrames(slide);
+  }
+  if (compressing.valid()) compressing.get();
+
+  // The stream build and the compression report their progress; a cancel
+  // request there is honoured too, so the command line can stop at once.
+  movie.OnProgress = [&progress](swf::TBasedSWFStream&, int percent, int kind) {
+    const char* message = kind == swf::kProgressCompressing ? "Processing [4/4]..." : "Processing [3/4]...";
+    if (!progress.ConvertProgress(message, percent)) throw Cancelled{};
+  };
+  swf::TMemoryStream stream;
+  try {
+    movie.MakeStream();
+    movie.SaveToStream(stream);
+  } catch (const Cancelled&) {
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes = stream.TakeBytes();
+  if (!fileName.empty()) WriteFileAtomically(fileName, bytes);
+  progress.ConvertProgress("Save to file...", 100);
+  return bytes;
+}
+
+}  // namespace yel::publish

@@ -1,0 +1,99 @@
+// Album movie assembly: turns the album into one SWF movie (loading frame,
+// one sprite per slide with its entry transition and hold frames) with
+// progress reports and cancel between the steps.
+//
+// Depths of the main timeline: 1 the loading sprite, 101 the current slide,
+// 102 the masked outgoing picture during a transition, 200 the template
+// overlay.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/dib.h"
+
+namespace yel {
+class TFlashAlbum;
+class TSlideView;
+}  // namespace yel
+
+namespace yel::swf {
+class TFlashCanvas;
+class TFlashMovie;
+class TFlashSprite;
+class TFlashVisualObject;
+}  // namespace yel::swf
+
+namespace yel::publish {
+
+// The progress window of a build. The command line draws a bar on the
+// terminal; the editor shows a window.
+class TfrmConvert {
+ public:
+  virtual ~TfrmConvert() = default;
+  // Shows the window with the title; clears any old cancel request.
+  virtual void Show(const std::string& title) = 0;
+  // Shows the message and percent (not clamped). Returns false when the
+  // user asked to cancel and confirmed it.
+  virtual bool ConvertProgress(const std::string& message, int percent) = 0;
+  virtual void Close() = 0;
+};
+
+// The rectangle every slide is drawn into, in album pixels.
+struct TPhotoRect {
+  float X = 0, Y = 0, W = 0, H = 0;
+};
+
+constexpr std::uint16_t kLoadingDepth = 1;
+constexpr std::uint16_t kSlideDepth = 101;
+constexpr std::uint16_t kTransitionDepth = 102;
+constexpr std::uint16_t kTemplateDepth = 200;
+
+// One build: the album it reads, the movie it owns and the photo rectangle.
+class TAlbumMovie {
+ public:
+  // Creates the movie: album size in pixels, album frame rate, SWF 8,
+  // compressed.
+  explicit TAlbumMovie(const TFlashAlbum& album);
+  ~TAlbumMovie();
+  TAlbumMovie(const TAlbumMovie&) = delete;
+  TAlbumMovie& operator=(const TAlbumMovie&) = delete;
+
+  swf::TFlashMovie& Movie() { return *movie_; }
+  // The movie's drawing canvas, through which slides are drawn.
+  swf::TFlashCanvas& Canvas();
+  TPhotoRect PhotoRect;
+
+  // Frame 1: the loading sprite at depth 1.
+  void BuildLoadingFrame();
+  // Sets PhotoRect from the selected template. Without a template, or when
+  // it has no configuration file, the photo rectangle is the whole album.
+  void BuildTemplateOverlay();
+  // The slide drawn on the movie's canvas: the album background colour over
+  // the photo rectangle and the photo fitted into it.
+  swf::TFlashSprite* BuildSlideSprite(const TSlideView& slide);
+  // The same with the photo already decoded (null: no photo).
+  swf::TFlashSprite* BuildSlideSprite(const gdi::Picture* photo);
+  // Places the new slide at depth 101 and runs its entry transition from
+  // `previous` (null before the first slide: a black rectangle).
+  void AddTransition(swf::TFlashVisualObject* previous, swf::TFlashSprite* slideSprite, const TSlideView& slide);
+  // The slide's hold frames after its transition.
+  void ShowHoldFrames(const TSlideView& slide);
+
+ private:
+  const TFlashAlbum& album_;
+  std::unique_ptr<swf::TFlashMovie> movie_;
+};
+
+// Builds the album movie and returns the SWF file bytes, or nothing when the
+// user cancelled (then nothing is written). With a file name the movie is
+// also written there (through a temporary file renamed into place). Errors
+// (a damaged photo, a file that cannot be written) are thrown as yel::Error;
+// the progress window is closed in every case.
+std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, const std::string& fileName,
+                                                    const std::string& title, TfrmConvert& progress);
+
+}  // namespace yel::publish

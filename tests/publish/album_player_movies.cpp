@@ -1,0 +1,103 @@
+// Writes the albums that album_player_check.mjs plays in Ruffle:
+//   photos.swf   four slides of one-colour photos of different shapes (a
+//                wide one, a small one, a missing one, a tall one) on a
+//                coloured album background;
+//   effect-NAME.swf  for each transition effect: a slide of colour A, then a
+//                slide of colour B entering with the effect, E = 12.
+// Usage: album_player_movies OUTDIR
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "album/album_model.h"
+#include "album/effect_codes.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "publish/album_movie.h"
+
+namespace {
+
+using namespace yel;
+namespace fs = std::filesystem;
+
+class Silent : public publish::TfrmConvert {
+ public:
+  void Show(const std::string&) override {}
+  bool ConvertProgress(const std::string&, int) override { return true; }
+  void Close() override {}
+};
+
+std::string Photo(const fs::path& dir, const std::string& name, int w, int h, int r, int g, int b) {
+  const int stride = (w * 3 + 3) & ~3;
+  std::vector<std::uint8_t> f(54 + std::size_t(stride) * h);
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = std::uint8_t(v >> (8 * i));
+  };
+  f[0] = 'B', f[1] = 'M';
+  put32(2, std::uint32_t(f.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, std::uint32_t(w));
+  put32(22, std::uint32_t(h));
+  f[26] = 1, f[28] = 24;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::size_t at = 54 + std::size_t(y) * stride + std::size_t(x) * 3;
+      f[at] = std::uint8_t(b), f[at + 1] = std::uint8_t(g), f[at + 2] = std::uint8_t(r);
+    }
+  const std::string path = (dir / name).string();
+  WriteFileAtomically(path, f);
+  return path;
+}
+
+void Add(TFlashAlbum& album, const std::string& photo, std::int32_t effect, float speed, float duration) {
+  TSlideView& slide = album.AddSlide(photo);
+  slide.Transition.EntryEffect = effect;
+  slide.Transition.Speed = speed;
+  slide.Transition.Duration = duration;
+}
+
+void Publish(const TFlashAlbum& album, const fs::path& file) {
+  Silent progress;
+  publish::BuildMovie(album, file.string(), "", progress);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: album_player_movies OUTDIR\n");
+    return 2;
+  }
+  try {
+    const fs::path out = argv[1];
+    const fs::path photos = out / "photos";
+    fs::create_directories(photos);
+
+    TFlashAlbum album;
+    album.Width = 240, album.Height = 180, album.FrameRate = 24;
+    album.Background = 0x804000;  // platform colour: red 0, green 0x40, blue 0x80
+    Add(album, Photo(photos, "wide.bmp", 480, 180, 255, 0, 0), 0, 0.5f, 0.5f);
+    Add(album, Photo(photos, "small.bmp", 60, 40, 0, 255, 0), EffectCodeByName("Wipe1"), 0.5f, 0.5f);
+    Add(album, (photos / "missing.bmp").string(), 0, 0.5f, 0.5f);
+    Add(album, Photo(photos, "tall.bmp", 90, 360, 255, 255, 0), 0, 0.5f, 0.5f);
+    Publish(album, out / "photos.swf");
+
+    // One short movie per effect (frames are played in real time by the
+    // player): slide A, then slide B entering with the effect, E = 12.
+    const std::string a = Photo(photos, "a.bmp", 24, 18, 230, 40, 40);
+    const std::string b = Photo(photos, "b.bmp", 24, 18, 40, 60, 220);
+    for (const EffectInfo& effect : AllEffects()) {
+      TFlashAlbum effects;
+      effects.Width = 240, effects.Height = 180, effects.FrameRate = 120;
+      Add(effects, a, 0, 0.1f, 1.0f / 120);
+      Add(effects, b, effect.Code, 0.1f, 1.0f / 120);
+      Publish(effects, out / ("effect-" + effect.Name + ".swf"));
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "album_player_movies: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,114 @@
+// yel publish and yel preview run in-process: the written movie, the preview
+// folder, and the errors for bad arguments, projects and photos.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "album/album_model.h"
+#include "album/project_file.h"
+#include "tests/testing/temp_dir.h"
+#include "tools/yel/cli.h"
+
+namespace yel {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun Yel(const cli::Args& args) {
+  std::ostringstream out, err;
+  int status = cli::Main(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// A project of two slides whose photos do not exist (they show the album
+// background) and, optionally, one damaged photo.
+std::string Project(const testing::TempDir& dir, bool damaged = false, const std::string& name = "album.yel") {
+  TFlashAlbum album;
+  album.Width = 64, album.Height = 48, album.FrameRate = 12;
+  album.AddSlide(dir / "missing1.jpg").Transition.EntryEffect = 257;
+  album.AddSlide(dir / "missing2.jpg").Transition.EntryEffect = 4609;
+  if (damaged) album.AddSlide(dir.Write("broken.jpg", "\xFF\xD8 broken"));
+  const std::string path = dir / name;
+  SaveProjectFile(album, path);
+  return path;
+}
+
+TEST(YelPublish, WritesTheMovie) {
+  testing::TempDir dir;
+  const std::string out = dir / "album.swf";
+  CliRun run = Yel({"publish", Project(dir), "--swf", out});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string movie = testing::ReadAll(out);
+  EXPECT_EQ(movie.substr(0, 4), std::string("CWS\x08"));
+  EXPECT_NE(run.out.find("Wrote " + out), std::string::npos);
+  // The steps appear on stderr.
+  for (const char* step : {"Processing [1/3]...", "Processing [2/4]...", "Processing [4/4]...", "Save to file..."})
+    EXPECT_NE(run.err.find(step), std::string::npos) << step << "\n" << run.err;
+  // The same album again gives the same bytes.
+  ASSERT_EQ(Yel({"publish", dir / "album.yel", "--swf", dir / "again.swf"}).status, 0);
+  EXPECT_EQ(testing::ReadAll(dir / "again.swf"), movie);
+}
+
+TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
+  testing::TempDir dir;
+  const std::string out = dir / "out.swf";
+  struct Case {
+    cli::Args args;
+    int status;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"publish"}, 2, "which album?"},
+      {{"publish", dir / "album.yel"}, 2, "--swf OUT.swf is required"},
+      {{"publish", dir / "nope.yel", "--swf", out}, 1, dir / "nope.yel"},
+      {{"publish", Project(dir, true), "--swf", out}, 1, dir / "broken.jpg"},
+      {{"publish", Project(dir, false, "good.yel"), "--swf", dir / "no/such/folder/out.swf"}, 1, "no/such/folder"},
+      {{"preview"}, 2, "which album?"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = Yel(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args.size() << ": " << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
+TEST(YelPreview, WritesThePageTheMovieAndThePlayer) {
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir / "ruffle");
+  dir.Write("ruffle/ruffle.js", "// player");
+  dir.Write("ruffle/core.wasm", "wasm");
+  dir.Write("ruffle/README.md", "not copied");
+  ::setenv("YEL_RUFFLE_DIR", (dir / "ruffle").c_str(), 1);
+  const std::string page = dir / "page";
+  CliRun run = Yel({"preview", Project(dir), "--dir", page, "--no-serve"});
+  ::unsetenv("YEL_RUFFLE_DIR");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string html = testing::ReadAll(page + "/index.html");
+  EXPECT_NE(html.find("ruffle/ruffle.js"), std::string::npos);
+  EXPECT_NE(html.find("album.swf"), std::string::npos);
+  EXPECT_NE(html.find("64px"), std::string::npos);
+  EXPECT_EQ(testing::ReadAll(page + "/album.swf").substr(0, 3), "CWS");
+  EXPECT_TRUE(std::filesystem::exists(page + "/ruffle/core.wasm"));
+  EXPECT_FALSE(std::filesystem::exists(page + "/ruffle/README.md"));
+  EXPECT_NE(run.out.find(page + "/index.html"), std::string::npos);
+  EXPECT_NE(run.err.find("Preview ..."), std::string::npos);
+}
+
+TEST(YelPreview, WithoutThePlayerFilesSaysWhereItLooked) {
+  testing::TempDir dir;
+  ::setenv("YEL_RUFFLE_DIR", (dir / "empty").c_str(), 1);
+  CliRun run = Yel({"preview", Project(dir), "--no-serve", "--dir", dir / "page"});
+  ::unsetenv("YEL_RUFFLE_DIR");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(dir / "empty"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Ruffle"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace yel

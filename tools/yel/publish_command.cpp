@@ -1,0 +1,310 @@
+// yel publish and yel preview: build the album movie with a progress bar on
+// stderr. Ctrl-C cancels at the next checked point and nothing is written.
+// The preview writes a small page that plays the movie with the Ruffle
+// player copied next to it, serves that folder on 127.0.0.1 (browsers do not
+// let pages opened from file: load the player's WebAssembly) and opens it
+// with xdg-open.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "album/album_model.h"
+#include "album/project_file.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "publish/album_movie.h"
+#include "tools/yel/cli.h"
+
+namespace yel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPublishHelp =
+    "Usage: yel publish ALBUM.yel --swf OUT.swf\n"
+    "\n"
+    "Builds the album's movie (compressed SWF 8) and writes it to OUT.swf.\n"
+    "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
+
+constexpr const char* kPreviewHelp =
+    "Usage: yel preview ALBUM.yel [--dir DIR] [--no-serve]\n"
+    "\n"
+    "Builds the album's movie in memory and writes DIR/index.html, a page\n"
+    "that plays it with the Ruffle player, beside DIR/album.swf and the player\n"
+    "files (DIR defaults to a folder under the temporary folder). The folder\n"
+    "is then served on 127.0.0.1 and the page opened with xdg-open until\n"
+    "Ctrl-C. --no-serve only writes the folder and prints where it is.\n"
+    "The player files come from YEL_RUFFLE_DIR or the build's ruffle folder.\n";
+
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+// Catches Ctrl-C for its lifetime.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    g_interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+// The progress window of the command line: one bar line redrawn on a
+// terminal, one line per new message otherwise.
+class TerminalProgress : public publish::TfrmConvert {
+ public:
+  explicit TerminalProgress(std::ostream& err) : err_(err), tty_(isatty(STDERR_FILENO) && &err == &std::cerr) {}
+  void Show(const std::string& title) override {
+    g_interrupted = 0;
+    err_ << title << "\n";
+  }
+  bool ConvertProgress(const std::string& message, int percent) override {
+    if (tty_) {
+      const int filled = std::clamp(percent, 0, 100) * 30 / 100;
+      err_ << "\r[" << std::string(filled, '#') << std::string(30 - filled, ' ') << "] " << std::setw(3) << percent
+           << "%  " << message << "   " << std::flush;
+      open_line_ = true;
+    } else if (message != last_message_) {
+      err_ << message << "\n";
+    }
+    last_message_ = message;
+    return g_interrupted == 0;
+  }
+  void Close() override {
+    if (open_line_) err_ << "\n";
+    open_line_ = false;
+  }
+
+ private:
+  std::ostream& err_;
+  bool tty_;
+  bool open_line_ = false;
+  std::string last_message_;
+};
+
+std::string TakeAlbum(ArgReader& reader, const char* command) {
+  if (reader.AtEnd()) throw UsageError{std::string("which album? Give ALBUM.yel to ") + command};
+  return reader.TakePositional();
+}
+
+std::optional<std::vector<std::uint8_t>> Build(const std::string& project, const std::string& output,
+                                               const std::string& title) {
+  TFlashAlbum album;
+  OpenProjectFile(album, project);
+  InterruptGuard guard;
+  TerminalProgress progress(Err());
+  return publish::BuildMovie(album, output, title, progress);
+}
+
+int Cancelled() {
+  Err() << "Cancelled; nothing was written.\n";
+  return 130;
+}
+
+// --- preview page and server
+
+std::string RuffleFolder() {
+  if (const char* dir = std::getenv("YEL_RUFFLE_DIR"); dir && *dir) return dir;
+  // The build copies the player into build/<configuration>/ruffle; the
+  // program lives in build/<configuration>/tools/yel.
+  return (fs::path(ExecutableFolder()) / ".." / ".." / "ruffle").lexically_normal().string();
+}
+
+std::string PageText(int width, int height) {
+  std::ostringstream page;
+  page << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Album preview</title>\n"
+       << "<script src=\"ruffle/ruffle.js\"></script>\n"
+       << "<style>body{margin:0;background:#333;display:flex;justify-content:center;align-items:center;"
+          "height:100vh}</style>\n</head>\n<body>\n<div id=\"stage\"></div>\n<script>\n"
+       << "window.RufflePlayer = window.RufflePlayer || {};\n"
+       << "window.RufflePlayer.config = {autoplay: \"on\", unmuteOverlay: \"hidden\", letterbox: \"on\"};\n"
+       << "const player = window.RufflePlayer.newest().createPlayer();\n"
+       << "player.style.width = \"" << width << "px\";\nplayer.style.height = \"" << height << "px\";\n"
+       << "document.getElementById(\"stage\").appendChild(player);\n"
+       << "player.load(\"album.swf\");\n</script>\n</body>\n</html>\n";
+  return page.str();
+}
+
+const char* ContentType(const std::string& path) {
+  const std::string ext = ExtensionOf(path);
+  if (ext == ".html") return "text/html; charset=utf-8";
+  if (ext == ".js") return "text/javascript";
+  if (ext == ".wasm") return "application/wasm";
+  if (ext == ".swf") return "application/x-shockwave-flash";
+  return "application/octet-stream";
+}
+
+void SendAll(int fd, const std::string& data) {
+  std::size_t sent = 0;
+  while (sent < data.size()) {
+    ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += std::size_t(n);
+  }
+}
+
+// Answers one GET request with a file of the folder (no way out of it).
+void Answer(int client, const fs::path& root) {
+  std::string request;
+  char buffer[4096];
+  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384) {
+    pollfd p{client, POLLIN, 0};
+    if (poll(&p, 1, 2000) <= 0) return;
+    ssize_t n = recv(client, buffer, sizeof buffer, 0);
+    if (n <= 0) return;
+    request.append(buffer, std::size_t(n));
+  }
+  std::istringstream line(request.substr(0, request.find("\r\n")));
+  std::string method, target;
+  line >> method >> target;
+  target = target.substr(0, target.find('?'));
+  if (target == "/") target = "/index.html";
+  const fs::path relative = fs::path(target.substr(1)).lexically_normal();
+  const bool inside = method == "GET" && !relative.empty() && !relative.is_absolute() &&
+                      relative.string().rfind("..", 0) != 0;
+  std::error_code ec;
+  if (!inside || !fs::is_regular_file(root / relative, ec)) {
+    SendAll(client, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    return;
+  }
+  const std::vector<std::uint8_t> body = ReadFileBytes((root / relative).string());
+  SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(ContentType(relative.string())) +
+                      "\r\nContent-Length: " + std::to_string(body.size()) +
+                      "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
+  SendAll(client, std::string(body.begin(), body.end()));
+}
+
+// Serves the folder on 127.0.0.1 until Ctrl-C.
+void Serve(const fs::path& root) {
+  int server = socket(AF_INET, SOCK_STREAM, 0);
+  if (server < 0) throw Error("cannot open a local socket for the preview: " + SystemErrorText(errno));
+  struct CloseFd {
+    int fd;
+    ~CloseFd() { close(fd); }
+  } close_server{server};
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof address;
+  if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(server, 16) != 0 ||
+      getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    throw Error("cannot serve the preview on 127.0.0.1: " + SystemErrorText(errno));
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+  Out() << "Preview at " << url << " (Ctrl-C ends it)\n" << std::flush;
+  const std::string open = "xdg-open '" + url + "' >/dev/null 2>&1 &";
+  if (std::system(open.c_str()) != 0) Err() << "Could not start xdg-open; open " << url << " in a browser.\n";
+  InterruptGuard guard;
+  while (!g_interrupted) {
+    pollfd p{server, POLLIN, 0};
+    if (poll(&p, 1, 250) <= 0) continue;
+    int client = accept(server, nullptr, nullptr);
+    if (client < 0) continue;
+    CloseFd close_client{client};
+    Answer(client, root);
+  }
+  Out() << "Preview ended.\n";
+}
+
+int RunPreviewCommand(const Args& args) {
+  if (WantsHelp(args)) {
+    Out() << kPreviewHelp;
+    return 0;
+  }
+  ArgReader reader(args);
+  std::string project, dir;
+  bool serve = true;
+  while (!reader.AtEnd()) {
+    if (reader.TakeFlag({"--dir"}))
+      dir = reader.TakeValue();
+    else if (reader.TakeFlag({"--no-serve"}))
+      serve = false;
+    else if (project.empty())
+      project = TakeAlbum(reader, "preview");
+    else
+      throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
+  }
+  if (project.empty()) throw UsageError{"which album? Give ALBUM.yel to preview"};
+  if (dir.empty()) dir = (fs::temp_directory_path() / ("yel-preview-" + std::to_string(getuid()))).string();
+
+  const std::string ruffle = RuffleFolder();
+  if (!FileExists((fs::path(ruffle) / "ruffle.js").string()))
+    ThrowFileError(ruffle, "the Ruffle player files are not there (set YEL_RUFFLE_DIR to a self-hosted Ruffle folder)");
+
+  TFlashAlbum album;
+  OpenProjectFile(album, project);
+  std::optional<std::vector<std::uint8_t>> movie;
+  {
+    InterruptGuard guard;
+    TerminalProgress progress(Err());
+    movie = publish::BuildMovie(album, "", "Preview ...", progress);
+  }
+  if (!movie) return Cancelled();
+
+  std::error_code ec;
+  fs::create_directories(fs::path(dir) / "ruffle", ec);
+  if (ec) ThrowFileError(dir, "cannot create the preview folder: " + ec.message());
+  for (const auto& entry : fs::directory_iterator(ruffle, ec)) {
+    const std::string name = entry.path().filename().string();
+    const std::string ext = ExtensionOf(name);
+    if (ext != ".js" && ext != ".wasm") continue;
+    fs::copy_file(entry.path(), fs::path(dir) / "ruffle" / name, fs::copy_options::update_existing, ec);
+    if (ec) ThrowFileError(entry.path().string(), "cannot copy the player file: " + ec.message());
+  }
+  WriteFileAtomically((fs::path(dir) / "album.swf").string(), *movie);
+  const std::string page = (fs::path(dir) / "index.html").string();
+  WriteFileAtomically(page, PageText(album.Width, album.Height));
+  Out() << "Preview page: " << page << "\n";
+  if (serve) Serve(dir);
+  return 0;
+}
+
+}  // namespace
+
+int RunPublish(const Args& args) {
+  if (WantsHelp(args)) {
+    Out() << kPublishHelp;
+    return 0;
+  }
+  ArgReader reader(args);
+  std::string project, output;
+  while (!reader.AtEnd()) {
+    if (reader.TakeFlag({"--swf", "-o"}))
+      output = reader.TakeValue();
+    else if (project.empty())
+      project = TakeAlbum(reader, "publish");
+    else
+      throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
+  }
+  if (project.empty()) throw UsageError{"which album? Give ALBUM.yel to publish"};
+  if (output.empty()) throw UsageError{"--swf OUT.swf is required"};
+  std::optional<std::vector<std::uint8_t>> movie = Build(project, output, "Create SWF Movie ...");
+  if (!movie) return Cancelled();
+  Out() << "Wrote " << output << " (" << movie->size() << " bytes)\n";
+  return 0;
+}
+
+int RunPreview(const Args& args) { return RunPreviewCommand(args); }
+
+}  // namespace yel::cli
