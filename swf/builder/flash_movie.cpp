@@ -9,9 +9,11 @@
 #include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
+#include "swf/builder/flash_sound.h"
 #include "swf/builder/flash_sprite.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
+#include "swf/format/sound_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -109,6 +111,10 @@ TFlashShape* TFlashMovie::AddCubicBezier(TPoint p0, TPoint p1, TPoint p2, TPoint
   return shape;
 }
 
+TFlashSound* TFlashMovie::AddSound(const std::string& fileName) {
+  return AddCharacter(std::make_unique<TFlashSound>(this, fileName), Sounds());
+}
+
 TFlashSprite* TFlashMovie::AddSprite(TFlashVisualObject* visual) {
   TFlashSprite* sprite = AddCharacter(std::make_unique<TFlashSprite>(this), Sprites());
   if (visual) sprite->PlaceObject(visual, 1);
@@ -160,6 +166,12 @@ void TFlashMovie::ShowFrame(std::uint16_t count) {
   CurrentFrameNum = FrameCount - 1;
 }
 
+TSWFStartSound* TFlashMovie::StartSound(std::uint16_t soundId) {
+  auto start = std::make_unique<TSWFStartSound>();
+  start->SoundId = soundId;
+  return Add(std::move(start));
+}
+
 TBasedSWFObject* TFlashMovie::AddObject(std::unique_ptr<TBasedSWFObject> object) {
   objects_.push_back(std::move(object));
   return objects_.back().get();
@@ -195,6 +207,8 @@ void TFlashMovie::MakeStream() {
   // encode their clip events for it, so every one must see the final value.
   int version = Version();
   for (const auto& object : objects_) version = std::max(version, object->MinVersion());
+  TFlashSound* streamSound = EnableBgSound ? background_sound_.get() : nullptr;
+  if (streamSound) version = std::max(version, streamSound->MinVersion());
   if (Version() < version) SetVersion(static_cast<std::uint8_t>(std::min(version, 255)));
   const std::uint8_t fileVersion = Version();
 
@@ -202,6 +216,11 @@ void TFlashMovie::MakeStream() {
     TSWFSetBackgroundColor tag;
     tag.Color.Assign(*background_color_);
     tag.WriteToStream(be);
+  }
+  if (streamSound) {
+    TSWFSoundStreamHead2 head;
+    streamSound->FillStreamHead(head, FPS());
+    head.WriteToStream(be);
   }
 
   const std::size_t count = objects_.size();
@@ -213,6 +232,7 @@ void TFlashMovie::MakeStream() {
     if (object.LibraryLevel() == 0) {
       switch (static_cast<TSWFObject&>(object).TagID) {
         case 1:
+          if (streamSound) streamSound->WriteStreamBlock(be);
           ++frames;
           break;
         case 4: case 26: case 70:
@@ -232,6 +252,7 @@ void TFlashMovie::MakeStream() {
   }
 
   if (frames == 0 && placed) {
+    if (streamSound) streamSound->WriteStreamBlock(be);
     TSWFShowFrame().WriteToStream(be);
     frames = 1;
   }
@@ -298,6 +319,14 @@ TFlashActionScript& TFlashMovie::FrameActions() {
 TFlashFilterSettings& TFlashMovie::FilterSettings() {
   if (!filter_settings_) filter_settings_ = std::make_unique<TFlashFilterSettings>();
   return *filter_settings_;
+}
+
+TFlashSound& TFlashMovie::BackgroundSound() {
+  if (!background_sound_) {
+    background_sound_ = std::make_unique<TFlashSound>(this);
+    EnableBgSound = true;
+  }
+  return *background_sound_;
 }
 
 TMemoryStream& TFlashMovie::CompileErrors() {

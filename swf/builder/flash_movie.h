@@ -19,6 +19,8 @@ namespace yel::swf {
 class TFlashActionScript;
 class TFlashFilterSettings;
 class TFlashPlaceObject;
+class TFlashSound;
+class TSWFStartSound;
 class TFlashCanvas;
 
 class TFlashMovie : public TBasedSWFStream {
@@ -48,6 +50,9 @@ class TFlashMovie : public TBasedSWFStream {
   TFlashImage* AddImage(const std::string& fileName);
   // A rectangle of the image's pixel size filled with the image (fit).
   TFlashShape* AddShapeImage(TFlashImage* image);
+  // A sound loaded from an MP3 or WAV file (an event sound); a damaged
+  // sound file throws and adds nothing.
+  TFlashSound* AddSound(const std::string& fileName);
 
   // The common step of every Add operation, for characters of any kind.
   template <class T>
@@ -69,6 +74,8 @@ class TFlashMovie : public TBasedSWFStream {
   TSWFObject* RemoveObject(std::uint16_t depth, TFlashIDObject* character = nullptr);
   // Ends the frame: label, frame actions, then count ShowFrame tags (0 means 1).
   void ShowFrame(std::uint16_t count = 1);
+  // Appends a StartSound record for the sound id and returns it.
+  TSWFStartSound* StartSound(std::uint16_t soundId);
 
   // Appends any object, builder object or tag object, to the object list.
   TBasedSWFObject* AddObject(std::unique_ptr<TBasedSWFObject> object);
@@ -100,6 +107,12 @@ class TFlashMovie : public TBasedSWFStream {
   // The drawing surface whose drawings become sprites of this movie.
   TFlashCanvas& Canvas();
   TMemoryStream& CompileErrors();
+  // The main timeline's streaming sound; the first access creates it and
+  // sets EnableBgSound. Its head is written first and one stream block
+  // before every ShowFrame, while EnableBgSound is on.
+  TFlashSound& BackgroundSound();
+  bool HasBackgroundSound() const { return background_sound_ != nullptr; }
+  bool EnableBgSound = false;
 
   TFlashShapeList& Shapes() { return Typed(shapes_); }
   TFlashImageList& Images() { return Typed(images_); }
@@ -144,6 +157,7 @@ class TFlashMovie : public TBasedSWFStream {
   std::unique_ptr<TFlashFilterSettings> filter_settings_;
   std::unique_ptr<TFlashCanvas> canvas_;
   std::unique_ptr<TMemoryStream> compile_errors_;
+  std::unique_ptr<TFlashSound> background_sound_;
   std::unique_ptr<TFlashShapeList> shapes_;
   std::unique_ptr<TFlashImageList> images_;
   std::unique_ptr<TFlashSoundList> sounds_;

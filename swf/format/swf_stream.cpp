@@ -17,6 +17,7 @@
 #include "swf/format/display_list_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
+#include "swf/format/sound_tags.h"
 #include "swf/format/tag_factory.h"
 
 namespace yel::swf {
@@ -615,6 +616,8 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       define(shape->ShapeId);
     } else if (auto* image = dynamic_cast<TSWFImageTag*>(tag)) {
       define(image->ID);
+    } else if (auto* sound = dynamic_cast<TSWFDefineSound*>(tag)) {
+      define(sound->SoundId);
     } else if (auto* imports = dynamic_cast<TSWFImportAssets*>(tag)) {
       for (auto& asset : imports->Assets) define(asset.ID);
     }
@@ -629,6 +632,8 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       refer(place->CharacterId);
     } else if (auto* remove = dynamic_cast<TSWFRemoveObject*>(&placed)) {
       refer(remove->CharacterId);
+    } else if (auto* startSound = dynamic_cast<TSWFStartSound*>(&placed)) {
+      refer(startSound->SoundId);
     }
   };
 

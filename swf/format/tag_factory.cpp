@@ -10,6 +10,7 @@
 #include "swf/format/display_list_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
+#include "swf/format/sound_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -42,11 +43,11 @@ constexpr TagEntry kTags[] = {
     {11, "DefineText", nullptr},
     {12, "DoAction", Make<TSWFDoAction>},
     {13, "DefineFontInfo", nullptr},
-    {14, "DefineSound", nullptr},
-    {15, "StartSound", nullptr},
+    {14, "DefineSound", Make<TSWFDefineSound>},
+    {15, "StartSound", Make<TSWFStartSound>},
     {17, "DefineButtonSound", nullptr},
-    {18, "SoundStreamHead", nullptr},
-    {19, "SoundStreamBlock", nullptr},
+    {18, "SoundStreamHead", Make<TSWFSoundStreamHead>},
+    {19, "SoundStreamBlock", Make<TSWFSoundStreamBlock>},
     {20, "DefineBitsLossless", Make<TSWFDefineBitsLossless>},
     {21, "DefineBitsJPEG2", Make<TSWFDefineBitsJPEG2>},
     {22, "DefineShape2", Make<TSWFDefineShape2>},
@@ -63,7 +64,7 @@ constexpr TagEntry kTags[] = {
     {39, "DefineSprite", Make<TSWFDefineSprite>},
     {40, "NameCharacter", nullptr},
     {43, "FrameLabel", Make<TSWFFrameLabel>},
-    {45, "SoundStreamHead2", nullptr},
+    {45, "SoundStreamHead2", Make<TSWFSoundStreamHead2>},
     {46, "DefineMorphShape", nullptr},
     {48, "DefineFont2", nullptr},
     {56, "ExportAssets", Make<TSWFExportAssets>},
