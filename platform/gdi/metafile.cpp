@@ -25,6 +25,17 @@ Rect ReadRect(const std::uint8_t* p) { return {I32(p), I32(p + 4), I32(p + 8), I
 constexpr std::uint32_t kSignature = 0x464D4520;  // " EMF"
 constexpr std::size_t kMinHeader = 88;
 
+// Record types libUEMF has no safety check for.
+bool UncheckedType(std::uint32_t t) {
+  switch (t) {
+    case 69: case 96: case 97: case 102: case 103: case 105: case 106: case 107: case 109:
+    case 110: case 111: case 112: case 113: case 117: case 119: case 120: case 121:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::int32_t MulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
@@ -98,9 +109,10 @@ MetafileRecords::MetafileRecords(const std::uint8_t* bytes, std::size_t size,
       break;
     }
     // libUEMF checks every count, offset and size inside the record against
-    // the record's own size.
+    // the record's own size. Types it has no check for (it would only print a
+    // warning) are kept: nothing here reads past their type and size.
     r.sound = r.type >= EMR_HEADER && r.type <= U_EMR_MAX &&
-              U_emf_record_safe(reinterpret_cast<const char*>(r.data)) != 0;
+              (UncheckedType(r.type) || U_emf_record_safe(reinterpret_cast<const char*>(r.data)) != 0);
     records_.push_back(r);
     at += r.size;
     if (r.type == EMR_EOF) break;

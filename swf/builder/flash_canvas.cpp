@@ -241,22 +241,22 @@ void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width,
     ConvertRecord(i, r);
     previous_type_ = r.type;
   }
-  if (PendingLine) {
-    PendingLine->CalcBounds();
-    Place(PendingLine);
-    PendingLine = nullptr;
-  }
+  FlushPendingLine();
+}
+
+void TFlashCanvas::FlushPendingLine() {
+  if (!PendingLine) return;
+  ApplyPenAndBrush(PendingLine, true, false);
+  PendingLine->CalcBounds();
+  Place(PendingLine);
+  PendingLine = nullptr;
 }
 
 void TFlashCanvas::ConvertRecord(std::size_t index, const gdi::MetafileRecord& r) {
   ++RecordIndex;
   if (index + 1 < Records.size() && !Records[index].Visible) return;
   if (!r.sound) return;
-  if (PendingLine && r.type != gdi::EMR_MOVETOEX && r.type != gdi::EMR_LINETO) {
-    PendingLine->CalcBounds();
-    Place(PendingLine);
-    PendingLine = nullptr;
-  }
+  if (r.type != gdi::EMR_MOVETOEX && r.type != gdi::EMR_LINETO) FlushPendingLine();
   bool drawing = index < Records.size() && Records[index].IsDrawing;
   if (TransformSeen && drawing) WorldTransform = work_->GetWorldTransform();
   switch (r.type) {
@@ -330,10 +330,11 @@ void TFlashCanvas::Place(TFlashShape* shape) {
 
 // ---- coordinates ------------------------------------------------------------------
 
-// Device coordinates are kept within ±2^25 pixels, so that sums of two of
-// them in twips still fit the builder's 32-bit coordinates.
+// Device coordinates are kept within ±2^16 pixels (far beyond any work
+// bitmap), so that sums of them in twips stay well inside the builder's
+// 32-bit coordinates.
 std::int32_t TFlashCanvas::Limit(std::int64_t v) {
-  constexpr std::int64_t kMax = std::int64_t(1) << 25;
+  constexpr std::int64_t kMax = std::int64_t(1) << 16;
   return std::int32_t(std::clamp(v, -kMax, kMax));
 }
 

@@ -191,6 +191,8 @@ class TFlashCanvas {
   void MarkRasterNeeds();
   void Run(const gdi::MetafileRecords& metafile, std::int32_t width, std::int32_t height, bool stretch);
   void ConvertRecord(std::size_t index, const gdi::MetafileRecord& record);
+  // Gives the collected lines the pen and places them.
+  void FlushPendingLine();
   bool IsDrawingRecord(std::uint32_t type) const;
 
   // Levels and clipping.

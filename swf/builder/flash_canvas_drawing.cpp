@@ -29,7 +29,7 @@ TPoint T(gdi::Point p) { return {p.x, p.y}; }
 
 // A device coordinate in whole pixels, within the canvas's limits.
 std::int32_t Px(double v) {
-  constexpr double kMax = double(std::int64_t(1) << 25);
+  constexpr double kMax = double(std::int64_t(1) << 16);
   return std::int32_t(std::llround(std::isfinite(v) ? std::clamp(v, -kMax, kMax) : 0.0));
 }
 
@@ -50,6 +50,26 @@ double SignedArea(const std::vector<gdi::Point>& p) {
 
 double AngleOf(gdi::Point centre, gdi::Point p) {
   return std::ceil(std::atan2(double(centre.y) - p.y, double(p.x) - centre.x) * 180 / M_PI);
+}
+
+// A dashed outline is written as one record per dash; an outline that
+// would need more than this many keeps its pen solid.
+constexpr double kMaxDashes = 100000;
+
+// Length of a shape's path in twips (curves measured along their control
+// polygon, which is never shorter).
+double OutlineTwips(const TFlashShape& shape) {
+  double total = 0;
+  for (const auto& r : shape.Records()) {
+    if (r->RecordKind == TSWFShapeRecordKind::StraightEdge) {
+      auto& e = static_cast<const TSWFStraightEdgeRecord&>(*r);
+      total += std::hypot(double(e.DeltaX), double(e.DeltaY));
+    } else if (r->RecordKind == TSWFShapeRecordKind::CurvedEdge) {
+      auto& c = static_cast<const TSWFCurvedEdgeRecord&>(*r);
+      total += std::hypot(double(c.ControlX), double(c.ControlY)) + std::hypot(double(c.AnchorX), double(c.AnchorY));
+    }
+  }
+  return total;
 }
 
 // A bitmap from a BMP stream, or null when the stream is damaged.
@@ -176,7 +196,7 @@ void TFlashCanvas::ApplyPenAndBrush(TFlashShape* shape, bool pen, bool brush, bo
       auto& p = static_cast<TGDIHandlePen&>(*HandleTable[CurrentPen]);
       static const std::vector<std::uint8_t> kDashes[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
       if (p.Style <= 4) {
-        if (p.Style >= 1) {
+        if (p.Style >= 1 && OutlineTwips(*shape) / (20.0 * 3) < kMaxDashes) {
           shape->DashStyle().SetPattern(kDashes[p.Style]);
           if (!BkTransparent) {
             TSWFRGBA& gap = shape->DashGapColor();
@@ -295,8 +315,9 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
       if (PendingLine) {
         PendingLine->Edges().LineTo(p.x, p.y);
       } else {
+        // The pen is applied when the line is complete (FlushPendingLine):
+        // any record that could change it ends the line first.
         PendingLine = owner_->AddLine(CurrentPos.x, CurrentPos.y, p.x, p.y);
-        ApplyPenAndBrush(PendingLine, true, false);
       }
       CurrentPos = p;
       return;
