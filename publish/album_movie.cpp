@@ -15,6 +15,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "platform/gdi/recording_context.h"
+#include "publish/album_music.h"
 #include "publish/slide_photo.h"
 #include "publish/transition_effects.h"
 #include "swf/builder/flash_action_script.h"
@@ -152,7 +153,7 @@ std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, co
   build->BuildLoadingFrame();
   if (FileExists(album.MusicFile)) {
     if (!progress.ConvertProgress("Processing [1/4]...", 30)) return std::nullopt;
-    ThrowFileError(album.MusicFile, "album music is not supported by this version");
+    AttachMusic(build->Movie(), album.MusicFile);
   }
   build->BuildTemplateOverlay();
   if (!progress.ConvertProgress("Processing [1/4]...", 100)) return std::nullopt;

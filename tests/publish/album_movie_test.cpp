@@ -14,6 +14,7 @@
 #include "album/album_model.h"
 #include "base/error.h"
 #include "base/files.h"
+#include "tests/testing/sound_fixtures.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
 
@@ -220,6 +221,54 @@ TEST_F(AlbumMovieTest, SameAlbumSameBytesAndTheFileHoldsThem) {
   EXPECT_EQ(first, Build(album));
   EXPECT_EQ(ReadFileBytes(out), first);
   EXPECT_EQ(std::string(first.begin(), first.begin() + 4), std::string("CWS\x08"));
+}
+
+// The album's music streams under every frame, looping (the sound is
+// shorter than the movie); without music, or with a music file that is not
+// there, the movie has no sound tags.
+TEST_F(AlbumMovieTest, MusicStreamsUnderEveryFrame) {
+  TFlashAlbum album;
+  album.Width = 160, album.Height = 120, album.FrameRate = 12;
+  Slide(album, Photo("a.bmp", 40, 30, 255, 0, 0), 1025, 1, 1);
+  Slide(album, Photo("b.bmp", 30, 40, 0, 0, 255), 4354, 1, 1);
+  auto soundTags = [](const std::vector<std::uint8_t>& bytes, int& blocks, int& heads, int& frames, bool& blockBeforeEveryFrame) {
+    swf::TSWFStreamReader reader;
+    reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
+    reader.ParseTags(false);
+    blocks = heads = frames = 0;
+    blockBeforeEveryFrame = true;
+    int previous = -1;
+    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+      const int code = reader.TagInfo(i).TagID;
+      if (code == 19) ++blocks;
+      if (code == 18 || code == 45) ++heads;
+      if (code == 1) {
+        ++frames;
+        if (previous != 19) blockBeforeEveryFrame = false;
+      }
+      previous = code;
+    }
+  };
+  int blocks, heads, frames;
+  bool everyFrame;
+  soundTags(Build(album), blocks, heads, frames, everyFrame);
+  EXPECT_EQ(blocks + heads, 0);
+  album.MusicFile = Path("missing.mp3");
+  soundTags(Build(album), blocks, heads, frames, everyFrame);
+  EXPECT_EQ(blocks + heads, 0);
+
+  const std::string wav = Path("music.wav");
+  WriteFileAtomically(wav, testing::PcmWav(testing::Sine(11025, 1, 22050, 440), 1, 22050));
+  const std::string mp3 = Path("music.mp3");
+  WriteFileAtomically(mp3, testing::CbrFrames(20));
+  for (const std::string& music : {wav, mp3}) {
+    album.MusicFile = music;
+    soundTags(Build(album), blocks, heads, frames, everyFrame);
+    EXPECT_EQ(heads, 1) << music;
+    EXPECT_GT(frames, 40) << music;
+    EXPECT_EQ(blocks, frames) << music;
+    EXPECT_TRUE(everyFrame) << music;
+  }
 }
 
 }  // namespace

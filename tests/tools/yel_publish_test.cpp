@@ -8,6 +8,7 @@
 
 #include "album/album_model.h"
 #include "album/project_file.h"
+#include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
 #include "tools/yel/cli.h"
 
@@ -52,6 +53,23 @@ TEST(YelPublish, WritesTheMovie) {
   // The same album again gives the same bytes.
   ASSERT_EQ(Yel({"publish", dir / "album.yel", "--swf", dir / "again.swf"}).status, 0);
   EXPECT_EQ(testing::ReadAll(dir / "again.swf"), movie);
+}
+
+// --music streams the file under the movie; the project file is not changed.
+TEST(YelPublish, MusicGoesIntoTheMovieNotTheProject) {
+  testing::TempDir dir;
+  const std::string project = Project(dir);
+  const std::string before = testing::ReadAll(project);
+  const std::string music = dir.Write("music.wav", testing::PcmWav(testing::Sine(2205, 1, 22050, 440), 1, 22050));
+  ASSERT_EQ(Yel({"publish", project, "--swf", dir / "quiet.swf"}).status, 0);
+  CliRun run = Yel({"publish", project, "--swf", dir / "music.swf", "--music", music});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_GT(testing::ReadAll(dir / "music.swf").size(), testing::ReadAll(dir / "quiet.swf").size() + 500);
+  EXPECT_EQ(testing::ReadAll(project), before);
+  run = Yel({"publish", project, "--swf", dir / "none.swf", "--music", dir / "nope.mp3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(dir / "nope.mp3"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "none.swf"));
 }
 
 TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {

@@ -34,9 +34,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPublishHelp =
-    "Usage: yel publish ALBUM.yel --swf OUT.swf\n"
+    "Usage: yel publish ALBUM.yel --swf OUT.swf [--music FILE]\n"
     "\n"
     "Builds the album's movie (compressed SWF 8) and writes it to OUT.swf.\n"
+    "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
+    "(the project file does not keep the music).\n"
     "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
 
 constexpr const char* kPreviewHelp =
@@ -109,9 +111,10 @@ std::string TakeAlbum(ArgReader& reader, const char* command) {
 }
 
 std::optional<std::vector<std::uint8_t>> Build(const std::string& project, const std::string& output,
-                                               const std::string& title) {
+                                               const std::string& title, const std::string& music = "") {
   TFlashAlbum album;
   OpenProjectFile(album, project);
+  if (!music.empty()) album.MusicFile = music;
   InterruptGuard guard;
   TerminalProgress progress(Err());
   return publish::BuildMovie(album, output, title, progress);
@@ -288,10 +291,12 @@ int RunPublish(const Args& args) {
     return 0;
   }
   ArgReader reader(args);
-  std::string project, output;
+  std::string project, output, music;
   while (!reader.AtEnd()) {
     if (reader.TakeFlag({"--swf", "-o"}))
       output = reader.TakeValue();
+    else if (reader.TakeFlag({"--music"}))
+      music = reader.TakeValue();
     else if (project.empty())
       project = TakeAlbum(reader, "publish");
     else
@@ -299,7 +304,10 @@ int RunPublish(const Args& args) {
   }
   if (project.empty()) throw UsageError{"which album? Give ALBUM.yel to publish"};
   if (output.empty()) throw UsageError{"--swf OUT.swf is required"};
-  std::optional<std::vector<std::uint8_t>> movie = Build(project, output, "Create SWF Movie ...");
+  // A music file named on the command line must be there (the album itself
+  // skips a missing one silently).
+  if (!music.empty() && !FileExists(music)) ThrowFileError(music, "the music file does not exist");
+  std::optional<std::vector<std::uint8_t>> movie = Build(project, output, "Create SWF Movie ...", music);
   if (!movie) return Cancelled();
   Out() << "Wrote " << output << " (" << movie->size() << " bytes)\n";
   return 0;
