@@ -26,7 +26,7 @@ struct Dib {
 
 // Largest bitmap the stand-in decodes; anything larger is treated as bad input.
 constexpr std::int64_t kMaxDibPixels = std::int64_t(1) << 26;
-constexpr int kMaxDibSide = 1 << 15;
+constexpr int kMaxDibSide = 32767;  // cairo's largest surface side
 
 // Header fields read from a BITMAPINFOHEADER, checked for sanity.
 struct DibHeader {

@@ -176,6 +176,17 @@ void ToCairo(cairo_t* cr, const DevicePath& p, double offset) {
 
 bool Usable(double v) { return std::isfinite(v) && std::fabs(v) < 1e7; }
 
+// A new image surface, or null when cairo cannot make it (too large, out of
+// memory); callers then draw nothing.
+cairo_surface_t* NewSurface(cairo_format_t format, int w, int h) {
+  cairo_surface_t* s = cairo_image_surface_create(format, w, h);
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(s);
+    return nullptr;
+  }
+  return s;
+}
+
 }  // namespace
 
 std::uint8_t HatchRow(std::uint32_t hatch, int row) {
@@ -353,7 +364,8 @@ struct PlaybackDevice::Impl {
         return cairo_pattern_create_rgb(RedOf(b.color) / 255.0, GreenOf(b.color) / 255.0,
                                         BlueOf(b.color) / 255.0);
       case BS_HATCHED: {
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+        cairo_surface_t* s = NewSurface(CAIRO_FORMAT_ARGB32, 8, 8);
+        if (!s) return nullptr;
         cairo_surface_flush(s);
         unsigned char* data = cairo_image_surface_get_data(s);
         int stride = cairo_image_surface_get_stride(s);
@@ -371,7 +383,8 @@ struct PlaybackDevice::Impl {
       default: {
         if (!b.pattern || b.pattern->width <= 0) return nullptr;
         const Picture& pic = *b.pattern;
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pic.width, pic.height);
+        cairo_surface_t* s = NewSurface(CAIRO_FORMAT_ARGB32, pic.width, pic.height);
+        if (!s) return nullptr;
         cairo_surface_flush(s);
         unsigned char* data = cairo_image_surface_get_data(s);
         int stride = cairo_image_surface_get_stride(s);
@@ -488,7 +501,8 @@ struct PlaybackDevice::Impl {
     if (!fill && !stroke) return;
     int x0, y0, x1, y1;
     if (!LayerBox(p, stroke ? PenWidthDevice() : 0, x0, y0, x1, y1)) return;
-    cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+    cairo_surface_t* layer = NewSurface(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+    if (!layer) return;
     cairo_t* cr = cairo_create(layer);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_translate(cr, -x0, -y0);
@@ -566,7 +580,8 @@ struct PlaybackDevice::Impl {
     if (p.Empty() || width == 0 || height == 0) return mask;
     for (const PointD& q : p.points)
       if (!Usable(q.x) || !Usable(q.y)) return mask;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+    cairo_surface_t* s = NewSurface(CAIRO_FORMAT_A8, width, height);
+    if (!s) return mask;
     cairo_t* cr = cairo_create(s);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     ToCairo(cr, p, 0);
@@ -634,7 +649,8 @@ struct PlaybackDevice::Impl {
   // stretched over the device rectangle whose corners are d0 and d1.
   cairo_surface_t* SourceLayer(const Picture& pic, double sx, double sy, double sw, double sh,
                                PointD d0, PointD d1, int x0, int y0, int w, int h) {
-    cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_t* layer = NewSurface(CAIRO_FORMAT_ARGB32, w, h);
+    if (!layer) return nullptr;
     if (sw == 0 || sh == 0 || d1.x == d0.x || d1.y == d0.y) return layer;
     cairo_surface_t* src = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pic.pixels.data())),
@@ -683,7 +699,8 @@ struct PlaybackDevice::Impl {
     cairo_surface_t* pattern = nullptr;
     auto uses_pattern = [](std::uint8_t r) { return (r >> 4 & 0x0F) != (r & 0x0F); };
     if (uses_pattern(rop) || (mask && uses_pattern(back_rop))) {
-      pattern = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+      pattern = NewSurface(CAIRO_FORMAT_ARGB32, w, h);
+      if (!pattern) return;
       cairo_t* cr = cairo_create(pattern);
       cairo_set_source_rgb(cr, 0, 0, 0);
       cairo_paint(cr);
@@ -915,6 +932,7 @@ bool PlaybackDevice::Impl::PlayBitmap(Fields& f, std::uint32_t type) {
       if (uses_source)
         layer = SourceLayer(pic, src.x, src.y, ssize.x, ssize.y, box.d0, box.d1, box.x0, box.y0,
                             box.x1 - box.x0, box.y1 - box.y0);
+      if (uses_source && !layer) return true;
       Raster(box, layer, nullptr, code, code);
       if (layer) cairo_surface_destroy(layer);
       return true;
@@ -938,6 +956,7 @@ bool PlaybackDevice::Impl::PlayBitmap(Fields& f, std::uint32_t type) {
       double sy = h.top_down ? src.y : double(pic.height) - src.y - ssize.y;
       cairo_surface_t* layer = SourceLayer(pic, src.x, sy, ssize.x, ssize.y, box.d0, box.d1, box.x0,
                                            box.y0, box.x1 - box.x0, box.y1 - box.y0);
+      if (!layer) return true;
       Raster(box, layer, nullptr, std::uint8_t(rop >> 16), std::uint8_t(rop >> 16));
       cairo_surface_destroy(layer);
       return true;
@@ -953,6 +972,7 @@ bool PlaybackDevice::Impl::PlayBitmap(Fields& f, std::uint32_t type) {
       if (!DestBox(dest, size, box)) return true;
       int w = box.x1 - box.x0, h = box.y1 - box.y0;
       cairo_surface_t* layer = SourceLayer(pic, src.x, src.y, size.x, size.y, box.d0, box.d1, box.x0, box.y0, w, h);
+      if (!layer) return true;
       cairo_surface_t* mlayer = has_mask ? SourceLayer(mask, mask_at.x, mask_at.y, size.x, size.y, box.d0,
                                                        box.d1, box.x0, box.y0, w, h)
                                          : nullptr;
@@ -973,6 +993,7 @@ bool PlaybackDevice::Impl::PlayBitmap(Fields& f, std::uint32_t type) {
       if (!DestBox(dest, size, box)) return true;
       cairo_surface_t* layer = SourceLayer(pic, src.x, src.y, ssize.x, ssize.y, box.d0, box.d1, box.x0,
                                            box.y0, box.x1 - box.x0, box.y1 - box.y0);
+      if (!layer) return true;
       if (type == EMR_ALPHABLEND) AlphaCompose(box, layer, int(word >> 16 & 255));
       else Raster(box, layer, nullptr, 0xCC, 0xCC, true, ToPixel(word & 0xFFFFFF) & 0xFFFFFF);
       cairo_surface_destroy(layer);
@@ -1198,7 +1219,11 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
         }
         int x0, y0, x1, y1;
         if (LayerBox(p, 0, x0, y0, x1, y1)) {
-          cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+          cairo_surface_t* layer = NewSurface(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+          if (!layer) {
+            cairo_pattern_destroy(pat);
+            continue;
+          }
           cairo_t* cr = cairo_create(layer);
           cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
           cairo_translate(cr, -x0, -y0);
@@ -1395,7 +1420,11 @@ void PlaybackDevice::Begin(const MetafileHeader& header, int width, int height,
   d.width = std::clamp(width, 1, kMaxSide);
   d.height = std::clamp(height, 1, kMaxSide);
   if (std::int64_t(d.width) * d.height > kMaxPixels) d.height = int(kMaxPixels / d.width);
-  d.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, d.width, d.height);
+  d.surface = NewSurface(CAIRO_FORMAT_RGB24, d.width, d.height);
+  if (!d.surface) {
+    d.width = d.height = 1;
+    d.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+  }
   cairo_t* cr = cairo_create(d.surface);
   SetSource(cr, background);
   cairo_paint(cr);
