@@ -289,8 +289,8 @@ int TMPEGaudio::BitRate() const {
   if (!FrameData.Found) return 0;
   if (VBR.Found && VBR.Frames > 0 && SampleRate() > 0) {
     const int padding = h.PaddingBit ? (h.LayerID == kLayerI ? 4 : 1) : 0;
-    return static_cast<int>(std::nearbyint((static_cast<double>(VBR.Bytes) / VBR.Frames - padding) * SampleRate() /
-                                           h.Coefficient() / 1000.0));
+    const double rate = (static_cast<double>(VBR.Bytes) / VBR.Frames - padding) * SampleRate() / h.Coefficient() / 1000.0;
+    return static_cast<int>(std::nearbyint(std::clamp(rate, 0.0, 100000.0)));  // the header may claim anything
   }
   return h.BitRate();
 }

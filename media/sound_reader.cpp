@@ -198,7 +198,9 @@ void DecodeMSADPCMBlock(std::span<const std::uint8_t> block, int channels, const
       out.push_back(static_cast<std::int16_t>(sample));
       s2[c] = s1[c];
       s1[c] = sample;
-      delta[c] = std::max(16, kAdaptation[nibble] * delta[c] / 256);
+      // Damaged data can drive the step up without end; keep it where the
+      // products above stay within range, as other decoders do.
+      delta[c] = std::clamp(kAdaptation[nibble] * delta[c] / 256, 16, INT32_MAX / 768);
       ++produced;
       c = (c + 1) % channels;
     }
@@ -255,7 +257,8 @@ void TWaveReader::OpenMPEG(std::uint32_t offset, std::uint32_t size, bool keepWa
   SampleRate = static_cast<std::uint32_t>(mpeg.SampleRate());
   BitsPerSample = 16;
   Duration = mpeg.Duration();
-  SampleCount = static_cast<std::uint32_t>(std::nearbyint(SampleRate * Duration));
+  // A Xing or VBRI header may claim any frame count: the count is held to 32 bits.
+  SampleCount = static_cast<std::uint32_t>(std::min(std::nearbyint(SampleRate * Duration), 4294967295.0));
   SamplesPerFrame = static_cast<std::uint16_t>(mpeg.SamplesPerFrame());
   FrameSize = mpeg.FrameData.Size;
   std::uint32_t frames = mpeg.Frames();
