@@ -246,9 +246,10 @@ void TFlashMovie::MakeStream() {
         place->SetSWFVersion(fileVersion);
         placed = true;
       }
-      frames += static_cast<TFlashObject&>(object).TimelineFrames();
     }
     object.WriteToStream(be);
+    // Known once the object has written itself (an import may leave frames out).
+    if (object.LibraryLevel() != 0) frames += static_cast<TFlashObject&>(object).TimelineFrames();
   }
 
   if (frames == 0 && placed) {

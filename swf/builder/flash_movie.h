@@ -22,6 +22,7 @@ class TFlashPlaceObject;
 class TFlashSound;
 class TSWFStartSound;
 class TFlashCanvas;
+class TFlashExternalMovie;
 
 class TFlashMovie : public TBasedSWFStream {
  public:
@@ -53,6 +54,14 @@ class TFlashMovie : public TBasedSWFStream {
   // A sound loaded from an MP3 or WAV file (an event sound); a damaged
   // sound file throws and adds nothing.
   TFlashSound* AddSound(const std::string& fileName);
+
+  // Imports an SWF file (or a stream holding one) with an import type of
+  // TFlashExternalMovie; with renumber its characters get fresh ids. For
+  // the type "SPRITE" the caller places the import's Sprite.
+  TFlashExternalMovie* AddExternalMovie(const std::string& fileName, std::uint8_t importType, bool renumber = true);
+  TFlashExternalMovie* AddExternalMovie(TStream& stream, std::uint8_t importType, bool renumber = true);
+  TFlashExternalMovie* AddExternalMovie(std::unique_ptr<TFlashExternalMovie> import, std::uint8_t importType,
+                                        bool renumber);
 
   // The common step of every Add operation, for characters of any kind.
   template <class T>

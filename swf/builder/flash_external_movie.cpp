@@ -1,0 +1,273 @@
+// Import of external SWF files into a movie: reading, renumbering, and the
+// filtered copy of the file's tags at writing time (font names prefixed so
+// that fonts of different imports cannot be mistaken for each other).
+#include "swf/builder/flash_external_movie.h"
+
+#include <algorithm>
+#include <random>
+#include <stdexcept>
+
+#include "base/text.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_sprite.h"
+#include "swf/format/control_tags.h"
+#include "swf/format/swf_stream.h"
+#include "swf/format/tag_factory.h"
+
+namespace yel::swf {
+namespace {
+
+bool CodeIn(std::uint16_t code, std::initializer_list<std::uint16_t> codes) {
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+// Tags that define one character each.
+constexpr std::initializer_list<std::uint16_t> kDefinitionCodes = {2,  6,  7,  10, 11, 14, 20, 21, 22, 32, 33,
+                                                                    34, 35, 36, 37, 39, 46, 48, 60, 75, 83, 84};
+// Timeline tags: they go into the sprite for import type "SPRITE".
+constexpr std::initializer_list<std::uint16_t> kControlCodes = {4, 5, 12, 15, 18, 19, 26, 28, 43, 45, 70};
+// Tags that belong to a whole file and never leave it.
+constexpr std::initializer_list<std::uint16_t> kFileCodes = {0, 9, 24, 58, 64, 69, 77};
+// Display-list and start-sound tags, left out for "RESOURCE".
+constexpr std::initializer_list<std::uint16_t> kDisplayCodes = {4, 5, 15, 26, 28, 70};
+
+// The code the tag is written under: a tag kept as bytes carries its own.
+std::uint16_t CodeOf(const TSWFObject& tag) {
+  if (auto* raw = dynamic_cast<const TSWFByteCodeTag*>(&tag)) return raw->TagCode;
+  return tag.TagID;
+}
+
+std::uint16_t RandomPrefixNumber() {
+  static std::mt19937 engine{std::random_device{}()};
+  return static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 65534)(engine));
+}
+
+// Replaces the length-prefixed font name at offset `at` of a raw font tag.
+void RenameRawFont(TSWFByteCodeTag& tag, std::size_t at, const std::string& prefix) {
+  if (tag.Data() == nullptr || tag.BodySize <= at) return;
+  std::vector<std::uint8_t> body(tag.Data(), tag.Data() + tag.BodySize);
+  std::size_t length = body[at];
+  if (at + 1 + length > body.size()) return;  // a damaged tag is copied as it is
+  std::string name(body.begin() + at + 1, body.begin() + at + 1 + length);
+  std::string renamed = prefix + name;
+  // The length is one byte; a name that would grow past it keeps its end.
+  if (renamed.size() > 255) renamed.resize(255);
+  std::vector<std::uint8_t> out(body.begin(), body.begin() + at);
+  out.push_back(static_cast<std::uint8_t>(renamed.size()));
+  out.insert(out.end(), renamed.begin(), renamed.end());
+  out.insert(out.end(), body.begin() + at + 1 + length, body.end());
+  tag.BodySize = static_cast<std::uint32_t>(out.size());
+  tag.SetData(std::move(out));
+}
+
+// Prefixes the font faces of a DefineEditText kept as bytes, when it has an
+// HTML initial text. Fields are walked as the tag lays them out; a body that
+// ends early is left alone.
+void RenameEditTextFaces(TSWFByteCodeTag& tag, const std::string& prefix) {
+  const std::uint8_t* data = tag.Data();
+  std::size_t size = tag.BodySize;
+  if (!data || size < 3) return;
+  std::size_t p = 2;
+  int bits = data[p] >> 3;
+  p += (5 + 4 * bits + 7) / 8;
+  if (p + 2 > size) return;
+  std::uint8_t flags1 = data[p], flags2 = data[p + 1];
+  p += 2;
+  const bool hasText = flags1 & 0x80, hasColor = flags1 & 0x04, hasMaxLength = flags1 & 0x02,
+             hasFont = flags1 & 0x01, hasFontClass = flags2 & 0x80, hasLayout = flags2 & 0x20, html = flags2 & 0x02;
+  if (!hasText || !html) return;
+  auto skipString = [&]() {
+    while (p < size && data[p] != 0) ++p;
+    ++p;
+  };
+  if (hasFont) p += 2;
+  if (hasFontClass) skipString();
+  if (hasFont || hasFontClass) p += 2;
+  if (hasColor) p += 4;
+  if (hasMaxLength) p += 2;
+  if (hasLayout) p += 9;
+  if (p >= size) return;
+  skipString();  // variable name
+  if (p >= size) return;
+  std::size_t end = p;
+  while (end < size && data[end] != 0) ++end;
+  std::string text(data + p, data + end);
+  std::string renamed = PrefixHtmlFontFaces(text, prefix);
+  std::vector<std::uint8_t> out(data, data + p);
+  out.insert(out.end(), renamed.begin(), renamed.end());
+  out.insert(out.end(), data + end, data + size);
+  tag.BodySize = static_cast<std::uint32_t>(out.size());
+  tag.SetData(std::move(out));
+}
+
+}  // namespace
+
+std::string PrefixHtmlFontFaces(const std::string& html, const std::string& prefix) {
+  std::string out;
+  std::string lower = AsciiLower(html);
+  std::size_t p = 0;
+  while (p < html.size()) {
+    std::size_t face = lower.find("face", p);
+    if (face == std::string::npos) break;
+    std::size_t open = html.find_first_of("\"'", face + 4);
+    if (open == std::string::npos) break;
+    std::size_t close = html.find(html[open], open + 1);
+    out.append(html, p, open + 1 - p);
+    out += prefix;
+    if (close == std::string::npos) {
+      p = open + 1;
+      break;
+    }
+    out.append(html, open + 1, close + 1 - (open + 1));
+    p = close + 1;
+  }
+  out.append(html, std::min(p, html.size()), std::string::npos);
+  return out;
+}
+
+TFlashExternalMovie::TFlashExternalMovie(TFlashMovie* owner, const std::string& fileName)
+    : TFlashIDObject(owner), reader_(std::make_unique<TSWFStreamReader>()) {
+  reader_->LoadFromFile(fileName);
+  Open();
+}
+
+TFlashExternalMovie::TFlashExternalMovie(TFlashMovie* owner, TStream& stream)
+    : TFlashIDObject(owner), reader_(std::make_unique<TSWFStreamReader>()) {
+  reader_->LoadFromStream(stream);
+  Open();
+}
+
+TFlashExternalMovie::~TFlashExternalMovie() = default;
+
+void TFlashExternalMovie::Open() {
+  if (!reader_->IsSWF) throw std::runtime_error(reader_->SourceName() + ": not an SWF movie");
+  reader_->ParseTags(true, true);
+}
+
+int TFlashExternalMovie::MinVersion() const { return std::max<int>(1, reader_->Version()); }
+
+std::uint16_t TFlashExternalMovie::CharacterCount() const {
+  std::uint16_t count = 0;
+  for (std::size_t i = 0; i < reader_->TagCount(); ++i) {
+    const TSWFTagInfo& info = reader_->TagInfo(i);
+    std::uint16_t code = info.TagObject ? CodeOf(*info.TagObject) : info.TagID;
+    if (CodeIn(code, kDefinitionCodes)) {
+      ++count;
+    } else if (auto* imports = dynamic_cast<const TSWFImportAssets*>(info.TagObject)) {
+      count = static_cast<std::uint16_t>(count + imports->Assets.size());
+    }
+  }
+  return count;
+}
+
+void TFlashExternalMovie::RenumberIDs(std::uint16_t firstId) {
+  // The reader renumbers the characters it holds as objects. A definition it
+  // keeps as bytes (fonts, texts, buttons, morph shapes, video) would keep its
+  // old id and collide with the movie's characters, so such a file is refused
+  // rather than written wrong.
+  for (std::size_t i = 0; i < reader_->TagCount(); ++i) {
+    const TSWFTagInfo& info = reader_->TagInfo(i);
+    std::uint16_t code = info.TagObject ? CodeOf(*info.TagObject) : info.TagID;
+    bool raw = !info.TagObject || dynamic_cast<const TSWFByteCodeTag*>(info.TagObject);
+    if (raw && CodeIn(code, kDefinitionCodes))
+      throw std::runtime_error(reader_->SourceName() + ": cannot give new ids to its characters: its " +
+                               TagName(code) + " is not renumbered yet; import it without renumbering");
+  }
+  reader_->RenumberCharacters(firstId);
+}
+
+TFlashSprite& TFlashExternalMovie::CreateSprite() {
+  sprite_ = std::make_unique<TFlashSprite>(Owner());
+  sprite_->SetCharacterId(CharacterId());
+  return *sprite_;
+}
+
+void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
+  frames_written_ = 0;
+  if (reader_->TagCount() == 0) {
+    if (ImportType == eimSprite && !sprite_) CreateSprite();
+    if (ImportType == eimSprite) {
+      sprite_->SpriteRecord().ControlTags.clear();
+      sprite_->SetFrameCount(0);
+      sprite_->WriteToStream(be);
+    }
+    return;
+  }
+  std::string prefix;
+  if (RenameFonts) prefix = std::to_string(FontPrefixSource ? FontPrefixSource() : RandomPrefixNumber());
+  if (ImportType == eimSprite) {
+    if (sprite_) {
+      sprite_->SpriteRecord().ControlTags.clear();
+      sprite_->SetFrameCount(0);
+    } else {
+      CreateSprite();
+    }
+  }
+  const TMemoryStream& source = reader_->BodyStream();
+  for (std::size_t i = 0; i < reader_->TagCount(); ++i) {
+    TSWFTagInfo& info = reader_->TagInfo(i);
+    if (!info.TagObject) {
+      std::uint64_t end = std::min<std::uint64_t>(info.Position + info.FullSize(), source.Size());
+      if (info.Position < end) be.Stream().Write(source.Data() + info.Position, end - info.Position);
+      continue;
+    }
+    TSWFObject& tag = *info.TagObject;
+    const std::uint16_t code = CodeOf(tag);
+    if (CodeIn(code, kFileCodes)) continue;
+    if (code == 1 && (ImportType == eimResource || ImportType == eimNoFrameRoot)) continue;
+    if (ImportType == eimResource && CodeIn(code, kDisplayCodes)) continue;
+    if (OnImportTag) {
+      bool include = true;
+      OnImportTag(tag, include);
+      if (!include) continue;
+    }
+    if (code == 1) {
+      if (ImportType == eimSprite) {
+        sprite_->ShowFrame(1);
+      } else {
+        tag.WriteToStream(be);
+        ++frames_written_;
+      }
+      continue;
+    }
+    if (CodeIn(code, kControlCodes) && ImportType == eimSprite) {
+      sprite_->AddObject(CloneTag(tag));
+      continue;
+    }
+    if (RenameFonts) {
+      if (auto* raw = dynamic_cast<TSWFByteCodeTag*>(&tag)) {
+        if (code == 13 || code == 62) RenameRawFont(*raw, 2, prefix);
+        else if (code == 48 || code == 75) RenameRawFont(*raw, 4, prefix);
+        else if (code == 37) RenameEditTextFaces(*raw, prefix);
+      }
+    }
+    tag.WriteToStream(be);
+  }
+  if (ImportType == eimSprite) sprite_->WriteToStream(be);
+}
+
+TFlashExternalMovie* TFlashMovie::AddExternalMovie(std::unique_ptr<TFlashExternalMovie> import,
+                                                   std::uint8_t importType, bool renumber) {
+  TFlashExternalMovie* raw = import.get();
+  raw->ImportType = importType;
+  raw->SetOwner(this);
+  raw->SetCharacterId(NextID);
+  // Renumbering may refuse the file; that happens before it is registered.
+  if (renumber) raw->RenumberIDs(static_cast<std::uint16_t>(raw->CharacterId() + (importType == eimSprite ? 1 : 0)));
+  AddObject(std::move(import));
+  NextID = static_cast<std::uint16_t>(raw->CharacterId() + raw->CharacterCount() + 1 + (importType == eimSprite ? 1 : 0));
+  if (importType == eimSprite) Sprites().Add(&raw->CreateSprite());
+  if (importType == eimSprite) raw->Sprite()->SetFrameCount(raw->Reader().FrameCount);
+  return raw;
+}
+
+TFlashExternalMovie* TFlashMovie::AddExternalMovie(const std::string& fileName, std::uint8_t importType,
+                                                   bool renumber) {
+  return AddExternalMovie(std::make_unique<TFlashExternalMovie>(this, fileName), importType, renumber);
+}
+
+TFlashExternalMovie* TFlashMovie::AddExternalMovie(TStream& stream, std::uint8_t importType, bool renumber) {
+  return AddExternalMovie(std::make_unique<TFlashExternalMovie>(this, stream), importType, renumber);
+}
+
+}  // namespace yel::swf
