@@ -70,6 +70,10 @@ TEST(YelPublish, MusicGoesIntoTheMovieNotTheProject) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find(dir / "nope.mp3"), std::string::npos) << run.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "none.swf"));
+  run = Yel({"publish", project, "--swf", dir / "none.swf", "--music", dir.Write("music.ogg", "OggS")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("MP3 or WAV"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "none.swf"));
 }
 
 TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {

@@ -25,6 +25,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/paths.h"
+#include "base/text.h"
 #include "publish/album_movie.h"
 #include "tools/yel/cli.h"
 
@@ -307,6 +308,9 @@ int RunPublish(const Args& args) {
   // A music file named on the command line must be there (the album itself
   // skips a missing one silently).
   if (!music.empty() && !FileExists(music)) ThrowFileError(music, "the music file does not exist");
+  const std::string musicKind = AsciiLower(ExtensionOf(music));
+  if (!music.empty() && musicKind != ".mp3" && musicKind != ".wav")
+    ThrowFileError(music, "the music must be an MP3 or WAV file (.mp3, .wav)");
   std::optional<std::vector<std::uint8_t>> movie = Build(project, output, "Create SWF Movie ...", music);
   if (!movie) return Cancelled();
   Out() << "Wrote " << output << " (" << movie->size() << " bytes)\n";
