@@ -182,6 +182,9 @@ struct TView {
   std::string Name = "Theme";
   std::string SourceFile;
   std::string PictureFile;  // thumbnail picture
+  std::vector<std::uint8_t> PictureData;  // a picture held in memory (effect tiles)
+  int Left = 8;  // position in the catalogue's scroll area
+  int Top = 8;
   bool Selected = false;
 };
 
