@@ -9,6 +9,7 @@
 #include "swf/builder/flash_place_object.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
+#include "swf/format/sound_tags.h"
 
 namespace yel::swf {
 
@@ -61,6 +62,12 @@ TSWFObject* TFlashSprite::RemoveObject(std::uint16_t depth, TFlashIDObject* char
   auto remove = std::make_unique<TSWFRemoveObject2>();
   remove->Depth = depth;
   return static_cast<TSWFObject*>(AddObject(std::move(remove)));
+}
+
+TSWFStartSound* TFlashSprite::StartSound(std::uint16_t soundId) {
+  auto start = std::make_unique<TSWFStartSound>();
+  start->SoundId = soundId;
+  return static_cast<TSWFStartSound*>(AddObject(std::move(start)));
 }
 
 void TFlashSprite::ShowFrame(std::uint16_t count) {

@@ -14,6 +14,7 @@ namespace yel::swf {
 
 class TFlashActionScript;
 class TFlashPlaceObject;
+class TSWFStartSound;
 
 class TFlashSprite : public TFlashVisualObject {
  public:
@@ -36,6 +37,8 @@ class TFlashSprite : public TFlashVisualObject {
   TFlashPlaceObject* PlaceObject(std::uint16_t depth);
   // RemoveObject2 for the depth, or RemoveObject when a character is given.
   TSWFObject* RemoveObject(std::uint16_t depth, TFlashIDObject* character = nullptr);
+  // Appends a StartSound record for the sound id to the timeline.
+  TSWFStartSound* StartSound(std::uint16_t soundId);
   // Ends the sprite's frame: frame actions, label, then count ShowFrame tags
   // (0 means 1).
   void ShowFrame(std::uint16_t count = 1);

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "swf/builder/flash_sprite.h"
+#include "swf/format/display_list_tags.h"
 #include "swf/format/sound_tags.h"
 #include "tests/swf/builder/builder_test_util.h"
 #include "tests/testing/sound_fixtures.h"
@@ -152,6 +154,27 @@ TEST(EventSound, DefineSoundAndStartSound) {
   EXPECT_EQ(starts[0]->SoundInfo.LoopCount(), 3);
   EXPECT_EQ(starts[1]->SoundId, 2);
   EXPECT_GE(r->Version(), 4);
+}
+
+TEST(EventSound, ASpriteStartsASoundInItsOwnTimeline) {
+  TempDir dir;
+  TFlashMovie movie(0, 0, 100, 100, 12, TSWFSystemCoord::Pix);
+  TFlashSound* sound = movie.AddSound(dir.Write("tone.mp3", CbrFrames(4)));
+  TFlashSprite* sprite = movie.AddSprite();
+  sprite->StartSound(sound->CharacterId())->SoundInfo.SyncStop = true;
+  sprite->ShowFrame();
+  movie.PlaceObject(sprite, 1);
+  movie.ShowFrame();
+  auto r = ReadMovie(SaveMovie(movie));
+  auto sprites = Tags<TSWFDefineSprite>(*r);
+  ASSERT_EQ(sprites.size(), 1u);
+  const auto& nested = sprites[0]->ControlTags;
+  ASSERT_FALSE(nested.empty());
+  auto* start = dynamic_cast<TSWFStartSound*>(nested[0].get());
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(start->SoundId, sound->CharacterId());
+  EXPECT_TRUE(start->SoundInfo.SyncStop);
+  EXPECT_TRUE(Tags<TSWFStartSound>(*r).empty());  // not on the main timeline
 }
 
 // ffmpeg reads the movie's sound stream: the ADPCM it decodes stays close to
