@@ -80,9 +80,16 @@ class TerminalProgress : public publish::TfrmConvert {
   explicit TerminalProgress(std::ostream& err) : err_(err), tty_(isatty(STDERR_FILENO) && &err == &std::cerr) {}
   void Show(const std::string& title) override {
     g_interrupted = 0;
+    shown_ = true;
     err_ << title << "\n";
+    // The first step is reported before the window opens; show it now.
+    if (!pending_.empty()) ConvertProgress(pending_, pending_percent_);
   }
   bool ConvertProgress(const std::string& message, int percent) override {
+    if (!shown_) {
+      pending_ = message, pending_percent_ = percent;
+      return g_interrupted == 0;
+    }
     if (tty_) {
       const int filled = std::clamp(percent, 0, 100) * 30 / 100;
       err_ << "\r[" << std::string(filled, '#') << std::string(30 - filled, ' ') << "] " << std::setw(3) << percent
@@ -103,6 +110,9 @@ class TerminalProgress : public publish::TfrmConvert {
   std::ostream& err_;
   bool tty_;
   bool open_line_ = false;
+  bool shown_ = false;
+  std::string pending_;
+  int pending_percent_ = 0;
   std::string last_message_;
 };
 
