@@ -154,6 +154,12 @@ TEST(EventSound, DefineSoundAndStartSound) {
   EXPECT_EQ(starts[0]->SoundInfo.LoopCount(), 3);
   EXPECT_EQ(starts[1]->SoundId, 2);
   EXPECT_GE(r->Version(), 4);
+
+  // An imported movie's sounds take fresh ids, and so do the records that start them.
+  EXPECT_EQ(r->RenumberCharacters(100), 102);
+  EXPECT_EQ(Tags<TSWFDefineSound>(*r)[1]->SoundId, 101);
+  EXPECT_EQ(Tags<TSWFStartSound>(*r)[0]->SoundId, 100);
+  EXPECT_EQ(Tags<TSWFStartSound>(*r)[1]->SoundId, 101);
 }
 
 TEST(EventSound, ASpriteStartsASoundInItsOwnTimeline) {
