@@ -25,6 +25,7 @@ const std::vector<Command>& Commands() {
       {"dump", "list the header and the tags of an SWF file", RunDump},
       {"publish", "build the album's movie and write it as an SWF file", RunPublish},
       {"preview", "build the album's movie and play it in a browser page", RunPreview},
+      {"themes", "list the installed templates and loading bars", RunThemes},
   };
   return commands;
 }

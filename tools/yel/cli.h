@@ -62,5 +62,6 @@ int RunProject(const Args& args);
 int RunDump(const Args& args);
 int RunPublish(const Args& args);
 int RunPreview(const Args& args);
+int RunThemes(const Args& args);
 
 }  // namespace yel::cli
