@@ -1,9 +1,9 @@
 // Album movie assembly. The build runs the steps in a fixed order and asks
-// the progress window whether to go on at the checked points. Two pieces of
-// work run on a second thread while the main thread draws and animates the
-// current slide: decoding the next slide's photo, and compressing the
-// bitmaps of the previous one. Neither changes the movie's content or order,
-// so the bytes are those of a build on one thread.
+// the progress window whether to go on at the checked points. While the main
+// thread decodes, draws and animates a slide, a second thread compresses the
+// bitmaps of the slide before (the heaviest step, which writing the movie
+// would do later otherwise). That changes neither the movie's content nor
+// its order, so the bytes are those of a build on one thread.
 #include "publish/album_movie.h"
 
 #include <filesystem>
@@ -160,13 +160,6 @@ std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, co
 
   const TSlideViews& slides = album.SlideViews;
   const std::size_t n = slides.Count();
-  // Decodes the photo of slide i (an empty picture when the file is missing).
-  auto decode = [&slides](std::size_t i) {
-    const std::string file = slides[i].ImageFile;
-    return std::async(std::launch::async, [file] {
-      return FileExists(file) ? LoadPhotoPicture(file) : gdi::Picture{};
-    });
-  };
   // Compresses the pixel data of the bitmaps a slide added (what writing
   // them would do later), while the next slide is prepared.
   swf::TFlashMovie& movie = build->Movie();
@@ -178,18 +171,14 @@ std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, co
         if (image->DataState == swf::kImageLossless && image->HasBMPReader()) image->MakeLosslessData();
     });
   };
-  std::future<gdi::Picture> next;
   std::future<void> compressing;
-  if (n > 0) next = decode(0);
   swf::TFlashSprite* previous = nullptr;
   for (std::size_t i = 0; i < n; ++i) {
     const int percent = RoundEven(double(i) / double(n) * 100 + 10);
     if (!progress.ConvertProgress("Processing [2/4]...", percent)) return std::nullopt;
-    gdi::Picture photo = next.get();
-    if (i + 1 < n) next = decode(i + 1);
     const TSlideView& slide = slides[i];
     const std::uint16_t images_before = movie.Images().Count();
-    swf::TFlashSprite* sprite = build->BuildSlideSprite(photo.width > 0 ? &photo : nullptr);
+    swf::TFlashSprite* sprite = build->BuildSlideSprite(slide);
     if (compressing.valid()) compressing.get();
     compressing = compress(images_before);
     build->AddTransition(previous, sprite, slide);
