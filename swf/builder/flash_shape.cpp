@@ -275,31 +275,22 @@ std::int32_t TFlashShape::Height(bool inTwips) const {
 
 // --- styles
 
-void TFlashShape::SetFill0Num(std::int16_t index) {
-  fill0_num_ = index;
+// A style index takes effect on the first record when it is a style change;
+// with no such record there is nothing to select and the index stays 0.
+void TFlashShape::SetStyleNum(std::int16_t& slot, std::int16_t index,
+                              void (TSWFStyleChangeRecord::*select)(std::uint16_t)) {
   if (!records_.empty() && records_.front()->RecordKind == TSWFShapeRecordKind::StyleChange) {
-    static_cast<TSWFStyleChangeRecord*>(records_.front().get())->SetFill0(static_cast<std::uint16_t>(index));
+    slot = index;
+    (static_cast<TSWFStyleChangeRecord*>(records_.front().get())->*select)(static_cast<std::uint16_t>(index));
   } else {
-    fill0_num_ = 0;
+    slot = 0;
   }
 }
 
-void TFlashShape::SetFill1Num(std::int16_t index) {
-  fill1_num_ = index;
-  if (!records_.empty() && records_.front()->RecordKind == TSWFShapeRecordKind::StyleChange) {
-    static_cast<TSWFStyleChangeRecord*>(records_.front().get())->SetFill1(static_cast<std::uint16_t>(index));
-  } else {
-    fill1_num_ = 0;
-  }
-}
-
+void TFlashShape::SetFill0Num(std::int16_t index) { SetStyleNum(fill0_num_, index, &TSWFStyleChangeRecord::SetFill0); }
+void TFlashShape::SetFill1Num(std::int16_t index) { SetStyleNum(fill1_num_, index, &TSWFStyleChangeRecord::SetFill1); }
 void TFlashShape::SetLineStyleNum(std::int16_t index) {
-  line_style_num_ = index;
-  if (!records_.empty() && records_.front()->RecordKind == TSWFShapeRecordKind::StyleChange) {
-    static_cast<TSWFStyleChangeRecord*>(records_.front().get())->SetLineStyle(static_cast<std::uint16_t>(index));
-  } else {
-    line_style_num_ = 0;
-  }
+  SetStyleNum(line_style_num_, index, &TSWFStyleChangeRecord::SetLineStyle);
 }
 
 TSWFFillStyle* TFlashShape::AddFillStyle(std::unique_ptr<TSWFFillStyle> fill) {

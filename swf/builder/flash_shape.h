@@ -125,6 +125,8 @@ class TFlashShape : public TFlashVisualObject {
   TSWFRect bounds_;
   TSWFFillStyles fill_styles_;
   TSWFLineStyles line_styles_;
+  void SetStyleNum(std::int16_t& slot, std::int16_t index, void (TSWFStyleChangeRecord::*select)(std::uint16_t));
+
   std::int16_t fill0_num_ = 0;
   std::int16_t fill1_num_ = 0;
   std::int16_t line_style_num_ = 0;
