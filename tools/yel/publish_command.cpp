@@ -140,9 +140,8 @@ int Cancelled() {
 
 std::string RuffleFolder() {
   if (const char* dir = std::getenv("YEL_RUFFLE_DIR"); dir && *dir) return dir;
-  // The build copies the player into build/<configuration>/ruffle; the
-  // program lives in build/<configuration>/tools/yel.
-  return (fs::path(ExecutableFolder()) / ".." / ".." / "ruffle").lexically_normal().string();
+  // The build copies the player into the program's folder.
+  return ExecutableFolder() + "ruffle";
 }
 
 std::string PageText(int width, int height) {
