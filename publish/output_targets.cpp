@@ -1,0 +1,569 @@
+// Output targets: the handlers of the Publish page and the files they write.
+#include "publish/output_targets.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "album/album_model.h"
+#include "album/resource_library.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "publish/album_movie.h"
+
+extern char** environ;
+
+namespace yel::publish {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WithSlash(const std::string& folder) {
+  return !folder.empty() && folder.back() != '/' ? folder + '/' : folder;
+}
+
+// The folder part of a path, ending in '/' (empty for a bare name).
+std::string FolderPartOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The name without its extension (from the last full stop of the name).
+std::string WithoutExtension(const std::string& path) {
+  return path.substr(0, path.size() - ExtensionOf(path).size());
+}
+
+std::string ChangeExtension(const std::string& path, const std::string& extension) {
+  return WithoutExtension(path) + extension;
+}
+
+// The base of published files must be a plain, non-empty name.
+void CheckFileName(const std::string& name) {
+  if (name.empty()) throw Error("no file name was given");
+  if (name.find('/') != std::string::npos || name == "." || name == "..")
+    throw Error(name + ": the file name must be a name without folders");
+  if (WithoutExtension(name).empty()) throw Error(name + ": the file name has no name before its extension");
+}
+
+void CheckFolder(const std::string& folder) {
+  if (folder.empty()) throw Error("no output folder was given");
+}
+
+mode_t NewFileMode(mode_t wanted) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return wanted & ~mask;
+}
+
+void AppendLittleEndian32(std::string& out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out += char((value >> (8 * i)) & 0xFF);
+}
+
+// Creates the file empty (or empties it) as an executable.
+void CreateEmptyExecutable(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+  if (fd < 0) ThrowFileError(path, "cannot create: " + SystemErrorText(errno));
+  struct stat info {};
+  if (::fstat(fd, &info) == 0) ::fchmod(fd, (info.st_mode & 07777) | NewFileMode(0111));
+  ::close(fd);
+}
+
+// --- HTML
+
+bool Utf8Sequence(const std::string& s, std::size_t at, std::size_t& length, std::uint32_t& code) {
+  const auto c = static_cast<unsigned char>(s[at]);
+  std::uint32_t min;
+  if (c >= 0xC2 && c <= 0xDF) length = 2, code = c & 0x1F, min = 0x80;
+  else if (c >= 0xE0 && c <= 0xEF) length = 3, code = c & 0x0F, min = 0x800;
+  else if (c >= 0xF0 && c <= 0xF4) length = 4, code = c & 0x07, min = 0x10000;
+  else return false;
+  if (at + length > s.size()) return false;
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto t = static_cast<unsigned char>(s[at + i]);
+    if ((t & 0xC0) != 0x80) return false;
+    code = (code << 6) | (t & 0x3F);
+  }
+  return code >= min && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+}
+
+std::string Hex(std::uint32_t value) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  do out.insert(out.begin(), digits[value & 15]), value >>= 4;
+  while (value);
+  return out;
+}
+
+// Text and attribute values: the five markup characters as entities. The
+// page declares no character set, so other characters outside printable
+// ASCII become character references and show the same in every browser;
+// bytes that are not UTF-8 are kept as they are.
+std::string HtmlEscape(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t length = 1;
+    std::uint32_t code = 0;
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default:
+        if (c == 0) out += "&#xFFFD;";
+        else if (c < 0x20 || c == 0x7F) out += "&#" + std::to_string(c) + ";";
+        else if (c < 0x80) out += char(c);
+        else if (Utf8Sequence(s, i, length, code)) out += "&#x" + Hex(code) + ";";
+        else out += char(c), length = 1;
+    }
+    i += length;
+  }
+  return out;
+}
+
+// A file name as a relative URL: everything but unreserved characters and
+// the sub-delimiters that mean nothing in a path is percent-encoded (space,
+// '"', '#', '%', '?', ':' which would read as a scheme, '\' which browsers
+// take for '/', controls and every byte outside ASCII).
+std::string UrlPathSegment(const std::string& s) {
+  static const std::string kSafe = "-._~!$&'()*+,;=@";
+  std::string out;
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+        kSafe.find(ch) != std::string::npos) {
+      out += ch;
+    } else {
+      out += '%';
+      out += Hex(c >> 4);
+      out += Hex(c & 15);
+    }
+  }
+  return out;
+}
+
+// --- zip
+
+// Every regular file under folder, as paths relative to it with '/', sorted.
+std::vector<std::string> FilesUnder(const std::string& folder, const std::string& except) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  const fs::path root(folder);
+  fs::recursive_directory_iterator it(root, ec), end;
+  if (ec) ThrowFileError(folder, "cannot read the folder: " + ec.message());
+  for (; it != end; it.increment(ec)) {
+    if (ec) ThrowFileError(folder, "cannot read the folder: " + ec.message());
+    std::error_code type_ec;
+    if (!it->is_regular_file(type_ec)) continue;
+    const std::string relative = it->path().lexically_relative(root).generic_string();
+    if (relative != except) names.push_back(relative);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+struct ZipGuard {
+  zip_t* zip = nullptr;
+  ~ZipGuard() {
+    if (zip) zip_discard(zip);
+  }
+};
+
+std::string ZipErrorText(zip_t* zip) { return zip_error_strerror(zip_get_error(zip)); }
+
+// --- e-mail
+
+// Waits for a started program in the background so that it leaves no zombie.
+void ReapInBackground(pid_t pid) {
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+}
+
+// Folders of path that do not exist yet, deepest first.
+std::vector<fs::path> MissingFolders(const std::string& path) {
+  std::vector<fs::path> missing;
+  std::error_code ec;
+  fs::path p = fs::path(path).lexically_normal();
+  if (!p.has_filename()) p = p.parent_path();  // the trailing separator
+  while (!p.empty() && !fs::exists(p, ec)) {
+    missing.push_back(p);
+    const fs::path parent = p.parent_path();
+    if (parent == p) break;
+    p = parent;
+  }
+  return missing;
+}
+
+// Removes folders made for a cancelled run, while they are empty.
+void RemoveFolders(const std::vector<fs::path>& created) {
+  for (const fs::path& folder : created) {
+    std::error_code ec;
+    fs::remove(folder, ec);
+  }
+}
+
+}  // namespace
+
+TExeDialogResult InitialExeDialog(const TPublish& publish) {
+  return {publish.Name, publish.Folder, publish.Exe.CreateCDFiles};
+}
+
+TEMailDialogResult InitialEMailDialog(const TPublish& publish) { return {publish.Name, publish.Folder}; }
+
+std::optional<std::vector<std::uint8_t>> Preview(const TFlashAlbum& album, TfrmConvert& progress) {
+  return BuildMovie(album, "", "Preview ...", progress);
+}
+
+TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
+                             const std::optional<std::string>& chosenFile) {
+  TOutputResult result;
+  if (!chosenFile) return result.Cancelled = true, result;
+  if (chosenFile->empty()) throw Error("no file name was given");
+  if (!BuildMovie(album, *chosenFile, "Create SWF Movie ...", progress)) return result.Cancelled = true, result;
+  result.Files.push_back(*chosenFile);
+  return result;
+}
+
+TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
+                              const std::optional<std::string>& chosenFile) {
+  TOutputResult result;
+  if (!chosenFile) return result.Cancelled = true, result;
+  const std::string folder = FolderPartOf(*chosenFile);
+  const std::string base = WithoutExtension(FileNameOf(*chosenFile));
+  if (base.empty()) throw Error(*chosenFile + ": the file name has no name before its extension");
+  const std::string swf = folder + base + ".swf";
+  const std::string html = folder + base + ".html";
+  if (!BuildMovie(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
+  result.Files.push_back(swf);
+  WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height));
+  result.Files.push_back(html);
+  return result;
+}
+
+TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
+                               const std::optional<TExeDialogResult>& dialog) {
+  TOutputResult result;
+  if (!dialog) return result.Cancelled = true, result;
+  CheckFileName(dialog->FileName);
+  CheckFolder(dialog->Folder);
+  TPublish publish = album.Publish;
+  publish.Folder = WithSlash(dialog->Folder);
+  publish.Name = dialog->FileName;
+  publish.Exe.CreateCDFiles = dialog->CreateCDFiles;
+
+  const std::string exeName = ChangeExtension(publish.Name, ".exe");
+  const std::string exe = publish.Folder + exeName;
+  const std::string swf = ChangeExtension(exe, ".swf");
+  // The answers are remembered once the build ran, also when it failed; a
+  // cancelled build leaves them as they were.
+  std::optional<std::vector<std::uint8_t>> movie;
+  try {
+    movie = BuildMovie(album, swf, "Create Executable", progress);
+  } catch (...) {
+    album.Publish = publish;
+    throw;
+  }
+  if (!movie) return result.Cancelled = true, result;
+  album.Publish = publish;
+  movie.reset();
+
+  // The executable exists (empty) before the player is looked up, so a
+  // missing library or player leaves it empty and the movie in place.
+  CreateEmptyExecutable(exe);
+  const TResourceLibrary links(album.AppFolder + kLinksLibrary);
+  WriteExecutable(exe, links.ReadResource("EXE", "YEL_Player"), swf);
+  result.Files.push_back(exe);
+  if (std::remove(swf.c_str()) != 0) ThrowFileError(swf, "cannot delete the movie: " + SystemErrorText(errno));
+
+  if (publish.Exe.CreateCDFiles) {
+    const std::string icon = ResolvePathIgnoreCase(publish.Folder + "Shell.ico");
+    WriteFileAtomically(icon, links.ReadResource("ICO", "YEL_CD"));
+    result.Files.push_back(icon);
+    const std::string autorun = ResolvePathIgnoreCase(publish.Folder + "autorun.inf");
+    WriteFileAtomically(autorun, AutorunInf(exeName));
+    result.Files.push_back(autorun);
+  }
+  return result;
+}
+
+std::string MailProgram() {
+  const char* program = std::getenv("YEL_MAIL_PROGRAM");
+  return program && *program ? program : "xdg-email";
+}
+
+TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std::optional<TEMailDialogResult>& dialog,
+                           const std::string& mailProgram) {
+  TOutputResult result;
+  if (!dialog) return result.Cancelled = true, result;
+  CheckFileName(dialog->FileName);
+  CheckFolder(dialog->Folder);
+  TPublish publish = album.Publish;
+  publish.Name = dialog->FileName;
+  const std::string stem = WithoutExtension(publish.Name);
+  const std::string sub = WithSlash(dialog->Folder) + stem + "/";
+  publish.Folder = sub;
+
+  const std::vector<fs::path> created = MissingFolders(sub);
+  std::error_code ec;
+  fs::create_directories(sub, ec);
+  if (ec) ThrowFileError(sub, "cannot create the folder: " + ec.message());
+
+  const std::string swf = sub + stem + ".swf";
+  std::optional<std::vector<std::uint8_t>> movie;
+  try {
+    movie = BuildMovie(album, swf, "Send via E-mail ...", progress);
+  } catch (...) {
+    album.Publish = publish;
+    throw;
+  }
+  if (!movie) {
+    RemoveFolders(created);
+    return result.Cancelled = true, result;
+  }
+  album.Publish = publish;
+  movie.reset();
+  result.Files.push_back(swf);
+
+  const std::string zip = sub + publish.Name + ".zip";
+  WriteZipArchive(zip, sub);
+  if (!FileExists(zip)) return result;
+  std::string reason;
+  if (!LaunchMailProgram(mailProgram, publish.Name, EMailBody(), AbsolutePath(zip), &reason)) {
+    std::remove(zip.c_str());
+    result.Information = "Can not launch the mail program " + mailProgram +
+                         "! Please make sure you have xdg-utils installed and an e-mail program configured (" +
+                         mailProgram + ": " + reason + ")";
+    return result;
+  }
+  result.Files.push_back(zip);
+  return result;
+}
+
+std::string HtmlPage(const std::string& base, int width, int height) {
+  const std::string text = HtmlEscape(base);
+  const std::string url = HtmlEscape(UrlPathSegment(base) + ".swf");
+  const std::string w = std::to_string(width), h = std::to_string(height);
+  const std::string activeX =
+      std::string("https://") + kActiveXDownloadHost + "/pub/shockwave/cabs/flash/swflash.cab#version=6,0,65,0";
+  const std::string plugin = std::string("https://") + kPluginDownloadHost + "/go/getflashplayer";
+  const std::string lines[] = {
+      "<html>",
+      "  <head>",
+      "    <title>" + text + "</title>",
+      "  </head>",
+      "  <body bgcolor=\"#FFFFFF\">",
+      "    <table width=100% height=100%>",
+      "      <tr>",
+      "        <td>",
+      "        <center>",
+      "          <object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\"",
+      "          codebase=\"" + activeX + "\"",
+      "          id=\"" + text + "\"",
+      "          width=\"" + w + "\"",
+      "          height=\"" + h + "\">",
+      "          <param name=\"movie\" value=\"" + url + "\">",
+      "          <param name=\"bgcolor\" value=\"#FFFFFF\">",
+      "          <embed name=\"YEL\" src=\"" + url + "\"",
+      "          quality=\"high\" bgcolor=\"#FFFFFF\" swLiveConnect=\"true\"",
+      "          width=\"" + w + "\"",
+      "          height=\"" + h + "\"",
+      "          type=\"application/x-shockwave-flash\"",
+      "          pluginspage=\"" + plugin + "\"></embed>",
+      "          </object>",
+      "         </center>",
+      "        </td>",
+      "      </tr>",
+      "    </table>",
+      "  </body>",
+      "</html>",
+  };
+  std::string page;
+  for (const std::string& line : lines) page += line + "\r\n";
+  return page;
+}
+
+void WriteExecutable(const std::string& exeFile, const std::vector<std::uint8_t>& player, const std::string& swfFile) {
+  struct Fd {
+    int fd = -1;
+    ~Fd() {
+      if (fd >= 0) ::close(fd);
+    }
+  };
+  Fd swf{::open(swfFile.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (swf.fd < 0) ThrowFileError(swfFile, "cannot open the movie: " + SystemErrorText(errno));
+  struct stat swfInfo {};
+  if (::fstat(swf.fd, &swfInfo) != 0 || !S_ISREG(swfInfo.st_mode))
+    ThrowFileError(swfFile, "cannot read the movie");
+  if (std::uint64_t(swfInfo.st_size) > 0xFFFFFFFFu)
+    ThrowFileError(swfFile, "the movie is larger than 4 GiB and cannot be appended to a player");
+
+  std::string temp = FolderPartOf(exeFile) + ".yel-exe-XXXXXX";
+  if (FolderPartOf(exeFile).empty()) temp = "./" + temp;
+  Fd out{::mkstemp(temp.data())};
+  if (out.fd < 0) ThrowFileError(exeFile, "cannot write: " + SystemErrorText(errno));
+  auto fail = [&](const std::string& what) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    ThrowFileError(exeFile, what + ": " + SystemErrorText(saved));
+  };
+  auto put = [&](const char* data, std::size_t size) {
+    while (size > 0) {
+      const ssize_t n = ::write(out.fd, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail("cannot write");
+      }
+      data += n, size -= std::size_t(n);
+    }
+  };
+
+  put(reinterpret_cast<const char*>(player.data()), player.size());
+  std::uint64_t copied = 0;
+  std::vector<char> chunk(1 << 16);
+  for (;;) {
+    const ssize_t n = ::read(swf.fd, chunk.data(), chunk.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int saved = errno;
+      ::unlink(temp.c_str());
+      ThrowFileError(swfFile, "cannot read the movie: " + SystemErrorText(saved));
+    }
+    if (n == 0) break;
+    put(chunk.data(), std::size_t(n));
+    copied += std::uint64_t(n);
+  }
+  if (copied > 0xFFFFFFFFu) {
+    errno = EFBIG;
+    fail("cannot write");
+  }
+  std::string tail;
+  AppendLittleEndian32(tail, kExecutableMarker);
+  AppendLittleEndian32(tail, std::uint32_t(copied));
+  put(tail.data(), tail.size());
+
+  // Keep the permission bits of the file replaced; a new one is executable.
+  struct stat existing {};
+  const mode_t mode = ::stat(exeFile.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode(0777);
+  if (::fchmod(out.fd, mode) != 0 || ::fsync(out.fd) != 0) fail("cannot write");
+  const int fd = out.fd;
+  out.fd = -1;
+  if (::close(fd) != 0) fail("cannot write");
+  if (::rename(temp.c_str(), exeFile.c_str()) != 0) fail("cannot replace");
+}
+
+std::string AutorunInf(const std::string& exeName) {
+  return "[AutoRun]\r\nOpen=" + exeName + "\r\nIcon=shell.ico\r\n";
+}
+
+void WriteZipArchive(const std::string& zipFile, const std::string& folder) {
+  const std::string root = WithSlash(folder);
+  std::string except;
+  if (const auto relative = fs::path(zipFile).lexically_relative(root); !relative.empty())
+    except = relative.generic_string();
+  const std::vector<std::string> names = FilesUnder(root, except);
+
+  std::string temp = FolderPartOf(zipFile) + ".yel-zip-XXXXXX";
+  if (FolderPartOf(zipFile).empty()) temp = "./" + temp;
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) ThrowFileError(zipFile, "cannot write: " + SystemErrorText(errno));
+  ::close(fd);
+  auto fail = [&](const std::string& message) {
+    ::unlink(temp.c_str());
+    ThrowFileError(zipFile, message);
+  };
+
+  ZipGuard archive;
+  int error = 0;
+  archive.zip = zip_open(temp.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!archive.zip) {
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, error);
+    const std::string message = std::string("cannot create the zip archive: ") + zip_error_strerror(&ze);
+    zip_error_fini(&ze);
+    fail(message);
+  }
+  for (const std::string& name : names) {
+    const std::string path = root + name;
+    zip_source_t* source = zip_source_file(archive.zip, path.c_str(), 0, -1);
+    if (!source) fail(path + ": cannot add to the zip archive: " + ZipErrorText(archive.zip));
+    if (zip_file_add(archive.zip, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS) < 0) {
+      zip_source_free(source);
+      fail(path + ": cannot add to the zip archive: " + ZipErrorText(archive.zip));
+    }
+  }
+  // An archive of an empty folder is still written (libzip skips it).
+  if (names.empty()) {
+    zip_discard(archive.zip);
+    archive.zip = nullptr;
+    static const char kEmptyZip[22] = {'P', 'K', 5, 6};
+    WriteFileAtomically(temp, std::string_view(kEmptyZip, sizeof kEmptyZip));
+  } else if (zip_close(archive.zip) != 0) {
+    fail("cannot write the zip archive: " + ZipErrorText(archive.zip));
+  } else {
+    archive.zip = nullptr;
+  }
+  struct stat existing {};
+  const mode_t mode = ::stat(zipFile.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode(0666);
+  ::chmod(temp.c_str(), mode);
+  if (::rename(temp.c_str(), zipFile.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    ThrowFileError(zipFile, "cannot replace: " + SystemErrorText(saved));
+  }
+}
+
+std::string EMailBody() {
+  const std::string title = kProductTitle;
+  return "\r\n================\r\nHi,\r\n\r\nThis attached file is a Flash presentation created by \"" + title +
+         "\", \r\nI present it specially for you.\r\n\r\nTo view it:\r\n"
+         "1)  Save the attached Zip file to your computer.\r\n"
+         "2)  Extract the Zip file.  (Using Winzip or Winrar)\r\n"
+         "3)  Double-click on the index.html or shell.swf.\r\n\r\n"
+         "=-=-= Visit the " +
+         title + " web site to make photo albums of your own =-=-=";
+}
+
+bool LaunchMailProgram(const std::string& program, const std::string& subject, const std::string& body,
+                       const std::string& attachment, std::string* reason) {
+  std::vector<std::string> args = {program, "--subject", subject, "--body", body, "--attach", attachment};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  // The program starts with no signals blocked and default handlers.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  const int error = ::posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (error != 0) {
+    if (reason) *reason = SystemErrorText(error);
+    return false;
+  }
+  ReapInBackground(pid);
+  return true;
+}
+
+}  // namespace yel::publish

@@ -1,0 +1,124 @@
+// Output targets of the Publish page: preview, SWF movie, HTML page,
+// stand-alone executable (player program + movie + marker + length) with
+// optional CD autorun files, and a zip archive handed to the mail program.
+//
+// Every handler runs BuildMovie and then packages its file. The answers of
+// the dialogs come in as parameters (an empty optional: the dialog was
+// cancelled, and nothing is written or changed).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace yel {
+class TFlashAlbum;
+struct TPublish;
+}  // namespace yel
+
+namespace yel::publish {
+
+class TfrmConvert;
+
+// The application's title, named in the e-mail text.
+inline constexpr const char* kProductTitle = "Yel Album Studio";
+
+// Hosts of the Flash Player download addresses written into HTML pages.
+inline constexpr const char* kActiveXDownloadHost = "download.macromedia.com";
+inline constexpr const char* kPluginDownloadHost = "www.macromedia.com";
+
+// Resource library of the executable's player and the CD icon.
+inline constexpr const char* kLinksLibrary = "YEL_Links.dll";
+
+// Marker between the movie and its length at the end of an executable.
+inline constexpr std::uint32_t kExecutableMarker = 0xFA123456;
+
+// The answers of the "Create Executable" dialog.
+struct TExeDialogResult {
+  std::string FileName;
+  std::string Folder;
+  bool CreateCDFiles = false;
+};
+
+// The answers of the "Send via E-mail" dialog.
+struct TEMailDialogResult {
+  std::string FileName;
+  std::string Folder;
+};
+
+// The dialogs open with the remembered publish values.
+TExeDialogResult InitialExeDialog(const TPublish& publish);
+TEMailDialogResult InitialEMailDialog(const TPublish& publish);
+
+// What a handler did.
+struct TOutputResult {
+  bool Cancelled = false;          // a dialog or the progress window was cancelled
+  std::vector<std::string> Files;  // files written, in the order written
+  // Shown to the user in an information box when the handler stopped short
+  // without an error (the mail program could not be started).
+  std::string Information;
+};
+
+// "Preview": the movie in memory, or nothing when cancelled.
+std::optional<std::vector<std::uint8_t>> Preview(const TFlashAlbum& album, TfrmConvert& progress);
+
+// "Create SWF Movie" with the file chosen in the save dialog.
+TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
+                             const std::optional<std::string>& chosenFile);
+
+// "Publish HTML File": the movie as folder + base + ".swf", then the page
+// that embeds it as folder + base + ".html" (base: the chosen name without
+// folder and extension).
+TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
+                              const std::optional<std::string>& chosenFile);
+
+// "Create Executable": remembers the dialog's answers in album.Publish,
+// builds the movie beside the executable, writes the executable from the
+// player resource of AppFolder's "YEL_Links.dll" and deletes the movie.
+// A missing library or player resource throws after the executable was
+// created empty; the movie is then kept. With CreateCDFiles also writes
+// "Shell.ico" and "autorun.inf" into the folder.
+TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
+                               const std::optional<TExeDialogResult>& dialog);
+
+// The mail program: $YEL_MAIL_PROGRAM when set, else "xdg-email".
+std::string MailProgram();
+
+// "Send via E-mail": the movie in the sub-folder named after the file name
+// (album.Publish.Folder becomes that sub-folder), a zip archive of the
+// sub-folder, and the archive handed to the mail program with the subject
+// and the message text. When the program cannot be started the archive is
+// deleted and Information says so.
+TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std::optional<TEMailDialogResult>& dialog,
+                           const std::string& mailProgram = MailProgram());
+
+// --- the pieces, also used on their own
+
+// The HTML page embedding base + ".swf", lines ending in CR LF. The name is
+// escaped for HTML, and percent-encoded where it is a URL.
+std::string HtmlPage(const std::string& base, int width, int height);
+
+// Writes the executable: player, the movie file's bytes, marker, movie
+// length (little-endian), through a temporary file renamed into place. The
+// file keeps the permission bits of the file it replaces.
+void WriteExecutable(const std::string& exeFile, const std::vector<std::uint8_t>& player, const std::string& swfFile);
+
+// The three lines of "autorun.inf" (CR LF) opening exeName.
+std::string AutorunInf(const std::string& exeName);
+
+// A zip archive at zipFile of every file under folder (recursively, paths
+// relative to folder, never the archive itself), written to a temporary
+// name and renamed into place.
+void WriteZipArchive(const std::string& zipFile, const std::string& folder);
+
+// The message text handed to the mail program (lines end in CR LF).
+std::string EMailBody();
+
+// Starts `program --subject SUBJECT --body BODY --attach FILE` without a
+// shell and without waiting for it. Returns false, with the reason, when it
+// cannot be started.
+bool LaunchMailProgram(const std::string& program, const std::string& subject, const std::string& body,
+                       const std::string& attachment, std::string* reason);
+
+}  // namespace yel::publish

@@ -1,0 +1,366 @@
+// Output targets: the HTML page byte for byte and its escaping, the
+// executable's layout, the player and CD files from a resource library, the
+// e-mail folder, archive and mail hand-off (a fake mail program records its
+// arguments), and cancelling. Movies cut from executables are kept in
+// YEL_BUILDER_MOVIES for the swf-parser check.
+#include "publish/output_targets.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "album/album_model.h"
+#include "album/resource_library.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "publish/album_movie.h"
+#include "tests/testing/temp_dir.h"
+
+namespace yel::publish {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadAll;
+using testing::TempDir;
+
+// Records the progress reports; answers "cancel" at a chosen report.
+class Progress : public TfrmConvert {
+ public:
+  explicit Progress(int cancelAt = -1) : cancel_at_(cancelAt) {}
+  void Show(const std::string& title) override { titles.push_back(title); }
+  bool ConvertProgress(const std::string&, int) override { return ++reports_ != cancel_at_; }
+  void Close() override {}
+  std::vector<std::string> titles;
+
+ private:
+  int reports_ = 0;
+  int cancel_at_;
+};
+
+const std::string kPlayer = std::string("\x7f" "ELF fixture player\0\x01\x02", 23);
+const std::string kIcon = std::string("\0\0\1\0 fixture icon", 17);
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// An album of two slides whose photos are missing (they show the background),
+// with its program folder in `app`.
+struct Album {
+  explicit Album(const std::string& app) : album(app) {
+    album.Width = 64, album.Height = 48, album.FrameRate = 12;
+    album.AddSlide(app + "/missing1.jpg").Transition.EntryEffect = 257;
+    album.AddSlide(app + "/missing2.jpg").Transition.EntryEffect = 4609;
+    album.Publish.Folder = "/remembered/";
+  }
+  TFlashAlbum album;
+};
+
+void WriteLinks(const std::string& app, bool withPlayer) {
+  std::vector<TResourceEntry> entries = {{"ICO", "YEL_CD", Bytes(kIcon)}};
+  if (withPlayer) entries.push_back({"EXE", "YEL_Player", Bytes(kPlayer)});
+  WriteResourceLibrary(app + "/YEL_Links.dll", entries);
+}
+
+std::uint32_t Le32(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+// The movie at the end of an executable, found through its last 8 bytes.
+std::string MovieOfExecutable(const std::string& exe) {
+  if (exe.size() < 8 || Le32(exe, exe.size() - 8) != kExecutableMarker) return {};
+  const std::size_t size = Le32(exe, exe.size() - 4);
+  if (size > exe.size() - 8) return {};
+  std::string movie = exe.substr(exe.size() - 8 - size, size);
+  if (const char* keep = std::getenv("YEL_BUILDER_MOVIES")) {
+    static int n = 0;
+    WriteFileAtomically((fs::path(keep) / ("executable-" + std::to_string(++n) + ".swf")).string(), movie);
+  }
+  return movie;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(text.substr(at, end - at));
+  EXPECT_EQ(at, text.size()) << "the text does not end in CR LF";
+  return lines;
+}
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+TEST(HtmlPage, TheTwentyNineLinesByteForByte) {
+  const std::string expected =
+      "<html>\r\n"
+      "  <head>\r\n"
+      "    <title>show</title>\r\n"
+      "  </head>\r\n"
+      "  <body bgcolor=\"#FFFFFF\">\r\n"
+      "    <table width=100% height=100%>\r\n"
+      "      <tr>\r\n"
+      "        <td>\r\n"
+      "        <center>\r\n"
+      "          <object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\"\r\n"
+      "          codebase=\"https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab"
+      "#version=6,0,65,0\"\r\n"
+      "          id=\"show\"\r\n"
+      "          width=\"720\"\r\n"
+      "          height=\"540\">\r\n"
+      "          <param name=\"movie\" value=\"show.swf\">\r\n"
+      "          <param name=\"bgcolor\" value=\"#FFFFFF\">\r\n"
+      "          <embed name=\"YEL\" src=\"show.swf\"\r\n"
+      "          quality=\"high\" bgcolor=\"#FFFFFF\" swLiveConnect=\"true\"\r\n"
+      "          width=\"720\"\r\n"
+      "          height=\"540\"\r\n"
+      "          type=\"application/x-shockwave-flash\"\r\n"
+      "          pluginspage=\"https://www.macromedia.com/go/getflashplayer\"></embed>\r\n"
+      "          </object>\r\n"
+      "         </center>\r\n"
+      "        </td>\r\n"
+      "      </tr>\r\n"
+      "    </table>\r\n"
+      "  </body>\r\n"
+      "</html>\r\n";
+  EXPECT_EQ(HtmlPage("show", 720, 540), expected);
+}
+
+// The name is escaped where it is text and percent-encoded where it is the
+// movie's address; the page keeps its 29 lines whatever the name holds.
+TEST(HtmlPage, NamesAreEscapedAndEncoded) {
+  struct Case {
+    std::string base, text, url;
+  };
+  const std::vector<Case> cases = {
+      {"a\"b<c", "a&quot;b&lt;c", "a%22b%3Cc.swf"},
+      {"Tom & Jerry's >", "Tom &amp; Jerry&#39;s &gt;", "Tom%20&amp;%20Jerry&#39;s%20%3E.swf"},
+      {"#1 50%?", "#1 50%?", "%231%2050%25%3F.swf"},
+      {"c:\\x", "c:\\x", "c%3A%5Cx.swf"},
+      {"\xC3\xA9t\xC3\xA9", "&#xE9;t&#xE9;", "%C3%A9t%C3%A9.swf"},
+      {"two\nlines", "two&#10;lines", "two%0Alines.swf"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> lines = Lines(HtmlPage(c.base, 10, 20));
+    ASSERT_EQ(lines.size(), 29u) << c.base;
+    EXPECT_EQ(lines[2], "    <title>" + c.text + "</title>");
+    EXPECT_EQ(lines[11], "          id=\"" + c.text + "\"");
+    EXPECT_EQ(lines[14], "          <param name=\"movie\" value=\"" + c.url + "\">");
+    EXPECT_EQ(lines[16], "          <embed name=\"YEL\" src=\"" + c.url + "\"");
+  }
+}
+
+TEST(OutputTargets, HtmlWritesTheMovieAndThePageBesideIt) {
+  TempDir dir;
+  Album a(dir.path());
+  Progress progress;
+  const TOutputResult result = PublishHtmlFile(a.album, progress, dir / "show.htm");
+  EXPECT_EQ(progress.titles, std::vector<std::string>{"Publish HTML File ..."});
+  EXPECT_EQ(result.Files, (std::vector<std::string>{dir / "show.swf", dir / "show.html"}));
+  EXPECT_EQ(ReadAll(dir / "show.swf").substr(0, 4), std::string("CWS\x08"));
+  EXPECT_EQ(ReadAll(dir / "show.html"), HtmlPage("show", 64, 48));
+  EXPECT_FALSE(fs::exists(dir / "show.htm"));
+  // A name with markup characters gets files of that name and an escaped page.
+  PublishHtmlFile(a.album, progress, dir / "a\"b<c.html");
+  EXPECT_TRUE(fs::exists(dir / "a\"b<c.swf"));
+  EXPECT_NE(ReadAll(dir / "a\"b<c.html").find("src=\"a%22b%3Cc.swf\""), std::string::npos);
+  // The publish settings belong to the executable and e-mail targets.
+  EXPECT_EQ(a.album.Publish.Folder, "/remembered/");
+  EXPECT_EQ(a.album.Publish.Name, "my Album");
+}
+
+TEST(OutputTargets, ExecutableLayoutOfAMillionByteMovie) {
+  TempDir dir;
+  std::string movie(1000000, '\0');
+  for (std::size_t i = 0; i < movie.size(); ++i) movie[i] = char(i * 7 + 3);
+  const std::string swf = dir.Write("movie.swf", movie);
+  WriteExecutable(dir / "movie.exe", Bytes(kPlayer), swf);
+  const std::string exe = ReadAll(dir / "movie.exe");
+  ASSERT_EQ(exe.size(), kPlayer.size() + 1000008);
+  EXPECT_EQ(exe.substr(0, kPlayer.size()), kPlayer);
+  EXPECT_TRUE(exe.compare(kPlayer.size(), movie.size(), movie) == 0);
+  EXPECT_EQ(exe.substr(exe.size() - 8), std::string("\x56\x34\x12\xFA\x40\x42\x0F\x00", 8));
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "movie.exe").c_str(), &info), 0);
+  EXPECT_TRUE(info.st_mode & S_IXUSR);
+  // A movie that is not there leaves no executable behind.
+  EXPECT_THROW(WriteExecutable(dir / "none.exe", Bytes(kPlayer), dir / "none.swf"), Error);
+  EXPECT_FALSE(fs::exists(dir / "none.exe"));
+}
+
+TEST(OutputTargets, ExecutableWithCdFiles) {
+  TempDir dir;
+  WriteLinks(dir.path(), true);
+  fs::create_directories(dir / "out");
+  Album a(dir.path());
+  Progress progress;
+  const TOutputResult result = CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir / "out", true});
+  EXPECT_EQ(progress.titles, std::vector<std::string>{"Create Executable"});
+  EXPECT_EQ(result.Files,
+            (std::vector<std::string>{dir / "out/trip.exe", dir / "out/Shell.ico", dir / "out/autorun.inf"}));
+  EXPECT_EQ(a.album.Publish.Name, "trip");
+  EXPECT_EQ(a.album.Publish.Folder, dir / "out/");
+  EXPECT_TRUE(a.album.Publish.Exe.CreateCDFiles);
+
+  const std::string exe = ReadAll(dir / "out/trip.exe");
+  EXPECT_EQ(exe.substr(0, kPlayer.size()), kPlayer);
+  const std::string movie = MovieOfExecutable(exe);
+  EXPECT_EQ(movie.substr(0, 4), std::string("CWS\x08"));
+  EXPECT_EQ(exe.size(), kPlayer.size() + movie.size() + 8);
+  EXPECT_FALSE(fs::exists(dir / "out/trip.swf"));  // only inside the executable now
+  EXPECT_EQ(ReadAll(dir / "out/Shell.ico"), kIcon);
+  EXPECT_EQ(ReadAll(dir / "out/autorun.inf"), "[AutoRun]\r\nOpen=trip.exe\r\nIcon=shell.ico\r\n");
+
+  // The name's extension becomes .exe; without CD files none are written.
+  fs::remove(dir / "out/Shell.ico");
+  fs::remove(dir / "out/autorun.inf");
+  CreateExecutable(a.album, progress, TExeDialogResult{"holiday.swf", dir / "out/", false});
+  EXPECT_EQ(MovieOfExecutable(ReadAll(dir / "out/holiday.exe")), movie);
+  EXPECT_FALSE(fs::exists(dir / "out/Shell.ico"));
+  EXPECT_FALSE(fs::exists(dir / "out/autorun.inf"));
+}
+
+// Without the library or its player the executable is left empty and the
+// movie stays beside it; the dialog's answers are remembered.
+TEST(OutputTargets, ExecutableWithoutPlayerKeepsTheMovie) {
+  for (bool library : {false, true}) {
+    TempDir dir;
+    if (library) WriteLinks(dir.path(), false);
+    Album a(dir.path());
+    Progress progress;
+    try {
+      CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir.path(), true});
+      ADD_FAILURE() << "no error";
+    } catch (const std::exception& e) {
+      EXPECT_NE(std::string(e.what()).find("YEL_Links.dll"), std::string::npos) << e.what();
+      if (library) {
+        EXPECT_NE(std::string(e.what()).find("YEL_Player"), std::string::npos) << e.what();
+      }
+    }
+    EXPECT_TRUE(fs::exists(dir / "trip.exe"));
+    EXPECT_EQ(fs::file_size(dir / "trip.exe"), 0u);
+    EXPECT_EQ(ReadAll(dir / "trip.swf").substr(0, 3), "CWS");
+    EXPECT_FALSE(fs::exists(dir / "autorun.inf"));
+    EXPECT_EQ(a.album.Publish.Name, "trip");
+    EXPECT_EQ(a.album.Publish.Folder, dir.path() + "/");
+  }
+}
+
+// A fake mail program that writes its arguments, one per line with a
+// terminating NUL each, into `record`.
+std::string FakeMailProgram(const TempDir& dir, const std::string& record) {
+  const std::string script = dir.Write("fake-email", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
+                                                         record + ".part' && mv '" + record + ".part' '" + record +
+                                                         "'\n");
+  ::chmod(script.c_str(), 0755);
+  return script;
+}
+
+std::vector<std::string> WaitForArguments(const std::string& record) {
+  for (int i = 0; i < 200 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::vector<std::string> args;
+  const std::string text = ReadAll(record);
+  for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1)
+    args.push_back(text.substr(at, end - at));
+  return args;
+}
+
+TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
+  TempDir dir;
+  Album a(dir.path());
+  // Files already in the sub-folder go along (sub-folders too); an archive
+  // from before is replaced, never packed into the new one.
+  fs::create_directories(dir / "Out/my Album/notes");
+  dir.Write("Out/my Album/notes/read me.txt", "hello");
+  dir.Write("Out/my Album/my Album.zip", "old archive");
+  const std::string program = FakeMailProgram(dir, dir / "args");
+  Progress progress;
+  // The folder's parents are created as needed.
+  const TOutputResult result =
+      SendViaEmail(a.album, progress, TEMailDialogResult{"my Album", dir / "Out"}, program);
+  const std::string sub = dir / "Out/my Album/";
+  EXPECT_EQ(progress.titles, std::vector<std::string>{"Send via E-mail ..."});
+  EXPECT_EQ(result.Files, (std::vector<std::string>{sub + "my Album.swf", sub + "my Album.zip"}));
+  EXPECT_TRUE(result.Information.empty()) << result.Information;
+  EXPECT_EQ(a.album.Publish.Folder, sub);
+  EXPECT_EQ(a.album.Publish.Name, "my Album");
+
+  const std::string zip = sub + "my Album.zip";
+  EXPECT_EQ(Output("unzip -Z1 " + Quoted(zip)), "my Album.swf\nnotes/read me.txt\n");
+  EXPECT_EQ(Output("unzip -p " + Quoted(zip) + " 'my Album.swf'"), ReadAll(sub + "my Album.swf"));
+  EXPECT_NE(Output("unzip -t " + Quoted(zip)).find("No errors detected"), std::string::npos);
+
+  const std::vector<std::string> args = WaitForArguments(dir / "args");
+  EXPECT_EQ(args, (std::vector<std::string>{"--subject", "my Album", "--body", EMailBody(), "--attach", zip}));
+  const std::vector<std::string> body = Lines(EMailBody() + "\r\n");
+  ASSERT_EQ(body.size(), 13u);
+  EXPECT_EQ(body[0], "");
+  EXPECT_EQ(body[4], "This attached file is a Flash presentation created by \"Yel Album Studio\", ");
+  EXPECT_EQ(body[12].substr(0, 6), "=-=-= ");
+  EXPECT_EQ(body[12].substr(body[12].size() - 6), " =-=-=");
+
+  // Without a mail program the archive is deleted and the user told why.
+  const TOutputResult missing =
+      SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, dir / "no-such-mail-program");
+  EXPECT_NE(missing.Information.find("Can not launch the mail program"), std::string::npos);
+  EXPECT_NE(missing.Information.find("xdg-utils"), std::string::npos);
+  EXPECT_EQ(missing.Files, std::vector<std::string>{dir / "Out/trip/trip.swf"});
+  EXPECT_FALSE(fs::exists(dir / "Out/trip/trip.zip"));
+  EXPECT_TRUE(fs::exists(dir / "Out/trip/trip.swf"));
+}
+
+// A cancelled dialog or build writes nothing and keeps the remembered values.
+TEST(OutputTargets, CancellingWritesNothingAndKeepsPublish) {
+  for (int cancelAt : {0, 2, 3, 4}) {  // 0: the dialog; then checked progress reports
+    TempDir dir;
+    WriteLinks(dir.path(), true);
+    fs::create_directories(dir / "out");
+    Album a(dir.path());
+    a.album.Publish.Exe.CreateCDFiles = true;
+    const TPublish before = a.album.Publish;
+    auto given = [&](auto value) { return cancelAt == 0 ? std::nullopt : std::optional(value); };
+    Progress p1(cancelAt), p2(cancelAt), p3(cancelAt), p4(cancelAt);
+    EXPECT_TRUE(CreateSwfMovie(a.album, p1, given(dir / "out/a.swf")).Cancelled);
+    EXPECT_TRUE(PublishHtmlFile(a.album, p2, given(dir / "out/b.html")).Cancelled);
+    EXPECT_TRUE(CreateExecutable(a.album, p3, given(TExeDialogResult{"c", dir / "out", false})).Cancelled);
+    EXPECT_TRUE(SendViaEmail(a.album, p4, given(TEMailDialogResult{"d", dir / "out/new/sub"}), "true").Cancelled);
+    for (const Progress* p : {&p1, &p2, &p3, &p4}) EXPECT_EQ(p->titles.size(), cancelAt == 0 ? 0u : 1u);
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << cancelAt;
+    EXPECT_EQ(a.album.Publish.Name, before.Name);
+    EXPECT_EQ(a.album.Publish.Folder, before.Folder);
+    EXPECT_EQ(a.album.Publish.Exe.CreateCDFiles, before.Exe.CreateCDFiles);
+    Progress none;
+    EXPECT_FALSE(Preview(a.album, none) == std::nullopt);
+  }
+}
+
+TEST(OutputTargets, BadNamesAreRefusedBeforeAnythingChanges) {
+  TempDir dir;
+  Album a(dir.path());
+  Progress progress;
+  for (const std::string& name : {std::string(), std::string("../x"), std::string(".exe")}) {
+    EXPECT_THROW(CreateExecutable(a.album, progress, TExeDialogResult{name, dir.path(), false}), Error) << name;
+    EXPECT_THROW(SendViaEmail(a.album, progress, TEMailDialogResult{name, dir.path()}, "true"), Error) << name;
+  }
+  EXPECT_THROW(CreateExecutable(a.album, progress, TExeDialogResult{"x", "", false}), Error);
+  EXPECT_THROW(PublishHtmlFile(a.album, progress, dir / ".html"), Error);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_EQ(a.album.Publish.Folder, "/remembered/");
+}
+
+}  // namespace
+}  // namespace yel::publish
