@@ -61,6 +61,12 @@ void CheckFolder(const std::string& folder) {
   if (folder.empty()) throw Error("no output folder was given");
 }
 
+// Builds the movie into fileName; false when the user cancelled.
+bool BuildInto(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
+               TfrmConvert& progress) {
+  return BuildMovie(album, fileName, title, progress).has_value();
+}
+
 mode_t NewFileMode(mode_t wanted) {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -235,7 +241,7 @@ TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
   TOutputResult result;
   if (!chosenFile) return result.Cancelled = true, result;
   if (chosenFile->empty()) throw Error("no file name was given");
-  if (!BuildMovie(album, *chosenFile, "Create SWF Movie ...", progress)) return result.Cancelled = true, result;
+  if (!BuildInto(album, *chosenFile, "Create SWF Movie ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(*chosenFile);
   return result;
 }
@@ -249,7 +255,7 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
   if (base.empty()) throw Error(*chosenFile + ": the file name has no name before its extension");
   const std::string swf = folder + base + ".swf";
   const std::string html = folder + base + ".html";
-  if (!BuildMovie(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
+  if (!BuildInto(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(swf);
   WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height));
   result.Files.push_back(html);
@@ -272,16 +278,15 @@ TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
   const std::string swf = ChangeExtension(exe, ".swf");
   // The answers are remembered once the build ran, also when it failed; a
   // cancelled build leaves them as they were.
-  std::optional<std::vector<std::uint8_t>> movie;
+  bool built = false;
   try {
-    movie = BuildMovie(album, swf, "Create Executable", progress);
+    built = BuildInto(album, swf, "Create Executable", progress);
   } catch (...) {
     album.Publish = publish;
     throw;
   }
-  if (!movie) return result.Cancelled = true, result;
+  if (!built) return result.Cancelled = true, result;
   album.Publish = publish;
-  movie.reset();
 
   // The executable exists (empty) before the player is looked up, so a
   // missing library or player leaves it empty and the movie in place.
@@ -325,26 +330,29 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   if (ec) ThrowFileError(sub, "cannot create the folder: " + ec.message());
 
   const std::string swf = sub + stem + ".swf";
-  std::optional<std::vector<std::uint8_t>> movie;
+  bool built = false;
   try {
-    movie = BuildMovie(album, swf, "Send via E-mail ...", progress);
+    built = BuildInto(album, swf, "Send via E-mail ...", progress);
   } catch (...) {
     album.Publish = publish;
     throw;
   }
-  if (!movie) {
+  if (!built) {
     RemoveFolders(created);
     return result.Cancelled = true, result;
   }
   album.Publish = publish;
-  movie.reset();
   result.Files.push_back(swf);
 
   const std::string zip = sub + publish.Name + ".zip";
   WriteZipArchive(zip, sub);
   if (!FileExists(zip)) return result;
+  // xdg-email writes every line feed of the body as CR LF into the message,
+  // so the lines go to it ending in LF alone.
+  std::string body = EMailBody();
+  for (std::size_t at; (at = body.find("\r\n")) != std::string::npos;) body.erase(at, 1);
   std::string reason;
-  if (!LaunchMailProgram(mailProgram, publish.Name, EMailBody(), AbsolutePath(zip), &reason)) {
+  if (!LaunchMailProgram(mailProgram, publish.Name, body, AbsolutePath(zip), &reason)) {
     std::remove(zip.c_str());
     result.Information = "Can not launch the mail program " + mailProgram +
                          "! Please make sure you have xdg-utils installed and an e-mail program configured (" +

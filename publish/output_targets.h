@@ -112,7 +112,8 @@ std::string AutorunInf(const std::string& exeName);
 // name and renamed into place.
 void WriteZipArchive(const std::string& zipFile, const std::string& folder);
 
-// The message text handed to the mail program (lines end in CR LF).
+// The message text (lines end in CR LF; the mail program is given them
+// ending in LF, which xdg-email turns into CR LF).
 std::string EMailBody();
 
 // Starts `program --subject SUBJECT --body BODY --attach FILE` without a

@@ -2,6 +2,9 @@
 // folder, and the errors for bad arguments, projects and photos.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -86,7 +89,11 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
   };
   const std::vector<Case> cases = {
       {{"publish"}, 2, "which album?"},
-      {{"publish", dir / "album.yel"}, 2, "--swf OUT.swf is required"},
+      {{"publish", dir / "album.yel"}, 2, "which output? Give --swf OUT.swf"},
+      {{"publish", dir / "album.yel", "--swf", out, "--html", dir / "out.html"}, 2, "one output per run"},
+      {{"publish", dir / "album.yel", "--swf", out, "--cd"}, 2, "--cd goes with --exe"},
+      {{"publish", dir / "album.yel", "--swf", out, "--folder", dir.path()}, 2, "--folder goes with --email"},
+      {{"publish", dir / "album.yel", "--email", "x"}, 2, "--email NAME needs --folder DIR"},
       {{"publish", dir / "nope.yel", "--swf", out}, 1, dir / "nope.yel"},
       {{"publish", Project(dir, true), "--swf", out}, 1, dir / "broken.jpg"},
       {{"publish", Project(dir, false, "good.yel"), "--swf", dir / "no/such/folder/out.swf"}, 1, "no/such/folder"},
@@ -98,6 +105,57 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(out));
   }
+}
+
+TEST(YelPublish, HtmlPageBesideTheMovie) {
+  testing::TempDir dir;
+  CliRun run = Yel({"publish", Project(dir), "--html", dir / "show.htm"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Wrote " + dir / "show.swf"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Wrote " + dir / "show.html"), std::string::npos) << run.out;
+  EXPECT_NE(testing::ReadAll(dir / "show.html").find("<embed name=\"YEL\" src=\"show.swf\""), std::string::npos);
+  EXPECT_NE(run.err.find("Publish HTML File ..."), std::string::npos);
+}
+
+// The program's folder of the test has no resource library: the executable
+// stays empty, the movie is kept, and the message says both.
+TEST(YelPublish, ExecutableWithoutPlayerSaysWhatIsLeft) {
+  testing::TempDir dir;
+  CliRun run = Yel({"publish", Project(dir), "--exe", dir / "trip", "--cd"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("YEL_Links.dll"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("the movie is kept as " + dir / "trip.swf"), std::string::npos) << run.err;
+  EXPECT_EQ(std::filesystem::file_size(dir / "trip.exe"), 0u);
+  EXPECT_EQ(testing::ReadAll(dir / "trip.swf").substr(0, 3), "CWS");
+  EXPECT_FALSE(std::filesystem::exists(dir / "autorun.inf"));
+}
+
+TEST(YelPublish, EMailOpensAMessageWithTheArchive) {
+  testing::TempDir dir;
+  const std::string project = Project(dir);
+  const std::string fake = dir.Write("fake-email", "#!/bin/sh\nprintf '%s|' \"$@\" > '" + dir / "args.part" +
+                                                       "' && mv '" + dir / "args.part" + "' '" + dir / "args" + "'\n");
+  ::chmod(fake.c_str(), 0755);
+  ::setenv("YEL_MAIL_PROGRAM", fake.c_str(), 1);
+  CliRun run = Yel({"publish", project, "--email", "my Album", "--folder", dir / "Out"});
+  const std::string zip = dir / "Out/my Album/my Album.zip";
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Wrote " + dir / "Out/my Album/my Album.swf"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Wrote " + zip), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(fake), std::string::npos) << run.out;
+  for (int i = 0; i < 200 && !std::filesystem::exists(dir / "args"); ++i) ::usleep(50000);
+  const std::string args = testing::ReadAll(dir / "args");
+  EXPECT_EQ(args.substr(0, 21), "--subject|my Album|--");
+  EXPECT_NE(args.find("|--attach|" + zip + "|"), std::string::npos) << args;
+
+  // Without the mail program the archive is removed and the user told.
+  ::setenv("YEL_MAIL_PROGRAM", (dir / "no-mail-program").c_str(), 1);
+  run = Yel({"publish", project, "--email", "trip", "--folder", dir / "Out"});
+  ::unsetenv("YEL_MAIL_PROGRAM");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Can not launch the mail program"), std::string::npos) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(dir / "Out/trip/trip.swf"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "Out/trip/trip.zip"));
 }
 
 TEST(YelPreview, WritesThePageTheMovieAndThePlayer) {

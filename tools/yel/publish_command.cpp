@@ -27,6 +27,7 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "publish/album_movie.h"
+#include "publish/output_targets.h"
 #include "tools/yel/cli.h"
 
 namespace yel::cli {
@@ -35,9 +36,19 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPublishHelp =
-    "Usage: yel publish ALBUM.yel --swf OUT.swf [--music FILE]\n"
+    "Usage: yel publish ALBUM.yel TARGET [--music FILE]\n"
     "\n"
-    "Builds the album's movie (compressed SWF 8) and writes it to OUT.swf.\n"
+    "Builds the album's movie (compressed SWF 8) and writes one target:\n"
+    "  --swf OUT.swf              the movie\n"
+    "  --html FILE.html           the movie as FILE.swf and, beside it, the page\n"
+    "                             FILE.html that embeds it\n"
+    "  --exe FILE [--cd]          FILE.exe: the player program (from YEL_Links.dll\n"
+    "                             in the program's folder) with the movie appended;\n"
+    "                             --cd also writes Shell.ico and autorun.inf beside it\n"
+    "  --email NAME --folder DIR  the movie DIR/NAME/NAME.swf and the zip archive\n"
+    "                             DIR/NAME/NAME.zip of everything in DIR/NAME/,\n"
+    "                             opened as a new message in the mail program\n"
+    "                             (xdg-email, or YEL_MAIL_PROGRAM when set)\n"
     "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
     "(the project file does not keep the music).\n"
     "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
@@ -119,16 +130,6 @@ class TerminalProgress : public publish::TfrmConvert {
 std::string TakeAlbum(ArgReader& reader, const char* command) {
   if (reader.AtEnd()) throw UsageError{std::string("which album? Give ALBUM.yel to ") + command};
   return reader.TakePositional();
-}
-
-std::optional<std::vector<std::uint8_t>> Build(const std::string& project, const std::string& output,
-                                               const std::string& title, const std::string& music = "") {
-  TFlashAlbum album;
-  OpenProjectFile(album, project);
-  if (!music.empty()) album.MusicFile = music;
-  InterruptGuard guard;
-  TerminalProgress progress(Err());
-  return publish::BuildMovie(album, output, title, progress);
 }
 
 int Cancelled() {
@@ -301,10 +302,21 @@ int RunPublish(const Args& args) {
     return 0;
   }
   ArgReader reader(args);
-  std::string project, output, music;
+  std::string project, output, html, exe, email, folder, music;
+  bool cd = false;
   while (!reader.AtEnd()) {
     if (reader.TakeFlag({"--swf", "-o"}))
       output = reader.TakeValue();
+    else if (reader.TakeFlag({"--html"}))
+      html = reader.TakeValue();
+    else if (reader.TakeFlag({"--exe"}))
+      exe = reader.TakeValue();
+    else if (reader.TakeFlag({"--cd"}))
+      cd = true;
+    else if (reader.TakeFlag({"--email"}))
+      email = reader.TakeValue();
+    else if (reader.TakeFlag({"--folder"}))
+      folder = reader.TakeValue();
     else if (reader.TakeFlag({"--music"}))
       music = reader.TakeValue();
     else if (project.empty())
@@ -313,16 +325,63 @@ int RunPublish(const Args& args) {
       throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
   }
   if (project.empty()) throw UsageError{"which album? Give ALBUM.yel to publish"};
-  if (output.empty()) throw UsageError{"--swf OUT.swf is required"};
+  const int targets = !output.empty() + !html.empty() + !exe.empty() + !email.empty();
+  if (targets == 0)
+    throw UsageError{"which output? Give --swf OUT.swf, --html FILE.html, --exe FILE or --email NAME --folder DIR"};
+  if (targets > 1) throw UsageError{"give one output per run: --swf, --html, --exe or --email"};
+  if (cd && exe.empty()) throw UsageError{"--cd goes with --exe FILE"};
+  if (!folder.empty() && email.empty()) throw UsageError{"--folder goes with --email NAME"};
+  if (!email.empty() && folder.empty()) throw UsageError{"--email NAME needs --folder DIR"};
   // A music file named on the command line must be there (the album itself
   // skips a missing one silently).
   if (!music.empty() && !FileExists(music)) ThrowFileError(music, "the music file does not exist");
   const std::string musicKind = AsciiLower(ExtensionOf(music));
   if (!music.empty() && musicKind != ".mp3" && musicKind != ".wav")
     ThrowFileError(music, "the music must be an MP3 or WAV file (.mp3, .wav)");
-  std::optional<std::vector<std::uint8_t>> movie = Build(project, output, "Create SWF Movie ...", music);
-  if (!movie) return Cancelled();
-  Out() << "Wrote " << output << " (" << movie->size() << " bytes)\n";
+
+  TFlashAlbum album;
+  OpenProjectFile(album, project);
+  if (!music.empty()) album.MusicFile = music;
+  publish::TOutputResult result;
+  {
+    InterruptGuard guard;
+    TerminalProgress progress(Err());
+    if (!output.empty()) {
+      result = publish::CreateSwfMovie(album, progress, output);
+    } else if (!html.empty()) {
+      result = publish::PublishHtmlFile(album, progress, html);
+    } else if (!exe.empty()) {
+      const std::string path = AbsolutePath(exe);
+      const std::string name = FileNameOf(path);
+      const std::string where = path.substr(0, path.size() - name.size());
+      try {
+        result = publish::CreateExecutable(album, progress, publish::TExeDialogResult{name, where, cd});
+      } catch (const std::exception& e) {
+        // Say what was left behind when the player could not be added.
+        const std::string base = where + name.substr(0, name.size() - ExtensionOf(name).size());
+        if (FileExists(base + ".swf") && FileExists(base + ".exe") && fs::file_size(base + ".exe") == 0)
+          throw Error(std::string(e.what()) + " (the movie is kept as " + base + ".swf; " + base + ".exe is empty)");
+        throw;
+      }
+    } else {
+      result = publish::SendViaEmail(album, progress, publish::TEMailDialogResult{email, folder});
+    }
+  }
+  if (result.Cancelled) return Cancelled();
+  for (const std::string& file : result.Files) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    Out() << "Wrote " << file;
+    if (!ec) Out() << " (" << size << " bytes)";
+    Out() << "\n";
+  }
+  if (!result.Information.empty()) {
+    Err() << "yel publish: " << result.Information << "\n";
+    return 1;
+  }
+  if (!email.empty())
+    Out() << "Opened a new message in " << publish::MailProgram() << " with " << result.Files.back()
+          << " attached\n";
   return 0;
 }
 
