@@ -11,15 +11,19 @@
 #include <system_error>
 
 #include "album/album_model.h"
+#include "album/theme_catalogue.h"
 #include "album/fit_rect.h"
 #include "base/error.h"
 #include "base/files.h"
+#include "base/paths.h"
 #include "platform/gdi/recording_context.h"
 #include "publish/album_music.h"
 #include "publish/slide_photo.h"
+#include "publish/template_overlay.h"
 #include "publish/transition_effects.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_canvas.h"
+#include "swf/builder/flash_external_movie.h"
 #include "swf/builder/flash_image.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
@@ -60,28 +64,38 @@ void TAlbumMovie::BuildLoadingFrame() {
   const TLoading& loading = album_.Template.Loading;
   swf::TFlashMovie& movie = *movie_;
   swf::TFlashSprite* sprite = movie.AddSprite();
-  if (loading.Background.FillType == 2)
-    ThrowFileError(loading.Background.ImageFile,
-                   "loading backgrounds taken from SWF files are not supported by this version");
-  swf::TFlashShape* background = movie.AddRectangle(0, 0, album_.Width, album_.Height);
-  background->SetSolidColor(Packed(loading.Background.Color));
-  sprite->PlaceObject(background, 1);
-  const std::string bar = loading.Folder + loading.Name + "/" + loading.Name + ".swf";
-  if (!loading.Name.empty() && FileExists(bar))
-    ThrowFileError(bar, "loading bars taken from SWF files are not supported by this version");
+  if (loading.Background.FillType == 2) {
+    swf::TFlashExternalMovie* background =
+        movie.AddExternalMovie(ResolvePathIgnoreCase(loading.Background.ImageFile), swf::eimSprite, true);
+    sprite->PlaceObject(background->Sprite(), 1);
+  } else {
+    swf::TFlashShape* background = movie.AddRectangle(0, 0, album_.Width, album_.Height);
+    background->SetSolidColor(Packed(loading.Background.Color));
+    sprite->PlaceObject(background, 1);
+  }
+  if (!loading.Name.empty()) {
+    const std::string folder = ResolveFolderIgnoreCase(loading.Folder);
+    if (std::string problem = ThemeNameProblem(loading.Name); !problem.empty())
+      ThrowFileError(folder, "the loading bar name \"" + loading.Name + "\" is refused: " + problem);
+    const std::string entry = ResolvePathIgnoreCase(folder + loading.Name);
+    const std::string bar = ResolvePathIgnoreCase(entry + "/" + loading.Name + ".swf");
+    if (FileExists(bar)) {
+      swf::TFlashExternalMovie* import = movie.AddExternalMovie(bar, swf::eimSprite, true);
+      const swf::TRect& frame = import->Reader().MovieRect();
+      const double barW = (double(frame.Right) - frame.Left) / 20.0, barH = (double(frame.Bottom) - frame.Top) / 20.0;
+      swf::TFlashPlaceObject* place = sprite->PlaceObject(import->Sprite(), 2);
+      place->SetTranslate(RoundEven(loading.Shape.Left), RoundEven(loading.Shape.Top));
+      // A bar without a frame size of its own keeps its size along that axis.
+      place->SetScale(barW > 0 ? float(loading.Shape.Width / barW) : 1.0f,
+                      barH > 0 ? float(loading.Shape.Height / barH) : 1.0f);
+    }
+  }
   sprite->FrameActions().Stop();
   sprite->ShowFrame(1);
+  // The sprite's definition follows the imports whose sprites it places.
+  movie.MoveObject(movie.IndexOfObject(sprite), int(movie.ObjectList().size()) - 1);
   movie.PlaceObject(sprite, kLoadingDepth);
   movie.ShowFrame(1);
-}
-
-void TAlbumMovie::BuildTemplateOverlay() {
-  const TView* selected = album_.Templates.Selected;
-  if (selected) {
-    const std::string config = album_.Template.PhotoFrame.Folder + selected->Name + "/config.ini";
-    if (FileExists(config)) ThrowFileError(config, "templates are not supported by this version");
-  }
-  PhotoRect = {0, 0, float(album_.Width), float(album_.Height)};
 }
 
 swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const TSlideView& slide) {

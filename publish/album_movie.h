@@ -1,6 +1,6 @@
 // Album movie assembly: turns the album into one SWF movie (loading frame,
-// one sprite per slide with its entry transition and hold frames) with
-// progress reports and cancel between the steps.
+// template overlay, one sprite per slide with its entry transition and hold
+// frames) with progress reports and cancel between the steps.
 //
 // Depths of the main timeline: 1 the loading sprite, 101 the current slide,
 // 102 the masked outgoing picture during a transition, 200 the template
@@ -67,10 +67,13 @@ class TAlbumMovie {
   swf::TFlashCanvas& Canvas();
   TPhotoRect PhotoRect;
 
-  // Frame 1: the loading sprite at depth 1.
+  // Frame 1: the loading sprite at depth 1 (the loading background, and the
+  // selected loading bar's movie moved and scaled to Loading.Shape).
   void BuildLoadingFrame();
-  // Sets PhotoRect from the selected template. Without a template, or when
-  // it has no configuration file, the photo rectangle is the whole album.
+  // Frame 2: the selected template's overlay sprite at depth 200, and
+  // PhotoRect from its configuration. Without a template, or when it has no
+  // "config.ini", nothing is added and the photo rectangle is the whole
+  // album. Errors name the file (a refused file name: the configuration).
   void BuildTemplateOverlay();
   // The slide drawn on the movie's canvas: the album background colour over
   // the photo rectangle and the photo fitted into it.

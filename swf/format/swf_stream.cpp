@@ -325,6 +325,8 @@ void TSWFStreamReader::LoadFromBytes(const std::uint8_t* data, std::size_t size,
   bool plain = size >= 4 && std::memcmp(data, "FWS", 3) == 0;
   bool packed = size >= 4 && std::memcmp(data, "CWS", 3) == 0;
   if (!plain && !packed) {
+    // Named for the caller's "not an SWF movie" message.
+    source_name_ = sourceName;
     IsSWF = false;
     return;
   }

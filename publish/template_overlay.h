@@ -1,0 +1,34 @@
+// The template overlay of a published album (frame 2): the template's
+// background with the photo window cut out, the photo-frame clip and the
+// decorative clips, built from the template's "config.ini"; and the copies of
+// decorative clips that give each one its own linkage name.
+// TAlbumMovie::BuildTemplateOverlay is defined in template_overlay.cpp.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace yel::swf {
+class TMemoryStream;
+}
+
+namespace yel::publish {
+
+// Depths inside the overlay sprite.
+constexpr std::uint16_t kOverlayMaskDepth = 1;
+constexpr std::uint16_t kOverlayBackgroundDepth = 2;
+constexpr std::uint16_t kOverlayFrameDepth = 3;
+
+// folder (ending in '/') with each component matched without regard to case.
+std::string ResolveFolderIgnoreCase(const std::string& folder);
+
+// A copy of the SWF clip `fileName` whose linkage name is "mc_Shape_" + k:
+// every "mc_Shape" of the constant pools of its DoAction tags and the first
+// name of its ExportAssets tags become "mc_Shape_" + k. The copy is a whole
+// SWF file (compressed when the clip is), positioned at its start. Null when
+// the file does not exist; a file that is not an SWF movie throws an error
+// naming it.
+std::unique_ptr<swf::TMemoryStream> RenameShapeClip(const std::string& fileName, int k);
+
+}  // namespace yel::publish
