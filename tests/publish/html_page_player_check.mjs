@@ -1,0 +1,144 @@
+// The published HTML page in a browser: `yel publish --html` with a file
+// name full of characters that mean something in HTML and in URLs. The page
+// is opened in headless Chromium, Ruffle takes over its <object>, and the
+// check requires that the browser asked for exactly the movie file that was
+// written, that Ruffle loaded it (its stage size) and showed the photo, and
+// that the page's title and the object's id read back as the plain name.
+//
+// Usage: node html_page_player_check.mjs YEL_BINARY
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { chromium } from 'playwright-core';
+
+const [yel] = process.argv.slice(2);
+const require = createRequire(import.meta.url);
+const ruffleDir = path.dirname(require.resolve('@ruffle-rs/ruffle/package.json'));
+const types = { '.js': 'text/javascript', '.wasm': 'application/wasm', '.html': 'text/html',
+  '.swf': 'application/x-shockwave-flash' };
+const failures = [];
+const check = (ok, message) => { if (!ok) failures.push(message); };
+
+// A 24-bit BMP of one colour.
+function bmp(width, height, [r, g, b]) {
+  const stride = (width * 3 + 3) & ~3;
+  const file = Buffer.alloc(54 + stride * height);
+  file.write('BM', 0, 'latin1');
+  file.writeUInt32LE(file.length, 2);
+  file.writeUInt32LE(54, 10);
+  file.writeUInt32LE(40, 14);
+  file.writeInt32LE(width, 18);
+  file.writeInt32LE(height, 22);
+  file.writeUInt16LE(1, 26);
+  file.writeUInt16LE(24, 28);
+  for (let y = 0; y < height; y++)
+    for (let x = 0; x < width; x++) file.set([b, g, r], 54 + y * stride + x * 3);
+  return file;
+}
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-html-page-'));
+const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-html-browser-'));
+const name = 'a"b<c> Tom & Jerry\'s #1 50%? \u00e9t\u00e9';
+const requests = [];
+let server, context;
+try {
+  fs.mkdirSync(path.join(work, 'photos'));
+  fs.mkdirSync(path.join(work, 'site'));
+  fs.writeFileSync(path.join(work, 'photos', 'red.bmp'), bmp(160, 120, [255, 0, 0]));
+  const album = path.join(work, 'album.yel');
+  execFileSync(yel, ['project', 'new', '--photos', path.join(work, 'photos'), '-o', album, '--seed', '1'], { stdio: ['ignore', 'pipe', 'pipe'] });
+  execFileSync(yel, ['publish', album, '--html', path.join(work, 'site', name + '.html')], { stdio: ['ignore', 'pipe', 'pipe'] });
+  const movie = fs.readFileSync(path.join(work, 'site', name + '.swf'));
+
+  // Serves the site folder by decoded path, and the player files.
+  server = http.createServer((request, response) => {
+    const pathname = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    requests.push(pathname);
+    const file = pathname.startsWith('/ruffle/')
+      ? path.join(ruffleDir, path.normalize(pathname.slice('/ruffle/'.length)))
+      : path.join(work, 'site', path.normalize(pathname));
+    if ((file.startsWith(ruffleDir) || file.startsWith(path.join(work, 'site'))) && fs.existsSync(file) &&
+        fs.statSync(file).isFile()) {
+      response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+      fs.createReadStream(file).pipe(response);
+    } else {
+      response.writeHead(404);
+      response.end();
+    }
+  });
+  await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
+  const origin = `http://127.0.0.1:${server.address().port}`;
+
+  context = await chromium.launchPersistentContext(userData, {
+    executablePath: process.env.YEL_CHROMIUM || '/usr/bin/chromium', headless: true,
+    viewport: { width: 1024, height: 768 }, deviceScaleFactor: 1,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--autoplay-policy=no-user-gesture-required'],
+  });
+  const tab = context.pages()[0] || await context.newPage();
+  const log = [];
+  tab.on('console', message => log.push(`${message.type()}: ${message.text()}`));
+  await tab.addInitScript(() => {
+    window.RufflePlayer = { config: { autoplay: 'on', unmuteOverlay: 'hidden', splashScreen: false,
+      contextMenu: 'off', letterbox: 'off', renderer: 'canvas', logLevel: 'warn', openUrlMode: 'deny' } };
+  });
+  await tab.goto(`${origin}/${encodeURIComponent(name + '.html')}`);
+
+  // The page as the browser read it, before the player replaces the object.
+  const page = await tab.evaluate(() => ({
+    title: document.title,
+    id: document.querySelector('object')?.id,
+    param: new URL(document.querySelector('param[name=movie]').getAttribute('value'), location.href).pathname,
+    embed: new URL(document.querySelector('embed').getAttribute('src'), location.href).pathname,
+  }));
+  check(page.title === name, `title reads ${JSON.stringify(page.title)}`);
+  check(page.id === name, `object id reads ${JSON.stringify(page.id)}`);
+  for (const [what, url] of [['movie parameter', page.param], ['embed source', page.embed]])
+    check(decodeURIComponent(url) === '/' + name + '.swf', `${what} is ${url}`);
+
+  await tab.addScriptTag({ url: '/ruffle/ruffle.js' });
+  const size = await tab.waitForFunction(() => {
+    const player = document.querySelector('ruffle-object, ruffle-embed');
+    const metadata = player && (player.ruffle ? player.ruffle().metadata : player.metadata);
+    return metadata ? { width: metadata.width, height: metadata.height } : null;
+  }, null, { timeout: 60000, polling: 100 }).then(h => h.jsonValue()).catch(() => null);
+  check(size !== null, `Ruffle did not load the movie\n${log.join('\n')}`);
+  check(requests.includes('/' + name + '.swf'), `the movie was not requested: ${requests.join(', ')}`);
+  if (size) {
+    const header = movie[0] === 0x43 ? 'compressed' : 'plain';
+    check(size.width === 720 && size.height === 540, `Ruffle reports a ${size.width}x${size.height} ${header} movie`);
+    // The red photo fills the slide once its transition has run.
+    const box = await tab.locator('ruffle-object, ruffle-embed').first().boundingBox();
+    let red = false;
+    for (let i = 0; i < 100 && !red && box; i++) {
+      const png = await tab.screenshot({ clip: { x: box.x + box.width / 2 - 1, y: box.y + box.height / 2 - 1, width: 2, height: 2 } });
+      const rgba = await tab.evaluate(async data => {
+        const image = new Image();
+        image.src = 'data:image/png;base64,' + data;
+        await image.decode();
+        const canvas = document.createElement('canvas');
+        canvas.width = image.width, canvas.height = image.height;
+        const context2d = canvas.getContext('2d');
+        context2d.drawImage(image, 0, 0);
+        return Array.from(context2d.getImageData(0, 0, 1, 1).data);
+      }, png.toString('base64'));
+      red = rgba[0] > 230 && rgba[1] < 30 && rgba[2] < 30;
+      if (!red) await tab.waitForTimeout(150);
+    }
+    check(red, 'the photo never showed in the middle of the player');
+  }
+} finally {
+  if (context) await context.close();
+  if (server) server.close();
+  fs.rmSync(work, { recursive: true, force: true });
+  fs.rmSync(userData, { recursive: true, force: true });
+}
+if (failures.length) {
+  console.error(failures.join('\n'));
+  process.exit(1);
+}
+console.log('html page check: the page names its movie, Ruffle plays it');
