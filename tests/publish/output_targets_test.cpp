@@ -316,6 +316,11 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   EXPECT_EQ(lines[12].substr(0, 6), "=-=-= ");
   EXPECT_EQ(lines[12].substr(lines[12].size() - 6), " =-=-=");
 
+  // A folder without files still gives an archive (an empty one).
+  fs::create_directories(dir / "empty/none");
+  WriteZipArchive(dir / "empty.zip", dir / "empty");
+  EXPECT_EQ(ReadAll(dir / "empty.zip"), std::string("PK\5\6", 4) + std::string(18, '\0'));
+
   // Without a mail program the archive is deleted and the user told why.
   const TOutputResult missing =
       SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, dir / "no-such-mail-program");
