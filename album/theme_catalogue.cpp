@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <stdexcept>
 
@@ -245,6 +246,41 @@ void LoadEffectCatalogue(TFlashAlbum& album, std::vector<std::string>* rejected,
       album.Effects.Items.push_back(std::move(tile));
     }
   }
+}
+
+bool ApplyLoadingBar(TFlashAlbum& album, const std::string& name) {
+  const std::string base = ResolveUnder(album.AppFolder, kLoadingBarFolder);
+  if (!FolderExists(base)) return false;
+  const std::string folder = ThemeFilePath(base, name, base + "Config.xml");
+  const std::string config = ResolvePathIgnoreCase(folder + "/Config.ini");
+  const std::string movie = ResolvePathIgnoreCase(folder + "/" + name + ".swf");
+  if (!FileExists(config) || !FileExists(movie)) return false;
+  const TIniFile ini = TIniFile::Load(config);
+  // Width and Height are read as decimals (whole numbers as the theme
+  // editor writes them read the same), so that a fractional size is kept.
+  TMFShape shape;
+  const char* keys[] = {"Left", "Top", "Width", "Height"};
+  float* values[] = {&shape.Left, &shape.Top, &shape.Width, &shape.Height};
+  for (int i = 0; i < 4; ++i) {
+    const double value = ini.ReadFloat("Size", keys[i], 0);
+    if (!std::isfinite(value) || std::fabs(value) > 1e7)
+      throw std::runtime_error(config + ": [Size] " + keys[i] + " is not a usable number");
+    *values[i] = static_cast<float>(value);
+  }
+  shape.Left = static_cast<float>(double(shape.Left) * album.Width);
+  shape.Top = static_cast<float>(double(shape.Top) * album.Height);
+  TColor colour = 0;
+  try {
+    colour = ParseHexColour(ini.ReadString("Background", "Color"));
+  } catch (const std::exception& e) {
+    throw std::runtime_error(config + ": [Background] Color: " + e.what());
+  }
+  TLoading& loading = album.Template.Loading;
+  loading.Background.Color = colour;
+  loading.Background.FillType = 1;
+  loading.Name = name;
+  loading.Shape = shape;
+  return true;
 }
 
 TTemplateConfig TTemplateConfig::Load(const std::string& path) {

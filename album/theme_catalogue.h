@@ -81,6 +81,15 @@ void LoadLoadingBars(TFlashAlbum& album, const std::string& wanted, std::vector<
 void LoadEffectCatalogue(TFlashAlbum& album, std::vector<std::string>* rejected = nullptr,
                          int areaWidth = kCatalogueAreaWidth);
 
+// Makes the loading bar `name` the album's (Template.Loading) as the theme
+// page does when it is chosen: Shape from [Size] of its "Config.ini" (Left
+// and Top fractions of the album size, Width and Height in pixels), the
+// background colour from [Background] Color, and Name. Only when both
+// "Config.ini" and the bar movie name + ".swf" exist; returns whether it was
+// applied. A bad colour or a number that is not finite throws an error
+// naming "Config.ini".
+bool ApplyLoadingBar(TFlashAlbum& album, const std::string& name);
+
 // A template's "config.ini". File names are as written; resolve them with
 // ThemeFilePath before use.
 struct TTemplateShape {

@@ -182,6 +182,40 @@ TEST(ThemeCatalogueTest, TemplateConfigurationDefaultsAndRoundTrip) {
 
 std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
+// A chosen loading bar sets the album's loading state from its Config.ini,
+// only when its movie is there too; a bad colour names the file.
+TEST(ThemeCatalogueTest, ApplyLoadingBarSetsTheLoadingState) {
+  TempDir app;
+  fs::create_directories(app / "Theme/LoadingBar/Dots");
+  fs::create_directories(app / "Theme/LoadingBar/Broken");
+  fs::create_directories(app / "Theme/LoadingBar/NoMovie");
+  app.Write("Theme/LoadingBar/Dots/config.ini", "[Size]\nLeft=0.25\nTop=0.5\nWidth=200.5\nHeight=20\n[Background]\nColor=0x00FF80\n");
+  app.Write("Theme/LoadingBar/Dots/DOTS.swf", "movie");
+  app.Write("Theme/LoadingBar/Broken/Config.ini", "[Background]\nColor=green\n");
+  app.Write("Theme/LoadingBar/Broken/Broken.swf", "movie");
+  app.Write("Theme/LoadingBar/NoMovie/Config.ini", "[Background]\nColor=0x000000\n");
+  TFlashAlbum album(app.path());
+  album.Width = 400, album.Height = 300;
+  EXPECT_FALSE(ApplyLoadingBar(album, "NoMovie"));
+  EXPECT_TRUE(album.Template.Loading.Name.empty());
+  ASSERT_TRUE(ApplyLoadingBar(album, "Dots"));
+  const TLoading& loading = album.Template.Loading;
+  EXPECT_EQ(loading.Name, "Dots");
+  EXPECT_EQ(loading.Shape.Left, 100);
+  EXPECT_EQ(loading.Shape.Top, 150);
+  EXPECT_EQ(loading.Shape.Width, 200.5f);
+  EXPECT_EQ(loading.Shape.Height, 20);
+  EXPECT_EQ(loading.Background.Color, ParseHexColour("0x00FF80"));
+  EXPECT_EQ(loading.Background.FillType, 1);
+  try {
+    ApplyLoadingBar(album, "Broken");
+    ADD_FAILURE() << "no error";
+  } catch (const std::exception& e) {
+    EXPECT_NE(std::string(e.what()).find(app / "Theme/LoadingBar/Broken/Config.ini"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(ApplyLoadingBar(album, "../Template"), std::runtime_error);
+}
+
 TEST(ThemeCatalogueTest, EffectTilesComeFromTheLibraryInItsOrder) {
   TempDir app;
   std::vector<TResourceEntry> entries = {

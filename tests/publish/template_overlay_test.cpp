@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
 #include "album/album_model.h"
 #include "album/theme_catalogue.h"
@@ -18,9 +17,6 @@
 #include "publish/album_movie.h"
 #include "swf/actionscript/do_action_tags.h"
 #include "swf/format/byte_stream.h"
-#include "swf/format/display_list_tags.h"
-#include "swf/format/place_object_tags.h"
-#include "swf/format/shape_tags.h"
 #include "swf/format/swf_stream.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/testing/theme_fixtures.h"
@@ -52,46 +48,7 @@ std::vector<std::uint8_t> Build(const TFlashAlbum& album, const std::string& nam
   return *bytes;
 }
 
-// A parsed movie and the placements of the sprite placed at a depth of the
-// main timeline, by depth.
-struct Parsed {
-  explicit Parsed(const std::vector<std::uint8_t>& bytes) {
-    reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
-    reader.ParseTags();
-  }
-  swf::TSWFObject* Tag(std::size_t i) { return reader.TagInfo(i).TagObject; }
-  template <class T>
-  T* Defined(std::uint16_t id) {
-    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
-      if (auto* sprite = dynamic_cast<swf::TSWFDefineSprite*>(Tag(i)); sprite && sprite->SpriteId == id)
-        return dynamic_cast<T*>(sprite);
-      if (auto* shape = dynamic_cast<swf::TSWFDefineShape*>(Tag(i)); shape && shape->ShapeId == id)
-        return dynamic_cast<T*>(shape);
-    }
-    return nullptr;
-  }
-  std::map<std::uint16_t, swf::TSWFPlaceObject2*> Layers(std::uint16_t depth) {
-    std::map<std::uint16_t, swf::TSWFPlaceObject2*> layers;
-    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
-      auto* place = dynamic_cast<swf::TSWFPlaceObject2*>(Tag(i));
-      if (!place || place->Depth != depth || !place->HasCharacter) continue;
-      auto* sprite = Defined<swf::TSWFDefineSprite>(place->CharacterId);
-      if (!sprite) continue;
-      for (auto& item : sprite->ControlTags)
-        if (auto* inner = dynamic_cast<swf::TSWFPlaceObject2*>(item.get()); inner && inner->HasCharacter)
-          layers[inner->Depth] = inner;
-    }
-    return layers;
-  }
-  std::vector<std::string> ExportedNames() {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < reader.TagCount(); ++i)
-      if (auto* exports = dynamic_cast<swf::TSWFExportAssets*>(Tag(i)))
-        for (const auto& asset : exports->Assets) names.push_back(asset.Name);
-    return names;
-  }
-  swf::TSWFStreamReader reader;
-};
+using Parsed = testing::ParsedMovie;
 
 std::vector<std::string> ConstantPools(swf::TSWFStreamReader& reader) {
   std::vector<std::string> constants;

@@ -1,11 +1,13 @@
 // Small theme content made with our movie builder, for tests: clip movies
 // (a solid rectangle, a ring-shaped photo frame, a decorative clip that
-// attaches its exported symbol "mc_Shape" by script) and installed templates
-// and loading bars under an application folder.
+// attaches its exported symbol "mc_Shape" by script), installed templates
+// and loading bars under an application folder, and a parsed movie that
+// tells what the sprites of its main timeline place.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@
 #include "swf/builder/flash_sprite.h"
 #include "swf/format/byte_stream.h"
 #include "swf/format/control_tags.h"
+#include "swf/format/display_list_tags.h"
+#include "swf/format/place_object_tags.h"
+#include "swf/format/shape_tags.h"
+#include "swf/format/swf_stream.h"
 
 namespace yel::testing {
 
@@ -117,5 +123,48 @@ inline void InstallLoadingBar(const std::filesystem::path& appFolder, const std:
                               const std::string& configText, const std::vector<std::uint8_t>& bar) {
   InstallTemplate(appFolder, name, configText, {{name + ".swf", bar}}, "Theme/LoadingBar", "Config.ini");
 }
+
+// A movie read back with our reader.
+struct ParsedMovie {
+  explicit ParsedMovie(const std::vector<std::uint8_t>& bytes) {
+    reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
+    reader.ParseTags();
+  }
+  swf::TSWFObject* Tag(std::size_t i) { return reader.TagInfo(i).TagObject; }
+  // The sprite or shape defining id, as T.
+  template <class T>
+  T* Defined(std::uint16_t id) {
+    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+      if (auto* sprite = dynamic_cast<swf::TSWFDefineSprite*>(Tag(i)); sprite && sprite->SpriteId == id)
+        return dynamic_cast<T*>(sprite);
+      if (auto* shape = dynamic_cast<swf::TSWFDefineShape*>(Tag(i)); shape && shape->ShapeId == id)
+        return dynamic_cast<T*>(shape);
+    }
+    return nullptr;
+  }
+  // The placements, by depth, of the sprite placed at `depth` of the main
+  // timeline.
+  std::map<std::uint16_t, swf::TSWFPlaceObject2*> Layers(std::uint16_t depth) {
+    std::map<std::uint16_t, swf::TSWFPlaceObject2*> layers;
+    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+      auto* place = dynamic_cast<swf::TSWFPlaceObject2*>(Tag(i));
+      if (!place || place->Depth != depth || !place->HasCharacter) continue;
+      auto* sprite = Defined<swf::TSWFDefineSprite>(place->CharacterId);
+      if (!sprite) continue;
+      for (auto& item : sprite->ControlTags)
+        if (auto* inner = dynamic_cast<swf::TSWFPlaceObject2*>(item.get()); inner && inner->HasCharacter)
+          layers[inner->Depth] = inner;
+    }
+    return layers;
+  }
+  std::vector<std::string> ExportedNames() {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < reader.TagCount(); ++i)
+      if (auto* exports = dynamic_cast<swf::TSWFExportAssets*>(Tag(i)))
+        for (const auto& asset : exports->Assets) names.push_back(asset.Name);
+    return names;
+  }
+  swf::TSWFStreamReader reader;
+};
 
 }  // namespace yel::testing

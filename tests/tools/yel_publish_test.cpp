@@ -13,6 +13,7 @@
 #include "album/project_file.h"
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
+#include "tests/testing/theme_fixtures.h"
 #include "tools/yel/cli.h"
 
 namespace yel {
@@ -156,6 +157,60 @@ TEST(YelPublish, EMailOpensAMessageWithTheArchive) {
   EXPECT_NE(run.err.find("Can not launch the mail program"), std::string::npos) << run.err;
   EXPECT_TRUE(std::filesystem::exists(dir / "Out/trip/trip.swf"));
   EXPECT_FALSE(std::filesystem::exists(dir / "Out/trip/trip.zip"));
+}
+
+// The installed themes: the first template and loading bar by default,
+// others by name; an unknown name is a usage error listing the installed
+// ones; without themes the movie has no template frame.
+TEST(YelPublish, UsesTheInstalledThemes) {
+  testing::TempDir dir;
+  const std::string app = dir / "app";
+  const std::string project = Project(dir);  // 64 x 48, two slides
+  testing::InstallTemplate(app, "Plain", "[Background]\nColor=0x112233\n[Size]\nLeft=0.25\nTop=0.25\nWidth=32\nHeight=24\n");
+  testing::InstallTemplate(app, "Framed", "[Background]\nColor=0x112233\n[PhotoFrame]\nFileName=frame.swf\n",
+                           {{"frame.swf", testing::RingClip(40, 30, 2, testing::Rgb(255, 255, 255))}});
+  testing::InstallLoadingBar(app, "Bar", "[Background]\nColor=0x00FF00\n[Size]\nLeft=0.25\nTop=0.5\nWidth=32\nHeight=4\n",
+                             testing::SolidClip(16, 8, testing::Rgb(255, 0, 0)));
+  auto publish = [&](cli::Args more) {
+    cli::Args args = {"publish", project, "--swf", dir / "out.swf"};
+    args.insert(args.end(), more.begin(), more.end());
+    return Yel(args);
+  };
+  auto movie = [&] {
+    const std::string bytes = testing::ReadAll(dir / "out.swf");
+    return std::make_unique<testing::ParsedMovie>(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  };
+
+  CliRun run = publish({"--app-folder", app});
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto first = movie();
+  EXPECT_EQ(first->Layers(200).size(), 2u) << "Plain: mask and background";
+  auto loading = first->Layers(1);
+  ASSERT_EQ(loading.size(), 2u);
+  EXPECT_FLOAT_EQ(loading[2]->Matrix().GetScaleX(), 2.0f);
+  EXPECT_FLOAT_EQ(loading[2]->Matrix().GetScaleY(), 0.5f);
+  EXPECT_EQ(loading[2]->Matrix().TranslateX, 16 * 20);
+  EXPECT_EQ(loading[2]->Matrix().TranslateY, 24 * 20);
+
+  run = publish({"--template", "Framed", "--app-folder", app, "--loading-bar", "Bar"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(movie()->Layers(200).size(), 3u) << "Framed: with its photo frame";
+
+  run = publish({"--app-folder", app, "--template", "Nope"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("no template named 'Nope' is installed (installed: Plain, Framed)"), std::string::npos)
+      << run.err;
+  run = publish({"--app-folder", app, "--loading-bar", "Nope"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("(installed: Bar)"), std::string::npos) << run.err;
+
+  std::filesystem::create_directories(dir / "empty");
+  run = publish({"--app-folder", dir / "empty"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto plain = movie();
+  EXPECT_TRUE(plain->Layers(200).empty());
+  EXPECT_EQ(plain->Layers(1).size(), 1u);
+  EXPECT_EQ(publish({"--app-folder", dir / "nowhere"}).status, 2);
 }
 
 TEST(YelPreview, WritesThePageTheMovieAndThePlayer) {

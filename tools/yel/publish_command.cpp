@@ -22,6 +22,7 @@
 
 #include "album/album_model.h"
 #include "album/project_file.h"
+#include "album/theme_catalogue.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "base/paths.h"
@@ -36,7 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPublishHelp =
-    "Usage: yel publish ALBUM.yel TARGET [--music FILE]\n"
+    "Usage: yel publish ALBUM.yel TARGET [--music FILE] [THEMES]\n"
     "\n"
     "Builds the album's movie (compressed SWF 8) and writes one target:\n"
     "  --swf OUT.swf              the movie\n"
@@ -51,17 +52,35 @@ constexpr const char* kPublishHelp =
     "                             (xdg-email, or YEL_MAIL_PROGRAM when set)\n"
     "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
     "(the project file does not keep the music).\n"
-    "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
+    "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n"
+    "\n"
+    "THEMES: the movie shows an installed template (its background and frame\n"
+    "around the photos) and loading bar; a project names none, so the first of\n"
+    "each catalogue is used unless one is chosen (yel themes lists them):\n"
+    "  --template NAME      the template NAME\n"
+    "  --loading-bar NAME   the loading bar NAME\n"
+    "  --app-folder DIR     read the themes (and the player program) under DIR\n"
+    "                       instead of the program's folder\n"
+    "Without installed themes the photos fill the whole movie.\n";
 
 constexpr const char* kPreviewHelp =
-    "Usage: yel preview ALBUM.yel [--dir DIR] [--no-serve]\n"
+    "Usage: yel preview ALBUM.yel [--dir DIR] [--no-serve] [THEMES]\n"
     "\n"
     "Builds the album's movie in memory and writes DIR/index.html, a page\n"
     "that plays it with the Ruffle player, beside DIR/album.swf and the player\n"
     "files (DIR defaults to a folder under the temporary folder). The folder\n"
     "is then served on 127.0.0.1 and the page opened with xdg-open until\n"
     "Ctrl-C. --no-serve only writes the folder and prints where it is.\n"
-    "The player files come from YEL_RUFFLE_DIR or the build's ruffle folder.\n";
+    "The player files come from YEL_RUFFLE_DIR or the build's ruffle folder.\n"
+    "\n"
+    "THEMES: the movie shows an installed template (its background and frame\n"
+    "around the photos) and loading bar; a project names none, so the first of\n"
+    "each catalogue is used unless one is chosen (yel themes lists them):\n"
+    "  --template NAME      the template NAME\n"
+    "  --loading-bar NAME   the loading bar NAME\n"
+    "  --app-folder DIR     read the themes (and the player program) under DIR\n"
+    "                       instead of the program's folder\n"
+    "Without installed themes the photos fill the whole movie.\n";
 
 volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
@@ -131,6 +150,48 @@ std::string TakeAlbum(ArgReader& reader, const char* command) {
   if (reader.AtEnd()) throw UsageError{std::string("which album? Give ALBUM.yel to ") + command};
   return reader.TakePositional();
 }
+
+// The themes a movie is published with: the catalogues under the program's
+// folder (or --app-folder), and the named template and loading bar or else
+// the first of each.
+struct ThemeChoice {
+  std::string AppFolder, Template, LoadingBar;
+
+  // Takes --app-folder, --template or --loading-bar with its value.
+  bool Take(ArgReader& reader) {
+    if (reader.TakeFlag({"--app-folder"})) {
+      AppFolder = reader.TakeValue();
+      if (!FolderExists(AppFolder)) throw UsageError{"no folder " + AppFolder};
+    } else if (reader.TakeFlag({"--template"})) {
+      Template = reader.TakeValue();
+    } else if (reader.TakeFlag({"--loading-bar"})) {
+      LoadingBar = reader.TakeValue();
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // Loads the catalogues into the album (after its project, whose size the
+  // loading bar's position depends on) and selects the theme.
+  void Apply(TFlashAlbum& album) const {
+    std::vector<std::string> rejected;
+    LoadTemplates(album, Template, &rejected);
+    LoadLoadingBars(album, LoadingBar, &rejected);
+    for (const auto& message : rejected) Err() << "yel: " << message << "\n";
+    Check("template", Template, album.Templates);
+    Check("loading bar", LoadingBar, album.LoadingBars);
+    if (album.LoadingBars.Selected) ApplyLoadingBar(album, album.LoadingBars.Selected->Name);
+  }
+
+  static void Check(const std::string& what, const std::string& wanted, const TViews& views) {
+    if (wanted.empty() || (views.Selected && views.Selected->Name == wanted)) return;
+    std::string names;
+    for (const auto& view : views.Items) names += (names.empty() ? "" : ", ") + view->Name;
+    throw UsageError{"no " + what + " named '" + wanted + "' is installed" +
+                     (names.empty() ? std::string(" (none are)") : " (installed: " + names + ")")};
+  }
+};
 
 int Cancelled() {
   Err() << "Cancelled; nothing was written.\n";
@@ -249,8 +310,11 @@ int RunPreviewCommand(const Args& args) {
   ArgReader reader(args);
   std::string project, dir;
   bool serve = true;
+  ThemeChoice themes;
   while (!reader.AtEnd()) {
-    if (reader.TakeFlag({"--dir"}))
+    if (themes.Take(reader))
+      continue;
+    else if (reader.TakeFlag({"--dir"}))
       dir = reader.TakeValue();
     else if (reader.TakeFlag({"--no-serve"}))
       serve = false;
@@ -266,8 +330,9 @@ int RunPreviewCommand(const Args& args) {
   if (!FileExists((fs::path(ruffle) / "ruffle.js").string()))
     ThrowFileError(ruffle, "the Ruffle player files are not there (set YEL_RUFFLE_DIR to a self-hosted Ruffle folder)");
 
-  TFlashAlbum album;
+  TFlashAlbum album(themes.AppFolder);
   OpenProjectFile(album, project);
+  themes.Apply(album);
   std::optional<std::vector<std::uint8_t>> movie;
   {
     InterruptGuard guard;
@@ -304,8 +369,11 @@ int RunPublish(const Args& args) {
   ArgReader reader(args);
   std::string project, output, html, exe, email, folder, music;
   bool cd = false;
+  ThemeChoice themes;
   while (!reader.AtEnd()) {
-    if (reader.TakeFlag({"--swf", "-o"}))
+    if (themes.Take(reader))
+      continue;
+    else if (reader.TakeFlag({"--swf", "-o"}))
       output = reader.TakeValue();
     else if (reader.TakeFlag({"--html"}))
       html = reader.TakeValue();
@@ -339,8 +407,9 @@ int RunPublish(const Args& args) {
   if (!music.empty() && musicKind != ".mp3" && musicKind != ".wav")
     ThrowFileError(music, "the music must be an MP3 or WAV file (.mp3, .wav)");
 
-  TFlashAlbum album;
+  TFlashAlbum album(themes.AppFolder);
   OpenProjectFile(album, project);
+  themes.Apply(album);
   if (!music.empty()) album.MusicFile = music;
   publish::TOutputResult result;
   {
