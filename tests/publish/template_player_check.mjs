@@ -4,11 +4,13 @@
 // colours of this fixture: the ring frame around the photo, the two
 // decorative clips (copies of clips that both export "mc_Shape", each
 // showing its own colour under its own linkage name), and the loading frame
-// with the loading bar moved and scaled to its Config.ini.
+// with the loading bar moved and scaled to its Config.ini. The renamed
+// copies of the red clip also play on their own (their script attaches the
+// renamed symbol) and parse with swf-parser.
 //
 // Usage: node template_player_check.mjs FIXTURE_WRITER YEL [--shots DIR]
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { parseSwf } from 'swf-parser';
@@ -24,8 +26,21 @@ const dir = mkdtempSync(join(tmpdir(), 'yel-template-check-'));
 let player;
 try {
   const app = join(dir, 'app');
-  execFileSync(writer, [app], { stdio: ['ignore', 'inherit', 'inherit'] });
+  execFileSync(writer, [app, join(dir, 'copies')], { stdio: ['ignore', 'inherit', 'inherit'] });
   player = await startPlayer();
+  for (const k of [1, 2]) {
+    const copy = readFileSync(join(dir, 'copies', `copy-${k}.swf`));
+    try {
+      const parsed = parseSwf(new Uint8Array(copy));
+      const names = parsed.tags.filter(t => t.assets).flatMap(t => t.assets.map(a => a.name));
+      if (names.join() !== `mc_Shape_${k}`) fail(`copy ${k}: exported ${names}`);
+    } catch (error) {
+      fail(`copy ${k}: swf-parser failed: ${error.message}`);
+    }
+    await player.loadAtFrame(copy, 1);
+    const [centre] = await player.pixels([[20, 15]]);
+    if (!near(centre, [220, 30, 30])) fail(`copy ${k} played alone shows ${centre}, not its red symbol`);
+  }
   const result = await checkTemplate(player, yel, app, 'Fixture',
     { width: 320, height: 240, reach: 4, dir: join(dir, 'album'), shots, extra: ['--loading-bar', 'Bar'] });
   failures.push(...result.failures);
