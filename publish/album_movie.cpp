@@ -65,6 +65,8 @@ void TAlbumMovie::BuildLoadingFrame() {
   swf::TFlashMovie& movie = *movie_;
   swf::TFlashSprite* sprite = movie.AddSprite();
   if (loading.Background.FillType == 2) {
+    if (loading.Background.ImageFile.empty())
+      throw Error("the loading background is a movie, but no movie file is named");
     swf::TFlashExternalMovie* background =
         movie.AddExternalMovie(ResolvePathIgnoreCase(loading.Background.ImageFile), swf::eimSprite, true);
     sprite->PlaceObject(background->Sprite(), 1);

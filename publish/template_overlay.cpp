@@ -64,7 +64,7 @@ swf::TFlashExternalMovie* ImportSprite(swf::TFlashMovie& movie, const std::strin
 // A number of the configuration that becomes a coordinate or a size.
 double Checked(double value, const char* what, const std::string& config) {
   if (!std::isfinite(value) || std::fabs(value) > kMaxPixels)
-    ThrowFileError(config, std::string(what) + " is outside -8191 to 8191 pixels");
+    ThrowFileError(config, std::string(what) + " is not a number from -8191 to 8191 pixels");
   return value;
 }
 
