@@ -11,6 +11,7 @@
 
 #include "album/album_model.h"
 #include "album/project_file.h"
+#include "album/resource_library.h"
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/testing/theme_fixtures.h"
@@ -129,6 +130,34 @@ TEST(YelPublish, ExecutableWithoutPlayerSaysWhatIsLeft) {
   EXPECT_EQ(std::filesystem::file_size(dir / "trip.exe"), 0u);
   EXPECT_EQ(testing::ReadAll(dir / "trip.swf").substr(0, 3), "CWS");
   EXPECT_FALSE(std::filesystem::exists(dir / "autorun.inf"));
+}
+
+// A program folder whose library has a player: the executable is the player,
+// the movie, the marker and the movie's length; --cd adds the CD files.
+TEST(YelPublish, ExecutableFromTheProgramFolder) {
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir / "app");
+  std::filesystem::create_directories(dir / "out");
+  const std::string player = "#!/bin/sh\nexit 0\n", icon = "icon";
+  WriteResourceLibrary(dir / "app/YEL_Links.dll", {{"EXE", "YEL_Player", {player.begin(), player.end()}},
+                                                    {"ICO", "YEL_CD", {icon.begin(), icon.end()}}});
+  CliRun run = Yel({"publish", Project(dir), "--app-folder", dir / "app", "--exe", dir / "out/trip", "--cd"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"trip.exe", "Shell.ico", "autorun.inf"})
+    EXPECT_NE(run.out.find("Wrote " + dir / "out/" + name), std::string::npos) << run.out;
+  const std::string exe = testing::ReadAll(dir / "out/trip.exe");
+  ASSERT_GT(exe.size(), player.size() + 8);
+  const std::size_t movie = exe.size() - player.size() - 8;
+  EXPECT_EQ(exe.substr(0, player.size()), player);
+  EXPECT_EQ(exe.substr(player.size(), 4), std::string("CWS\x08"));
+  std::string tail = "\x56\x34\x12\xFA";
+  for (int i = 0; i < 4; ++i) tail += char((movie >> (8 * i)) & 0xFF);
+  EXPECT_EQ(exe.substr(exe.size() - 8), tail);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out/trip.swf"));
+  // The file is executable: this player is a script that stops before the movie.
+  EXPECT_EQ(std::system(("'" + dir / "out/trip.exe" + "'").c_str()), 0);
+  EXPECT_EQ(testing::ReadAll(dir / "out/autorun.inf"), "[AutoRun]\r\nOpen=trip.exe\r\nIcon=shell.ico\r\n");
+  EXPECT_EQ(testing::ReadAll(dir / "out/Shell.ico"), icon);
 }
 
 TEST(YelPublish, EMailOpensAMessageWithTheArchive) {
