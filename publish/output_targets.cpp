@@ -273,20 +273,14 @@ TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
   publish.Name = dialog->FileName;
   publish.Exe.CreateCDFiles = dialog->CreateCDFiles;
 
+  // The confirmed answers are remembered for the next time, whatever the
+  // build then does.
+  album.Publish = publish;
+
   const std::string exeName = ChangeExtension(publish.Name, ".exe");
   const std::string exe = publish.Folder + exeName;
   const std::string swf = ChangeExtension(exe, ".swf");
-  // The answers are remembered once the build ran, also when it failed; a
-  // cancelled build leaves them as they were.
-  bool built = false;
-  try {
-    built = BuildInto(album, swf, "Create Executable", progress);
-  } catch (...) {
-    album.Publish = publish;
-    throw;
-  }
-  if (!built) return result.Cancelled = true, result;
-  album.Publish = publish;
+  if (!BuildInto(album, swf, "Create Executable", progress)) return result.Cancelled = true, result;
 
   // The executable exists (empty) before the player is looked up, so a
   // missing library or player leaves it empty and the movie in place.
@@ -329,19 +323,12 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   fs::create_directories(sub, ec);
   if (ec) ThrowFileError(sub, "cannot create the folder: " + ec.message());
 
+  album.Publish = publish;  // remembered from the confirmed dialog on
   const std::string swf = sub + stem + ".swf";
-  bool built = false;
-  try {
-    built = BuildInto(album, swf, "Send via E-mail ...", progress);
-  } catch (...) {
-    album.Publish = publish;
-    throw;
-  }
-  if (!built) {
+  if (!BuildInto(album, swf, "Send via E-mail ...", progress)) {
     RemoveFolders(created);
     return result.Cancelled = true, result;
   }
-  album.Publish = publish;
   result.Files.push_back(swf);
 
   const std::string zip = sub + publish.Name + ".zip";

@@ -331,7 +331,9 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   EXPECT_TRUE(fs::exists(dir / "Out/trip/trip.swf"));
 }
 
-// A cancelled dialog or build writes nothing and keeps the remembered values.
+// A cancelled dialog or build writes nothing; a cancelled dialog keeps the
+// remembered values, a confirmed one is remembered even when its build is
+// then cancelled.
 TEST(OutputTargets, CancellingWritesNothingAndKeepsPublish) {
   for (int cancelAt : {0, 2, 3, 4}) {  // 0: the dialog; then checked progress reports
     TempDir dir;
@@ -348,9 +350,15 @@ TEST(OutputTargets, CancellingWritesNothingAndKeepsPublish) {
     EXPECT_TRUE(SendViaEmail(a.album, p4, given(TEMailDialogResult{"d", dir / "out/new/sub"}), "true").Cancelled);
     for (const Progress* p : {&p1, &p2, &p3, &p4}) EXPECT_EQ(p->titles.size(), cancelAt == 0 ? 0u : 1u);
     EXPECT_TRUE(fs::is_empty(dir / "out")) << cancelAt;
-    EXPECT_EQ(a.album.Publish.Name, before.Name);
-    EXPECT_EQ(a.album.Publish.Folder, before.Folder);
-    EXPECT_EQ(a.album.Publish.Exe.CreateCDFiles, before.Exe.CreateCDFiles);
+    if (cancelAt == 0) {
+      EXPECT_EQ(a.album.Publish.Name, before.Name);
+      EXPECT_EQ(a.album.Publish.Folder, before.Folder);
+      EXPECT_EQ(a.album.Publish.Exe.CreateCDFiles, before.Exe.CreateCDFiles);
+    } else {  // the e-mail dialog was confirmed last
+      EXPECT_EQ(a.album.Publish.Name, "d");
+      EXPECT_EQ(a.album.Publish.Folder, dir / "out/new/sub/d/");
+      EXPECT_FALSE(a.album.Publish.Exe.CreateCDFiles);
+    }
     Progress none;
     EXPECT_FALSE(Preview(a.album, none) == std::nullopt);
   }
