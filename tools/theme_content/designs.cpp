@@ -92,18 +92,18 @@ TDrawing Plane() {
 TDrawing Postmark() {
   TDrawing d(110, 110);
   const std::uint32_t ink = Rgba(60, 60, 70, 170);
-  d.Add(TPaint::Solid(ink), TPath().Circle(48, 55, 40).Circle(48, 55, 37).Circle(48, 55, 27).Circle(48, 55, 25));
+  d.Add(TPaint::Solid(ink), TPath().Circle(38, 55, 34).Circle(38, 55, 31.5).Circle(38, 55, 23).Circle(38, 55, 21));
+  // Cancellation lines: bands 2.5 pixels thick along a sine wave.
   TPath waves;
   for (int i = 0; i < 4; ++i) {
-    const double y = 36 + i * 12;
-    waves.MoveTo(58, y);
-    for (int k = 0; k < 3; ++k) waves.CurveTo(64 + k * 16, y - 5, 72 + k * 16, y).CurveTo(80 + k * 16, y + 5, 88 + k * 16, y);
-    waves.LineTo(106, y + 2.5);
-    for (int k = 2; k >= 0; --k) waves.CurveTo(80 + k * 16, y + 7.5, 72 + k * 16, y + 2.5).CurveTo(64 + k * 16, y - 2.5, 58, y + 2.5);
-    waves.Close();
+    const double y = 38 + i * 12;
+    Points band;
+    for (int x = 76; x <= 108; x += 2) band.emplace_back(x, y + 3 * std::sin((x - 76) * std::numbers::pi / 12));
+    for (int x = 108; x >= 76; x -= 2) band.emplace_back(x, y + 2.5 + 3 * std::sin((x - 76) * std::numbers::pi / 12));
+    waves.Polygon(band);
   }
   d.Add(TPaint::Solid(ink), waves);
-  d.Add(TPaint::Solid(ink), TPath().Star(48, 55, 11, 5, 5));
+  d.Add(TPaint::Solid(ink), TPath().Star(38, 55, 10, 4.5, 5));
   return d;
 }
 
@@ -283,8 +283,8 @@ std::vector<TTemplateDesign> TemplateDesigns() {
     f.Add(TPaint::Solid(Rgba(40, 20, 0, 80)), TPath().Rect(-13, -11, w + 36, h + 96).Rect(6, 6, w - 12, h - 12));
     f.Add(TPaint::Solid(Rgba(251, 251, 247)), TPath().Rect(-18, -18, w + 36, h + 96).Rect(6, 6, w - 12, h - 12));
     f.Add(TPaint::Solid(Rgba(226, 226, 220)), TPath().Frame(4, 4, w - 8, h - 8, 2));
-    t.Shapes.push_back({"TapeLeft.swf", Tape(-32), 58, 11, 100, 50});
-    t.Shapes.push_back({"TapeRight.swf", Tape(32), 574, 11, 100, 50});
+    t.Shapes.push_back({"TapeLeft.swf", Tape(-32), 66, 19, 100, 50});
+    t.Shapes.push_back({"TapeRight.swf", Tape(32), 566, 19, 100, 50});
     t.Shapes.push_back({"Heart.swf", Heart(), 548, 436, 36, 32});
     all.push_back(std::move(t));
   }
