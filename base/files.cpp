@@ -1,5 +1,6 @@
 #include "base/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -66,47 +67,70 @@ void WriteFileAtomically(const std::string& path,
                          const std::function<void(std::string& out)>& produce) {
   std::string content;
   produce(content);
+  AtomicFileWriter file(path);
+  file.Write(content.data(), content.size());
+  file.Commit();
+}
 
-  std::string temp = FolderOf(path) + "/.yel-write-XXXXXX";
-  FdGuard file{::mkstemp(temp.data())};
-  if (file.fd < 0) ThrowFileError(path, "cannot write: " + SystemErrorText(errno));
-  auto fail = [&](const std::string& what) {
-    int saved = errno;
-    ::unlink(temp.c_str());
-    ThrowFileError(path, what + ": " + SystemErrorText(saved));
-  };
-
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), temp_(FolderOf(path) + "/.yel-write-XXXXXX") {
+  fd_ = ::mkstemp(temp_.data());
+  if (fd_ < 0) ThrowFileError(path_, "cannot write: " + SystemErrorText(errno));
   // Keep the permission bits of a file we replace; new files get the usual
   // 0666 less the process umask (mkstemp creates 0600).
   struct stat existing {};
-  mode_t mode;
-  if (::stat(path.c_str(), &existing) == 0) {
+  if (::stat(path_.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) {
       errno = EISDIR;
-      fail("cannot write");
+      Fail("cannot write");
     }
-    mode = existing.st_mode & 07777;
+    mode_ = existing.st_mode & 07777;
   } else {
     mode_t mask = ::umask(0);
     ::umask(mask);
-    mode = 0666 & ~mask;
+    mode_ = 0666 & ~mask;
   }
-  if (::fchmod(file.fd, mode) != 0) fail("cannot write");
+  if (::fchmod(fd_, mode_) != 0) Fail("cannot write");
+}
 
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void AtomicFileWriter::Fail(const std::string& what) {
+  const int saved = errno;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  ::unlink(temp_.c_str());
+  temp_.clear();
+  ThrowFileError(path_, what + ": " + SystemErrorText(saved));
+}
+
+void AtomicFileWriter::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  if (fd_ < 0) throw Error("internal: writing to " + path_ + " after it was committed or failed");
+  const auto* bytes = static_cast<const char*>(data);
   std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t put = ::write(file.fd, content.data() + done, content.size() - done);
+  while (done < size) {
+    ssize_t put = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
     if (put < 0) {
       if (errno == EINTR) continue;
-      fail("cannot write");
+      Fail("cannot write");
     }
     done += static_cast<std::size_t>(put);
   }
-  if (::fsync(file.fd) != 0) fail("cannot write");
-  int fd = file.fd;
-  file.fd = -1;
-  if (::close(fd) != 0) fail("cannot write");
-  if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
+  size_ = std::max<std::uint64_t>(size_, offset + size);
+}
+
+void AtomicFileWriter::Write(const void* data, std::size_t size) { WriteAt(size_, data, size); }
+
+void AtomicFileWriter::Commit() {
+  if (fd_ < 0) throw Error("internal: " + path_ + " committed twice");
+  if (::fsync(fd_) != 0) Fail("cannot write");
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) Fail("cannot write");
+  if (::rename(temp_.c_str(), path_.c_str()) != 0) Fail("cannot replace");
+  temp_.clear();
 }
 
 }  // namespace yel

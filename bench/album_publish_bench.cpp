@@ -7,11 +7,14 @@
 //     of a body of the movie's size;
 //  2. runs the build phase by phase on one thread (decode, scale and record,
 //     canvas conversion, transition frames, stream building, compression);
-// and a second child runs BuildMovie itself (photos decoded and bitmaps
-// compressed on a second thread); its bytes must equal those of the phased
-// build. Reported: times, the movie size and BuildMovie's peak resident
-// memory.
-// Usage: album_publish_bench [N ...]   (run it from a release build)
+// and further children run BuildMovie itself (photos decoded and bitmaps
+// compressed on a second thread), once writing the movie to a file as
+// `yel publish` does and once for the preview (the bytes in memory); both
+// must give the bytes of the phased build. Reported: times, the movie size
+// and BuildMovie's peak resident memory in both runs.
+// Usage: album_publish_bench [--photos DIR] [N ...]   (run it from a release
+// build). With --photos the photos are kept in DIR (and taken from there when
+// they are already made), so that other tools can be run on the same album.
 #include <cairo.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,6 +22,7 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -44,6 +48,14 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// CPU seconds of the process so far (all threads, user and system); the
+// figure to compare when other work on the machine disturbs wall times.
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 class Silent : public publish::TfrmConvert {
  public:
@@ -78,6 +90,7 @@ struct Report {
   double bare_decode = 0, bare_scale = 0, bare_deflate = 0, bare_final = 0;
   double decode = 0, record = 0, convert = 0, transitions = 0, stream = 0, compress = 0;
   double build_movie = 0;
+  double bare_cpu = 0, build_cpu = 0;  // CPU seconds of the bare work and of BuildMovie
   double movie_mb = 0, peak_mb = 0;
   std::uint32_t checksum = 0;  // of the movie bytes
 };
@@ -97,18 +110,25 @@ std::unique_ptr<TFlashAlbum> MakeAlbum(const std::vector<std::string>& files) {
   return album;
 }
 
-// BuildMovie as the program runs it, alone in its process for the peak.
-void RunBuildMovie(const std::vector<std::string>& files, Report& r) {
+// BuildMovie as the program runs it, alone in its process for the peak:
+// into a file (`yel publish`) or, without a file name, into memory (the
+// preview).
+void RunBuildMovie(const std::vector<std::string>& files, const std::string& out, Report& r) {
   std::unique_ptr<TFlashAlbum> album = MakeAlbum(files);
   Silent progress;
+  std::vector<std::uint8_t> bytes;
   auto t = Clock::now();
-  auto bytes = publish::BuildMovie(*album, "", "", progress);
+  const double cpu = CpuSeconds();
+  const bool built = out.empty() ? publish::BuildMovie(*album, "", "", progress, &bytes)
+                                 : publish::BuildMovie(*album, out, "", progress);
   r.build_movie = Seconds(t);
-  r.movie_mb = bytes ? double(bytes->size()) / 1e6 : 0;
-  r.checksum = bytes ? Checksum(*bytes) : 0;
+  r.build_cpu = CpuSeconds() - cpu;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   r.peak_mb = double(usage.ru_maxrss) / 1024;
+  if (built && !out.empty()) bytes = ReadFileBytes(out);
+  r.movie_mb = double(bytes.size()) / 1e6;
+  r.checksum = built ? Checksum(bytes) : 0;
 }
 
 void Run(const std::vector<std::string>& files, Report& r) {
@@ -117,6 +137,7 @@ void Run(const std::vector<std::string>& files, Report& r) {
   const TFlashAlbum& album = *owned;
 
   // 1. Bare library work.
+  double cpu = CpuSeconds();
   for (const std::string& f : files) {
     auto t = Clock::now();
     const std::vector<std::uint8_t> bytes = ReadFileBytes(f);
@@ -147,6 +168,8 @@ void Run(const std::vector<std::string>& files, Report& r) {
     cairo_surface_destroy(dst);
     cairo_surface_destroy(src);
   }
+
+  r.bare_cpu = CpuSeconds() - cpu;
 
   // 2. The build, phase by phase, on one thread.
   std::vector<std::uint8_t> phased;
@@ -185,11 +208,13 @@ void Run(const std::vector<std::string>& files, Report& r) {
     phased = stream.TakeBytes();
     // The bare final deflate: the body the movie compressed.
     t = Clock::now();
+    cpu = CpuSeconds();
     const auto& body = movie.BodyStream().Bytes();
     uLongf size = compressBound(uLong(body.size()));
     std::vector<Bytef> out(size);
     compress2(out.data(), &size, body.data(), uLong(body.size()), Z_DEFAULT_COMPRESSION);
     r.bare_final = Seconds(t);
+    r.bare_cpu += CpuSeconds() - cpu;
   }
 
   r.checksum = Checksum(phased);
@@ -199,15 +224,28 @@ void Run(const std::vector<std::string>& files, Report& r) {
 
 int main(int argc, char** argv) {
   std::vector<int> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  fs::path dir;
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--photos" && i + 1 < argc) {
+      dir = argv[++i];
+      keep = true;
+    } else {
+      sizes.push_back(std::atoi(argv[i]));
+    }
+  }
   if (sizes.empty()) sizes = {25, 50, 100};
   int most = 0;
   for (int n : sizes) most = std::max(most, n);
 
-  const fs::path dir = fs::temp_directory_path() / ("yel-publish-bench-" + std::to_string(getpid()));
+  if (dir.empty()) dir = fs::temp_directory_path() / ("yel-publish-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
   std::vector<std::string> files;
-  for (int i = 0; i < most; ++i) files.push_back(MakePhoto(dir, i));
+  for (int i = 0; i < most; ++i) {
+    const fs::path made = dir / ("photo" + std::to_string(1000 + i) + ".jpg");
+    files.push_back(fs::exists(made) ? made.string() : MakePhoto(dir, i));
+  }
+  const std::string out = (dir / "album.swf").string();
 
   std::printf("%6s %8s %8s | %7s %7s %7s %7s %7s %7s | %8s %8s %6s %8s %8s %s\n", "photos", "bare s", "phased s",
               "decode", "scale", "convert", "trans", "stream", "deflate", "build s", "ratio", "MB", "peak MB",
@@ -233,11 +271,12 @@ int main(int argc, char** argv) {
   };
   for (int n : sizes) {
     const std::vector<std::string> some(files.begin(), files.begin() + n);
-    Report r, b;
-    const bool got = in_child([&](Report& out) { Run(some, out); }, r) &&
-                     in_child([&](Report& out) { RunBuildMovie(some, out); }, b);
+    Report r, b, p;
+    const bool got = in_child([&](Report& report) { Run(some, report); }, r) &&
+                     in_child([&](Report& report) { RunBuildMovie(some, out, report); }, b) &&
+                     in_child([&](Report& report) { RunBuildMovie(some, "", report); }, p);
     r.build_movie = b.build_movie, r.movie_mb = b.movie_mb, r.peak_mb = b.peak_mb;
-    const bool identical = b.checksum == r.checksum;
+    const bool identical = b.checksum == r.checksum && p.checksum == r.checksum;
     if (!got) {
       std::fprintf(stderr, "the run with %d photos failed\n", n);
       continue;
@@ -252,7 +291,12 @@ int main(int argc, char** argv) {
                 identical ? "yes" : "NO");
     std::printf("%6s bare per photo: decode %.1f ms, scale %.1f ms, deflate %.1f ms; final deflate %.2f s\n", "",
                 r.bare_decode * k, r.bare_scale * k, r.bare_deflate * k, r.bare_final);
+    std::printf("%6s CPU: bare %.2f s, BuildMovie %.2f s (both threads), ratio %.2f\n", "", r.bare_cpu, b.build_cpu,
+                b.build_cpu / r.bare_cpu);
+    std::printf("%6s preview (bytes in memory): %.2f s, CPU %.2f s, peak %.0f MB, peak-out %.0f MB\n", "",
+                p.build_movie, p.build_cpu, p.peak_mb, p.peak_mb - p.movie_mb);
   }
-  fs::remove_all(dir);
+  fs::remove(out);
+  if (!keep) fs::remove_all(dir);
   return 0;
 }

@@ -155,8 +155,8 @@ void TAlbumMovie::ShowHoldFrames(const TSlideView& slide) {
   movie_->ShowFrame(static_cast<std::uint16_t>(count));
 }
 
-std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, const std::string& fileName,
-                                                    const std::string& title, TfrmConvert& progress) {
+bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
+                TfrmConvert& progress, std::vector<std::uint8_t>* bytes) {
   progress.ConvertProgress("Processing [1/4]...", 0);
   progress.Show(title);
   struct CloseWindow {
@@ -165,14 +165,14 @@ std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, co
   } close_window{progress};
 
   auto build = std::make_unique<TAlbumMovie>(album);
-  if (!progress.ConvertProgress("Processing [1/3]...", 10)) return std::nullopt;
+  if (!progress.ConvertProgress("Processing [1/3]...", 10)) return false;
   build->BuildLoadingFrame();
   if (FileExists(album.MusicFile)) {
-    if (!progress.ConvertProgress("Processing [1/4]...", 30)) return std::nullopt;
+    if (!progress.ConvertProgress("Processing [1/4]...", 30)) return false;
     AttachMusic(build->Movie(), album.MusicFile);
   }
   build->BuildTemplateOverlay();
-  if (!progress.ConvertProgress("Processing [1/4]...", 100)) return std::nullopt;
+  if (!progress.ConvertProgress("Processing [1/4]...", 100)) return false;
 
   const TSlideViews& slides = album.SlideViews;
   const std::size_t n = slides.Count();
@@ -191,7 +191,7 @@ std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, co
   swf::TFlashSprite* previous = nullptr;
   for (std::size_t i = 0; i < n; ++i) {
     const int percent = RoundEven(double(i) / double(n) * 100 + 10);
-    if (!progress.ConvertProgress("Processing [2/4]...", percent)) return std::nullopt;
+    if (!progress.ConvertProgress("Processing [2/4]...", percent)) return false;
     const TSlideView& slide = slides[i];
     const std::uint16_t images_before = movie.Images().Count();
     swf::TFlashSprite* sprite = build->BuildSlideSprite(slide);
@@ -209,17 +209,29 @@ std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, co
     const char* message = kind == swf::kProgressCompressing ? "Processing [4/4]..." : "Processing [3/4]...";
     if (!progress.ConvertProgress(message, percent)) throw Cancelled{};
   };
-  swf::TMemoryStream stream;
   try {
     movie.MakeStream();
-    movie.SaveToStream(stream);
+    if (bytes) {
+      swf::TMemoryStream stream;
+      // The body is mostly compressed bitmap data, which deflate leaves at
+      // about its size: room for that keeps the file from being copied as
+      // it grows.
+      const std::uint64_t body = movie.BodyStream().Size();
+      stream.Reserve(static_cast<std::size_t>(body + body / 64 + 65536));
+      movie.SaveToStream(stream);
+      *bytes = stream.TakeBytes();
+      if (!fileName.empty()) WriteFileAtomically(fileName, *bytes);
+    } else if (!fileName.empty()) {
+      movie.SaveToFile(fileName);
+    } else {
+      swf::TMemoryStream discarded;
+      movie.SaveToStream(discarded);
+    }
   } catch (const Cancelled&) {
-    return std::nullopt;
+    return false;
   }
-  std::vector<std::uint8_t> bytes = stream.TakeBytes();
-  if (!fileName.empty()) WriteFileAtomically(fileName, bytes);
   progress.ConvertProgress("Save to file...", 100);
-  return bytes;
+  return true;
 }
 
 }  // namespace yel::publish

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,12 +90,14 @@ class TAlbumMovie {
   std::unique_ptr<swf::TFlashMovie> movie_;
 };
 
-// Builds the album movie and returns the SWF file bytes, or nothing when the
-// user cancelled (then nothing is written). With a file name the movie is
-// also written there (through a temporary file renamed into place). Errors
-// (a damaged photo, a file that cannot be written) are thrown as yel::Error;
-// the progress window is closed in every case.
-std::optional<std::vector<std::uint8_t>> BuildMovie(const TFlashAlbum& album, const std::string& fileName,
-                                                    const std::string& title, TfrmConvert& progress);
+// Builds the album movie. Returns false when the user cancelled (nothing is
+// written then). With a file name the movie is written there, compressed
+// straight into the file (through a temporary file renamed into place), so
+// the build never holds the finished file in memory. With `bytes` (the
+// preview) the SWF file bytes are put there as well. Errors (a damaged
+// photo, a file that cannot be written) are thrown as yel::Error; the
+// progress window is closed in every case.
+bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
+                TfrmConvert& progress, std::vector<std::uint8_t>* bytes = nullptr);
 
 }  // namespace yel::publish

@@ -64,7 +64,7 @@ void CheckFolder(const std::string& folder) {
 // Builds the movie into fileName; false when the user cancelled.
 bool BuildInto(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
                TfrmConvert& progress) {
-  return BuildMovie(album, fileName, title, progress).has_value();
+  return BuildMovie(album, fileName, title, progress);
 }
 
 mode_t NewFileMode(mode_t wanted) {
@@ -233,7 +233,9 @@ TExeDialogResult InitialExeDialog(const TPublish& publish) {
 TEMailDialogResult InitialEMailDialog(const TPublish& publish) { return {publish.Name, publish.Folder}; }
 
 std::optional<std::vector<std::uint8_t>> Preview(const TFlashAlbum& album, TfrmConvert& progress) {
-  return BuildMovie(album, "", "Preview ...", progress);
+  std::vector<std::uint8_t> bytes;
+  if (!BuildMovie(album, "", "Preview ...", progress, &bytes)) return std::nullopt;
+  return bytes;
 }
 
 TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include <zlib.h>
 
@@ -37,11 +39,13 @@ std::string UpperExtension(const std::string& fileName) {
 
 std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size) {
   uLongf bound = compressBound(static_cast<uLong>(size));
-  std::vector<std::uint8_t> out(bound);
-  if (compress2(out.data(), &bound, data, static_cast<uLong>(size), Z_DEFAULT_COMPRESSION) != Z_OK)
+  // The room for the worst case is left untouched beyond what zlib writes,
+  // and the result is kept at its own size: a movie keeps the data of every
+  // bitmap until it is written.
+  auto room = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+  if (compress2(room.get(), &bound, data, static_cast<uLong>(size), Z_DEFAULT_COMPRESSION) != Z_OK)
     throw Error("cannot compress bitmap data");
-  out.resize(bound);
-  return out;
+  return std::vector<std::uint8_t>(room.get(), room.get() + bound);
 }
 
 // Colours of a 32-bit bitmap multiplied by their alpha, as lossless SWF
@@ -69,6 +73,11 @@ void WidenTo32Bit(media::TBMPReader& r) {
 
 }  // namespace
 
+struct TFlashImage::TReleasedPixels {
+  media::TBitmapInfo Info;
+  int TransparentIndex = -1;
+};
+
 TFlashImage::TFlashImage(TFlashMovie* owner, const std::string& fileName) : TFlashIDObject(owner) {
   if (!fileName.empty()) LoadDataFromFile(fileName);
 }
@@ -90,14 +99,17 @@ void TFlashImage::Assign(const TBasedSWFObject& source) {
   height_ = src.height_;
   data_stream_ = src.data_stream_ ? std::make_unique<TMemoryStream>(src.data_stream_->Bytes()) : nullptr;
   alpha_data_ = src.alpha_data_ ? std::make_unique<TMemoryStream>(src.alpha_data_->Bytes()) : nullptr;
-  bmp_reader_.reset();
+  ForgetPixels();
   if (src.bmp_reader_) {
     bmp_reader_ = std::make_unique<media::TBMPReader>();
     bmp_reader_->Assign(*src.bmp_reader_, true);
   }
+  // Pixels the source let go come back from the copy of its data.
+  if (src.released_) released_ = std::make_unique<TReleasedPixels>(*src.released_);
 }
 
 TMemoryStream& TFlashImage::DataStream() {
+  RestorePixels();
   if (!data_stream_) {
     if (DataState == kImageJPEGFile) {
       data_stream_ = std::make_unique<TMemoryStream>(ReadFileBytes(FileName));
@@ -110,7 +122,10 @@ TMemoryStream& TFlashImage::DataStream() {
   return *data_stream_;
 }
 
-void TFlashImage::SetDataStream(std::unique_ptr<TMemoryStream> stream) { data_stream_ = std::move(stream); }
+void TFlashImage::SetDataStream(std::unique_ptr<TMemoryStream> stream) {
+  RestorePixels();
+  data_stream_ = std::move(stream);
+}
 
 TMemoryStream& TFlashImage::AlphaData() {
   if (!alpha_data_) alpha_data_ = std::make_unique<TMemoryStream>();
@@ -118,13 +133,48 @@ TMemoryStream& TFlashImage::AlphaData() {
 }
 
 media::TBMPReader& TFlashImage::BMPReader() {
+  RestorePixels();
   if (!bmp_reader_) bmp_reader_ = std::make_unique<media::TBMPReader>();
   return *bmp_reader_;
 }
 
 void TFlashImage::DataChanged() {
   // Lossless data made earlier no longer matches the pixels or palette.
+  RestorePixels();
   if (DataState == kImageLossless) data_stream_.reset();
+}
+
+void TFlashImage::ForgetPixels() {
+  bmp_reader_.reset();
+  released_.reset();
+}
+
+void TFlashImage::RestorePixels() {
+  if (!released_) return;
+  const media::TBitmapInfoHeader& header = released_->Info.Header;
+  auto reader = std::make_unique<media::TBMPReader>();
+  reader->SetBitmapInfo(released_->Info);
+  reader->TransparentIndex = released_->TransparentIndex;
+  const int w = reader->Width(), h = reader->RowCount();
+  // MakeLosslessData wrote four bytes a pixel for both formats let go.
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(w) * h * 4);
+  uLongf size = static_cast<uLongf>(block.size());
+  if (!data_stream_ ||
+      uncompress(block.data(), &size, std::as_const(*data_stream_).Data(), static_cast<uLong>(data_stream_->Size())) !=
+          Z_OK ||
+      size != block.size())
+    throw Error("internal: the lossless data of a bitmap no longer holds its pixels");
+  const std::uint8_t* in = block.data();
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* p = reader->Row(header.Height > 0 ? h - 1 - y : y);
+    if (header.BitCount == 32) {
+      for (int x = 0; x < w; ++x, p += 4, in += 4) p[0] = in[3], p[1] = in[2], p[2] = in[1], p[3] = in[0];
+    } else {
+      for (int x = 0; x < w; ++x, p += 3, in += 4) p[0] = in[3], p[1] = in[2], p[2] = in[1];
+    }
+  }
+  bmp_reader_ = std::move(reader);
+  released_.reset();
 }
 
 // --- loading
@@ -143,6 +193,7 @@ void TFlashImage::LoadDataFromFile(const std::string& fileName) {
   if (ext == "JPG" || ext == "JPEG") {
     LoadJPEGFile(fileName);
   } else if (ext == "BMP") {
+    ForgetPixels();
     BMPReader().LoadFromFile(fileName);
     IsJPEG = false;
     data_stream_.reset();
@@ -160,7 +211,7 @@ void TFlashImage::LoadDataFromFile(const std::string& fileName) {
 
 void TFlashImage::LoadJPEGFile(const std::string& fileName) {
   IsJPEG = true;
-  bmp_reader_.reset();
+  ForgetPixels();
   data_stream_.reset();
   LosslessFormat = 0;
   const media::TJPEGSize size = media::GetJPEGSize(fileName);
@@ -204,6 +255,7 @@ void TFlashImage::SetConvertProgressiveJPEG(bool value) {
 }
 
 void TFlashImage::LoadDataFromStream(std::span<const std::uint8_t> bmp, const std::string& name) {
+  ForgetPixels();
   BMPReader().LoadFromStream(bmp, name);
   IsJPEG = false;
   data_stream_.reset();
@@ -213,6 +265,7 @@ void TFlashImage::LoadDataFromStream(std::span<const std::uint8_t> bmp, const st
 }
 
 void TFlashImage::LoadDataFromBMPReader(const media::TBMPReader& reader) {
+  ForgetPixels();
   BMPReader().Assign(reader, true);
   IsJPEG = false;
   data_stream_.reset();
@@ -289,6 +342,7 @@ void TFlashImage::LoadAlphaDataFromBMPReader(const media::TBMPReader& r) {
     alpha.Write(bytes.data(), bytes.size());
     return;
   }
+  RestorePixels();
   if (!bmp_reader_) return;
   // Lossless data of any format takes the mask as 32-bit pixels with alpha.
   media::TBMPReader& own = *bmp_reader_;
@@ -303,6 +357,7 @@ void TFlashImage::LoadAlphaDataFromBMPReader(const media::TBMPReader& r) {
 }
 
 void TFlashImage::SetAlphaColor(std::uint32_t rgba) {
+  RestorePixels();
   if (LosslessFormat != kLosslessPalette || !bmp_reader_) return;
   const std::uint8_t red = rgba & 0xFF, green = (rgba >> 8) & 0xFF, blue = (rgba >> 16) & 0xFF, alpha = rgba >> 24;
   auto& palette = bmp_reader_->Palette();
@@ -318,6 +373,7 @@ void TFlashImage::SetAlphaColor(std::uint32_t rgba) {
 }
 
 void TFlashImage::SetAlphaIndex(int index, std::uint8_t alpha) {
+  RestorePixels();
   if (LosslessFormat != kLosslessPalette || !bmp_reader_ || index < 0 || index >= ColorCount || index > 255) return;
   media::TRGBQuad& e = bmp_reader_->Palette()[index];
   e.Reserved = alpha;
@@ -333,14 +389,18 @@ void TFlashImage::MakeLosslessData() {
   const media::TBMPReader& r = BMPReader();
   const int w = r.Width(), h = r.RowCount();
   std::vector<std::uint8_t> block;
+  // Whether the pixels can be rebuilt exactly from the block.
+  bool reversible = false;
   switch (LosslessFormat) {
     case kLossless32Bit: {
       block.resize(static_cast<std::size_t>(w) * h * 4);
       std::uint8_t* out = block.data();
+      std::uint8_t lost = 0;  // colour bits of fully transparent pixels
       for (int y = 0; y < h; ++y) {
         const std::uint8_t* p = r.RowFromTop(y);
         for (int x = 0; x < w; ++x, p += 4, out += 4) {
           if (p[3] == 0) {
+            lost |= p[0] | p[1] | p[2];
             out[0] = out[1] = out[2] = out[3] = 0;
           } else {
             out[0] = p[3], out[1] = p[2], out[2] = p[1], out[3] = p[0];
@@ -348,6 +408,7 @@ void TFlashImage::MakeLosslessData() {
         }
       }
       HasAlpha = true;
+      reversible = lost == 0 && r.BitCount() == 32 && r.Compression() == media::kBI_RGB;
       break;
     }
     case kLosslessPalette: {
@@ -401,12 +462,19 @@ void TFlashImage::MakeLosslessData() {
         const std::uint8_t* p = r.RowFromTop(y);
         for (int x = 0; x < w; ++x, p += 3, out += 4) out[0] = 255, out[1] = p[2], out[2] = p[1], out[3] = p[0];
       }
+      reversible = r.BitCount() == 24 && r.Compression() == media::kBI_RGB;
       break;
     }
     default: throw Error("no lossless format for this bitmap");
   }
   data_stream_ = std::make_unique<TMemoryStream>(Deflate(block.data(), block.size()));
   DataState = kImageLossless;
+  // The pixels are the largest part of a bitmap by far; a movie full of
+  // photos would otherwise hold every one of them twice until it is freed.
+  if (reversible && w > 0 && h > 0) {
+    released_ = std::make_unique<TReleasedPixels>(TReleasedPixels{bmp_reader_->BitmapInfo(), bmp_reader_->TransparentIndex});
+    bmp_reader_.reset();
+  }
 }
 
 // --- writing

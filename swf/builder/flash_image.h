@@ -72,21 +72,33 @@ class TFlashImage : public TFlashIDObject {
   void SetConvertProgressiveJPEG(bool value);
 
   void GetBMPInfo();
+  // Compresses the pixels into the lossless data (the DataStream). The
+  // decoded pixels of 24- and 32-bit bitmaps are then let go when that data
+  // gives them back exactly; anything that needs them again (BMPReader, the
+  // alpha and palette operations, Assign, DataStream) gets them rebuilt from
+  // the data first.
   void MakeLosslessData();
 
   std::uint16_t Width() const { return static_cast<std::uint16_t>(width_); }
   std::uint16_t Height() const { return static_cast<std::uint16_t>(height_); }
 
   // The bytes written as the bitmap data (JPEG file, re-encoded JPEG or the
-  // compressed lossless data); opened on demand.
+  // compressed lossless data); opened on demand. The caller may change them,
+  // so pixels let go are rebuilt first.
   TMemoryStream& DataStream();
   void SetDataStream(std::unique_ptr<TMemoryStream> stream);
+  // Size of the compressed lossless data made so far (0 before).
+  std::uint64_t LosslessDataSize() const {
+    return DataState == kImageLossless && data_stream_ ? data_stream_->Size() : 0;
+  }
   // Alpha bytes of JPEG data, one per pixel, rows top to bottom; created on
   // first need.
   TMemoryStream& AlphaData();
   bool HasAlphaData() const { return alpha_data_ && alpha_data_->Size() > 0; }
   media::TBMPReader& BMPReader();
-  bool HasBMPReader() const { return bmp_reader_ != nullptr; }
+  bool HasBMPReader() const { return bmp_reader_ != nullptr || released_ != nullptr; }
+  // Whether the decoded pixels are let go for now (see MakeLosslessData).
+  bool PixelsReleased() const { return released_ != nullptr; }
 
   bool IsJPEG = false;
   bool HasAlpha = false;
@@ -101,6 +113,10 @@ class TFlashImage : public TFlashIDObject {
   // Decodes the JPEG data and keeps it re-encoded as a baseline JPEG.
   void ReencodeJPEG(std::span<const std::uint8_t> jpeg, const std::string& name, int quality);
   void DataChanged();
+  // Rebuilds pixels that were let go from the lossless data.
+  void RestorePixels();
+  // Drops the pixels, kept or let go, before new data is loaded.
+  void ForgetPixels();
 
   bool convert_progressive_ = true;
   std::int16_t width_ = 0;
@@ -108,6 +124,10 @@ class TFlashImage : public TFlashIDObject {
   std::unique_ptr<TMemoryStream> data_stream_;
   std::unique_ptr<TMemoryStream> alpha_data_;
   std::unique_ptr<media::TBMPReader> bmp_reader_;
+  // What rebuilds the reader of pixels let go: its header, palette and
+  // transparent entry (the pixels come from the lossless data).
+  struct TReleasedPixels;
+  std::unique_ptr<TReleasedPixels> released_;
 };
 
 }  // namespace yel::swf

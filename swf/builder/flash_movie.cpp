@@ -7,6 +7,7 @@
 
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_canvas.h"
+#include "swf/builder/flash_image.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sound.h"
@@ -199,6 +200,18 @@ void TFlashMovie::MoveObject(int from, int to) {
 void TFlashMovie::MakeStream() {
   TMemoryStream& body = BodyStream();
   body.Clear();
+  // Room for the whole body at once: growing it step by step would copy it
+  // each time and hold two copies meanwhile. Room that stays unused costs
+  // no memory, so the guess is generous; the bitmap data, known by now for
+  // lossless bitmaps, is most of a body.
+  std::uint64_t room = 65536 + 256 * static_cast<std::uint64_t>(objects_.size());
+  if (images_) {
+    for (std::uint16_t k = 0; k < images_->Count(); ++k) {
+      const TFlashImage& image = *images_->Items(k);
+      if (!image.IsJPEG && image.DataState == kImageLossless) room += image.LosslessDataSize() + 64;
+    }
+  }
+  body.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(room, std::uint64_t{1} << 32)));
   TBitsEngine be(body);
   int frames = 0;
   bool placed = false;

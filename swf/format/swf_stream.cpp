@@ -201,10 +201,34 @@ void TBasedSWFStream::SaveToStream(TStream& destination) {
   pump(std::as_const(body).Data(), body.Size(), Z_FINISH);
 }
 
+namespace {
+
+// The stream side of an AtomicFileWriter: writes go to the file as they
+// come, so a movie is saved without a second copy of it in memory.
+class TFileWriteStream : public TStream {
+ public:
+  explicit TFileWriteStream(AtomicFileWriter& file) : file_(file) {}
+  std::size_t Read(void*, std::size_t) override { throw Error("internal: reading a file that is being written"); }
+  void Write(const void* src, std::size_t n) override {
+    file_.WriteAt(position_, src, n);
+    position_ += n;
+  }
+  std::uint64_t Position() const override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  std::uint64_t Size() const override { return file_.Size(); }
+
+ private:
+  AtomicFileWriter& file_;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace
+
 void TBasedSWFStream::SaveToFile(const std::string& fileName) {
-  TMemoryStream file;
-  SaveToStream(file);
-  WriteFileAtomically(fileName, file.Bytes());
+  AtomicFileWriter file(fileName);
+  TFileWriteStream stream(file);
+  SaveToStream(stream);
+  file.Commit();
 }
 
 // --- TSWFTagInfo

@@ -76,7 +76,10 @@ class TBasedSWFStream {
 
   // Writes the header and the body (compressed when Compressed is set).
   void SaveToStream(TStream& destination);
-  // Writes the file through a temporary file renamed into place.
+  // Writes the file through a temporary file renamed into place, as
+  // SaveToStream produces it (the file's bytes are not gathered in memory
+  // first). On an error, or an exception from OnProgress, the target stays
+  // as it was.
   void SaveToFile(const std::string& fileName);
 
  protected:

@@ -51,6 +51,43 @@ TEST(WriteFileAtomically, ErrorsNameTheFile) {
   EXPECT_THROW(WriteFileAtomically(dir.path(), std::string_view("x")), Error);  // a folder
 }
 
+// Pieces written (and patched) in place become the file only at Commit; a
+// writer given up before that leaves the old file and no temporary file.
+TEST(AtomicFileWriter, TargetChangesOnlyAtCommit) {
+  TempDir dir;
+  std::string path = dir.Write("movie.swf", "old movie");
+  ::chmod(path.c_str(), 0640);
+  auto files = [&] { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); };
+  {
+    AtomicFileWriter file(path);
+    file.Write("abandoned", 9);
+    EXPECT_EQ(ReadAll(path), "old movie");
+  }
+  EXPECT_EQ(ReadAll(path), "old movie");
+  EXPECT_EQ(files(), 1);
+  {
+    AtomicFileWriter file(path);
+    file.Write("CWS?", 4);
+    file.Write("body", 4);
+    file.WriteAt(3, "\x08", 1);
+    EXPECT_EQ(file.Size(), 8u);
+    EXPECT_EQ(ReadAll(path), "old movie");
+    file.Commit();
+    EXPECT_THROW(file.Write("late", 4), Error);
+  }
+  EXPECT_EQ(ReadAll(path), "CWS\x08" "body");
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(files(), 1);
+  try {
+    AtomicFileWriter file(dir / "no/such/folder/a.swf");
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("no/such/folder/a.swf"), std::string::npos) << e.what();
+  }
+}
+
 TEST(ReadFileBytes, MissingFileAndFolderAreErrors) {
   TempDir dir;
   EXPECT_THROW(ReadFileBytes(dir / "missing"), Error);

@@ -81,17 +81,22 @@ class AlbumMovieTest : public ::testing::Test {
     return slide;
   }
 
+  // The movie's bytes: with a file name those the build wrote to the file,
+  // otherwise those it returned.
   static std::vector<std::uint8_t> Build(const TFlashAlbum& album, const std::string& file = {}) {
     Recorder progress;
-    auto bytes = BuildMovie(album, file, "Create SWF Movie ...", progress);
-    EXPECT_TRUE(bytes.has_value());
-    if (!bytes) return {};
+    std::vector<std::uint8_t> movie;
+    const bool built = file.empty() ? BuildMovie(album, file, "Preview ...", progress, &movie)
+                                    : BuildMovie(album, file, "Create SWF Movie ...", progress);
+    EXPECT_TRUE(built);
+    if (!built) return {};
+    if (!file.empty()) movie = ReadFileBytes(file);
     // Kept for the independent parser check.
     if (const char* keep = std::getenv("YEL_BUILDER_MOVIES")) {
       static int n = 0;
-      WriteFileAtomically((fs::path(keep) / ("album-" + std::to_string(++n) + ".swf")).string(), *bytes);
+      WriteFileAtomically((fs::path(keep) / ("album-" + std::to_string(++n) + ".swf")).string(), movie);
     }
-    return *bytes;
+    return movie;
   }
 
   static std::uint16_t FrameCount(const std::vector<std::uint8_t>& bytes) {
@@ -167,7 +172,18 @@ TEST_F(AlbumMovieTest, CancelWritesNothing) {
     EXPECT_FALSE(BuildMovie(album, out, "Create SWF Movie ...", progress));
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(progress.log.back(), "close");
+    // Nor is the half-written temporary file left behind.
+    for (const auto& entry : fs::directory_iterator(dir_))
+      EXPECT_EQ(entry.path().filename().string().rfind(".yel-write", 0), std::string::npos) << entry.path();
   }
+  // A movie already there stays as it was when the compression is cancelled.
+  WriteFileAtomically(out, std::string("old movie"));
+  Recorder progress;
+  Recorder count;
+  ASSERT_TRUE(BuildMovie(album, "", "", count));
+  progress.cancel_at = count.reports - 1;
+  EXPECT_FALSE(BuildMovie(album, out, "Create SWF Movie ...", progress));
+  EXPECT_EQ(ReadFileBytes(out), std::vector<std::uint8_t>({'o', 'l', 'd', ' ', 'm', 'o', 'v', 'i', 'e'}));
 }
 
 TEST_F(AlbumMovieTest, DamagedPhotoIsAnErrorNamingTheFile) {

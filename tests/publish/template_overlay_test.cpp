@@ -42,10 +42,10 @@ void Keep(const std::vector<std::uint8_t>& bytes, const std::string& name) {
 
 std::vector<std::uint8_t> Build(const TFlashAlbum& album, const std::string& name) {
   Silent progress;
-  auto bytes = BuildMovie(album, "", "", progress);
-  if (!bytes) return {};
-  Keep(*bytes, name);
-  return *bytes;
+  std::vector<std::uint8_t> bytes;
+  if (!BuildMovie(album, "", "", progress, &bytes)) return {};
+  Keep(bytes, name);
+  return bytes;
 }
 
 using Parsed = testing::ParsedMovie;

@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
-#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -333,13 +332,12 @@ int RunPreviewCommand(const Args& args) {
   TFlashAlbum album(themes.AppFolder);
   OpenProjectFile(album, project);
   themes.Apply(album);
-  std::optional<std::vector<std::uint8_t>> movie;
+  std::vector<std::uint8_t> movie;
   {
     InterruptGuard guard;
     TerminalProgress progress(Err());
-    movie = publish::BuildMovie(album, "", "Preview ...", progress);
+    if (!publish::BuildMovie(album, "", "Preview ...", progress, &movie)) return Cancelled();
   }
-  if (!movie) return Cancelled();
 
   std::error_code ec;
   fs::create_directories(fs::path(dir) / "ruffle", ec);
@@ -351,7 +349,7 @@ int RunPreviewCommand(const Args& args) {
     fs::copy_file(entry.path(), fs::path(dir) / "ruffle" / name, fs::copy_options::update_existing, ec);
     if (ec) ThrowFileError(entry.path().string(), "cannot copy the player file: " + ec.message());
   }
-  WriteFileAtomically((fs::path(dir) / "album.swf").string(), *movie);
+  WriteFileAtomically((fs::path(dir) / "album.swf").string(), movie);
   const std::string page = (fs::path(dir) / "index.html").string();
   WriteFileAtomically(page, PageText(album.Width, album.Height));
   Out() << "Preview page: " << page << "\n";

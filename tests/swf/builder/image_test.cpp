@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <utility>
+
 #include "base/error.h"
 #include "media/bmp_reader.h"
 #include "media/jpeg_file.h"
@@ -233,6 +235,65 @@ TEST_F(ImageTest, AlphaForJpegAndLosslessData) {
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("Image format \"PNG\" for alpha not supported!"), std::string::npos);
+  }
+}
+
+// Once the lossless data is made, the decoded pixels of 24- and 32-bit
+// bitmaps are let go when the data gives them back exactly; whatever uses
+// them later (a copy, the reader, alpha, new data) sees them as they were.
+TEST_F(ImageTest, PixelsLetGoComeBackUnchanged) {
+  media::TBMPReader top_down;  // rows stored top first, as canvas work areas are
+  top_down.SetFormat(2, -2, 32);
+  for (int i = 0; i < 4; ++i) top_down.SetPixel(i / 2, i % 2, {std::uint8_t(10 * i), 20, 30, std::uint8_t(60 * i + 10)});
+  const struct {
+    const char* name;
+    BmpSpec spec;  // or, without pixels, the top-down reader
+    bool released;
+  } cases[] = {
+      {"24-bit, padded rows", {40, 3, 2, 24, 0, {}, {}, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16,
+                                                             17, 18, 19, 0, 0, 0}}, true},
+      {"32-bit, transparent black", {40, 2, 1, 32, 0, {}, {}, 0, {1, 2, 3, 255, 0, 0, 0, 0}}, true},
+      {"32-bit top-down", {}, true},
+      {"32-bit, transparent colour", {40, 2, 1, 32, 0, {}, {}, 0, {1, 2, 3, 255, 9, 9, 9, 0}}, false},
+      {"8-bit", {40, 2, 1, 8, 0, {}, {{1, 2, 3, 0}, {4, 5, 6, 0}}, 2, {0, 1, 0, 0}}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto load = [&](TFlashImage& image) {
+      if (c.spec.pixels.empty()) {
+        image.LoadDataFromBMPReader(top_down);
+      } else {
+        const std::string bmp = MakeBmp(c.spec);
+        image.LoadDataFromStream(Bytes(bmp.begin(), bmp.end()));
+      }
+    };
+    auto pixels = [](const media::TBMPReader& r) {
+      return std::make_pair(r.BitmapInfo().Header.Height, Bytes(r.Bits(), r.Bits() + r.ImageSize()));
+    };
+    TFlashImage image(nullptr), copy(nullptr), alpha(nullptr), alpha_kept(nullptr);
+    load(image);
+    const auto original = pixels(image.BMPReader());
+    image.MakeLosslessData();
+    EXPECT_EQ(image.PixelsReleased(), c.released);
+    EXPECT_TRUE(image.HasBMPReader());
+    copy.Assign(image);
+    const Bytes data = image.DataStream().Bytes();
+    EXPECT_FALSE(image.PixelsReleased());
+    EXPECT_EQ(pixels(image.BMPReader()), original);
+    image.MakeLosslessData();
+    EXPECT_EQ(image.DataStream().Bytes(), data);
+    EXPECT_EQ(pixels(copy.BMPReader()), original);
+
+    // Alpha taken after the pixels were let go, and without that.
+    media::TBMPReader mask;
+    mask.SetFormat(3, 2, 32);
+    mask.Fill({0, 0, 0, 128});
+    load(alpha), load(alpha_kept);
+    alpha.MakeLosslessData();
+    alpha.LoadAlphaDataFromBMPReader(mask);
+    alpha_kept.LoadAlphaDataFromBMPReader(mask);
+    alpha.MakeLosslessData(), alpha_kept.MakeLosslessData();
+    EXPECT_EQ(alpha.DataStream().Bytes(), alpha_kept.DataStream().Bytes());
   }
 }
 
