@@ -64,6 +64,9 @@ void PaintTemplate(cairo_t* cr, const TTemplateDesign& design);
 // A landscape standing in for a photo, filling the box.
 void PaintSamplePhoto(cairo_t* cr, double x, double y, double w, double h);
 
+// Every file the writers below have written in this run, in order.
+std::vector<std::string>& WrittenFiles();
+
 // Writers; appFolder ends in '/'.
 void WriteTemplates(const std::string& appFolder);
 void WriteLoadingBars(const std::string& appFolder);

@@ -1,5 +1,6 @@
 // Vector designs: path figures, the SWF clip writer and the cairo painter.
 #include "tools/theme_content/design.h"
+#include "tools/theme_content/content.h"
 
 #include <cairo.h>
 
@@ -274,6 +275,7 @@ void WriteClipMovie(const TDrawing& drawing, const std::string& exportName, cons
   movie.ShowFrame();
   movie.MakeStream();
   movie.SaveToFile(file);
+  WrittenFiles().push_back(file);
 }
 
 void Paint(cairo_t* cr, const TDrawing& drawing) {

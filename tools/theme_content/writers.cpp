@@ -42,9 +42,25 @@ std::string Folder(const std::string& path) {
 void WriteList(const std::string& path, const char* root, const std::vector<std::string>& names) {
   WriteFileAtomically(path, std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<") + root + " />\n");
   for (const std::string& name : names) AddListEntry(path, name);
+  WrittenFiles().push_back(path);
 }
 
-void WriteView(const std::string& file, const TSurface& surface) { WriteFileAtomically(file, EncodeJPEGPicture(surface)); }
+void WriteView(const std::string& file, const TSurface& surface) {
+  WriteFileAtomically(file, EncodeJPEGPicture(surface));
+  WrittenFiles().push_back(file);
+}
+
+template <class Config>
+void SaveConfig(const Config& config, const std::string& file) {
+  // The generator runs in the "C" locale, so decimals get a full stop.
+  config.Save(file);
+  WrittenFiles().push_back(file);
+}
+
+void WriteLibrary(const std::string& file, const std::vector<TResourceEntry>& entries) {
+  WriteResourceLibrary(file, entries);
+  WrittenFiles().push_back(file);
+}
 
 double Fraction(double value, double whole) { return value / whole; }
 
@@ -52,6 +68,11 @@ constexpr int kTileWidth = 96, kTileHeight = 72;
 void PaintEffectTile(cairo_t* cr, const EffectInfo& effect);
 
 }  // namespace
+
+std::vector<std::string>& WrittenFiles() {
+  static std::vector<std::string> files;
+  return files;
+}
 
 void PaintSamplePhoto(cairo_t* cr, double x, double y, double w, double h) {
   cairo_save(cr);
@@ -149,8 +170,7 @@ void WriteTemplates(const std::string& appFolder) {
       config.Shapes.push_back(
           {s.FileName, Fraction(s.X, kAlbumWidth), Fraction(s.Y, kAlbumHeight), s.Width, s.Height});
     }
-    // The generator runs in the "C" locale, so decimals get a full stop.
-    config.Save(dir + "config.ini");
+    SaveConfig(config, dir + "config.ini");
 
     TSurface view(kViewWidth, kViewHeight);
     cairo_scale(view.Context(), kViewWidth / kAlbumWidth, kViewHeight / kAlbumHeight);
@@ -199,7 +219,7 @@ void WriteLoadingBars(const std::string& appFolder) {
     config.Top = Fraction((kAlbumHeight - bar.Bar.Height) / 2, kAlbumHeight);
     config.Width = bar.Bar.Width;
     config.Height = bar.Bar.Height;
-    config.Save(dir + "Config.ini");
+    SaveConfig(config, dir + "Config.ini");
 
     TSurface view(kViewWidth, kViewHeight);
     cairo_t* cr = view.Context();
@@ -337,7 +357,7 @@ void WriteEffectLibrary(const std::string& appFolder) {
   }
   const std::string text = ini.ToText();
   entries.insert(entries.begin(), {"INI", "YEL_Resource", std::vector<std::uint8_t>(text.begin(), text.end())});
-  WriteResourceLibrary(appFolder + kEffectLibrary, entries);
+  WriteLibrary(appFolder + kEffectLibrary, entries);
 }
 
 // The CD icon: a silver disc with a rainbow sheen and a photo corner.
@@ -383,7 +403,7 @@ void WriteLinksLibrary(const std::string& appFolder) {
   for (const auto& image : images) views.push_back(image.get());
   // The player program is not part of this library yet: "Create Executable"
   // reports the missing resource.
-  WriteResourceLibrary(appFolder + "YEL_Links.dll", {{"ICO", "YEL_CD", EncodeIcon(views)}});
+  WriteLibrary(appFolder + "YEL_Links.dll", {{"ICO", "YEL_CD", EncodeIcon(views)}});
 }
 
 }  // namespace yel::content
