@@ -211,6 +211,9 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
   };
   try {
     movie.MakeStream();
+    // Everything is in the body now; letting the objects go before the
+    // compression means the bitmap data is not held twice meanwhile.
+    movie.Clear();
     if (bytes) {
       swf::TMemoryStream stream;
       // The body is mostly compressed bitmap data, which deflate leaves at
