@@ -39,10 +39,11 @@ window.yelLoad = async (base64, width, height) => {
   player.traceObserver = text => window.yelTraces.push(text);
   window.yelPlayer = player;
 };
-// Decodes a PNG (base64) and returns the RGBA of the given points.
-window.yelPixels = async (pngBase64, points) => {
+// Decodes a picture (base64; PNG unless another type is given) and returns
+// the RGBA of the given points.
+window.yelPixels = async (pngBase64, points, type = 'image/png') => {
   const image = new Image();
-  image.src = 'data:image/png;base64,' + pngBase64;
+  image.src = 'data:' + type + ';base64,' + pngBase64;
   await image.decode();
   const canvas = document.createElement('canvas');
   canvas.width = image.width; canvas.height = image.height;
@@ -177,6 +178,10 @@ export async function startPlayer() {
       const png = await this.screenshot();
       return tab.evaluate(([data, p]) => window.yelPixels(data, p), [png.toString('base64'), points]);
     },
+    // RGBA of each [x, y] point of a picture file's bytes (any type the
+    // browser decodes, such as 'image/jpeg').
+    imagePixels: (bytes, type, points) =>
+      tab.evaluate(([data, t, p]) => window.yelPixels(data, p, t), [Buffer.from(bytes).toString('base64'), type, points]),
     // trace() output, without the harness's own frame markers.
     traces: () => tab.evaluate(() => window.yelTraces.filter(t => !t.startsWith('\u0001yel-frame '))),
     commands: () => tab.evaluate(() => window.yelCommands.slice()),

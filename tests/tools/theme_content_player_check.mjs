@@ -16,7 +16,9 @@
 //  - the same album published at 1024 × 768 still shows the photo and the
 //    background around it;
 //  - the loading frame shows the loading bar where its Config.ini puts it,
-//    over the bar's background colour.
+//    over the bar's background colour;
+//  - the template's View.jpg looks like the published album outside the
+//    photo rectangle.
 // Opaque points of a clip are those that look the same over two different
 // stage colours, with a uniform 3 × 3 neighbourhood.
 //
@@ -184,6 +186,48 @@ async function expectPixels(label, expectations) {
   });
 }
 
+// Width and height from the first baseline or progressive frame header.
+function jpegSize(bytes) {
+  let i = 2;
+  while (i + 9 < bytes.length && bytes[i] === 0xff) {
+    const marker = bytes[i + 1], length = bytes.readUInt16BE(i + 2);
+    if (marker === 0xc0 || marker === 0xc1 || marker === 0xc2) return { h: bytes.readUInt16BE(i + 5), w: bytes.readUInt16BE(i + 7) };
+    i += 2 + length;
+  }
+  return null;
+}
+
+// The tile picture must look like the published template: outside the
+// photo rectangle (the thumbnail shows a sample photo there), each of its
+// points against the mean of the album pixels it covers.
+async function compareView(name, jpeg, photo) {
+  const size = jpegSize(jpeg);
+  if (!size || size.w * 540 !== size.h * 720) {
+    fail(`${name}: View.jpg is not a 4:3 JPEG picture`);
+    return;
+  }
+  const sx = 720 / size.w, sy = 540 / size.h;
+  const points = [], blocks = [];
+  for (let ty = 2; ty < size.h; ty += 6)
+    for (let tx = 2; tx < size.w; tx += 6) {
+      if (inside(photo, (tx + 0.5) * sx, (ty + 0.5) * sy, 12)) continue;
+      points.push([tx, ty]);
+      for (const fy of [0.2, 0.5, 0.8]) for (const fx of [0.2, 0.5, 0.8]) blocks.push([Math.floor((tx + fx) * sx), Math.floor((ty + fy) * sy)]);
+    }
+  const view = await player.imagePixels(jpeg, 'image/jpeg', points);
+  const album = await player.pixels(blocks);
+  let total = 0, far = 0;
+  points.forEach((_, i) => {
+    const mean = [0, 1, 2].map(c => album.slice(9 * i, 9 * i + 9).reduce((a, p) => a + p[c], 0) / 9);
+    const d = [0, 1, 2].reduce((a, c) => a + Math.abs(view[i][c] - mean[c]), 0) / 3;
+    total += d;
+    if (d > 48) far++;
+  });
+  const meanDiff = total / points.length;
+  if (meanDiff > 12 || far > points.length / 10)
+    fail(`${name}: View.jpg differs from the published template (mean difference ${meanDiff.toFixed(1)}, ${far} of ${points.length} points far off)`);
+}
+
 const work = mkdtempSync(join(tmpdir(), 'yel-theme-content-'));
 try {
   const photo = join(work, 'magenta.bmp');
@@ -312,6 +356,7 @@ try {
       await player.loadAtFrame(bytes, frames);
       await expectPixels(`${name} (720 x 540, frame ${frames})`, expectations);
       await shot(`${name}.png`);
+      await compareView(name, readFileSync(join(dir, 'View.jpg')), { x0: x, y0: y, x1: x + w, y1: y + h });
 
       // Another album size: the photo and the background around it.
       const large = publish('large.yel', join(work, `${name}-large.swf`), name, barName);
