@@ -123,6 +123,21 @@ TPath& TPath::CurveTo(double cx, double cy, double x, double y) {
   return *this;
 }
 
+TPath& TPath::ArcTo(double cx, double cy, double rx, double ry, double a0, double a1) {
+  content::ArcTo(*this, cx, cy, rx, ry, a0, a1);
+  return *this;
+}
+
+TPath& TPath::Crescent(double cx, double cy, double r, double offset) {
+  // The circles meet at x = cx + offset / 2, half a chord above and below.
+  const double alpha = std::atan2(std::sqrt(r * r - offset * offset / 4), offset / 2) / kDegree;
+  const double beta = 180 - alpha;  // the same points seen from the moved circle
+  MoveTo(cx + r * std::cos(-alpha * kDegree), cy + r * std::sin(-alpha * kDegree));
+  ArcTo(cx, cy, r, r, -alpha, -360 + alpha);
+  ArcTo(cx + offset, cy, r, r, beta, 360 - beta);
+  return Close();
+}
+
 TPath& TPath::Close() {
   if (x_ != start_x_ || y_ != start_y_) LineTo(start_x_, start_y_);
   return *this;
@@ -136,20 +151,20 @@ TPath& TPath::RoundRect(double x, double y, double w, double h, double r) {
   r = std::clamp(r, 0.0, std::min(w, h) / 2);
   if (r <= 0) return Rect(x, y, w, h);
   MoveTo(x + r, y).LineTo(x + w - r, y);
-  ArcTo(*this, x + w - r, y + r, r, r, -90, 0);
+  ArcTo(x + w - r, y + r, r, r, -90, 0);
   LineTo(x + w, y + h - r);
-  ArcTo(*this, x + w - r, y + h - r, r, r, 0, 90);
+  ArcTo(x + w - r, y + h - r, r, r, 0, 90);
   LineTo(x + r, y + h);
-  ArcTo(*this, x + r, y + h - r, r, r, 90, 180);
+  ArcTo(x + r, y + h - r, r, r, 90, 180);
   LineTo(x, y + r);
-  ArcTo(*this, x + r, y + r, r, r, 180, 270);
+  ArcTo(x + r, y + r, r, r, 180, 270);
   return Close();
 }
 
 TPath& TPath::Ellipse(double x, double y, double w, double h) {
   const double rx = w / 2, ry = h / 2, cx = x + rx, cy = y + ry;
   MoveTo(cx + rx, cy);
-  ArcTo(*this, cx, cy, rx, ry, 0, 360);
+  ArcTo(cx, cy, rx, ry, 0, 360);
   return Close();
 }
 

@@ -35,6 +35,10 @@ class TPath {
   TPath& MoveTo(double x, double y);
   TPath& LineTo(double x, double y);
   TPath& CurveTo(double cx, double cy, double x, double y);
+  // Quadratic curves along the ellipse arc around (cx, cy) from angle a0 to
+  // a1 (degrees, clockwise on screen from the +x axis; a1 < a0 goes the
+  // other way). The current point is the arc's start.
+  TPath& ArcTo(double cx, double cy, double rx, double ry, double a0, double a1);
   // A line back to the start of the current subpath.
   TPath& Close();
 
@@ -48,6 +52,9 @@ class TPath {
   TPath& Star(double cx, double cy, double outer, double inner, int points, double rotation = 0);
   // A heart whose box is w × h with its top-left corner at (x, y).
   TPath& Heart(double x, double y, double w, double h);
+  // A crescent: the disc of radius r around (cx, cy) without the disc of
+  // the same radius moved right by `offset` (less than 2r).
+  TPath& Crescent(double cx, double cy, double r, double offset);
   // A ring: the outer rectangle with the inner one cut out (even-odd).
   TPath& Frame(double x, double y, double w, double h, double thickness);
   // Another path moved by (dx, dy) and scaled by s around the origin first.

@@ -170,6 +170,20 @@ TDrawing StarBurst() {
   return d;
 }
 
+TDrawing Moon() {
+  TDrawing d(90, 90);
+  d.Add(TPaint::Radial({Rgba(255, 250, 225), Rgba(240, 220, 150)}, 35, 40), TPath().Crescent(40, 45, 32, 22));
+  d.Add(TPaint::Solid(Rgba(225, 200, 130, 120)), TPath().Circle(24, 40, 4).Circle(30, 62, 3));
+  return d;
+}
+
+TDrawing Twinkles() {
+  TDrawing d(70, 60);
+  d.Add(TPaint::Solid(Rgba(255, 250, 220)), TPath().Star(24, 26, 20, 4, 4));
+  d.Add(TPaint::Solid(Rgba(255, 240, 190)), TPath().Star(54, 12, 10, 2.5, 4).Star(56, 46, 8, 2, 4));
+  return d;
+}
+
 // --- backgrounds (1600 × 1200, covering the album sizes users pick)
 
 TDrawing Cork() {
@@ -232,6 +246,26 @@ TDrawing Sky() {
     clouds.Ellipse(x, y, s * 2.4, s).Ellipse(x + s * 0.6, y - s * 0.45, s * 1.3, s);
   }
   d.Add(TPaint::Solid(Rgba(255, 255, 255, 90)), clouds);
+  return d;
+}
+
+TDrawing StarrySky() {
+  TDrawing d(1600, 1200);
+  d.Add(TPaint::Solid(Rgba(16, 24, 52)), TPath().Rect(0, 0, 1600, 1200));
+  TScatter random(23);
+  // Faint clouds of the milky way, each fading out at its edge.
+  for (int i = 0; i < 10; ++i) {
+    const double x = random.Next() * 1600, y = random.Next() * 1200, s = 200 + random.Next() * 250;
+    d.Add(TPaint::Radial({Rgba(70, 90, 150, 70), Rgba(70, 90, 150, 0)}), TPath().Ellipse(x - s, y - s * 0.6, 2 * s, 1.2 * s));
+  }
+  TPath small, bright;
+  for (int i = 0; i < 900; ++i) small.Circle(random.Next() * 1600, random.Next() * 1200, 0.6 + random.Next() * 1.1);
+  for (int i = 0; i < 70; ++i) {
+    const double x = random.Next() * 1600, y = random.Next() * 1200, r = 4 + random.Next() * 4;
+    bright.Star(x, y, r, r / 4, 4);
+  }
+  d.Add(TPaint::Solid(Rgba(220, 226, 255, 190)), small);
+  d.Add(TPaint::Solid(Rgba(255, 248, 220)), bright);
   return d;
 }
 
@@ -374,6 +408,22 @@ std::vector<TTemplateDesign> TemplateDesigns() {
     t.Shapes.push_back({"Compass.swf", Compass(), 638, 458, 70, 70});
     all.push_back(std::move(t));
   }
+
+  {  // A slim silver frame under a starry sky, with the moon.
+    TTemplateDesign t{"Night", 2, Rgba(16, 24, 52) & 0xFFFFFF, StarrySky(), 54, 81, 504, 378, "Silver line", {}, {}};
+    const double w = t.Width, h = t.Height;
+    TDrawing& f = t.Frame = TDrawing(w, h);
+    f.Add(TPaint::Solid(Rgba(0, 0, 0, 90)), TPath().Rect(-12, -10, w + 28, h + 28).Rect(8, 8, w - 16, h - 16));
+    f.Add(TPaint::Solid(Rgba(10, 14, 30)), TPath().Rect(-14, -14, w + 28, h + 28).Rect(8, 8, w - 16, h - 16));
+    f.Add(TPaint::Linear({Rgba(235, 238, 245), Rgba(150, 156, 170), Rgba(230, 233, 240)}, 90),
+          TPath().Frame(-14, -14, w + 28, h + 28, 3));
+    f.Add(TPaint::Solid(Rgba(190, 196, 210)), TPath().Frame(4, 4, w - 8, h - 8, 4));
+    const TDrawing twinkles = Twinkles();
+    t.Shapes.push_back({"Moon.swf", Moon(), 598, 40, 90, 90});
+    t.Shapes.push_back({"Twinkles.swf", twinkles, 604, 250, 70, 60});
+    t.Shapes.push_back({"Twinkles.swf", twinkles, 16, 12, 35, 30});
+    all.push_back(std::move(t));
+  }
   return all;
 }
 
@@ -416,7 +466,7 @@ std::vector<TLoadingBarDesign> LoadingBarDesigns() {
 
 std::vector<TResourceGroup> BackgroundResources() {
   return {{"Textures", {{"Cork.swf", Cork()}, {"Linen.swf", Linen()}}},
-          {"Patterns", {{"Hearts.swf", HeartPattern()}, {"Polka.swf", PolkaDots()}, {"Sky.swf", Sky()}}}};
+          {"Patterns", {{"Hearts.swf", HeartPattern()}, {"Polka.swf", PolkaDots()}, {"Sky.swf", Sky()}, {"Stars.swf", StarrySky()}}}};
 }
 
 std::vector<TResourceGroup> PhotoFrameResources() {
@@ -429,6 +479,7 @@ std::vector<TResourceGroup> PhotoFrameResources() {
 std::vector<TResourceGroup> AdornmentResources() {
   return {{"Love", {{"Heart.swf", Heart()}, {"Rings.swf", Rings()}}},
           {"Travel", {{"Plane.swf", Plane()}, {"Postmark.swf", Postmark()}, {"Compass.swf", Compass()}}},
+          {"Sky", {{"Moon.swf", Moon()}, {"Twinkles.swf", Twinkles()}}},
           {"Ornaments", {{"Rosette.swf", Rosette()}, {"Star.swf", StarBurst()}, {"Reel.swf", Reel()}}}};
 }
 
