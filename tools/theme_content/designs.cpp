@@ -327,9 +327,11 @@ std::vector<TTemplateDesign> TemplateDesigns() {
     TTemplateDesign t{"Filmstrip", 1, Rgba(228, 228, 224) & 0xFFFFFF, {}, 100, 75, 520, 390, "Film", {}, {}};
     const double w = t.Width, h = t.Height;
     TDrawing& f = t.Frame = TDrawing(w, h);
-    f.Add(TPaint::Solid(Rgba(22, 22, 26)), TPath().Rect(-100, -50, 720, h + 100).Rect(6, 6, w - 12, h - 12));
+    // The strip runs on well past the album's edges, so that it crosses
+    // larger albums too.
+    f.Add(TPaint::Solid(Rgba(22, 22, 26)), TPath().Rect(-1000, -50, w + 2000, h + 100).Rect(6, 6, w - 12, h - 12));
     TPath holes;
-    for (double x = -94; x + 14 <= 620; x += 28) {
+    for (double x = -1000 + 6; x + 14 <= w + 1000; x += 28) {
       holes.RoundRect(x, -40, 14, 18, 3);
       holes.RoundRect(x, h + 22, 14, 18, 3);
     }
