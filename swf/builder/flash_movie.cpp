@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/error.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_image.h"
@@ -212,7 +213,41 @@ void TFlashMovie::MakeStream() {
     }
   }
   body.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(room, std::uint64_t{1} << 32)));
-  TBitsEngine be(body);
+  WriteBody(body, true);
+}
+
+namespace {
+
+// Counts the bytes written to it and keeps none.
+class TCountingStream : public TStream {
+ public:
+  std::size_t Read(void*, std::size_t) override { throw Error("internal: reading a stream that only counts"); }
+  void Write(const void*, std::size_t n) override {
+    position_ += n;
+    size_ = std::max(size_, position_);
+  }
+  std::uint64_t Position() const override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  std::uint64_t Size() const override { return size_; }
+
+ private:
+  std::uint64_t position_ = 0, size_ = 0;
+};
+
+}  // namespace
+
+void TFlashMovie::MakeStreamToFile(const std::string& fileName) {
+  // The first writing settles the length, the frame count and the version
+  // for the header; the second goes straight to the file.
+  TCountingStream counted;
+  WriteBody(counted, true);
+  const std::uint16_t frames = FrameCount;
+  SaveBodyToFile(fileName, counted.Size(), [this](TStream& out) { WriteBody(out, false); });
+  if (FrameCount != frames) throw Error("internal: the movie's frames came out differently when it was written again");
+}
+
+void TFlashMovie::WriteBody(TStream& out, bool report) {
+  TBitsEngine be(out);
   int frames = 0;
   bool placed = false;
 
@@ -239,7 +274,7 @@ void TFlashMovie::MakeStream() {
   const std::size_t count = objects_.size();
   for (std::size_t i = 0; i < count; ++i) {
     TBasedSWFObject& object = *objects_[i];
-    if (OnProgress) {
+    if (OnProgress && report) {
       DoProgress(static_cast<int>(std::nearbyint(static_cast<double>(i + 1) / count * 100.0)), kProgressWriting);
     }
     if (object.LibraryLevel() == 0) {

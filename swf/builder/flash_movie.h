@@ -97,6 +97,13 @@ class TFlashMovie : public TBasedSWFStream {
 
   // Builds the tag body from the object list.
   void MakeStream() override;
+  // MakeStream and SaveToFile in one, without holding the body: the objects
+  // write themselves twice, once to learn the body's length, frame count and
+  // version for the header, then straight into the file (compressed when
+  // Compressed is set). The body stream is left alone; progress reports
+  // writing for the first round and compressing for the second. The file is
+  // written through a temporary file renamed into place, as SaveToFile does.
+  void MakeStreamToFile(const std::string& fileName);
   // Index in ObjectList of the frame-th ShowFrame (the last index when there
   // are fewer); 0 for frame 0 or an empty list.
   int FindFrameIndex(int frame) override;
@@ -156,6 +163,8 @@ class TFlashMovie : public TBasedSWFStream {
     if (!list) list = std::make_unique<L>();
     return *list;
   }
+  // The body as MakeStream writes it; report: progress of the writing.
+  void WriteBody(TStream& out, bool report);
   void RegisterCharacter(std::unique_ptr<TFlashIDObject> character, TFlashObjectList& typedList);
   void RaiseMaxDepth(std::uint16_t depth);
 

@@ -143,65 +143,88 @@ void TBasedSWFStream::WriteHeader(TStream& destination, HeaderPart part) {
   be.WriteWord(FrameCount);
 }
 
-void TBasedSWFStream::SaveToStream(TStream& destination) {
-  TMemoryStream& body = BodyStream();
-  std::uint64_t length = body.Size() + HeaderSize();
-  if (length > 0xFFFFFFFFu) throw Error("the movie is larger than the 4 GB an SWF file can hold");
-  SetFileLength(static_cast<std::uint32_t>(length));
-  body.Seek(0);
-  if (!compressed_) {
-    std::memcpy(header_, "FWS", 3);
-    WriteHeader(destination, HeaderPart::Whole);
-    destination.Write(std::as_const(body).Data(), body.Size());
-    return;
+namespace {
+
+// A stream whose bytes are deflated (zlib, default level) onto another
+// stream as they come, through its own 64 KB output buffer. Small writes
+// are gathered first; deflate gives the same bytes however its input is
+// split. Reading and moving back are not possible.
+class TDeflateStream : public TStream {
+ public:
+  // progress gets the bytes taken in so far, each time output is written.
+  TDeflateStream(TStream& destination, std::function<void(std::uint64_t taken)> progress)
+      : destination_(destination), progress_(std::move(progress)), out_(kCompressBuffer) {
+    if (deflateInit(&zs_, Z_DEFAULT_COMPRESSION) != Z_OK) throw Error("cannot start the zlib compressor");
+    pending_.reserve(kCompressBuffer);
   }
-  std::memcpy(header_, "CWS", 3);
-  if (header_[3] < 6) header_[3] = 6;
-  WriteHeader(destination, HeaderPart::First8);
+  ~TDeflateStream() override { deflateEnd(&zs_); }
+  TDeflateStream(const TDeflateStream&) = delete;
+  TDeflateStream& operator=(const TDeflateStream&) = delete;
 
-  TMemoryStream rest;
-  WriteHeader(rest, HeaderPart::AfterFirst8);
+  std::size_t Read(void*, std::size_t) override { throw Error("internal: reading a stream that compresses"); }
+  void Write(const void* src, std::size_t n) override {
+    const auto* bytes = static_cast<const std::uint8_t*>(src);
+    written_ += n;
+    if (pending_.size() + n <= kCompressBuffer) {
+      pending_.insert(pending_.end(), bytes, bytes + n);
+      if (pending_.size() == kCompressBuffer) FlushPending();
+      return;
+    }
+    FlushPending();
+    Pump(bytes, n, Z_NO_FLUSH);
+  }
+  std::uint64_t Position() const override { return written_; }
+  void Seek(std::uint64_t position) override {
+    if (position != written_) throw Error("internal: moving back in a stream that compresses");
+  }
+  std::uint64_t Size() const override { return written_; }
 
-  z_stream zs{};
-  if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) throw Error("cannot start the zlib compressor");
-  struct End {
-    z_stream* zs;
-    ~End() { deflateEnd(zs); }
-  } end{&zs};
-  std::vector<std::uint8_t> out(kCompressBuffer);
-  double progressBase = static_cast<double>(body.Size()) - 22;
-  std::uint64_t taken = 0;
-  // Deflates one input block; flush ends the zlib stream.
-  auto pump = [&](const std::uint8_t* data, std::uint64_t size, int flush) {
+  // Ends the zlib stream.
+  void Finish() {
+    FlushPending();
+    Pump(nullptr, 0, Z_FINISH);
+  }
+
+ private:
+  void FlushPending() {
+    if (pending_.empty()) return;
+    Pump(pending_.data(), pending_.size(), Z_NO_FLUSH);
+    pending_.clear();
+  }
+  // Deflates one input block; Z_FINISH ends the zlib stream.
+  void Pump(const std::uint8_t* data, std::uint64_t size, int flush) {
     while (true) {
       auto chunk = static_cast<uInt>(std::min<std::uint64_t>(size, UINT_MAX / 2));
-      zs.next_in = const_cast<Bytef*>(data);
-      zs.avail_in = chunk;
+      zs_.next_in = const_cast<Bytef*>(data);
+      zs_.avail_in = chunk;
       int mode = (chunk == size) ? flush : Z_NO_FLUSH;
       int ret;
       do {
-        zs.next_out = out.data();
-        zs.avail_out = static_cast<uInt>(out.size());
-        uInt before = zs.avail_in;
-        ret = deflate(&zs, mode);
+        zs_.next_out = out_.data();
+        zs_.avail_out = static_cast<uInt>(out_.size());
+        uInt before = zs_.avail_in;
+        ret = deflate(&zs_, mode);
         if (ret == Z_STREAM_ERROR) throw Error("zlib compression failed");
-        taken += before - zs.avail_in;
-        std::size_t produced = out.size() - zs.avail_out;
+        taken_ += before - zs_.avail_in;
+        std::size_t produced = out_.size() - zs_.avail_out;
         if (produced > 0) {
-          destination.Write(out.data(), produced);
-          DoProgress(RoundPercent(static_cast<double>(taken), progressBase > 0 ? progressBase : 1), kProgressCompressing);
+          destination_.Write(out_.data(), produced);
+          if (progress_) progress_(taken_);
         }
-      } while (mode == Z_FINISH ? ret != Z_STREAM_END : zs.avail_out == 0);
-      data += chunk;
+      } while (mode == Z_FINISH ? ret != Z_STREAM_END : zs_.avail_out == 0);
+      if (data) data += chunk;
       size -= chunk;
       if (size == 0) break;
     }
-  };
-  pump(rest.Data(), rest.Size(), Z_NO_FLUSH);
-  pump(std::as_const(body).Data(), body.Size(), Z_FINISH);
-}
+  }
 
-namespace {
+  TStream& destination_;
+  std::function<void(std::uint64_t)> progress_;
+  z_stream zs_{};
+  std::vector<std::uint8_t> out_;
+  std::vector<std::uint8_t> pending_;
+  std::uint64_t written_ = 0, taken_ = 0;
+};
 
 // The stream side of an AtomicFileWriter: writes go to the file as they
 // come, so a movie is saved without a second copy of it in memory.
@@ -224,10 +247,53 @@ class TFileWriteStream : public TStream {
 
 }  // namespace
 
+void TBasedSWFStream::SaveToStream(TStream& destination) {
+  TMemoryStream& body = BodyStream();
+  body.Seek(0);
+  SaveBody(destination, body.Size(), [&body](TStream& out) { out.Write(std::as_const(body).Data(), body.Size()); });
+}
+
+void TBasedSWFStream::SaveBody(TStream& destination, std::uint64_t bodySize,
+                               const std::function<void(TStream& out)>& writeBody) {
+  std::uint64_t length = bodySize + HeaderSize();
+  if (length > 0xFFFFFFFFu) throw Error("the movie is larger than the 4 GB an SWF file can hold");
+  SetFileLength(static_cast<std::uint32_t>(length));
+  std::uint64_t written = 0;
+  auto body = [&](TStream& out) {
+    const std::uint64_t start = out.Position();
+    writeBody(out);
+    written = out.Position() - start;
+  };
+  if (!compressed_) {
+    std::memcpy(header_, "FWS", 3);
+    WriteHeader(destination, HeaderPart::Whole);
+    body(destination);
+  } else {
+    std::memcpy(header_, "CWS", 3);
+    if (header_[3] < 6) header_[3] = 6;
+    WriteHeader(destination, HeaderPart::First8);
+    const double progressBase = static_cast<double>(bodySize) - 22;
+    TDeflateStream deflated(destination, [this, progressBase](std::uint64_t taken) {
+      DoProgress(RoundPercent(static_cast<double>(taken), progressBase > 0 ? progressBase : 1), kProgressCompressing);
+    });
+    WriteHeader(deflated, HeaderPart::AfterFirst8);
+    body(deflated);
+    deflated.Finish();
+  }
+  if (written != bodySize) throw Error("internal: the movie's body came out at a length other than its header gives");
+}
+
 void TBasedSWFStream::SaveToFile(const std::string& fileName) {
+  TMemoryStream& body = BodyStream();
+  SaveBodyToFile(fileName, body.Size(),
+                 [&body](TStream& out) { out.Write(std::as_const(body).Data(), body.Size()); });
+}
+
+void TBasedSWFStream::SaveBodyToFile(const std::string& fileName, std::uint64_t bodySize,
+                                     const std::function<void(TStream& out)>& writeBody) {
   AtomicFileWriter file(fileName);
   TFileWriteStream stream(file);
-  SaveToStream(stream);
+  SaveBody(stream, bodySize, writeBody);
   file.Commit();
 }
 

@@ -83,6 +83,14 @@ class TBasedSWFStream {
   void SaveToFile(const std::string& fileName);
 
  protected:
+  // Saves as SaveToStream does a body that writeBody writes (instead of the
+  // body stream), which must come to bodySize bytes; FrameCount and Version
+  // must be final already.
+  void SaveBody(TStream& destination, std::uint64_t bodySize, const std::function<void(TStream& out)>& writeBody);
+  // The same into a file, through a temporary file renamed into place.
+  void SaveBodyToFile(const std::string& fileName, std::uint64_t bodySize,
+                      const std::function<void(TStream& out)>& writeBody);
+
   enum class HeaderPart { Whole, First8, AfterFirst8 };
   void WriteHeader(TStream& destination, HeaderPart part);
   void DoProgress(int percent, int kind);

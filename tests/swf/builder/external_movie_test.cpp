@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/error.h"
+#include "base/files.h"
 #include "builder_test_util.h"
 #include "swf/builder/flash_external_movie.h"
 #include "swf/builder/flash_shape.h"
@@ -13,6 +15,7 @@
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
+#include "tests/testing/temp_dir.h"
 
 namespace yel::swf {
 namespace {
@@ -116,6 +119,43 @@ TEST(ExternalMovieTest, RootResourceAndNoFrameRootWriteWhatTheirTypeTakes) {
     EXPECT_EQ(Count(codes, 9), 0);
     EXPECT_EQ(Count(codes, 0), 1);
   }
+}
+
+// A movie written straight into a file has the bytes MakeStream and
+// SaveToStream give, plain or compressed, also with a root import whose
+// frames are known only once it is written. A movie that writes itself
+// differently the second time is an error that leaves no file.
+TEST(ExternalMovieTest, MovieWrittenStraightToAFileHasTheSavedBytes) {
+  yel::testing::TempDir dir;
+  auto import_into = [](TFlashMovie& movie) {
+    TMemoryStream file;
+    auto bytes = ThreeShapeMovie();
+    file.Write(bytes.data(), bytes.size());
+    return movie.AddExternalMovie(file, eimRoot, true);
+  };
+  for (bool compressed : {false, true}) {
+    SCOPED_TRACE(compressed);
+    TFlashMovie movie(0, 0, 200, 200, 12, TSWFSystemCoord::Pix);
+    movie.SetCompressed(compressed);
+    movie.BackgroundColor().SetRGB(0x102030);
+    import_into(movie);
+    movie.PlaceObject(movie.AddRectangle(0, 0, 10, 10), 10);
+    movie.ShowFrame(2);
+    const std::string path = dir / "straight.swf";
+    movie.MakeStreamToFile(path);
+    EXPECT_EQ(movie.BodyStream().Size(), 0u);
+    EXPECT_EQ(movie.FrameCount, 4);
+    EXPECT_EQ(ReadFileBytes(path), SaveMovie(movie));
+  }
+  TFlashMovie movie(0, 0, 200, 200, 12, TSWFSystemCoord::Pix);
+  TFlashExternalMovie* import = import_into(movie);
+  import->OnImportTag = [shown = 0](TSWFObject& tag, bool& include) mutable {
+    if (tag.TagID == 1) include = ++shown == 1;  // only the first frame ever offered
+  };
+  const std::string path = dir / "changing.swf";
+  EXPECT_THROW(movie.MakeStreamToFile(path), Error);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(ExternalMovieTest, WithoutRenumberingIdsStayAndNextIdStillMoves) {
