@@ -6,7 +6,9 @@
 
 #include <pugixml.hpp>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "album/album_model.h"
@@ -22,6 +24,7 @@
 #include "swf/format/display_list_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
+#include "tests/testing/temp_dir.h"
 
 namespace yel {
 namespace {
@@ -252,6 +255,31 @@ TEST(InstalledContent, LinksLibraryHoldsTheCDIconAndNoPlayerYet) {
     EXPECT_LT(alpha(size / 2, size / 2), 32) << size;            // the centre hole
   }
   EXPECT_TRUE(sizes.count(32) && sizes.count(48));
+}
+
+// A rerun removes what its previous run wrote and no longer writes, and
+// nothing else: not the user's own templates, not paths outside the folder.
+TEST(ThemeContentGenerator, RemovesOnlyItsOwnStaleFiles) {
+  testing::TempDir work;
+  const std::string app = work / "app", outside = work.Write("outside.txt", "keep");
+  std::filesystem::create_directories(app + "/Theme/Template/Old");
+  std::filesystem::create_directories(app + "/Theme/Template/Mine");
+  work.Write("app/Theme/Template/Old/View.jpg", "stale");
+  work.Write("app/Theme/Template/Mine/View.jpg", "the user's");
+  work.Write("stamp", "Theme/Template/Old/View.jpg\n../outside.txt\n" + outside + "\nTheme/Template/Classic/config.ini\n");
+  const std::string command = std::string("'") + YEL_THEME_CONTENT + "' '" + app + "' '" + work / "stamp" + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(app + "/Theme/Template/Old"));
+  EXPECT_TRUE(std::filesystem::exists(app + "/Theme/Template/Mine/View.jpg"));
+  EXPECT_TRUE(std::filesystem::exists(outside));
+  EXPECT_TRUE(std::filesystem::exists(app + "/Theme/Template/Classic/config.ini"));
+  // The new stamp lists what was written, relative to the folder.
+  std::ifstream stamp(work / "stamp");
+  std::set<std::string> listed;
+  for (std::string line; std::getline(stamp, line);) listed.insert(line);
+  EXPECT_TRUE(listed.count("Theme/Template/Classic/config.ini"));
+  EXPECT_TRUE(listed.count("YEL_Effect.dll"));
+  EXPECT_FALSE(listed.count("Theme/Template/Old/View.jpg"));
 }
 
 }  // namespace
