@@ -210,21 +210,13 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
     if (!progress.ConvertProgress(message, percent)) throw Cancelled{};
   };
   try {
+    // The movie goes straight into the file or the preview's bytes: its
+    // body is never held in memory.
     if (!bytes && !fileName.empty()) {
-      // Straight into the file: the body is never held in memory.
       movie.MakeStreamToFile(fileName);
     } else {
-      movie.MakeStream();
-      // Everything is in the body now; letting the objects go before the
-      // compression means the bitmap data is not held twice meanwhile.
-      movie.Clear();
       swf::TMemoryStream stream;
-      // The body is mostly compressed bitmap data, which deflate leaves at
-      // about its size: room for that keeps the file from being copied as
-      // it grows.
-      const std::uint64_t body = movie.BodyStream().Size();
-      stream.Reserve(static_cast<std::size_t>(body + body / 64 + 65536));
-      movie.SaveToStream(stream);
+      movie.MakeStreamInto(stream);
       if (bytes) *bytes = stream.TakeBytes();
       if (!fileName.empty()) WriteFileAtomically(fileName, *bytes);
     }

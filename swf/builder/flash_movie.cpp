@@ -239,11 +239,28 @@ class TCountingStream : public TStream {
 void TFlashMovie::MakeStreamToFile(const std::string& fileName) {
   // The first writing settles the length, the frame count and the version
   // for the header; the second goes straight to the file.
+  const std::uint64_t size = CountBody();
+  const std::uint16_t frames = FrameCount;
+  SaveBodyToFile(fileName, size, [this](TStream& out) { WriteBody(out, false); });
+  if (FrameCount != frames) throw Error("internal: the movie's frames came out differently when it was written again");
+}
+
+void TFlashMovie::MakeStreamInto(TStream& destination) {
+  const std::uint64_t size = CountBody();
+  const std::uint16_t frames = FrameCount;
+  // Room for the whole file at once (deflate leaves data that is already
+  // compressed, most of an album, at about its size; room that stays unused
+  // costs no memory), so the file is not copied while it grows.
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&destination))
+    memory->Reserve(static_cast<std::size_t>(memory->Position() + size + size / 64 + 65536));
+  SaveBody(destination, size, [this](TStream& out) { WriteBody(out, false); });
+  if (FrameCount != frames) throw Error("internal: the movie's frames came out differently when it was written again");
+}
+
+std::uint64_t TFlashMovie::CountBody() {
   TCountingStream counted;
   WriteBody(counted, true);
-  const std::uint16_t frames = FrameCount;
-  SaveBodyToFile(fileName, counted.Size(), [this](TStream& out) { WriteBody(out, false); });
-  if (FrameCount != frames) throw Error("internal: the movie's frames came out differently when it was written again");
+  return counted.Size();
 }
 
 void TFlashMovie::WriteBody(TStream& out, bool report) {

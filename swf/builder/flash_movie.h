@@ -104,6 +104,8 @@ class TFlashMovie : public TBasedSWFStream {
   // writing for the first round and compressing for the second. The file is
   // written through a temporary file renamed into place, as SaveToFile does.
   void MakeStreamToFile(const std::string& fileName);
+  // The same into a stream, as SaveToStream writes it.
+  void MakeStreamInto(TStream& destination);
   // Index in ObjectList of the frame-th ShowFrame (the last index when there
   // are fewer); 0 for frame 0 or an empty list.
   int FindFrameIndex(int frame) override;
@@ -165,6 +167,8 @@ class TFlashMovie : public TBasedSWFStream {
   }
   // The body as MakeStream writes it; report: progress of the writing.
   void WriteBody(TStream& out, bool report);
+  // Writes the body to learn its length (and settle FrameCount and Version).
+  std::uint64_t CountBody();
   void RegisterCharacter(std::unique_ptr<TFlashIDObject> character, TFlashObjectList& typedList);
   void RaiseMaxDepth(std::uint16_t depth);
 

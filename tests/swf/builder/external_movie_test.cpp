@@ -121,8 +121,8 @@ TEST(ExternalMovieTest, RootResourceAndNoFrameRootWriteWhatTheirTypeTakes) {
   }
 }
 
-// A movie written straight into a file has the bytes MakeStream and
-// SaveToStream give, plain or compressed, also with a root import whose
+// A movie written straight into a file or a stream has the bytes MakeStream
+// and SaveToStream give, plain or compressed, also with a root import whose
 // frames are known only once it is written. A movie that writes itself
 // differently the second time is an error that leaves no file.
 TEST(ExternalMovieTest, MovieWrittenStraightToAFileHasTheSavedBytes) {
@@ -145,7 +145,12 @@ TEST(ExternalMovieTest, MovieWrittenStraightToAFileHasTheSavedBytes) {
     movie.MakeStreamToFile(path);
     EXPECT_EQ(movie.BodyStream().Size(), 0u);
     EXPECT_EQ(movie.FrameCount, 4);
-    EXPECT_EQ(ReadFileBytes(path), SaveMovie(movie));
+    TMemoryStream into;
+    movie.MakeStreamInto(into);
+    EXPECT_EQ(movie.BodyStream().Size(), 0u);
+    const std::vector<std::uint8_t> saved = SaveMovie(movie);
+    EXPECT_EQ(ReadFileBytes(path), saved);
+    EXPECT_EQ(into.Bytes(), saved);
   }
   TFlashMovie movie(0, 0, 200, 200, 12, TSWFSystemCoord::Pix);
   TFlashExternalMovie* import = import_into(movie);
