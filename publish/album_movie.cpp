@@ -3,7 +3,10 @@
 // thread decodes, draws and animates a slide, a second thread compresses the
 // bitmaps of the slide before (the heaviest step, which writing the movie
 // would do later otherwise). That changes neither the movie's content nor
-// its order, so the bytes are those of a build on one thread.
+// its order, so the bytes are those of a build on one thread. The finished
+// movie is written straight into its file (or the preview's bytes) without
+// holding its tag body, and each bitmap lets go of its pixels once they are
+// compressed, so a build holds little more than the compressed bitmaps.
 #include "publish/album_movie.h"
 
 #include <filesystem>
