@@ -14,6 +14,7 @@ namespace {
 // Resources of at most this size are read; a larger claim is refused before
 // anything is allocated.
 constexpr zip_uint64_t kMaxResourceSize = 256u << 20;
+constexpr time_t kEntryTime = 1262347200;  // 2010-01-01 12:00 UTC
 
 std::string EntryName(const std::string& type, const std::string& name) { return type + "/" + name; }
 
@@ -76,8 +77,11 @@ void WriteResourceLibrary(const std::string& path, const std::vector<TResourceEn
   if (!zip) throw std::runtime_error(path + ": cannot create the resource library");
   for (const auto& entry : entries) {
     zip_source_t* source = zip_source_buffer(zip, entry.Data.data(), entry.Data.size(), 0);
-    if (!source || zip_file_add(zip, EntryName(entry.Type, entry.Name).c_str(), source, ZIP_FL_OVERWRITE) < 0) {
-      if (source) zip_source_free(source);
+    const zip_int64_t index =
+        source ? zip_file_add(zip, EntryName(entry.Type, entry.Name).c_str(), source, ZIP_FL_OVERWRITE) : -1;
+    // A fixed entry date, so the same resources always make the same file.
+    if (index < 0 || zip_file_set_mtime(zip, static_cast<zip_uint64_t>(index), kEntryTime, 0) != 0) {
+      if (source && index < 0) zip_source_free(source);
       zip_discard(zip);
       throw std::runtime_error(path + ": cannot add the resource " + EntryName(entry.Type, entry.Name));
     }

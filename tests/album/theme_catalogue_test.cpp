@@ -3,11 +3,14 @@
 // refusal of names that would lead outside the theme folders.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "album/ini_file.h"
 #include "album/resource_library.h"
 #include "album/theme_catalogue.h"
+#include "base/files.h"
 #include "tests/testing/temp_dir.h"
 
 namespace yel {
@@ -234,6 +237,12 @@ TEST(ThemeCatalogueTest, EffectTilesComeFromTheLibraryInItsOrder) {
   EXPECT_EQ(album.Effects.Items[3]->Left, 8);
   EXPECT_EQ(album.Effects.Items[3]->Top, 126);
   EXPECT_EQ(rejected.size(), 1u);
+
+  // The same resources make the same file, whenever they are written.
+  const std::vector<std::uint8_t> first = ReadFileBytes(app / "YEL_Effect.dll");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));  // past the zip date's 2-second step
+  WriteResourceLibrary(app / "YEL_Effect.dll", entries);
+  EXPECT_EQ(ReadFileBytes(app / "YEL_Effect.dll"), first);
 
   // A missing tile picture throws; the tiles before it stay.
   entries.pop_back();
