@@ -123,13 +123,17 @@ void CustomImageLoader(swf::TFlashImage& image, const std::string& file) {
           picture.Pixels[i + c] = static_cast<std::uint8_t>((picture.Pixels[i + c] * picture.Pixels[i + 3] + 127) / 255);
     }
     ToBMP(picture, alpha, bmp);
-    image.LoadDataFromStream(bmp.SaveToStream(), file);
+    // Handed over as pixels: read back from BMP bytes, a wholly transparent
+    // picture's zero alpha bytes would count as padding and turn it opaque.
+    image.LoadDataFromBMPReader(bmp);
     return;
   }
   // PNG: premultiplied as lossless SWF bitmaps with alpha require (A = 255
   // keeps c, A = 0 gives 1), through a BMP file and back.
+  bool wholly_transparent = true;
   for (std::size_t i = 0; i < picture.Pixels.size(); i += 4) {
     const unsigned a = picture.Pixels[i + 3];
+    wholly_transparent = wholly_transparent && a == 0;
     for (int c = 0; c < 3; ++c) {
       const unsigned v = picture.Pixels[i + c];
       picture.Pixels[i + c] = static_cast<std::uint8_t>((v * a + v + 256 - a) / 256);
@@ -140,7 +144,10 @@ void CustomImageLoader(swf::TFlashImage& image, const std::string& file) {
   intermediate.Write(bmp.SaveToStream());
   media::TBMPReader again;
   again.LoadFromFile(intermediate.path());
-  image.LoadDataFromStream(again.SaveToStream(), file);
+  // A BMP whose alpha bytes are all zero reads as opaque (they are padding
+  // in most such files); the PNG said transparent, so that is restored.
+  if (wholly_transparent) again.SetAlpha(0);
+  image.LoadDataFromBMPReader(again);
 }
 
 bool StartImaging() {

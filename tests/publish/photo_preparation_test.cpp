@@ -164,6 +164,21 @@ TEST(CustomImageLoader, PremultipliesPngAndLeavesNoFileBehind) {
   EXPECT_TRUE(image->HasAlpha);
   EXPECT_EQ(image->LosslessFormat, swf::kLossless32Bit);
 
+  // Wholly transparent pictures stay transparent.
+  StartImaging();
+  swf::TFlashImage* clear_png = movie.AddImage(
+      dir.Write("clear.png", MakePng({2, 1, PNG_COLOR_TYPE_RGBA, 8, false, {255, 0, 0, 0, 0, 0, 0, 0}, {}, {}})));
+  const std::vector<std::uint8_t> gif_indices(4, 1);
+  swf::TFlashImage* clear_gif =
+      movie.AddImage(dir.Write("clear.gif", MakeGif(2, 2, {{9, 9, 9}, {10, 20, 30}}, gif_indices, 1, true)));
+  swf::CustomImageLoader = nullptr;
+  for (swf::TFlashImage* clear : {clear_png, clear_gif}) {
+    ASSERT_TRUE(clear->HasBMPReader());
+    EXPECT_TRUE(clear->HasAlpha);
+    EXPECT_EQ(clear->BMPReader().GetPixel(0, 1).Reserved, 0);
+  }
+  EXPECT_EQ(clear_png->BMPReader().GetPixel(0, 0), (media::TRGBQuad{1, 1, 1, 0}));
+
   // A picture that cannot be decoded is an error, not an empty image.
   StartImaging();
   EXPECT_THROW(movie.AddImage(dir.Write("broken.png", "\x89PNG\r\n\x1a\n")), Error);
