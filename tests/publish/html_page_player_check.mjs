@@ -13,6 +13,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
+import { solidBmp } from '../player/bmp.mjs';
 
 const [yel] = process.argv.slice(2);
 const require = createRequire(import.meta.url);
@@ -22,23 +23,6 @@ const types = { '.js': 'text/javascript', '.wasm': 'application/wasm', '.html': 
 const failures = [];
 const check = (ok, message) => { if (!ok) failures.push(message); };
 
-// A 24-bit BMP of one colour.
-function bmp(width, height, [r, g, b]) {
-  const stride = (width * 3 + 3) & ~3;
-  const file = Buffer.alloc(54 + stride * height);
-  file.write('BM', 0, 'latin1');
-  file.writeUInt32LE(file.length, 2);
-  file.writeUInt32LE(54, 10);
-  file.writeUInt32LE(40, 14);
-  file.writeInt32LE(width, 18);
-  file.writeInt32LE(height, 22);
-  file.writeUInt16LE(1, 26);
-  file.writeUInt16LE(24, 28);
-  for (let y = 0; y < height; y++)
-    for (let x = 0; x < width; x++) file.set([b, g, r], 54 + y * stride + x * 3);
-  return file;
-}
-
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-html-page-'));
 const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-html-browser-'));
 const name = 'a"b<c> Tom & Jerry\'s #1 50%? \u00e9t\u00e9';
@@ -47,7 +31,7 @@ let server, context;
 try {
   fs.mkdirSync(path.join(work, 'photos'));
   fs.mkdirSync(path.join(work, 'site'));
-  fs.writeFileSync(path.join(work, 'photos', 'red.bmp'), bmp(160, 120, [255, 0, 0]));
+  fs.writeFileSync(path.join(work, 'photos', 'red.bmp'), solidBmp(160, 120, [255, 0, 0]));
   const album = path.join(work, 'album.yel');
   execFileSync(yel, ['project', 'new', '--photos', path.join(work, 'photos'), '-o', album, '--seed', '1'], { stdio: ['ignore', 'pipe', 'pipe'] });
   execFileSync(yel, ['publish', album, '--html', path.join(work, 'site', name + '.html')], { stdio: ['ignore', 'pipe', 'pipe'] });

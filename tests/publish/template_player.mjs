@@ -31,6 +31,7 @@ import { execFileSync } from 'node:child_process';
 import { cpSync, existsSync, mkdirSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { parseSwf } from 'swf-parser';
+import { solidBmp } from '../player/bmp.mjs';
 
 const f32 = Math.fround;
 export function roundEven(v) {
@@ -130,22 +131,6 @@ export function templateExpectations(appFolder, name, width, height) {
   return { config, photoRect: { x, y, w, h }, window, boxes, background };
 }
 
-// A 24-bit BMP of 8 x 6 pixels of one colour.
-function solidBmp([r, g, b]) {
-  const w = 8, h = 6, stride = 24, file = Buffer.alloc(54 + stride * h);
-  file.write('BM', 0, 'latin1');
-  file.writeUInt32LE(file.length, 2);
-  file.writeUInt32LE(54, 10);
-  file.writeUInt32LE(40, 14);
-  file.writeInt32LE(w, 18);
-  file.writeInt32LE(h, 22);
-  file.writeUInt16LE(1, 26);
-  file.writeUInt16LE(24, 28);
-  for (let y = 0; y < h; y++)
-    for (let x = 0; x < w; x++) file.set([b, g, r], 54 + y * stride + x * 3);
-  return file;
-}
-
 export const PHOTO_A = [255, 0, 255];
 export const PHOTO_B = [0, 255, 255];
 
@@ -155,7 +140,7 @@ export function publishTemplateAlbum(yel, appFolder, name, dir, { width = 720, h
   mkdirSync(dir, { recursive: true });
   const slides = [PHOTO_A, PHOTO_B].map((colour, i) => {
     const photo = join(dir, `photo${i + 1}.bmp`);
-    writeFileSync(photo, solidBmp(colour));
+    writeFileSync(photo, solidBmp(8, 6, colour));
     return `<SlideView${i + 1}><ImageFile>${photo}</ImageFile><Transition><EntryEffect>0</EntryEffect>` +
       `<Speed>0</Speed><Duration>0.1</Duration></Transition></SlideView${i + 1}>`;
   });

@@ -51,16 +51,7 @@ constexpr const char* kPublishHelp =
     "                             (xdg-email, or YEL_MAIL_PROGRAM when set)\n"
     "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
     "(the project file does not keep the music).\n"
-    "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n"
-    "\n"
-    "THEMES: the movie shows an installed template (its background and frame\n"
-    "around the photos) and loading bar; a project names none, so the first of\n"
-    "each catalogue is used unless one is chosen (yel themes lists them):\n"
-    "  --template NAME      the template NAME\n"
-    "  --loading-bar NAME   the loading bar NAME\n"
-    "  --app-folder DIR     read the themes (and the player program) under DIR\n"
-    "                       instead of the program's folder\n"
-    "Without installed themes the photos fill the whole movie.\n";
+    "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
 
 constexpr const char* kPreviewHelp =
     "Usage: yel preview ALBUM.yel [--dir DIR] [--no-serve] [THEMES]\n"
@@ -70,7 +61,11 @@ constexpr const char* kPreviewHelp =
     "files (DIR defaults to a folder under the temporary folder). The folder\n"
     "is then served on 127.0.0.1 and the page opened with xdg-open until\n"
     "Ctrl-C. --no-serve only writes the folder and prints where it is.\n"
-    "The player files come from YEL_RUFFLE_DIR or the build's ruffle folder.\n"
+    "The player files come from YEL_RUFFLE_DIR or the ruffle folder in the\n"
+    "program's folder.\n";
+
+// The theme options both commands take.
+constexpr const char* kThemesHelp =
     "\n"
     "THEMES: the movie shows an installed template (its background and frame\n"
     "around the photos) and loading bar; a project names none, so the first of\n"
@@ -303,7 +298,7 @@ void Serve(const fs::path& root) {
 
 int RunPreviewCommand(const Args& args) {
   if (WantsHelp(args)) {
-    Out() << kPreviewHelp;
+    Out() << kPreviewHelp << kThemesHelp;
     return 0;
   }
   ArgReader reader(args);
@@ -361,7 +356,7 @@ int RunPreviewCommand(const Args& args) {
 
 int RunPublish(const Args& args) {
   if (WantsHelp(args)) {
-    Out() << kPublishHelp;
+    Out() << kPublishHelp << kThemesHelp;
     return 0;
   }
   ArgReader reader(args);
