@@ -14,6 +14,7 @@
 #include "album/album_model.h"
 #include "base/error.h"
 #include "base/files.h"
+#include "tests/testing/picture_fixtures.h"
 #include "tests/testing/sound_fixtures.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
@@ -51,24 +52,8 @@ class AlbumMovieTest : public ::testing::Test {
 
   // A 24-bit BMP of one colour (r, g, b).
   std::string Photo(const std::string& name, int w, int h, int r, int g, int b) {
-    const int stride = (w * 3 + 3) & ~3;
-    std::vector<std::uint8_t> f(54 + std::size_t(stride) * h);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-      for (int i = 0; i < 4; ++i) f[at + i] = std::uint8_t(v >> (8 * i));
-    };
-    f[0] = 'B', f[1] = 'M';
-    put32(2, std::uint32_t(f.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, std::uint32_t(w));
-    put32(22, std::uint32_t(h));
-    f[26] = 1, f[28] = 24;
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        std::size_t at = 54 + std::size_t(y) * stride + std::size_t(x) * 3;
-        f[at] = std::uint8_t(b), f[at + 1] = std::uint8_t(g), f[at + 2] = std::uint8_t(r);
-      }
-    WriteFileAtomically(Path(name), f);
+    const std::string bmp = yel::testing::SolidBmp(w, h, std::uint8_t(r), std::uint8_t(g), std::uint8_t(b));
+    WriteFileAtomically(Path(name), std::vector<std::uint8_t>(bmp.begin(), bmp.end()));
     return Path(name);
   }
 

@@ -53,6 +53,20 @@ inline std::string MakeBmp(const BmpSpec& b) {
   return file + body + std::string(b.pixels.begin(), b.pixels.end());
 }
 
+// A 24-bit BMP file of w x h pixels of one colour.
+inline std::string SolidBmp(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  const std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
+  BmpSpec spec;
+  spec.width = w, spec.height = h;
+  spec.pixels.assign(stride * static_cast<std::size_t>(h), 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::size_t at = y * stride + static_cast<std::size_t>(x) * 3;
+      spec.pixels[at] = b, spec.pixels[at + 1] = g, spec.pixels[at + 2] = r;
+    }
+  return MakeBmp(spec);
+}
+
 struct JpegSpec {
   int width = 16, height = 16;
   int components = 3;  // 1 grey, 3 RGB, 4 CMYK (stored inverted with the Adobe marker)
