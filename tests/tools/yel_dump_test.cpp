@@ -5,22 +5,17 @@
 #include <sstream>
 
 #include "tests/testing/temp_dir.h"
-#include "tools/yel/cli.h"
+#include "tests/tools/yel_run.h"
 
 namespace yel {
 namespace {
 
-struct DumpRun {
-  int status;
-  std::string out, err;
-};
+using DumpRun = testing::YelRun;
 
 DumpRun Dump(const cli::Args& args) {
-  std::ostringstream out, err;
   cli::Args all = {"dump"};
   all.insert(all.end(), args.begin(), args.end());
-  int status = cli::Main(all, out, err);
-  return {status, out.str(), err.str()};
+  return testing::Yel(all);
 }
 
 std::string Corpus(const std::string& name) { return std::string(YEL_SOURCE_DIR) + "/../shared/corpus/swf/" + name; }

@@ -15,21 +15,13 @@
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/testing/theme_fixtures.h"
-#include "tools/yel/cli.h"
+#include "tests/tools/yel_run.h"
 
 namespace yel {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun Yel(const cli::Args& args) {
-  std::ostringstream out, err;
-  int status = cli::Main(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::Yel;
+using CliRun = testing::YelRun;
 
 // A project of two slides whose photos do not exist (they show the album
 // background) and, optionally, one damaged photo.

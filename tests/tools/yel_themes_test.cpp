@@ -6,21 +6,13 @@
 #include <sstream>
 
 #include "tests/testing/temp_dir.h"
-#include "tools/yel/cli.h"
+#include "tests/tools/yel_run.h"
 
 namespace yel {
 namespace {
 
-struct YelRun {
-  int status;
-  std::string out, err;
-};
-
-YelRun Yel(const cli::Args& args) {
-  std::ostringstream out, err;
-  int status = cli::Main(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::Yel;
+using testing::YelRun;
 
 void Entry(const testing::TempDir& app, const std::string& folder, const std::string& name) {
   std::filesystem::create_directories(app / (folder + name));

@@ -15,12 +15,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Write(TSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteToStream(be);
-  return stream.Bytes();
-}
+Bytes Write(TBasedSWFObject& tag) { return testing::WriteTag(tag); }
 
 // The body of a written tag (after its short or long header).
 Bytes Body(const Bytes& tag) {

@@ -6,18 +6,14 @@
 
 #include "swf/format/sound_tags.h"
 #include "swf/format/tag_factory.h"
+#include "tests/swf/format/test_movie.h"
 
 namespace yel::swf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Write(TSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteToStream(be);
-  return stream.Bytes();
-}
+Bytes Write(TBasedSWFObject& tag) { return testing::WriteTag(tag); }
 
 Bytes Body(const Bytes& tag) { return Bytes(tag.begin() + ((tag[0] & 0x3F) == 0x3F ? 6 : 2), tag.end()); }
 

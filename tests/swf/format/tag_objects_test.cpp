@@ -7,18 +7,14 @@
 #include "swf/format/display_list_tags.h"
 #include "swf/format/md5.h"
 #include "swf/format/tag_factory.h"
+#include "tests/swf/format/test_movie.h"
 
 namespace yel::swf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Write(TBasedSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteToStream(be);
-  return stream.Bytes();
-}
+Bytes Write(TBasedSWFObject& tag) { return testing::WriteTag(tag); }
 
 // Reads one tag (header and body) the way the stream reader does.
 std::unique_ptr<TSWFObject> Read(const Bytes& bytes) {

@@ -2,12 +2,21 @@
 // writes in order.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "swf/format/swf_stream.h"
 
 namespace yel::swf::testing {
+
+// The bytes one tag object writes, header included.
+inline std::vector<std::uint8_t> WriteTag(TBasedSWFObject& tag) {
+  TMemoryStream stream;
+  TBitsEngine be(stream);
+  tag.WriteToStream(be);
+  return stream.Bytes();
+}
 
 class TestMovie : public TBasedSWFStream {
  public:
