@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "swf/actionscript/action_disassembly.h"
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_disassembly.h"
+#include "swf/format/actions/action_list.h"
 #include "swf/format/byte_stream.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "base/paths.h"
 #include "publish/album_movie.h"
 #include "publish/transition_effects.h"
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/builder/flash_external_movie.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"

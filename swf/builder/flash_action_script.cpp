@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 
 namespace yel::swf {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_list.h"
 #include "swf/builder/flash_object.h"
 
 namespace yel::swf {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_list.h"
 #include "swf/format/filters.h"
 #include "swf/format/swf_object.h"
 

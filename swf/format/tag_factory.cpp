@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "base/text.h"
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"

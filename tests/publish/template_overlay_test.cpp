@@ -15,7 +15,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "publish/album_movie.h"
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/byte_stream.h"
 #include "swf/format/swf_stream.h"
 #include "tests/testing/temp_dir.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/files.h"
-#include "swf/actionscript/action_records.h"
+#include "swf/format/actions/action_records.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_shape.h"

@@ -4,8 +4,8 @@
 #include <ostream>
 
 #include "base/error.h"
-#include "swf/actionscript/action_disassembly.h"
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/action_disassembly.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"

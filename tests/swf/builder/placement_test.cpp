@@ -3,7 +3,7 @@
 // init actions, masked placement and frame actions.
 #include <gtest/gtest.h>
 
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"

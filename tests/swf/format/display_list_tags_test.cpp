@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "swf/actionscript/action_records.h"
+#include "swf/format/actions/action_records.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/place_object_tags.h"

@@ -5,7 +5,7 @@
 // Usage: write_display_movies OUT_DIR
 #include <iostream>
 
-#include "swf/actionscript/action_records.h"
+#include "swf/format/actions/action_records.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/place_object_tags.h"

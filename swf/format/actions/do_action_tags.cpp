@@ -1,5 +1,5 @@
 // Bodies of DoAction and DoInitAction.
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 
 #include <algorithm>
 

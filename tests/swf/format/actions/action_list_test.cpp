@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "swf/actionscript/action_disassembly.h"
-#include "tests/swf/actionscript/action_test_support.h"
+#include "swf/format/actions/action_disassembly.h"
+#include "tests/swf/format/actions/action_test_support.h"
 
 namespace yel::swf {
 namespace {

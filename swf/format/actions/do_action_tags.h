@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_list.h"
 #include "swf/format/swf_object.h"
 
 namespace yel::swf {

@@ -1,5 +1,5 @@
 // Listing of action lists with labels for branch targets.
-#include "swf/actionscript/action_disassembly.h"
+#include "swf/format/actions/action_disassembly.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,5 +1,5 @@
 // The action list and its reader, writer and copier.
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_list.h"
 
 #include <algorithm>
 #include <functional>

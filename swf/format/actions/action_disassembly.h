@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_list.h"
 
 namespace yel::swf {
 

@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "swf/actionscript/action_disassembly.h"
-#include "tests/swf/actionscript/action_test_support.h"
+#include "swf/format/actions/action_disassembly.h"
+#include "tests/swf/format/actions/action_test_support.h"
 
 namespace yel::swf {
 namespace {

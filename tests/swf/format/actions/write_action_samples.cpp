@@ -10,8 +10,8 @@
 #include <limits>
 #include <unordered_map>
 
-#include "swf/actionscript/action_list.h"
-#include "tests/swf/actionscript/action_test_support.h"
+#include "swf/format/actions/action_list.h"
+#include "tests/swf/format/actions/action_test_support.h"
 
 namespace yel::swf {
 namespace {

@@ -1,6 +1,6 @@
 // DoAction and DoInitAction: bodies, versions, unparsed bodies, and damaged
 // action tags inside a movie.
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/do_action_tags.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include "swf/format/control_tags.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
-#include "tests/swf/actionscript/action_test_support.h"
+#include "tests/swf/format/actions/action_test_support.h"
 
 namespace yel::swf {
 namespace {

@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
-#include "swf/actionscript/action_disassembly.h"
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/action_disassembly.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
 

@@ -1,5 +1,5 @@
 // Bodies of the action records, the offset markers and the action table.
-#include "swf/actionscript/action_records.h"
+#include "swf/format/actions/action_records.h"
 
 #include <charconv>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "swf/actionscript/action_records.h"
+#include "swf/format/actions/action_records.h"
 
 namespace yel::swf {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "swf/actionscript/action_list.h"
+#include "swf/format/actions/action_list.h"
 #include "swf/format/byte_stream.h"
 
 namespace yel::swf::testing {
