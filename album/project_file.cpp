@@ -33,6 +33,28 @@ void AddDecimal(pugi::xml_node parent, const char* name, float value, char separ
 
 // ----- reading ---------------------------------------------------------------
 
+// Visits the descendants of root in document order with their depth below
+// it (children are 1) without recursion, so that no nesting can exhaust the
+// stack; stops when visit returns false.
+template <typename Visit>
+void ForEachDescendant(const pugi::xml_node& root, Visit visit) {
+  pugi::xml_node node = root.first_child();
+  int depth = 1;
+  while (node) {
+    if (!visit(node, depth)) return;
+    if (node.first_child()) {
+      node = node.first_child();
+      ++depth;
+      continue;
+    }
+    while (!node.next_sibling()) {
+      node = node.parent();
+      if (--depth == 0) return;
+    }
+    node = node.next_sibling();
+  }
+}
+
 // Reads values out of the parsed document, naming the file, element and line
 // in every error.
 class Reader {
@@ -52,15 +74,14 @@ class Reader {
     ThrowFileError(path_, where + "element <" + node.name() + ">: " + problem);
   }
 
-  // All text inside the element (MSXML's text: every text descendant).
+  // All text inside the element (MSXML's text: every text descendant), in
+  // document order.
   static std::string TextOf(const pugi::xml_node& node) {
     std::string text;
-    for (auto it = node.begin(); it != node.end(); ++it) {
-      if (it->type() == pugi::node_pcdata || it->type() == pugi::node_cdata)
-        text += it->value();
-      else if (it->type() == pugi::node_element)
-        text += TextOf(*it);
-    }
+    ForEachDescendant(node, [&](const pugi::xml_node& inner, int) {
+      if (inner.type() == pugi::node_pcdata || inner.type() == pugi::node_cdata) text += inner.value();
+      return true;
+    });
     return text;
   }
 
@@ -161,6 +182,19 @@ void OpenProjectFile(TFlashAlbum& album, const std::string& path) {
                              std::to_string(line) + ", column " + std::to_string(column));
   }
   Reader reader(path, text);
+  // A project is a few levels deep; a file nested far deeper is damaged or
+  // hostile and refused before anything reads it.
+  pugi::xml_node too_deep;
+  ForEachDescendant(doc, [&](const pugi::xml_node& node, int depth) {
+    if (depth <= ProjectLimits::kMaxDepth) return true;
+    too_deep = node;
+    return false;
+  });
+  if (too_deep) {
+    while (too_deep.type() != pugi::node_element && too_deep.parent()) too_deep = too_deep.parent();
+    reader.Fail(too_deep, "elements are nested more than " + std::to_string(ProjectLimits::kMaxDepth) +
+                              " deep; this is not a project file");
+  }
   pugi::xml_node root = doc.document_element();
   pugi::xml_node xml_album = root.child("Album");
   if (!xml_album)

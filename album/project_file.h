@@ -35,6 +35,7 @@ struct ProjectLimits {
   static constexpr int kMinSize = 1, kMaxSize = 8191;         // width and height, pixels
   static constexpr int kMinFrameRate = 1, kMaxFrameRate = 120;  // frames per second
   static constexpr double kMaxSeconds = 3600;                 // Speed and Duration, 0..1 hour
+  static constexpr int kMaxDepth = 64;                        // nesting of elements
 };
 
 }  // namespace yel

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -17,6 +20,8 @@
 
 namespace yel {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Counts read from theme files are held to this, so that a damaged file
 // cannot make a loop run for billions of steps.
@@ -86,10 +91,27 @@ void LoadCatalogue(TFlashAlbum& album, TViews& views, const char* folder, const 
   views.Clear();
   const bool takeFirst = Trim(wanted).empty();
   TTileLayout layout(areaWidth);
+  // The folder is listed once, so that a long list costs one look-up per
+  // entry instead of a scan of the folder per entry.
+  std::map<std::string, std::string> folders;  // lower-case name -> the first such name
+  std::set<std::string> exact;
+  std::error_code ec;
+  for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    folders.emplace(AsciiLower(name), name);
+    exact.insert(name);
+  }
   for (const std::string& name : names) {
-    const std::string entryFolder = ResolvePathIgnoreCase(base + name);
+    const auto found = folders.find(AsciiLower(name));
+    if (found == folders.end()) continue;
+    const std::string entryFolder = base + (exact.count(name) ? name : found->second);
+    // A linked folder that leads out of the theme folders is not followed.
+    if (LeadsOutside(entryFolder, base)) {
+      if (rejected) rejected->push_back(list + ": the entry \"" + name + "\" is left out: its folder is a link that leads outside " + base);
+      continue;
+    }
     const std::string picture = ResolvePathIgnoreCase(entryFolder + "/View.jpg");
-    if (!FileExists(picture)) continue;
+    if (!FileExists(picture) || LeadsOutside(picture, base)) continue;
     auto tile = std::make_unique<TView>();
     tile->Name = name;
     tile->SourceFile = entryFolder + "/";
@@ -143,7 +165,23 @@ std::string ThemeNameProblem(std::string_view name) {
 std::string ThemeFilePath(const std::string& folder, const std::string& name, const std::string& source) {
   std::string problem = ThemeNameProblem(name);
   if (!problem.empty()) throw std::runtime_error(source + ": the file name \"" + name + "\" is refused: " + problem);
-  return ResolvePathIgnoreCase(folder + name);
+  std::string path = ResolvePathIgnoreCase(folder + name);
+  if (LeadsOutside(path, folder))
+    throw std::runtime_error(source + ": the file name \"" + name + "\" is refused: it is a link that leads outside " +
+                             folder);
+  return path;
+}
+
+bool LeadsOutside(const std::string& path, const std::string& folder) {
+  std::error_code ec;
+  const fs::path root = fs::canonical(folder, ec);
+  if (ec) return false;  // no folder: nothing to lead out of
+  const fs::path target = fs::weakly_canonical(path, ec);
+  if (ec) return true;
+  auto r = root.begin(), t = target.begin();
+  for (; r != root.end(); ++r, ++t)
+    if (t == target.end() || *r != *t) return true;
+  return false;
 }
 
 std::vector<std::string> ReadListFile(const std::string& path, std::vector<std::string>* rejected) {

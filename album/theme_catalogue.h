@@ -37,8 +37,14 @@ TColor ParseHexColour(std::string_view text);
 // Why name cannot be a catalogue entry or theme file name; empty when it can.
 std::string ThemeNameProblem(std::string_view name);
 // folder + name, matched without regard to case; throws std::runtime_error
-// naming `source` when name is not a safe file name.
+// naming `source` when name is not a safe file name or is a symbolic link
+// (or lies in a linked folder) that leads outside folder.
 std::string ThemeFilePath(const std::string& folder, const std::string& name, const std::string& source);
+
+// Whether path, with its symbolic links followed, lies outside folder (with
+// its own links followed). A path that does not exist is judged by the part
+// that does.
+bool LeadsOutside(const std::string& path, const std::string& folder);
 
 // The names of a list file in order. Unsafe names are left out, each with a
 // message in `rejected`. A file that is not well-formed XML throws an error

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <random>
 
 #include "base/error.h"
 
@@ -27,14 +32,63 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+constexpr const char* kTemporaryPrefix = ".yel-write-";
+
+std::string RandomSuffix() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static thread_local std::mt19937_64 random{std::random_device{}() ^
+                                             std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count())};
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kChars[random() % (sizeof kChars - 1)];
+  return suffix;
+}
+
 }  // namespace
 
+void CheckReplaceable(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return;  // nothing there (or a dangling link): created anew
+  if (S_ISDIR(info.st_mode)) ThrowFileError(path, "cannot write: it is a folder");
+  if (!S_ISREG(info.st_mode))
+    ThrowFileError(path, "is not a regular file (a device, pipe or socket); refusing to replace it");
+}
+
+void RemoveStaleTemporaries(const std::string& folder) {
+  // Temporary files of writers that were killed: ours by name and owner,
+  // older than a minute, and not locked by a writer that is still running.
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const int dir_fd = ::dirfd(dir);
+  const auto now = std::chrono::system_clock::now();
+  for (dirent* entry; (entry = ::readdir(dir)) != nullptr;) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with(".yel-write-") && !name.starts_with(".yel-exe-") && !name.starts_with(".yel-zip-"))
+      continue;
+    struct stat info {};
+    if (::fstatat(dir_fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid())
+      continue;
+    const auto modified = std::chrono::system_clock::from_time_t(info.st_mtime);
+    if (now - modified < std::chrono::minutes(1)) continue;
+    FdGuard file{::openat(dir_fd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
+    if (file.fd < 0 || ::flock(file.fd, LOCK_EX | LOCK_NB) != 0) continue;
+    struct stat still {};
+    if (::fstat(file.fd, &still) == 0 && still.st_ino == info.st_ino && still.st_dev == info.st_dev)
+      ::unlinkat(dir_fd, entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  // Opened without waiting, so that a pipe put where a file was expected is
+  // refused instead of blocking.
+  FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   if (file.fd < 0) ThrowFileError(path, "cannot open: " + SystemErrorText(errno));
   struct stat info {};
   if (::fstat(file.fd, &info) != 0) ThrowFileError(path, "cannot read: " + SystemErrorText(errno));
   if (S_ISDIR(info.st_mode)) ThrowFileError(path, "is a folder, not a file");
+  if (!S_ISREG(info.st_mode)) ThrowFileError(path, "is not a regular file (a device, pipe or socket)");
+  ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
   std::vector<std::uint8_t> bytes;
   if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
   std::uint8_t chunk[65536];
@@ -72,36 +126,49 @@ void WriteFileAtomically(const std::string& path,
   file.Commit();
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), temp_(FolderOf(path) + "/.yel-write-XXXXXX") {
-  fd_ = ::mkstemp(temp_.data());
-  if (fd_ < 0) ThrowFileError(path_, "cannot write: " + SystemErrorText(errno));
-  // Keep the permission bits of a file we replace; new files get the usual
-  // 0666 less the process umask (mkstemp creates 0600).
+AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode) : path_(path) {
+  CheckReplaceable(path_);
+  const std::string folder = FolderOf(path_);
+  RemoveStaleTemporaries(folder);
+  // Keep the permission bits of a file we replace (a symbolic link is itself
+  // replaced, so its target's bits are not copied); new files get the wanted
+  // bits less the process umask.
   struct stat existing {};
-  if (::stat(path_.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) {
-      errno = EISDIR;
-      Fail("cannot write");
-    }
+  if (::lstat(path_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
     mode_ = existing.st_mode & 07777;
   } else {
     mode_t mask = ::umask(0);
     ::umask(mask);
-    mode_ = 0666 & ~mask;
+    mode_ = newFileMode & ~mask;
   }
+  // An unnamed file in the folder leaves nothing behind when the process is
+  // killed; file systems without O_TMPFILE get a named temporary file, which
+  // the lock marks as in use until the writer ends.
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+      ThrowFileError(path_, "cannot write: " + SystemErrorText(errno));
+    temp_ = folder + "/" + kTemporaryPrefix + "XXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+      temp_.clear();
+      ThrowFileError(path_, "cannot write: " + SystemErrorText(errno));
+    }
+  }
+  ::flock(fd_, LOCK_EX | LOCK_NB);
   if (::fchmod(fd_, mode_) != 0) Fail("cannot write");
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-  if (fd_ >= 0) ::close(fd_);
   if (!temp_.empty()) ::unlink(temp_.c_str());
+  if (fd_ >= 0) ::close(fd_);
 }
 
 void AtomicFileWriter::Fail(const std::string& what) {
   const int saved = errno;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  ::unlink(temp_.c_str());
+  if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   ThrowFileError(path_, what + ": " + SystemErrorText(saved));
 }
@@ -126,6 +193,20 @@ void AtomicFileWriter::Write(const void* data, std::size_t size) { WriteAt(size_
 void AtomicFileWriter::Commit() {
   if (fd_ < 0) throw Error("internal: " + path_ + " committed twice");
   if (::fsync(fd_) != 0) Fail("cannot write");
+  if (temp_.empty()) {
+    // The unnamed file gets a name of its own first (a link cannot replace
+    // an existing file), which is then renamed over the target.
+    const std::string folder = FolderOf(path_);
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; temp_.empty(); ++attempt) {
+      std::string name = folder + "/" + kTemporaryPrefix + RandomSuffix();
+      if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        temp_ = std::move(name);
+      } else if (errno != EEXIST || attempt > 100) {
+        Fail("cannot write");
+      }
+    }
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) Fail("cannot write");

@@ -17,7 +17,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 
 // Writes bytes to path atomically (temporary file, flush, rename). An existing
-// target keeps its permission bits. Throws Error naming the file on failure;
+// target keeps its permission bits. A target that exists and is not a regular
+// file (a device, a pipe) is refused. Throws Error naming the file on failure;
 // the target is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
@@ -27,15 +28,29 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(std::string& out)>& produce);
 
+// Throws Error naming path when something exists there that a written file
+// must not replace: a folder, a device, a pipe or a socket (also through a
+// symbolic link).
+void CheckReplaceable(const std::string& path);
+
+// Removes the temporary files of writers that were killed (named
+// ".yel-write-*", ".yel-exe-*" or ".yel-zip-*", owned by this user, at least
+// a minute old and not held by a running writer). Every writer does this in
+// its folder.
+void RemoveStaleTemporaries(const std::string& folder);
+
 // A file written piece by piece and put in place atomically, for content too
-// large to gather in memory first: the pieces go to a temporary file in the
-// target's folder, which Commit flushes and renames over the target (keeping
-// an existing target's permission bits). Until Commit the target is
-// untouched; a writer destroyed without Commit (an error, a cancel) removes
-// its temporary file. Errors throw Error naming the target.
+// large to gather in memory first: the pieces go to an unnamed file in the
+// target's folder (a named ".yel-write-*" one where the file system has no
+// unnamed files), which Commit flushes and renames over the target. An
+// existing target keeps its permission bits; a new file gets newFileMode
+// less the umask. A symbolic link at the target is replaced, never written
+// through. Until Commit the target is untouched; a writer destroyed without
+// Commit (an error, a cancel) leaves nothing behind. Errors throw Error
+// naming the target.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(const std::string& path);
+  explicit AtomicFileWriter(const std::string& path, unsigned newFileMode = 0666);
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;

@@ -9,6 +9,7 @@
 // compressed, so a build holds little more than the compressed bitmaps.
 #include "publish/album_movie.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <system_error>
@@ -49,6 +50,17 @@ std::uint32_t Packed(TColor colour) { return swf::ColorToSWFRGBA(colour, 255) & 
 // Thrown by the progress hook of the stream build to abandon the build.
 struct Cancelled {};
 
+// Runs one step of the build; running out of memory in it becomes an error
+// naming the file the step works on.
+template <typename Step>
+auto NamingMemoryFailures(const std::string& file, const char* doing, Step step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    ThrowFileError(file, std::string("not enough memory to ") + doing);
+  }
+}
+
 }  // namespace
 
 TAlbumMovie::TAlbumMovie(const TFlashAlbum& album)
@@ -83,6 +95,8 @@ void TAlbumMovie::BuildLoadingFrame() {
     if (std::string problem = ThemeNameProblem(loading.Name); !problem.empty())
       ThrowFileError(folder, "the loading bar name \"" + loading.Name + "\" is refused: " + problem);
     const std::string entry = ResolvePathIgnoreCase(folder + loading.Name);
+    if (LeadsOutside(entry, folder))
+      ThrowFileError(entry, "the loading bar folder is a link that leads outside " + folder + "; it is not followed");
     const std::string bar = ResolvePathIgnoreCase(entry + "/" + loading.Name + ".swf");
     if (FileExists(bar)) {
       swf::TFlashExternalMovie* import = movie.AddExternalMovie(bar, swf::eimSprite, true);
@@ -158,8 +172,47 @@ void TAlbumMovie::ShowHoldFrames(const TSlideView& slide) {
   movie_->ShowFrame(static_cast<std::uint16_t>(count));
 }
 
+std::uint64_t AlbumFrameCount(const TFlashAlbum& album) {
+  // The loading frame, and the template's frame when a template is chosen.
+  std::uint64_t frames = album.Templates.Selected ? 2 : 1;
+  const float rate = float(album.FrameRate);
+  for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
+    const TSlideView& slide = album.SlideViews[i];
+    frames += std::uint64_t(std::max(0, TransitionFrameCount(slide.Transition.EntryEffect, slide.Transition.Speed, rate)));
+    frames += std::uint64_t(std::max(1, RoundEven(double(album.FrameRate) * double(slide.Transition.Duration))));
+  }
+  return frames;
+}
+
+void CheckFrameLimit(const TFlashAlbum& album) {
+  const std::uint64_t frames = AlbumFrameCount(album);
+  if (frames <= kMaxMovieFrames) return;
+  throw Error("the album needs " + std::to_string(frames) + " frames, more than the " +
+              std::to_string(kMaxMovieFrames) + " a movie can hold (" + std::to_string(album.SlideViews.Count()) +
+              " slides at " + std::to_string(album.FrameRate) +
+              " frames per second); use fewer slides, shorter transitions and durations or a lower frame rate");
+}
+
+std::vector<std::string> MissingPhotos(const TFlashAlbum& album) {
+  std::vector<std::string> messages;
+  for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
+    const std::string& file = album.SlideViews[i].ImageFile;
+    if (file.empty()) continue;
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    std::string problem;
+    if (!std::filesystem::exists(status)) problem = "the photo is missing";
+    else if (std::filesystem::is_directory(status)) problem = "the photo is a folder, not a file";
+    else if (!std::filesystem::is_regular_file(status)) problem = "the photo is not a regular file";
+    else continue;
+    messages.push_back(file + ": " + problem + " (slide " + std::to_string(i + 1) + " shows only the background)");
+  }
+  return messages;
+}
+
 bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
                 TfrmConvert& progress, std::vector<std::uint8_t>* bytes) {
+  CheckFrameLimit(album);
   progress.ConvertProgress("Processing [1/4]...", 0);
   progress.Show(title);
   struct CloseWindow {
@@ -172,7 +225,7 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
   build->BuildLoadingFrame();
   if (FileExists(album.MusicFile)) {
     if (!progress.ConvertProgress("Processing [1/4]...", 30)) return false;
-    AttachMusic(build->Movie(), album.MusicFile);
+    NamingMemoryFailures(album.MusicFile, "add the music", [&] { AttachMusic(build->Movie(), album.MusicFile); });
   }
   build->BuildTemplateOverlay();
   if (!progress.ConvertProgress("Processing [1/4]...", 100)) return false;
@@ -197,7 +250,8 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
     if (!progress.ConvertProgress("Processing [2/4]...", percent)) return false;
     const TSlideView& slide = slides[i];
     const std::uint16_t images_before = movie.Images().Count();
-    swf::TFlashSprite* sprite = build->BuildSlideSprite(slide);
+    swf::TFlashSprite* sprite =
+        NamingMemoryFailures(slide.ImageFile, "draw the slide", [&] { return build->BuildSlideSprite(slide); });
     if (compressing.valid()) compressing.get();
     compressing = compress(images_before);
     build->AddTransition(previous, sprite, slide);
@@ -215,14 +269,16 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
   try {
     // The movie goes straight into the file or the preview's bytes: its
     // body is never held in memory.
-    if (!bytes && !fileName.empty()) {
-      movie.MakeStreamToFile(fileName);
-    } else {
-      swf::TMemoryStream stream;
-      movie.MakeStreamInto(stream);
-      if (bytes) *bytes = stream.TakeBytes();
-      if (!fileName.empty()) WriteFileAtomically(fileName, *bytes);
-    }
+    NamingMemoryFailures(fileName.empty() ? title : fileName, "write the movie", [&] {
+      if (!bytes && !fileName.empty()) {
+        movie.MakeStreamToFile(fileName);
+      } else {
+        swf::TMemoryStream stream;
+        movie.MakeStreamInto(stream);
+        if (bytes) *bytes = stream.TakeBytes();
+        if (!fileName.empty()) WriteFileAtomically(fileName, *bytes);
+      }
+    });
   } catch (const Cancelled&) {
     return false;
   }

@@ -90,7 +90,24 @@ class TAlbumMovie {
   std::unique_ptr<swf::TFlashMovie> movie_;
 };
 
-// Builds the album movie. Returns false when the user cancelled (nothing is
+// A SWF movie counts its frames in 16 bits.
+inline constexpr std::uint64_t kMaxMovieFrames = 65535;
+
+// The frames the album's movie needs: the loading frame and, with a chosen
+// template, the template's frame, then per slide its entry transition and
+// its hold frames (at least one).
+std::uint64_t AlbumFrameCount(const TFlashAlbum& album);
+
+// Throws yel::Error saying how many frames the album needs and the limit
+// when its movie would have more than kMaxMovieFrames.
+void CheckFrameLimit(const TFlashAlbum& album);
+
+// One message per slide whose photo is named but is not a file that can be
+// read (missing, a folder, a pipe): such a slide shows only the background.
+std::vector<std::string> MissingPhotos(const TFlashAlbum& album);
+
+// Builds the album movie (an album over the frame limit is refused before
+// anything is built). Returns false when the user cancelled (nothing is
 // written then). With a file name the movie is written there, compressed
 // straight into the file (through a temporary file renamed into place), so
 // the build never holds the finished file in memory. With `bytes` (the

@@ -30,6 +30,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string Hex2(unsigned value) {
+  static const char digits[] = "0123456789ABCDEF";
+  return {digits[(value >> 4) & 15], digits[value & 15]};
+}
+
 std::string WithSlash(const std::string& folder) {
   return !folder.empty() && folder.back() != '/' ? folder + '/' : folder;
 }
@@ -49,9 +54,26 @@ std::string ChangeExtension(const std::string& path, const std::string& extensio
   return WithoutExtension(path) + extension;
 }
 
+// Names of published files hold no control characters: a line feed or an
+// escape in a name breaks every list, mail header and terminal it shows in.
+void CheckNoControlCharacters(const std::string& name) {
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F) {
+      std::string shown;
+      for (const char k : name) {
+        const auto u = static_cast<unsigned char>(k);
+        shown += u < 0x20 || u == 0x7F ? "\\x" + Hex2(u) : std::string(1, k);
+      }
+      throw Error(shown + ": the file name holds a control character");
+    }
+  }
+}
+
 // The base of published files must be a plain, non-empty name.
 void CheckFileName(const std::string& name) {
   if (name.empty()) throw Error("no file name was given");
+  CheckNoControlCharacters(name);
   if (name.find('/') != std::string::npos || name == "." || name == "..")
     throw Error(name + ": the file name must be a name without folders");
   if (WithoutExtension(name).empty()) throw Error(name + ": the file name has no name before its extension");
@@ -75,15 +97,6 @@ mode_t NewFileMode(mode_t wanted) {
 
 void AppendLittleEndian32(std::string& out, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) out += char((value >> (8 * i)) & 0xFF);
-}
-
-// Creates the file empty (or empties it) as an executable.
-void CreateEmptyExecutable(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
-  if (fd < 0) ThrowFileError(path, "cannot create: " + SystemErrorText(errno));
-  struct stat info {};
-  if (::fstat(fd, &info) == 0) ::fchmod(fd, (info.st_mode & 07777) | NewFileMode(0111));
-  ::close(fd);
 }
 
 // --- HTML
@@ -163,7 +176,8 @@ std::string UrlPathSegment(const std::string& s) {
 
 // --- zip
 
-// Every regular file under folder, as paths relative to it with '/', sorted.
+// Every regular file under folder, as paths relative to it with '/', sorted;
+// symbolic links are left out.
 std::vector<std::string> FilesUnder(const std::string& folder, const std::string& except) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -172,8 +186,11 @@ std::vector<std::string> FilesUnder(const std::string& folder, const std::string
   if (ec) ThrowFileError(folder, "cannot read the folder: " + ec.message());
   for (; it != end; it.increment(ec)) {
     if (ec) ThrowFileError(folder, "cannot read the folder: " + ec.message());
+    // Symbolic links are not packed: they may lead to any file of the
+    // computer (and folder links are not descended into).
     std::error_code type_ec;
-    if (!it->is_regular_file(type_ec)) continue;
+    const fs::file_status status = it->symlink_status(type_ec);
+    if (type_ec || !fs::is_regular_file(status)) continue;
     const std::string relative = it->path().lexically_relative(root).generic_string();
     if (relative != except) names.push_back(relative);
   }
@@ -243,6 +260,8 @@ TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
   TOutputResult result;
   if (!chosenFile) return result.Cancelled = true, result;
   if (chosenFile->empty()) throw Error("no file name was given");
+  CheckNoControlCharacters(FileNameOf(*chosenFile));
+  CheckReplaceable(*chosenFile);
   if (!BuildInto(album, *chosenFile, "Create SWF Movie ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(*chosenFile);
   return result;
@@ -255,8 +274,11 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
   const std::string folder = FolderPartOf(*chosenFile);
   const std::string base = WithoutExtension(FileNameOf(*chosenFile));
   if (base.empty()) throw Error(*chosenFile + ": the file name has no name before its extension");
+  CheckNoControlCharacters(base);
   const std::string swf = folder + base + ".swf";
   const std::string html = folder + base + ".html";
+  CheckReplaceable(swf);
+  CheckReplaceable(html);
   if (!BuildInto(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(swf);
   WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height));
@@ -282,19 +304,27 @@ TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
   const std::string exeName = ChangeExtension(publish.Name, ".exe");
   const std::string exe = publish.Folder + exeName;
   const std::string swf = ChangeExtension(exe, ".swf");
+  CheckReplaceable(exe);
+  CheckReplaceable(swf);
   if (!BuildInto(album, swf, "Create Executable", progress)) return result.Cancelled = true, result;
 
-  // The executable exists (empty) before the player is looked up, so a
-  // missing library or player leaves it empty and the movie in place.
-  CreateEmptyExecutable(exe);
-  const TResourceLibrary links(album.AppFolder + kLinksLibrary);
-  WriteExecutable(exe, links.ReadResource("EXE", "YEL_Player"), swf);
+  // Without the player the executable is not written (a file of that name
+  // stays as it was) and the movie is kept.
+  std::vector<std::uint8_t> player;
+  std::optional<TResourceLibrary> links;
+  try {
+    links.emplace(album.AppFolder + kLinksLibrary);
+    player = links->ReadResource("EXE", "YEL_Player");
+  } catch (const std::exception& e) {
+    throw Error(std::string(e.what()) + " (the movie is kept as " + swf + "; " + exe + " was not written)");
+  }
+  WriteExecutable(exe, player, swf);
   result.Files.push_back(exe);
   if (std::remove(swf.c_str()) != 0) ThrowFileError(swf, "cannot delete the movie: " + SystemErrorText(errno));
 
   if (publish.Exe.CreateCDFiles) {
     const std::string icon = ResolvePathIgnoreCase(publish.Folder + "Shell.ico");
-    WriteFileAtomically(icon, links.ReadResource("ICO", "YEL_CD"));
+    WriteFileAtomically(icon, links->ReadResource("ICO", "YEL_CD"));
     result.Files.push_back(icon);
     const std::string autorun = ResolvePathIgnoreCase(publish.Folder + "autorun.inf");
     WriteFileAtomically(autorun, AutorunInf(exeName));
@@ -327,6 +357,8 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
 
   album.Publish = publish;  // remembered from the confirmed dialog on
   const std::string swf = sub + stem + ".swf";
+  CheckReplaceable(swf);
+  CheckReplaceable(sub + publish.Name + ".zip");
   if (!BuildInto(album, swf, "Send via E-mail ...", progress)) {
     RemoveFolders(created);
     return result.Cancelled = true, result;
@@ -402,7 +434,7 @@ void WriteExecutable(const std::string& exeFile, const std::vector<std::uint8_t>
       if (fd >= 0) ::close(fd);
     }
   };
-  Fd swf{::open(swfFile.c_str(), O_RDONLY | O_CLOEXEC)};
+  Fd swf{::open(swfFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   if (swf.fd < 0) ThrowFileError(swfFile, "cannot open the movie: " + SystemErrorText(errno));
   struct stat swfInfo {};
   if (::fstat(swf.fd, &swfInfo) != 0 || !S_ISREG(swfInfo.st_mode))
@@ -410,58 +442,30 @@ void WriteExecutable(const std::string& exeFile, const std::vector<std::uint8_t>
   if (std::uint64_t(swfInfo.st_size) > 0xFFFFFFFFu)
     ThrowFileError(swfFile, "the movie is larger than 4 GiB and cannot be appended to a player");
 
-  std::string temp = FolderPartOf(exeFile) + ".yel-exe-XXXXXX";
-  if (FolderPartOf(exeFile).empty()) temp = "./" + temp;
-  Fd out{::mkstemp(temp.data())};
-  if (out.fd < 0) ThrowFileError(exeFile, "cannot write: " + SystemErrorText(errno));
-  auto fail = [&](const std::string& what) {
-    const int saved = errno;
-    ::unlink(temp.c_str());
-    ThrowFileError(exeFile, what + ": " + SystemErrorText(saved));
-  };
-  auto put = [&](const char* data, std::size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(out.fd, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        fail("cannot write");
-      }
-      data += n, size -= std::size_t(n);
-    }
-  };
-
-  put(reinterpret_cast<const char*>(player.data()), player.size());
+  // Built under a temporary name in the output folder and renamed into
+  // place: an existing file (or the target of a symbolic link of that name)
+  // is never written to or changed.
+  AtomicFileWriter out(exeFile, 0777);
+  out.Write(player.data(), player.size());
   std::uint64_t copied = 0;
   std::vector<char> chunk(1 << 16);
   for (;;) {
     const ssize_t n = ::read(swf.fd, chunk.data(), chunk.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      const int saved = errno;
-      ::unlink(temp.c_str());
-      ThrowFileError(swfFile, "cannot read the movie: " + SystemErrorText(saved));
+      ThrowFileError(swfFile, "cannot read the movie: " + SystemErrorText(errno));
     }
     if (n == 0) break;
-    put(chunk.data(), std::size_t(n));
+    out.Write(chunk.data(), std::size_t(n));
     copied += std::uint64_t(n);
   }
-  if (copied > 0xFFFFFFFFu) {
-    errno = EFBIG;
-    fail("cannot write");
-  }
+  if (copied > 0xFFFFFFFFu)
+    ThrowFileError(swfFile, "the movie is larger than 4 GiB and cannot be appended to a player");
   std::string tail;
   AppendLittleEndian32(tail, kExecutableMarker);
   AppendLittleEndian32(tail, std::uint32_t(copied));
-  put(tail.data(), tail.size());
-
-  // Keep the permission bits of the file replaced; a new one is executable.
-  struct stat existing {};
-  const mode_t mode = ::stat(exeFile.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode(0777);
-  if (::fchmod(out.fd, mode) != 0 || ::fsync(out.fd) != 0) fail("cannot write");
-  const int fd = out.fd;
-  out.fd = -1;
-  if (::close(fd) != 0) fail("cannot write");
-  if (::rename(temp.c_str(), exeFile.c_str()) != 0) fail("cannot replace");
+  out.Write(tail.data(), tail.size());
+  out.Commit();
 }
 
 std::string AutorunInf(const std::string& exeName) {

@@ -76,9 +76,11 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
 // "Create Executable": remembers the dialog's answers in album.Publish,
 // builds the movie beside the executable, writes the executable from the
 // player resource of AppFolder's "YEL_Links.dll" and deletes the movie.
-// A missing library or player resource throws after the executable was
-// created empty; the movie is then kept. With CreateCDFiles also writes
-// "Shell.ico" and "autorun.inf" into the folder.
+// A missing library or player resource throws, saying that the movie is
+// kept; the executable is then not written (an existing one stays as it
+// is). With CreateCDFiles also writes "Shell.ico" and "autorun.inf" into the
+// folder. Names with control characters, and outputs that exist and are
+// not regular files, are refused before building.
 TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
                                const std::optional<TExeDialogResult>& dialog);
 
@@ -101,15 +103,17 @@ std::string HtmlPage(const std::string& base, int width, int height);
 
 // Writes the executable: player, the movie file's bytes, marker, movie
 // length (little-endian), through a temporary file renamed into place. The
-// file keeps the permission bits of the file it replaces.
+// file keeps the permission bits of the file it replaces; a new one is
+// executable (0777 less the umask). A symbolic link of that name is
+// replaced, never written through.
 void WriteExecutable(const std::string& exeFile, const std::vector<std::uint8_t>& player, const std::string& swfFile);
 
 // The three lines of "autorun.inf" (CR LF) opening exeName.
 std::string AutorunInf(const std::string& exeName);
 
-// A zip archive at zipFile of every file under folder (recursively, paths
-// relative to folder, never the archive itself), written to a temporary
-// name and renamed into place.
+// A zip archive at zipFile of every regular file under folder (recursively,
+// paths relative to folder, never the archive itself; symbolic links are
+// left out), written to a temporary name and renamed into place.
 void WriteZipArchive(const std::string& zipFile, const std::string& folder);
 
 // The message text (lines end in CR LF; the mail program is given them

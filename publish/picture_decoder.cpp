@@ -2,8 +2,14 @@
 // GIF with giflib; every decoder refuses sizes its data could not hold.
 #include "publish/picture_decoder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csetjmp>
 #include <cstring>
+#include <fstream>
 
 #include <gif_lib.h>
 #include <png.h>
@@ -220,8 +226,47 @@ bool TRGBAPicture::HasAlpha() const {
   return false;
 }
 
+TPictureSize PictureHeaderSize(std::span<const std::uint8_t> b) {
+  auto be16 = [&](std::size_t at) { return std::int64_t(b[at]) << 8 | b[at + 1]; };
+  auto be32 = [&](std::size_t at) { return be16(at) << 16 | be16(at + 2); };
+  auto le16 = [&](std::size_t at) { return std::int64_t(b[at + 1]) << 8 | b[at]; };
+  auto le32s = [&](std::size_t at) { return std::int64_t(std::int32_t(std::uint32_t(le16(at + 2) << 16 | le16(at)))); };
+  if (b.size() >= 24 && b[0] == 0x89 && b[1] == 'P' && b[12] == 'I' && b[13] == 'H' && b[14] == 'D' && b[15] == 'R')
+    return {be32(16), be32(20)};
+  if (b.size() >= 10 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F') return {le16(6), le16(8)};
+  if (b.size() >= 26 && b[0] == 'B' && b[1] == 'M') {
+    if (le16(14) == 12) return {le16(18), le16(20)};  // the old OS/2 header
+    return {std::abs(le32s(18)), std::abs(le32s(22))};
+  }
+  if (b.size() >= 4 && b[0] == 0xFF && b[1] == 0xD8) {
+    const media::TJPEGProbe probe = media::ProbeJPEG(b);
+    return {probe.Width, probe.Height};
+  }
+  return {};
+}
+
+namespace {
+
+void CheckPixelBudget(const TPictureSize& size, const std::string& name) {
+  const std::uint64_t pixels = std::uint64_t(size.Width) * std::uint64_t(size.Height);
+  if (pixels <= kMaxPhotoPixels) return;
+  ThrowFileError(name, "the picture is " + std::to_string(size.Width) + " x " + std::to_string(size.Height) +
+                           " pixels (" + std::to_string(pixels / 1'000'000) + " megapixels), more than the " +
+                           std::to_string(kMaxPhotoPixels / 1'000'000) + " megapixels a photo may have");
+}
+
+// Header bytes read before the whole file: a JPEG's frame header may follow
+// large EXIF, colour profile and thumbnail segments.
+constexpr std::size_t kHeadBytes = 1u << 20;
+// What a file may hold beyond its pixels at 4 bytes each (metadata,
+// profiles, thumbnails); anything larger is padding no photo needs.
+constexpr std::uint64_t kMetadataAllowance = 32u << 20;
+
+}  // namespace
+
 TRGBAPicture DecodePicture(std::span<const std::uint8_t> bytes, const std::string& name) {
   static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  CheckPixelBudget(PictureHeaderSize(bytes), name);
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) return FromJPEG(bytes, name);
   if (bytes.size() >= 8 && std::memcmp(bytes.data(), kPng, 8) == 0) return FromPNG(bytes, name);
   if (bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 || std::memcmp(bytes.data(), "GIF89a", 6) == 0))
@@ -231,8 +276,34 @@ TRGBAPicture DecodePicture(std::span<const std::uint8_t> bytes, const std::strin
 }
 
 TRGBAPicture DecodePictureFile(const std::string& file) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(file);
-  return DecodePicture(bytes, file);
+  try {
+    std::ifstream in;
+    std::uint64_t file_size = 0;
+    {
+      const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      if (fd < 0) ThrowFileError(file, "cannot open: " + SystemErrorText(errno));
+      struct stat info {};
+      const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+      ::close(fd);
+      if (!regular) ThrowFileError(file, "is not a regular file");
+      file_size = std::uint64_t(info.st_size);
+    }
+    in.open(file, std::ios::binary);
+    std::vector<std::uint8_t> head(std::size_t(std::min<std::uint64_t>(file_size, kHeadBytes)));
+    in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
+    head.resize(std::size_t(in.gcount()));
+    const TPictureSize size = PictureHeaderSize(head);
+    CheckPixelBudget(size, file);
+    if (size.Width > 0 && size.Height > 0 &&
+        file_size > std::uint64_t(size.Width) * std::uint64_t(size.Height) * 4 + kMetadataAllowance)
+      ThrowFileError(file, "the file is " + std::to_string(file_size >> 20) + " MB, far more than a " +
+                               std::to_string(size.Width) + " x " + std::to_string(size.Height) +
+                               " picture needs; it is refused");
+    const std::vector<std::uint8_t> bytes = head.size() == file_size ? std::move(head) : ReadFileBytes(file);
+    return DecodePicture(bytes, file);
+  } catch (const std::bad_alloc&) {
+    ThrowFileError(file, "not enough memory to decode the picture");
+  }
 }
 
 }  // namespace yel::publish

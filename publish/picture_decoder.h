@@ -20,9 +20,25 @@ struct TRGBAPicture {
   bool HasAlpha() const;
 };
 
-// Throws yel::Error naming `name` for unknown kinds, damaged data and sizes
-// the data could not hold.
+// Decoded photos are held to this many pixels (a 150-megapixel RGBA
+// picture takes 600 MB).
+inline constexpr std::uint64_t kMaxPhotoPixels = 150'000'000;
+
+// The width and height a picture's header claims (JPEG frame header, PNG
+// IHDR, GIF screen, BMP header); 0 x 0 when the header is not there (yet).
+struct TPictureSize {
+  std::int64_t Width = 0, Height = 0;
+};
+TPictureSize PictureHeaderSize(std::span<const std::uint8_t> bytes);
+
+// Throws yel::Error naming `name` for unknown kinds, damaged data, sizes
+// the data could not hold and pictures over kMaxPhotoPixels (checked from
+// the header, before anything is decoded).
 TRGBAPicture DecodePicture(std::span<const std::uint8_t> bytes, const std::string& name);
+// The file's header is read first: a file that is not a regular file, a
+// picture over the pixel budget, or a file far larger than its picture
+// could need (padding) is refused before the file is read whole. Running
+// out of memory is an error naming the file.
 TRGBAPicture DecodePictureFile(const std::string& file);
 
 }  // namespace yel::publish

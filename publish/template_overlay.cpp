@@ -122,6 +122,8 @@ void TAlbumMovie::BuildTemplateOverlay() {
   if (std::string problem = ThemeNameProblem(selected->Name); !problem.empty())
     ThrowFileError(templates, "the template name \"" + selected->Name + "\" is refused: " + problem);
   const std::string d = ResolvePathIgnoreCase(templates + selected->Name) + "/";
+  if (LeadsOutside(d, templates))
+    ThrowFileError(d, "the template folder is a link that leads outside " + templates + "; it is not followed");
   const std::string config = ResolvePathIgnoreCase(d + "config.ini");
   if (!IsFile(config)) return;
   const TTemplateConfig c = TTemplateConfig::Load(config);

@@ -608,6 +608,19 @@ void TFlashCanvas::PathRecord(const gdi::MetafileRecord& r) {
 
 // ---- bitmaps and regions -------------------------------------------------------------------
 
+namespace {
+
+// The rectangle of a transfer at dest of size, its far edges held to the
+// 32-bit range (a damaged record may give any position and size).
+gdi::Rect DestinationRect(gdi::Point dest, gdi::Point size) {
+  auto end = [](std::int32_t at, std::int32_t length) {
+    return std::int32_t(std::clamp<std::int64_t>(std::int64_t(at) + length, INT32_MIN, INT32_MAX));
+  };
+  return {dest.x, dest.y, end(dest.x, size.x), end(dest.y, size.y)};
+}
+
+}  // namespace
+
 void TFlashCanvas::BitmapRecord(const gdi::MetafileRecord& r) {
   if (r.type == gdi::EMR_FILLRGN) return FillRgnRecord(r);
   if (r.type == gdi::EMR_MASKBLT) return MaskBltRecord(r);
@@ -631,7 +644,7 @@ void TFlashCanvas::BitmapRecord(const gdi::MetafileRecord& r) {
     ssize = r.type == gdi::EMR_BITBLT ? size : f.P(100);
   }
   if (f.Bad()) return;
-  TRect R = ConvertRect({dest.x, dest.y, dest.x + size.x, dest.y + size.y});
+  TRect R = ConvertRect(DestinationRect(dest, size));
   if (R.Left > R.Right) std::swap(R.Left, R.Right);
   if (R.Top > R.Bottom) std::swap(R.Top, R.Bottom);
   if (R.Bottom == R.Top) R.Bottom = R.Top + 1;
@@ -710,8 +723,13 @@ void TFlashCanvas::Transfer(media::TBMPReader* bitmap, const TRect& dest,
   LastShape = s;
   std::uint8_t blend = 1;
   if (raster) {
-    TFlashImage* image = ImageOf(*bitmap);
-    s->SetImageFill(*image, image->Width(), image->Height(), TFlashImageFillMode::Fit);
+    // A single pixel of the work bitmap became a colour above.
+    if (bitmap) {
+      TFlashImage* image = ImageOf(*bitmap);
+      s->SetImageFill(*image, image->Width(), image->Height(), TFlashImageFillMode::Fit);
+    } else {
+      s->SetSolidColor(colour);
+    }
   } else {
     bool pattern_op = op == gdi::PATINVERT || op == gdi::PATAND || op == gdi::PATCOPY || op == gdi::PATPAINT;
     if (pattern_op) {
@@ -756,7 +774,7 @@ void TFlashCanvas::MaskBltRecord(const gdi::MetafileRecord& r) {
       if (q.Reserved == 0) q.Red = q.Green = q.Blue = 0;
       image->SetPixel(y, x, q);
     }
-  TRect R = ConvertRect({dest.x, dest.y, dest.x + size.x, dest.y + size.y});
+  TRect R = ConvertRect(DestinationRect(dest, size));
   TFlashImage* picture = ImageOf(*image);
   TFlashShape* s = owner_->AddRectangle(R);
   s->SetImageFill(*picture, picture->Width(), picture->Height(), TFlashImageFillMode::Fit);

@@ -148,6 +148,12 @@ TEST(ProjectFile, ReaderRulesForForeignButValidFiles) {
   EXPECT_EQ(album.SlideViews[2].Left, 268);
 }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
 TEST(ProjectFile, BadFilesAreRefusedAndLeaveTheAlbumUnchanged) {
   struct Case {
     const char* what;
@@ -174,6 +180,10 @@ TEST(ProjectFile, BadFilesAreRefusedAndLeaveTheAlbumUnchanged) {
        Doc("<SlideView><A><ImageFile>a.jpg</ImageFile></A>\n<B><Transition><EntryEffect>x</EntryEffect>"
            "</Transition></B></SlideView>"),
        "line 3: element <EntryEffect>"},
+      // 100,000 nested elements inside a photo name once overflowed the stack.
+      {"deep nesting",
+       Doc("<SlideView><S><ImageFile>\n" + Repeat("<a>", 100000) + Repeat("</a>", 100000) + "</ImageFile></S></SlideView>"),
+       "line 3: element <a>: elements are nested more than 64 deep"},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -110,6 +110,38 @@ TEST(ThemeCatalogueTest, UnsafeNamesAreRefusedAndTheOthersGoOn) {
             app / "Theme/Template/Good/View.jpg");
 }
 
+// Links are followed only while they stay inside the theme folders: a
+// template folder or a clip that is a link to somewhere else is refused.
+TEST(ThemeCatalogueTest, LinksOutOfTheThemeFoldersAreNotFollowed) {
+  TempDir app;
+  fs::create_directories(app / "elsewhere");
+  app.Write("elsewhere/View.jpg", "jpeg");
+  app.Write("elsewhere/clip.swf", "FWS");
+  MakeCatalogue(app, "Theme/Template/", "Config.xml", List({"Linked", "Good", "Alias"}), {"Good"});
+  fs::create_directory_symlink(app / "elsewhere", app / "Theme/Template/Linked");
+  fs::create_directory_symlink(app / "Theme/Template/Good", app / "Theme/Template/Alias");  // stays inside
+  fs::create_symlink(app / "elsewhere/clip.swf", app / "Theme/Template/Good/clip.swf");
+  fs::create_symlink("View.jpg", app / "Theme/Template/Good/same.jpg");
+  TFlashAlbum album(app.path());
+  std::vector<std::string> rejected;
+  LoadTemplates(album, "", &rejected);
+  EXPECT_EQ(Names(album.Templates), (std::vector<std::string>{"Good", "Alias"}));
+  ASSERT_EQ(rejected.size(), 1u);
+  EXPECT_NE(rejected[0].find("\"Linked\" is left out: its folder is a link that leads outside"), std::string::npos)
+      << rejected[0];
+  const std::string good = app / "Theme/Template/Good/";
+  try {
+    ThemeFilePath(good, "clip.swf", good + "config.ini");
+    ADD_FAILURE() << "a clip linked from elsewhere was accepted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("config.ini: the file name \"clip.swf\" is refused: it is a link"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(ThemeFilePath(good, "same.jpg", "config.ini"), good + "same.jpg");
+  EXPECT_EQ(ThemeFilePath(good, "not-there.swf", "config.ini"), good + "not-there.swf");
+}
+
 TEST(ThemeCatalogueTest, TileLayoutWrapsRowsInTheScrollArea) {
   TTileLayout layout(400);
   std::vector<std::pair<int, int>> got;

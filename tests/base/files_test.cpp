@@ -1,8 +1,13 @@
 #include "base/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "base/error.h"
@@ -88,10 +93,83 @@ TEST(AtomicFileWriter, TargetChangesOnlyAtCommit) {
   }
 }
 
+// While a writer works, no named temporary file is in the folder (a
+// process killed then leaves nothing); a file system without unnamed files
+// would show one ".yel-write-" file, which the writer removes itself.
+TEST(AtomicFileWriter, WritesThroughAnUnnamedFile) {
+  TempDir dir;
+  AtomicFileWriter file(dir / "movie.swf");
+  file.Write("body", 4);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  file.Commit();
+  EXPECT_EQ(ReadAll(dir / "movie.swf"), "body");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// Temporary files that killed writers left behind are removed at the next
+// write into the folder: only ours by name, older than a minute and not
+// held by a running writer.
+TEST(AtomicFileWriter, RemovesStaleTemporariesOfItsOwn) {
+  TempDir dir;
+  auto age = [&](const std::string& name) {
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    std::filesystem::last_write_time(dir / name, old);
+  };
+  for (const char* name : {".yel-write-AbC123", ".yel-exe-AbC123", ".yel-zip-AbC123", ".yel-other", "keep.swf",
+                           ".yel-write-fresh", ".yel-write-held"}) {
+    dir.Write(name, "left behind");
+    if (std::string(name) != ".yel-write-fresh") age(name);
+  }
+  const int held = ::open((dir / ".yel-write-held").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  std::filesystem::create_symlink(dir / "keep.swf", dir / ".yel-write-link");
+  WriteFileAtomically(dir / "new.swf", std::string_view("new"));
+  ::close(held);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".yel-other", ".yel-write-fresh", ".yel-write-held", ".yel-write-link",
+                                            "keep.swf", "new.swf"}));
+}
+
+// A target that exists and is not a regular file (a pipe, a link to one) is
+// refused and stays as it is; a link to a regular file is itself replaced,
+// never written through.
+TEST(AtomicFileWriter, RefusesDevicesAndPipesAndReplacesLinks) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dir / "pipe", dir / "to-pipe");
+  std::filesystem::create_symlink("/dev/null", dir / "to-null");
+  for (const char* name : {"pipe", "to-pipe", "to-null"}) {
+    try {
+      WriteFileAtomically(dir / name, std::string_view("x"));
+      ADD_FAILURE() << name;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(dir / name), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe"));
+  const std::string victim = dir.Write("victim", "untouched");
+  ::chmod(victim.c_str(), 0600);
+  std::filesystem::create_symlink(victim, dir / "link");
+  WriteFileAtomically(dir / "link", std::string_view("new"));
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "link"));
+  EXPECT_EQ(ReadAll(dir / "link"), "new");
+  EXPECT_EQ(ReadAll(victim), "untouched");
+  struct stat info {};
+  ASSERT_EQ(::stat(victim.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
 TEST(ReadFileBytes, MissingFileAndFolderAreErrors) {
   TempDir dir;
   EXPECT_THROW(ReadFileBytes(dir / "missing"), Error);
   EXPECT_THROW(ReadFileBytes(dir.path()), Error);
+  // A pipe is refused at once instead of waiting for a writer.
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_THROW(ReadFileBytes(dir / "pipe"), Error);
   dir.Write("b.bin", std::string("\0\1\2", 3));
   EXPECT_EQ(ReadFileBytes(dir / "b.bin"), (std::vector<std::uint8_t>{0, 1, 2}));
 }

@@ -107,7 +107,7 @@ TEST_F(AlbumMovieTest, FrameArithmetic) {
       {"no transition", 24, {{0, 2, 2}, {12345, 2, 2}}, 1 + 48 + 48},
       {"speed below half a frame", 24, {{257, 0.02f, 2}}, 1 + 48},
       {"hold rounding to 0 still shows a frame", 24, {{0, 2, 0.01f}}, 1 + 1},
-      {"hold counts wrap at 65536", 1, {{0, 2, 65537}}, 1 + 1},
+      {"the most a movie holds", 1, {{0, 2, 65534}}, 65535},
       {"halves round to even", 12, {{2049, 0.125f, 0.125f}}, 1 + 3 + 2},  // E = Round(1.5) = 2
   };
   for (const Case& c : cases) {
@@ -115,7 +115,26 @@ TEST_F(AlbumMovieTest, FrameArithmetic) {
     TFlashAlbum album;
     album.FrameRate = c.fps;
     for (auto [effect, speed, duration] : c.slides) Slide(album, Path("missing.jpg"), effect, speed, duration);
+    EXPECT_EQ(AlbumFrameCount(album), std::uint64_t(c.frames));
     EXPECT_EQ(FrameCount(Build(album)), c.frames);
+  }
+  // One frame more is refused before anything is built (a hold of 65,536
+  // frames once wrapped around to one).
+  for (float duration : {65535.0f, 65536.0f}) {
+    TFlashAlbum album;
+    album.FrameRate = 1;
+    Slide(album, Path("missing.jpg"), 0, 2, duration);
+    Recorder progress;
+    try {
+      BuildMovie(album, Path("long.swf"), "Create SWF Movie ...", progress);
+      ADD_FAILURE() << duration;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("the album needs " + std::to_string(int(duration) + 1) +
+                                           " frames, more than the 65535 a movie can hold"),
+                std::string::npos)
+          << e.what();
+    }
+    EXPECT_FALSE(fs::exists(Path("long.swf")));
   }
 }
 

@@ -234,12 +234,14 @@ TEST(OutputTargets, ExecutableWithCdFiles) {
   EXPECT_FALSE(fs::exists(dir / "out/autorun.inf"));
 }
 
-// Without the library or its player the executable is left empty and the
-// movie stays beside it; the dialog's answers are remembered.
+// Without the library or its player no executable is written (one there
+// from before stays as it was) and the movie stays beside it; the dialog's
+// answers are remembered.
 TEST(OutputTargets, ExecutableWithoutPlayerKeepsTheMovie) {
   for (bool library : {false, true}) {
     TempDir dir;
     if (library) WriteLinks(dir.path(), false);
+    const std::string earlier = dir.Write("trip.exe", "the executable of an earlier run");
     Album a(dir.path());
     Progress progress;
     try {
@@ -247,17 +249,86 @@ TEST(OutputTargets, ExecutableWithoutPlayerKeepsTheMovie) {
       ADD_FAILURE() << "no error";
     } catch (const std::exception& e) {
       EXPECT_NE(std::string(e.what()).find("YEL_Links.dll"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("the movie is kept as " + dir / "trip.swf"), std::string::npos) << e.what();
       if (library) {
         EXPECT_NE(std::string(e.what()).find("YEL_Player"), std::string::npos) << e.what();
       }
     }
-    EXPECT_TRUE(fs::exists(dir / "trip.exe"));
-    EXPECT_EQ(fs::file_size(dir / "trip.exe"), 0u);
+    EXPECT_EQ(ReadAll(earlier), "the executable of an earlier run");
     EXPECT_EQ(ReadAll(dir / "trip.swf").substr(0, 3), "CWS");
     EXPECT_FALSE(fs::exists(dir / "autorun.inf"));
     EXPECT_EQ(a.album.Publish.Name, "trip");
     EXPECT_EQ(a.album.Publish.Folder, dir.path() + "/");
   }
+}
+
+// An executable name that is a symbolic link replaces the link: the file it
+// pointed to (anywhere) keeps its bytes and permission bits, with or
+// without the player.
+TEST(OutputTargets, ExecutableNeverWritesThroughALink) {
+  for (bool player : {false, true}) {
+    TempDir dir;
+    WriteLinks(dir.path(), player);
+    fs::create_directories(dir / "out");
+    const std::string victim = dir.Write("private.txt", "someone's private file");
+    ::chmod(victim.c_str(), 0600);
+    fs::create_symlink(victim, dir / "out/trip.exe");
+    Album a(dir.path());
+    Progress progress;
+    if (player) {
+      CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir / "out", false});
+      EXPECT_FALSE(fs::is_symlink(dir / "out/trip.exe"));
+      EXPECT_EQ(ReadAll(dir / "out/trip.exe").substr(0, kPlayer.size()), kPlayer);
+    } else {
+      EXPECT_THROW(CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir / "out", false}), Error);
+      EXPECT_TRUE(fs::is_symlink(dir / "out/trip.exe"));
+    }
+    EXPECT_EQ(ReadAll(victim), "someone's private file");
+    struct stat info {};
+    ASSERT_EQ(::stat(victim.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u) << player;
+  }
+}
+
+// Outputs that exist and are not regular files (a pipe, a link to one) are
+// refused before building, and names with control characters too.
+TEST(OutputTargets, NonRegularOutputsAndControlCharactersAreRefused) {
+  TempDir dir;
+  WriteLinks(dir.path(), true);
+  fs::create_directories(dir / "out");
+  ASSERT_EQ(::mkfifo((dir / "out/pipe.swf").c_str(), 0600), 0);
+  fs::create_symlink(dir / "out/pipe.swf", dir / "out/link.swf");
+  ASSERT_EQ(::mkfifo((dir / "out/show.exe").c_str(), 0600), 0);
+  Album a(dir.path());
+  Progress progress;
+  for (const char* name : {"pipe.swf", "link.swf"}) {
+    try {
+      CreateSwfMovie(a.album, progress, dir / (std::string("out/") + name));
+      ADD_FAILURE() << name;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW(PublishHtmlFile(a.album, progress, dir / "out/pipe.html"), Error);
+  EXPECT_THROW(CreateExecutable(a.album, progress, TExeDialogResult{"show", dir / "out", false}), Error);
+  EXPECT_TRUE(progress.titles.empty());  // nothing was built
+  EXPECT_TRUE(fs::is_fifo(dir / "out/pipe.swf"));
+  EXPECT_TRUE(fs::is_fifo(dir / "out/show.exe"));
+
+  for (const std::string& name : {std::string("trip\nBcc: x"), std::string("a\tb"), std::string("esc\x1b[2J")}) {
+    try {
+      CreateExecutable(a.album, progress, TExeDialogResult{name, dir / "out", false});
+      ADD_FAILURE() << name;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("control character"), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find_first_of("\n\t\x1b"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(SendViaEmail(a.album, progress, TEMailDialogResult{name, dir / "mail"}, "true"), Error);
+    EXPECT_THROW(CreateSwfMovie(a.album, progress, dir / ("out/" + name + ".swf")), Error);
+    EXPECT_THROW(PublishHtmlFile(a.album, progress, dir / ("out/" + name + ".html")), Error);
+  }
+  EXPECT_TRUE(progress.titles.empty());
+  EXPECT_FALSE(fs::exists(dir / "mail"));
 }
 
 // A fake mail program that writes its arguments, one per line with a
@@ -315,6 +386,17 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   EXPECT_EQ(lines[4], "This attached file is a Flash presentation created by \"Yel Album Studio\", ");
   EXPECT_EQ(lines[12].substr(0, 6), "=-=-= ");
   EXPECT_EQ(lines[12].substr(lines[12].size() - 6), " =-=-=");
+
+  // Symbolic links in the folder (to a file or a folder anywhere) are not
+  // packed.
+  fs::create_directories(dir / "elsewhere");
+  dir.Write("elsewhere/secret.txt", "not for mailing");
+  fs::create_directories(dir / "linked");
+  dir.Write("linked/photo.jpg", "photo");
+  fs::create_symlink(dir / "elsewhere/secret.txt", dir / "linked/secret.txt");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "linked/folder");
+  WriteZipArchive(dir / "linked.zip", dir / "linked");
+  EXPECT_EQ(Output("unzip -Z1 " + Quoted(dir / "linked.zip")), "photo.jpg\n");
 
   // A folder without files still gives an archive (an empty one).
   fs::create_directories(dir / "empty/none");

@@ -4,6 +4,8 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "base/error.h"
@@ -84,10 +86,12 @@ TEST(DecodePicture, BadFilesAreErrorsNamingTheFile) {
   } cases[] = {
       {"unknown kind", "II*\0 a TIFF", "not a picture this program reads"},
       {"PNG cut short", png.substr(0, png.size() - 30), "PNG picture is damaged"},
-      {"PNG claiming 60000 x 60000", yel::testing::WithPngSize(png, 60000, 60000), "claims 60000 x 60000"},
+      {"PNG claiming 60000 x 60000", yel::testing::WithPngSize(png, 60000, 60000),
+       "is 60000 x 60000 pixels (3600 megapixels), more than the 150 megapixels a photo may have"},
+      {"PNG claiming 11000 x 11000", yel::testing::WithPngSize(png, 11000, 11000), "claims 11000 x 11000"},
       {"PNG claiming 70000 wide", yel::testing::WithPngSize(png, 70000, 1), "PNG picture is damaged"},
       {"GIF cut short", gif.substr(0, gif.size() - 8), "GIF picture is damaged"},
-      {"GIF claiming 60138 x 60138", huge_gif, "claims 60138 x 60138"},
+      {"GIF claiming 60138 x 60138", huge_gif, "is 60138 x 60138 pixels"},
       {"JPEG header only", "\xFF\xD8\xFF", "cannot decode"},
   };
   for (const auto& c : cases) {
@@ -100,6 +104,43 @@ TEST(DecodePicture, BadFilesAreErrorsNamingTheFile) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
     }
   }
+}
+
+// Photo files are judged by their header before they are read whole: more
+// pixels than the budget (a 20000 x 20000 PNG whose padding lets its size
+// pass for real), padding no photo needs, and pipes are refused, naming the
+// file.
+TEST(DecodePictureFile, HeaderIsCheckedBeforeTheFileIsRead) {
+  TempDir dir;
+  const std::string png = MakePng({4, 4, PNG_COLOR_TYPE_RGBA, 8, false, Bytes(64, 7), {}, {}});
+  // A private ancillary chunk of 2 MB before the image data.
+  std::string padding(2u << 20, 'x');
+  std::string chunk;
+  for (int i = 3; i >= 0; --i) chunk += char((padding.size() >> (8 * i)) & 0xFF);
+  chunk += "zzZz" + padding + std::string(4, '\0');
+  std::string big = yel::testing::WithPngSize(png, 20000, 20000);
+  big.insert(33, chunk);
+  const std::string jpeg = yel::testing::MakeJpeg({8, 8, 3, false, 90}, Bytes(8 * 8 * 3, 128));
+  ASSERT_EQ(::mkfifo((dir / "pipe.jpg").c_str(), 0600), 0);
+  const struct {
+    std::string file;
+    const char* message;
+  } cases[] = {
+      {dir.Write("big.png", big), "is 20000 x 20000 pixels (400 megapixels), more than the 150 megapixels"},
+      {dir.Write("padded.jpg", jpeg + std::string(40u << 20, '\0')), "MB, far more than a 8 x 8 picture needs"},
+      {dir / "pipe.jpg", "is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    try {
+      DecodePictureFile(c.file);
+      ADD_FAILURE() << c.file;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.file + ": ", 0), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  // The same JPEG without the padding decodes.
+  EXPECT_EQ(DecodePictureFile(dir.Write("photo.jpg", jpeg)).Width, 8);
 }
 
 TEST(DrawPhoto, FitsThePhotoIntoTheBox) {

@@ -111,17 +111,59 @@ TEST(YelPublish, HtmlPageBesideTheMovie) {
   EXPECT_NE(run.err.find("Publish HTML File ..."), std::string::npos);
 }
 
-// The program's folder of the test has no resource library: the executable
-// stays empty, the movie is kept, and the message says both.
+// The program's folder of the test has no resource library: no executable
+// is written (an earlier one stays), the movie is kept, and the message says
+// both.
 TEST(YelPublish, ExecutableWithoutPlayerSaysWhatIsLeft) {
   testing::TempDir dir;
+  dir.Write("trip.exe", "earlier executable");
   CliRun run = Yel({"publish", Project(dir), "--exe", dir / "trip", "--cd"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("YEL_Links.dll"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("the movie is kept as " + dir / "trip.swf"), std::string::npos) << run.err;
-  EXPECT_EQ(std::filesystem::file_size(dir / "trip.exe"), 0u);
+  EXPECT_EQ(testing::ReadAll(dir / "trip.exe"), "earlier executable");
   EXPECT_EQ(testing::ReadAll(dir / "trip.swf").substr(0, 3), "CWS");
   EXPECT_FALSE(std::filesystem::exists(dir / "autorun.inf"));
+}
+
+// A slide whose photo is missing, a folder or a pipe shows the background
+// with a warning naming the file; --strict makes that an error and writes
+// nothing.
+TEST(YelPublish, MissingPhotosAreWarnedAboutOrRefusedWhenStrict) {
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir / "folder.jpg");
+  ASSERT_EQ(::mkfifo((dir / "pipe.jpg").c_str(), 0600), 0);
+  TFlashAlbum album;
+  album.Width = 64, album.Height = 48, album.FrameRate = 12;
+  for (const char* name : {"missing.jpg", "folder.jpg", "pipe.jpg"}) album.AddSlide(dir / name);
+  SaveProjectFile(album, dir / "album.yel");
+  CliRun run = Yel({"publish", dir / "album.yel", "--swf", dir / "out.swf"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"missing.jpg: the photo is missing", "folder.jpg: the photo is a folder",
+                           "pipe.jpg: the photo is not a regular file"})
+    EXPECT_NE(run.err.find("warning: " + dir / name), std::string::npos) << run.err;
+  std::filesystem::remove(dir / "out.swf");
+  run = Yel({"publish", dir / "album.yel", "--swf", dir / "out.swf", "--strict"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(dir / "missing.jpg"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("3 photos are missing or unreadable (--strict)"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.swf"));
+}
+
+// A movie counts its frames in 16 bits: an album that needs more is refused
+// before anything is built, saying how many frames it needs and the limit.
+TEST(YelPublish, AlbumsBeyondTheFrameLimitAreRefused) {
+  testing::TempDir dir;
+  TFlashAlbum album;
+  album.Width = 64, album.Height = 48;  // 24 frames per second
+  for (int i = 0; i < 676; ++i) album.AddSlide("").Transition.EntryEffect = 257;  // 97 frames each
+  SaveProjectFile(album, dir / "long.yel");
+  CliRun run = Yel({"publish", dir / "long.yel", "--swf", dir / "out.swf"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("the album needs 65573 frames, more than the 65535 a movie can hold"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Processing"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.swf"));
 }
 
 // A program folder whose library has a player: the executable is the player,

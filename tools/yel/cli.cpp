@@ -1,6 +1,7 @@
 #include "tools/yel/cli.h"
 
 #include <iostream>
+#include <new>
 
 #include "base/error.h"
 
@@ -92,6 +93,9 @@ int Main(const Args& args, std::ostream& out, std::ostream& err) {
       return 2;
     } catch (const Error& e) {
       err << "yel: " << e.what() << "\n";
+      return 1;
+    } catch (const std::bad_alloc&) {
+      err << "yel " << command.name << ": not enough memory\n";
       return 1;
     } catch (const std::exception& e) {
       err << "yel: " << e.what() << "\n";

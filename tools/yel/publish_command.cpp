@@ -4,10 +4,6 @@
 // player copied next to it, serves that folder on 127.0.0.1 (browsers do not
 // let pages opened from file: load the player's WebAssembly) and opens it
 // with xdg-open.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +25,7 @@
 #include "publish/album_movie.h"
 #include "publish/output_targets.h"
 #include "tools/yel/cli.h"
+#include "tools/yel/preview_server.h"
 
 namespace yel::cli {
 namespace {
@@ -36,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPublishHelp =
-    "Usage: yel publish ALBUM.yel TARGET [--music FILE] [THEMES]\n"
+    "Usage: yel publish ALBUM.yel TARGET [--music FILE] [--strict] [THEMES]\n"
     "\n"
     "Builds the album's movie (compressed SWF 8) and writes one target:\n"
     "  --swf OUT.swf              the movie\n"
@@ -51,6 +48,8 @@ constexpr const char* kPublishHelp =
     "                             (xdg-email, or YEL_MAIL_PROGRAM when set)\n"
     "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
     "(the project file does not keep the music).\n"
+    "A slide whose photo is missing shows only the background, with a warning;\n"
+    "--strict makes a missing or unreadable photo an error instead.\n"
     "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
 
 constexpr const char* kPreviewHelp =
@@ -58,9 +57,11 @@ constexpr const char* kPreviewHelp =
     "\n"
     "Builds the album's movie in memory and writes DIR/index.html, a page\n"
     "that plays it with the Ruffle player, beside DIR/album.swf and the player\n"
-    "files (DIR defaults to a folder under the temporary folder). The folder\n"
-    "is then served on 127.0.0.1 and the page opened with xdg-open until\n"
-    "Ctrl-C. --no-serve only writes the folder and prints where it is.\n"
+    "files (DIR defaults to a new folder only you can open, under\n"
+    "XDG_RUNTIME_DIR or the temporary folder, removed when the preview ends).\n"
+    "These files are then served from memory on 127.0.0.1 and the page opened\n"
+    "with xdg-open until Ctrl-C. --no-serve only writes the folder and prints\n"
+    "where it is.\n"
     "The player files come from YEL_RUFFLE_DIR or the ruffle folder in the\n"
     "program's folder.\n";
 
@@ -77,9 +78,11 @@ constexpr const char* kThemesHelp =
     "Without installed themes the photos fill the whole movie.\n";
 
 volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+extern "C" void OnInterrupt(int signal) { g_interrupted = signal; }
 
-// Catches Ctrl-C for its lifetime.
+// Catches Ctrl-C, and the requests to end that a closed terminal (SIGHUP)
+// or a session manager (SIGTERM) sends, for its lifetime: the build stops
+// at the next checked point and its files are not written.
 class InterruptGuard {
  public:
   InterruptGuard() {
@@ -87,14 +90,17 @@ class InterruptGuard {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &previous_[i]);
   }
-  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  ~InterruptGuard() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+  }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
  private:
-  struct sigaction previous_ {};
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction previous_[std::size(kSignals)] {};
 };
 
 // The progress window of the command line: one bar line redrawn on a
@@ -187,9 +193,10 @@ struct ThemeChoice {
   }
 };
 
+// Exit status 128 + the signal, as a shell reports a process it ended.
 int Cancelled() {
   Err() << "Cancelled; nothing was written.\n";
-  return 130;
+  return 128 + (g_interrupted ? int(g_interrupted) : SIGINT);
 }
 
 // --- preview page and server
@@ -215,84 +222,32 @@ std::string PageText(int width, int height) {
   return page.str();
 }
 
-const char* ContentType(const std::string& path) {
-  const std::string ext = ExtensionOf(path);
-  if (ext == ".html") return "text/html; charset=utf-8";
-  if (ext == ".js") return "text/javascript";
-  if (ext == ".wasm") return "application/wasm";
-  if (ext == ".swf") return "application/x-shockwave-flash";
-  return "application/octet-stream";
+// A new folder only this user can enter, under XDG_RUNTIME_DIR (private to
+// the user) or else the temporary folder: never one that someone else could
+// have made or planted links in beforehand.
+std::string MakePrivatePreviewFolder() {
+  std::string base;
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && FolderExists(runtime))
+    base = runtime;
+  else
+    base = fs::temp_directory_path().string();
+  std::string pattern = (fs::path(base) / "yel-preview-XXXXXX").string();
+  if (!::mkdtemp(pattern.data()))
+    ThrowFileError(base, "cannot create the preview folder: " + SystemErrorText(errno));
+  return pattern;
 }
 
-void SendAll(int fd, const std::string& data) {
-  std::size_t sent = 0;
-  while (sent < data.size()) {
-    ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += std::size_t(n);
-  }
-}
-
-// Answers one GET request with a file of the folder (no way out of it).
-void Answer(int client, const fs::path& root) {
-  std::string request;
-  char buffer[4096];
-  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384) {
-    pollfd p{client, POLLIN, 0};
-    if (poll(&p, 1, 2000) <= 0) return;
-    ssize_t n = recv(client, buffer, sizeof buffer, 0);
-    if (n <= 0) return;
-    request.append(buffer, std::size_t(n));
-  }
-  std::istringstream line(request.substr(0, request.find("\r\n")));
-  std::string method, target;
-  line >> method >> target;
-  target = target.substr(0, target.find('?'));
-  if (target == "/") target = "/index.html";
-  const fs::path relative = fs::path(target.substr(1)).lexically_normal();
-  const bool inside = method == "GET" && !relative.empty() && !relative.is_absolute() &&
-                      relative.string().rfind("..", 0) != 0;
-  std::error_code ec;
-  if (!inside || !fs::is_regular_file(root / relative, ec)) {
-    SendAll(client, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-    return;
-  }
-  const std::vector<std::uint8_t> body = ReadFileBytes((root / relative).string());
-  SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(ContentType(relative.string())) +
-                      "\r\nContent-Length: " + std::to_string(body.size()) +
-                      "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
-  SendAll(client, std::string(body.begin(), body.end()));
-}
-
-// Serves the folder on 127.0.0.1 until Ctrl-C.
-void Serve(const fs::path& root) {
-  int server = socket(AF_INET, SOCK_STREAM, 0);
-  if (server < 0) throw Error("cannot open a local socket for the preview: " + SystemErrorText(errno));
-  struct CloseFd {
-    int fd;
-    ~CloseFd() { close(fd); }
-  } close_server{server};
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(server, 16) != 0 ||
-      getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    throw Error("cannot serve the preview on 127.0.0.1: " + SystemErrorText(errno));
-  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+// Serves the files on 127.0.0.1 and opens the page until Ctrl-C.
+void Serve(PreviewServer::Files files) {
+  PreviewServer server(std::move(files));
+  server.Start();
+  const std::string url = server.Url();
   Out() << "Preview at " << url << " (Ctrl-C ends it)\n" << std::flush;
   const std::string open = "xdg-open '" + url + "' >/dev/null 2>&1 &";
   if (std::system(open.c_str()) != 0) Err() << "Could not start xdg-open; open " << url << " in a browser.\n";
   InterruptGuard guard;
-  while (!g_interrupted) {
-    pollfd p{server, POLLIN, 0};
-    if (poll(&p, 1, 250) <= 0) continue;
-    int client = accept(server, nullptr, nullptr);
-    if (client < 0) continue;
-    CloseFd close_client{client};
-    Answer(client, root);
-  }
+  while (!g_interrupted) ::usleep(100000);
+  server.Stop();
   Out() << "Preview ended.\n";
 }
 
@@ -318,8 +273,6 @@ int RunPreviewCommand(const Args& args) {
       throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
   }
   if (project.empty()) throw UsageError{"which album? Give ALBUM.yel to preview"};
-  if (dir.empty()) dir = (fs::temp_directory_path() / ("yel-preview-" + std::to_string(getuid()))).string();
-
   const std::string ruffle = RuffleFolder();
   if (!FileExists((fs::path(ruffle) / "ruffle.js").string()))
     ThrowFileError(ruffle, "the Ruffle player files are not there (set YEL_RUFFLE_DIR to a self-hosted Ruffle folder)");
@@ -327,6 +280,7 @@ int RunPreviewCommand(const Args& args) {
   TFlashAlbum album(themes.AppFolder);
   OpenProjectFile(album, project);
   themes.Apply(album);
+  for (const std::string& message : publish::MissingPhotos(album)) Err() << "yel preview: warning: " << message << "\n";
   std::vector<std::uint8_t> movie;
   {
     InterruptGuard guard;
@@ -334,21 +288,41 @@ int RunPreviewCommand(const Args& args) {
     if (!publish::BuildMovie(album, "", "Preview ...", progress, &movie)) return Cancelled();
   }
 
+  // The files are gathered first, written into the folder and served from
+  // memory: the server opens nothing on disk.
+  PreviewServer::Files files;
   std::error_code ec;
-  fs::create_directories(fs::path(dir) / "ruffle", ec);
-  if (ec) ThrowFileError(dir, "cannot create the preview folder: " + ec.message());
   for (const auto& entry : fs::directory_iterator(ruffle, ec)) {
     const std::string name = entry.path().filename().string();
     const std::string ext = ExtensionOf(name);
-    if (ext != ".js" && ext != ".wasm") continue;
-    fs::copy_file(entry.path(), fs::path(dir) / "ruffle" / name, fs::copy_options::update_existing, ec);
-    if (ec) ThrowFileError(entry.path().string(), "cannot copy the player file: " + ec.message());
+    std::error_code type_ec;
+    if ((ext != ".js" && ext != ".wasm") || !entry.is_regular_file(type_ec)) continue;
+    files["ruffle/" + name] = ReadFileBytes(entry.path().string());
   }
-  WriteFileAtomically((fs::path(dir) / "album.swf").string(), movie);
-  const std::string page = (fs::path(dir) / "index.html").string();
-  WriteFileAtomically(page, PageText(album.Width, album.Height));
-  Out() << "Preview page: " << page << "\n";
-  if (serve) Serve(dir);
+  if (ec) ThrowFileError(ruffle, "cannot read the player files: " + ec.message());
+  files["album.swf"] = std::move(movie);
+  const std::string page = PageText(album.Width, album.Height);
+  files["index.html"].assign(page.begin(), page.end());
+
+  const bool made = dir.empty();
+  if (made) {
+    dir = MakePrivatePreviewFolder();
+  } else {
+    fs::create_directories(dir, ec);
+    if (ec) ThrowFileError(dir, "cannot create the preview folder: " + ec.message());
+  }
+  // A link in place of the player folder would send the files elsewhere.
+  const fs::path player = fs::path(dir) / "ruffle";
+  if (fs::is_symlink(fs::symlink_status(player, ec)))
+    ThrowFileError(player.string(), "is a symbolic link; the player files are not written through it");
+  fs::create_directory(player, ec);
+  if (ec) ThrowFileError(player.string(), "cannot create the player folder: " + ec.message());
+  for (const auto& [name, bytes] : files) WriteFileAtomically((fs::path(dir) / name).string(), bytes);
+  Out() << "Preview page: " << (fs::path(dir) / "index.html").string() << "\n";
+  if (serve) {
+    Serve(std::move(files));
+    if (made) fs::remove_all(dir, ec);
+  }
   return 0;
 }
 
@@ -361,7 +335,7 @@ int RunPublish(const Args& args) {
   }
   ArgReader reader(args);
   std::string project, output, html, exe, email, folder, music;
-  bool cd = false;
+  bool cd = false, strict = false;
   ThemeChoice themes;
   while (!reader.AtEnd()) {
     if (themes.Take(reader))
@@ -374,6 +348,8 @@ int RunPublish(const Args& args) {
       exe = reader.TakeValue();
     else if (reader.TakeFlag({"--cd"}))
       cd = true;
+    else if (reader.TakeFlag({"--strict"}))
+      strict = true;
     else if (reader.TakeFlag({"--email"}))
       email = reader.TakeValue();
     else if (reader.TakeFlag({"--folder"}))
@@ -404,6 +380,12 @@ int RunPublish(const Args& args) {
   OpenProjectFile(album, project);
   themes.Apply(album);
   if (!music.empty()) album.MusicFile = music;
+  publish::CheckFrameLimit(album);
+  const std::vector<std::string> missing = publish::MissingPhotos(album);
+  for (const std::string& message : missing) Err() << "yel publish: " << (strict ? "" : "warning: ") << message << "\n";
+  if (strict && !missing.empty())
+    throw Error(std::to_string(missing.size()) + (missing.size() == 1 ? " photo is" : " photos are") +
+                " missing or unreadable (--strict); nothing was written");
   publish::TOutputResult result;
   {
     InterruptGuard guard;
@@ -416,15 +398,7 @@ int RunPublish(const Args& args) {
       const std::string path = AbsolutePath(exe);
       const std::string name = FileNameOf(path);
       const std::string where = path.substr(0, path.size() - name.size());
-      try {
-        result = publish::CreateExecutable(album, progress, publish::TExeDialogResult{name, where, cd});
-      } catch (const std::exception& e) {
-        // Say what was left behind when the player could not be added.
-        const std::string base = where + name.substr(0, name.size() - ExtensionOf(name).size());
-        if (FileExists(base + ".swf") && FileExists(base + ".exe") && fs::file_size(base + ".exe") == 0)
-          throw Error(std::string(e.what()) + " (the movie is kept as " + base + ".swf; " + base + ".exe is empty)");
-        throw;
-      }
+      result = publish::CreateExecutable(album, progress, publish::TExeDialogResult{name, where, cd});
     } else {
       result = publish::SendViaEmail(album, progress, publish::TEMailDialogResult{email, folder});
     }

@@ -395,5 +395,23 @@ TEST(Canvas, MetafilesWrittenByAnotherProgramAreRead) {
   }
 }
 
+// Records the metafile fuzzer found undefined behaviour in (kept as its
+// seeds): transfers whose far edge overflows 32 bits, and a one-pixel
+// transfer from the work bitmap. Each draws one rectangle.
+TEST(Canvas, FuzzerFindingsDrawWithoutUndefinedBehaviour) {
+  for (const char* name :
+       {"bitblt-far-edge-overflow.emf", "maskblt-far-edge-overflow.emf", "raster-one-pixel-transfer.emf"}) {
+    SCOPED_TRACE(name);
+    TFlashMovie movie(0, 0, 160, 120, 12, TSWFSystemCoord::Pix);
+    movie.Canvas().DrawMetafileFile({10, 10, 150, 110}, std::string(YEL_SOURCE_DIR) + "/fuzz/seeds/metafiles/" + name,
+                                    false);
+    ASSERT_NE(movie.Canvas().RootSprite, nullptr);
+    EXPECT_EQ(movie.Shapes().Count(), 1);
+    movie.PlaceObject(movie.Canvas().RootSprite, 1);
+    movie.ShowFrame();
+    movie.MakeStream();
+  }
+}
+
 }  // namespace
 }  // namespace yel::swf
