@@ -144,9 +144,12 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, unsigned newFileMode
   // An unnamed file in the folder leaves nothing behind when the process is
   // killed; file systems without O_TMPFILE get a named temporary file, which
   // the lock marks as in use until the writer ends.
-  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  // (The unnamed file is given its name through /proc, so without /proc the
+  // named one is used from the start.)
+  static const bool proc = ::access("/proc/self/fd", X_OK) == 0;
+  fd_ = proc ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
   if (fd_ < 0) {
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+    if (proc && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
       ThrowFileError(path_, "cannot write: " + SystemErrorText(errno));
     temp_ = folder + "/" + kTemporaryPrefix + "XXXXXX";
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);

@@ -194,8 +194,13 @@ TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string&
   cinfo.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_RGB;
   const std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
   const int components = grey ? 1 : 3;
-  if (pixels == 0 || pixels > kMaxPixels ||
-      pixels * components > std::max<std::uint64_t>(kFreeBytes, bytes.size() * kMaxExpansion)) {
+  if (pixels > kMaxPixels) {
+    jpeg_destroy_decompress(&cinfo);
+    ThrowFileError(name, "the JPEG picture is " + std::to_string(cinfo.image_width) + " x " +
+                             std::to_string(cinfo.image_height) + " pixels, more than the " +
+                             std::to_string(kMaxPixels / 1'000'000) + " megapixels this program decodes");
+  }
+  if (pixels == 0 || pixels * components > std::max<std::uint64_t>(kFreeBytes, bytes.size() * kMaxExpansion)) {
     jpeg_destroy_decompress(&cinfo);
     ThrowFileError(name, "the JPEG data claims " + std::to_string(cinfo.image_width) + " x " +
                              std::to_string(cinfo.image_height) + " pixels, more than the file could hold");

@@ -32,10 +32,14 @@ const char* ContentType(const std::string& path) {
 // Sends everything unless the client stops taking it for the time limit
 // or the server stops.
 bool SendAll(int fd, const char* data, std::size_t size, const std::atomic<bool>& stopping) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(PreviewServer::kRequestMilliseconds);
   while (size > 0) {
+    if (stopping || Clock::now() > deadline) return false;
     pollfd p{fd, POLLOUT, 0};
-    const int ready = poll(&p, 1, PreviewServer::kRequestMilliseconds);
-    if (ready <= 0 || stopping) return false;
+    const int ready = poll(&p, 1, 100);
+    if (ready < 0) return false;
+    if (ready == 0) continue;
+    deadline = Clock::now() + std::chrono::milliseconds(PreviewServer::kRequestMilliseconds);
     const ssize_t n = send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (n <= 0) return false;
