@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <pugixml.hpp>
 #include <vector>
 
@@ -166,7 +167,8 @@ bool SaveNeedsFileName(const TFlashAlbum& album, bool save_as) {
   return save_as || album.ProjectFileName.empty() || !FileExists(album.ProjectFileName);
 }
 
-void OpenProjectFile(TFlashAlbum& album, const std::string& path) {
+// Running out of memory anywhere in reading is an error naming the file.
+void OpenProjectFile(TFlashAlbum& album, const std::string& path) try {
   if (!FileExists(path)) ThrowFileError(path, FolderExists(path) ? "is a folder, not a project file" : "no such file");
   const std::string text = ReadFileText(path);
   const char separator = LocaleDecimalSeparator();
@@ -244,6 +246,8 @@ void OpenProjectFile(TFlashAlbum& album, const std::string& path) {
   for (auto& slide : slides) album.SlideViews.Append(std::move(slide));
   album.SetSettings(settings);
   album.ProjectFileName = path;
+} catch (const std::bad_alloc&) {
+  ThrowFileError(path, "not enough memory to read the project file");
 }
 
 }  // namespace yel
