@@ -1,0 +1,216 @@
+// yel-player: plays the movie appended to its own file (a published album
+// executable: player, movie, marker 56 34 12 FA, the movie's length), or the
+// SWF file given as its argument. With --snapshot it renders one frame of
+// the movie into a PNG file without showing a window (thumbnails, scripts).
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/player/flash_player.h"
+#include "app/player/movie_bytes.h"
+#include "app/yel_player/player_window.h"
+#include "base/files.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: yel-player [MOVIE.swf] [--snapshot OUT.png [--frame N | --at-ms T] [--size WxH | --size N]]\n"
+    "\n"
+    "Plays the movie appended to this program (a published album) or MOVIE.swf.\n"
+    "  --snapshot OUT.png  render one frame into OUT.png without showing a window\n"
+    "  --frame N           the frame to render (1-based; default 1)\n"
+    "  --at-ms T           render what shows T milliseconds after the movie starts\n"
+    "  --size WxH          the picture's size (default: the movie's size);\n"
+    "  --size N            the movie's size scaled so that its longer side is N\n"
+    "Keys: Escape leaves full screen.\n";
+
+struct TOptions {
+  QString Movie;  // empty: the movie appended to this program
+  QString Snapshot;
+  int Frame = 0;
+  int AtMs = -1;
+  int Width = 0, Height = 0, Longest = 0;
+};
+
+[[noreturn]] void UsageError(const std::string& message) {
+  std::fprintf(stderr, "yel-player: %s\n%s", message.c_str(), kUsage);
+  std::exit(2);
+}
+
+int PositiveNumber(const char* text, const char* option) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > 100000000)
+    UsageError(std::string(option) + " needs a positive whole number, not \"" + text + "\"");
+  return static_cast<int>(value);
+}
+
+TOptions ParseArguments(int argc, char** argv) {
+  TOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) UsageError(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    } else if (arg == "--snapshot") {
+      options.Snapshot = QString::fromLocal8Bit(value());
+    } else if (arg == "--frame") {
+      options.Frame = PositiveNumber(value(), "--frame");
+    } else if (arg == "--at-ms") {
+      const char* text = value();
+      options.AtMs = std::string(text) == "0" ? 0 : PositiveNumber(text, "--at-ms");
+    } else if (arg == "--size") {
+      const std::string size = value();
+      const std::size_t x = size.find('x');
+      if (x == std::string::npos) {
+        options.Longest = PositiveNumber(size.c_str(), "--size");
+      } else {
+        options.Width = PositiveNumber(size.substr(0, x).c_str(), "--size");
+        options.Height = PositiveNumber(size.substr(x + 1).c_str(), "--size");
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      UsageError("unknown option " + arg);
+    } else if (options.Movie.isEmpty()) {
+      options.Movie = QString::fromLocal8Bit(argv[i]);
+    } else {
+      UsageError("give at most one movie");
+    }
+  }
+  if (options.Snapshot.isEmpty() && (options.Frame || options.AtMs >= 0 || options.Width || options.Longest))
+    UsageError("--frame, --at-ms and --size go with --snapshot");
+  if (options.Frame && options.AtMs >= 0) UsageError("give either --frame or --at-ms");
+  if (!options.Snapshot.isEmpty() && options.AtMs < 0 && !options.Frame) options.Frame = 1;
+  return options;
+}
+
+// Shows the error in a box when a window could be shown, and on stderr.
+int Failure(const QString& message, bool gui) {
+  std::fprintf(stderr, "yel-player: %s\n", message.toLocal8Bit().constData());
+  if (gui) QMessageBox::critical(nullptr, QStringLiteral("Yel Player"), message);
+  return 1;
+}
+
+int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std::vector<std::uint8_t>& movie,
+             const yel::app::TMovieInfo& info, const QString& name) {
+  yel::app::TFlashPlayer& player = window.Player();
+  QSize size(info.Width, info.Height);
+  if (options.Width) size = QSize(options.Width, options.Height);
+  if (options.Longest) size = size.scaled(options.Longest, options.Longest, Qt::KeepAspectRatio);
+  window.setFixedSize(size.expandedTo(QSize(1, 1)));
+  window.show();
+
+  std::vector<std::uint8_t> bytes = movie;
+  if (options.Frame) {
+    try {
+      bytes = yel::app::StopAtFrame(movie, options.Frame, name.toStdString());
+    } catch (const std::exception& error) {
+      return Failure(QString::fromStdString(error.what()), false);
+    }
+  }
+  bool reached = false;
+  QString failure;
+  QObject::connect(&player, &yel::app::TFlashPlayer::FSCommand, [&](const QString& command, const QString&) {
+    if (command == QLatin1String(yel::app::kFrameReachedCommand)) reached = true;
+  });
+  QObject::connect(&player, &yel::app::TFlashPlayer::LoadFailed, [&](const QString& message) { failure = message; });
+  player.LoadMovie(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
+                   name);
+  if (!player.WaitForMovie(60000))
+    return Failure(failure.isEmpty() ? name + QStringLiteral(": the movie did not start within 60 s") : failure,
+                   false);
+
+  // Waits on the event loop until done() or the time.
+  auto wait = [](const std::function<bool()>& done, qint64 ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+  };
+  if (options.Frame) {
+    // The frame comes after its time at the frame rate; slow machines and
+    // loading movies get generous room.
+    const double rate = info.FrameRate > 0 ? info.FrameRate : 12;
+    const qint64 limit = 30000 + static_cast<qint64>(3000.0 * options.Frame / rate);
+    if (!wait([&] { return reached; }, limit))
+      return Failure(name + QStringLiteral(": frame %1 was not reached within %2 s (the movie may stop earlier)")
+                                .arg(options.Frame)
+                                .arg(limit / 1000),
+                     false);
+    wait([] { return false; }, 200);  // let the frame be drawn
+  } else {
+    wait([] { return false; }, options.AtMs);
+  }
+  QImage picture = window.Player().CurrentPicture();
+  QSaveFile file(options.Snapshot);
+  if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit())
+    return Failure(options.Snapshot + QStringLiteral(": cannot write the picture: ") + file.errorString(), false);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TOptions options = ParseArguments(argc, argv);
+  const bool snapshot = !options.Snapshot.isEmpty();
+  // A snapshot needs no display; WebEngine's sandbox does not start as root.
+  if (snapshot && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX")) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  yel::app::RegisterFlashPlayerScheme();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("yel-player"));
+  const bool gui = !snapshot && QGuiApplication::platformName() != QLatin1String("offscreen");
+
+  // The movie: the argument, else the one appended to this program.
+  const QString source = options.Movie.isEmpty() ? QCoreApplication::applicationFilePath() : options.Movie;
+  std::vector<std::uint8_t> movie;
+  yel::app::TMovieInfo info;
+  try {
+    if (options.Movie.isEmpty()) {
+      if (!yel::app::HasAppendedMovie(source.toStdString()))
+        return Failure(source + QStringLiteral(": no movie is appended to this program; give a movie to play:\n") +
+                           QString::fromLatin1(kUsage),
+                       gui);
+      movie = yel::app::ReadAppendedMovie(source.toStdString());
+    } else {
+      movie = yel::ReadFileBytes(source.toStdString());
+    }
+    info = yel::app::ReadMovieInfo(movie, source.toStdString());
+  } catch (const std::exception& error) {
+    return Failure(QString::fromStdString(error.what()), gui);
+  }
+
+  yel::app::TPlayerWindow window(QFileInfo(source).completeBaseName());
+  if (snapshot) return Snapshot(window, options, movie, info, source);
+
+  // The album's size, smaller when the screen is.
+  QSize size(info.Width, info.Height);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QSize room = screen->availableSize() * 0.95;
+    if (size.width() > room.width() || size.height() > room.height())
+      size = size.scaled(room, Qt::KeepAspectRatio);
+  }
+  window.resize(size);
+  QObject::connect(&window.Player(), &yel::app::TFlashPlayer::LoadFailed, &app, [&](const QString& message) {
+    Failure(message, gui);
+    QCoreApplication::exit(1);
+  });
+  window.Player().LoadMovie(
+      QByteArray(reinterpret_cast<const char*>(movie.data()), static_cast<qsizetype>(movie.size())), source);
+  window.show();
+  return QApplication::exec();
+}
