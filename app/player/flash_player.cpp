@@ -218,7 +218,7 @@ void TFlashPlayer::SetMovie(const QString& movie) {
     RunScript(QStringLiteral("yelUnload()"));
     state_ = State::Loading;
     movie_name_ = movie;
-    Fail(QStringLiteral("cannot open the movie: %1").arg(file.errorString()));
+    Fail(QStringLiteral("%1: cannot open the movie: %2").arg(movie, file.errorString()));
     return;
   }
   LoadMovie(file.readAll(), movie);

@@ -3,6 +3,8 @@
 #include "app/player/movie_bytes.h"
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <fstream>
 
 #include "base/error.h"
@@ -27,6 +29,39 @@ void Load(swf::TSWFStreamReader& reader, const std::vector<std::uint8_t>& bytes,
   if (bytes.empty()) ThrowFileError(name, "the movie is empty");
   reader.LoadFromBytes(bytes.data(), bytes.size(), name);
   if (!reader.IsSWF) ThrowFileError(name, "not an SWF movie (it does not begin with FWS or CWS)");
+  // The reader checks compressed movies against their length; an
+  // uncompressed one is checked here.
+  if (!reader.Compressed() && reader.FileLength() > bytes.size())
+    ThrowFileError(name, "the movie is cut off: the header gives a file length of " +
+                             std::to_string(reader.FileLength()) + " bytes, there are " +
+                             std::to_string(bytes.size()));
+}
+
+// Calls visit(code, offset, fullSize) for each tag of the main timeline in
+// body[from, size) until it returns false or the End tag; throws when a
+// tag's header or body runs past the end.
+void WalkTags(const std::uint8_t* body, std::size_t from, std::size_t size, const std::string& name,
+              const std::function<bool(std::uint16_t, std::size_t, std::size_t)>& visit) {
+  std::size_t at = from;
+  while (at < size) {
+    if (size - at < 2) ThrowFileError(name, "the movie is damaged: a tag header is cut off at byte " + std::to_string(at));
+    const std::uint16_t codeAndLength = std::uint16_t(body[at] | body[at + 1] << 8);
+    const std::uint16_t code = codeAndLength >> 6;
+    std::uint64_t length = codeAndLength & 0x3F;
+    std::size_t headerSize = 2;
+    if (length == 0x3F) {
+      if (size - at < 6) ThrowFileError(name, "the movie is damaged: a tag header is cut off at byte " + std::to_string(at));
+      length = LE32(&body[at + 2]);
+      headerSize = 6;
+    }
+    if (length > size - at - headerSize)
+      ThrowFileError(name, "the movie is damaged: tag " + std::to_string(code) + " at byte " + std::to_string(at) +
+                               " claims " + std::to_string(length) + " bytes, only " +
+                               std::to_string(size - at - headerSize) + " follow");
+    const std::size_t fullSize = headerSize + static_cast<std::size_t>(length);
+    if (!visit(code, at, fullSize) || code == 0) return;
+    at += fullSize;
+  }
 }
 
 }  // namespace
@@ -41,6 +76,8 @@ TMovieInfo ReadMovieInfo(const std::vector<std::uint8_t>& bytes, const std::stri
   info.FrameRate = reader.FPS();
   info.FrameCount = reader.FrameCount;
   info.Version = reader.Version();
+  const swf::TMemoryStream& body = reader.BodyStream();
+  WalkTags(body.Data(), 0, body.Size(), name, [](std::uint16_t, std::size_t, std::size_t) { return true; });
   if (info.Width <= 0 || info.Height <= 0)
     ThrowFileError(name, "the movie's stage is empty (" + std::to_string(info.Width) + " x " +
                              std::to_string(info.Height) + " pixels)");
@@ -74,26 +111,18 @@ std::vector<std::uint8_t> StopAtFrame(const std::vector<std::uint8_t>& bytes, in
   tag[1] = std::uint8_t(header >> 8);
   tag.insert(tag.end(), actions.begin(), actions.end());
 
-  // Walk the main timeline's tags to the frame-th ShowFrame.
-  std::size_t at = static_cast<std::size_t>(reader.HeaderSize());
+  // The frame-th ShowFrame of the main timeline.
   int shown = 0;
-  while (at + 2 <= movie.size()) {
-    const std::uint16_t codeAndLength = std::uint16_t(movie[at] | movie[at + 1] << 8);
-    const std::uint16_t code = codeAndLength >> 6;
-    std::uint64_t length = codeAndLength & 0x3F;
-    std::size_t headerSize = 2;
-    if (length == 0x3F) {
-      if (at + 6 > movie.size()) break;
-      length = LE32(&movie[at + 2]);
-      headerSize = 6;
-    }
-    if (code == 1 && ++shown == frame) {
-      movie.insert(movie.begin() + static_cast<std::ptrdiff_t>(at), tag.begin(), tag.end());
-      PutLE32(&movie[4], static_cast<std::uint32_t>(movie.size()));
-      return movie;
-    }
-    if (code == 0) break;
-    at += headerSize + length;
+  std::size_t insertAt = 0;
+  WalkTags(movie.data(), static_cast<std::size_t>(reader.HeaderSize()), movie.size(), name,
+           [&](std::uint16_t code, std::size_t at, std::size_t) {
+             if (code == 1 && ++shown == frame) insertAt = at;
+             return insertAt == 0;
+           });
+  if (insertAt) {
+    movie.insert(movie.begin() + static_cast<std::ptrdiff_t>(insertAt), tag.begin(), tag.end());
+    PutLE32(&movie[4], static_cast<std::uint32_t>(movie.size()));
+    return movie;
   }
   ThrowFileError(name, "the movie has " + std::to_string(shown) + " frames, not " + std::to_string(frame));
 }

@@ -226,9 +226,14 @@ TEST(InstalledContent, EffectLibraryHoldsATilePerEffectInTableOrder) {
 std::uint32_t U16(const std::vector<std::uint8_t>& b, std::size_t at) { return b.at(at) | b.at(at + 1) << 8; }
 std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
 
-TEST(InstalledContent, LinksLibraryHoldsTheCDIconAndNoPlayerYet) {
+TEST(InstalledContent, LinksLibraryHoldsTheCDIconAndThePlayer) {
   TResourceLibrary library(kApp + "YEL_Links.dll");
-  EXPECT_FALSE(library.HasResource("EXE", "YEL_Player"));
+#ifdef YEL_PLAYER_PROGRAM
+  // The player program, byte for byte.
+  EXPECT_TRUE(library.ReadResource("EXE", "YEL_Player") == ReadFileBytes(YEL_PLAYER_PROGRAM));
+#else
+  EXPECT_FALSE(library.HasResource("EXE", "YEL_Player"));  // built without Qt WebEngine
+#endif
   const std::vector<std::uint8_t> icon = library.ReadResource("ICO", "YEL_CD");
   ASSERT_GE(icon.size(), 6u);
   EXPECT_EQ(U16(icon, 0), 0u);

@@ -72,7 +72,9 @@ void WriteTemplates(const std::string& appFolder);
 void WriteLoadingBars(const std::string& appFolder);
 void WriteResources(const std::string& appFolder);
 void WriteEffectLibrary(const std::string& appFolder);
-void WriteLinksLibrary(const std::string& appFolder);
+// "YEL_Links.dll": the CD icon and, when `player` names the player program,
+// that program as EXE/YEL_Player.
+void WriteLinksLibrary(const std::string& appFolder, const std::string& player = "");
 // Full-size PNG pictures of each template as PaintTemplate shows it, for
 // looking at the designs.
 void WriteTemplatePreviews(const std::string& folder);

@@ -56,11 +56,20 @@ void RemoveStale(const std::string& folder, const std::set<std::string>& before,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3 || std::string(argv[1]) == "--help") {
-    std::fprintf(stderr, "usage: theme-content PROGRAM_FOLDER [STAMP_FILE]\n");
+  if (argc < 2 || argc > 4 || std::string(argv[1]) == "--help") {
+    std::fprintf(stderr,
+                 "usage: theme-content PROGRAM_FOLDER [STAMP_FILE]\n"
+                 "       theme-content --links PROGRAM_FOLDER [PLAYER]  (YEL_Links.dll only)\n"
+                 "       theme-content --previews FOLDER\n");
     return argc >= 2 ? 0 : 2;
   }
   try {
+    if (argc >= 3 && std::string(argv[1]) == "--links") {
+      std::string folder = argv[2];
+      if (folder.back() != '/') folder += '/';
+      yel::content::WriteLinksLibrary(folder, argc == 4 ? argv[3] : "");
+      return 0;
+    }
     if (argc == 3 && std::string(argv[1]) == "--previews") {
       yel::content::WriteTemplatePreviews(argv[2]);
       return 0;

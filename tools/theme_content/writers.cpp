@@ -361,7 +361,7 @@ void WriteEffectLibrary(const std::string& appFolder) {
 }
 
 // The CD icon: a silver disc with a rainbow sheen and a photo corner.
-void WriteLinksLibrary(const std::string& appFolder) {
+void WriteLinksLibrary(const std::string& appFolder, const std::string& player) {
   std::vector<std::unique_ptr<TSurface>> images;
   for (int size : {16, 32, 48}) {
     auto image = std::make_unique<TSurface>(size, size);
@@ -401,9 +401,11 @@ void WriteLinksLibrary(const std::string& appFolder) {
   }
   std::vector<const TSurface*> views;
   for (const auto& image : images) views.push_back(image.get());
-  // The player program is not part of this library yet: "Create Executable"
+  std::vector<TResourceEntry> entries = {{"ICO", "YEL_CD", EncodeIcon(views)}};
+  // Without a player (a build without Qt WebEngine) "Create Executable"
   // reports the missing resource.
-  WriteLibrary(appFolder + "YEL_Links.dll", {{"ICO", "YEL_CD", EncodeIcon(views)}});
+  if (!player.empty()) entries.push_back({"EXE", "YEL_Player", ReadFileBytes(player)});
+  WriteLibrary(appFolder + "YEL_Links.dll", entries);
 }
 
 }  // namespace yel::content

@@ -66,7 +66,14 @@ window.yelUnload = () => {
 };
 
 window.yelPlay = () => { if (player) player.play(); };
-window.yelStop = () => { if (player) player.pause(); };
+// Ruffle shows a play button over a paused movie; a stopped movie shows
+// its frame instead.
+window.yelStop = () => {
+  if (!player) return;
+  player.pause();
+  const button = player.shadowRoot && player.shadowRoot.getElementById('play-button');
+  if (button) button.style.display = 'none';
+};
 
 // Calls a function the movie registered with ExternalInterface.addCallback.
 // Answers { ok, value } or { ok: false, missing } or { ok: false, error }.
