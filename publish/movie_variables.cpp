@@ -57,6 +57,7 @@ TValue PushValue(const swf::TPushValueInfo& info, const std::vector<std::string>
       break;
     case swf::kPushBoolean:
       if (auto* b = std::get_if<bool>(&v)) return {TValue::Kind::Other, *b ? "true" : "false", 0};
+      if (auto* i = std::get_if<std::int64_t>(&v)) return {TValue::Kind::Other, *i ? "true" : "false", 0};
       break;
     case swf::kPushNull:
       return {TValue::Kind::Other, "null", 0};

@@ -2,6 +2,8 @@
 // that serves the page, Ruffle and the movies, and the web channel bridge.
 #include "app/player/flash_player.h"
 
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QEventLoop>
 #include <QFile>
@@ -130,7 +132,14 @@ QString ScriptArguments(const QVariantList& args) {
 
 }  // namespace
 
-void RegisterFlashPlayerScheme() {
+void SetUpFlashPlayer() {
+  if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (!flags.contains("--ignore-gpu-blocklist")) {
+    flags += flags.isEmpty() ? "--ignore-gpu-blocklist" : " --ignore-gpu-blocklist";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+  }
   QWebEngineUrlScheme scheme(kScheme);
   scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
   scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed |

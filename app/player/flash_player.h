@@ -4,9 +4,8 @@
 // movie bytes are served by the program's own URL scheme, never from a
 // network; C++ and the page talk through a QWebChannel.
 //
-// Set-up: call RegisterFlashPlayerScheme() in main() before the
-// QApplication is created (WebEngine accepts URL schemes only then). As
-// root, WebEngine needs QTWEBENGINE_DISABLE_SANDBOX=1.
+// Set-up: call SetUpFlashPlayer() in main() before the QApplication is
+// created (WebEngine accepts URL schemes and its settings only then).
 //
 // Loading is asynchronous: LoadMovie() and SetMovie() return at once; the
 // control emits MovieLoaded() when the movie runs or LoadFailed() with a
@@ -41,8 +40,14 @@ class QWebChannel;
 
 namespace yel::app {
 
-// Registers the player's URL scheme; call once before the QApplication.
-void RegisterFlashPlayerScheme();
+// Call once before the QApplication: registers the player's URL scheme;
+// turns WebEngine's sandbox off when running as root (Chromium refuses to
+// start its sandbox there), unless QTWEBENGINE_DISABLE_SANDBOX is set; and
+// lets Chromium use WebGL on software or blocklisted GL drivers
+// (--ignore-gpu-blocklist), because Ruffle's other renderer, the 2-D
+// canvas, draws masks made of several figures or with holes wrongly (the
+// album's transitions and template windows are such masks).
+void SetUpFlashPlayer();
 
 class TPlayerBridge;
 

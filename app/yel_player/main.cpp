@@ -112,6 +112,7 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
   if (options.Width) size = QSize(options.Width, options.Height);
   if (options.Longest) size = size.scaled(options.Longest, options.Longest, Qt::KeepAspectRatio);
   window.setFixedSize(size.expandedTo(QSize(1, 1)));
+  window.setAttribute(Qt::WA_DontShowOnScreen);
   window.show();
 
   std::vector<std::uint8_t> bytes = movie;
@@ -164,13 +165,33 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
 
 }  // namespace
 
+// A snapshot shows no window. With a display the window is made but never
+// put on screen, and the movie is drawn with WebGL as on the desktop.
+// Without one, yel-player runs itself under xvfb-run when that is
+// installed, for the same drawing; otherwise it draws on Qt's offscreen
+// platform, where Ruffle falls back to its canvas renderer, which draws
+// masks made of several figures (transitions, template windows) wrongly.
+void ChooseSnapshotDisplay(char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) return;
+  if (!std::getenv("YEL_PLAYER_NO_XVFB")) {
+    setenv("YEL_PLAYER_NO_XVFB", "1", 1);  // once
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    self[length > 0 ? length : 0] = '\0';
+    std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
+                               const_cast<char*>("-screen 0 1920x1200x24"), self};
+    for (char** arg = argv + 1; *arg; ++arg) args.push_back(*arg);
+    args.push_back(nullptr);
+    if (length > 0) execvp("xvfb-run", args.data());  // returns only when it cannot run
+  }
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
 int main(int argc, char** argv) {
   const TOptions options = ParseArguments(argc, argv);
   const bool snapshot = !options.Snapshot.isEmpty();
-  // A snapshot needs no display; WebEngine's sandbox does not start as root.
-  if (snapshot && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX")) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-  yel::app::RegisterFlashPlayerScheme();
+  if (snapshot) ChooseSnapshotDisplay(argv);
+  yel::app::SetUpFlashPlayer();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("yel-player"));
   const bool gui = !snapshot && QGuiApplication::platformName() != QLatin1String("offscreen");

@@ -215,8 +215,7 @@ class FlashPlayerTest : public QObject {
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-  yel::app::RegisterFlashPlayerScheme();
+  yel::app::SetUpFlashPlayer();
   QApplication app(argc, argv);
   FlashPlayerTest test;
   return QTest::qExec(&test, argc, argv);
