@@ -143,10 +143,10 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
     return done();
   };
   if (options.Frame) {
-    // The frame comes after its time at the frame rate; slow machines and
-    // loading movies get generous room.
+    // The frame comes after its time at the frame rate; slow machines (a
+    // software GL driver draws every frame) get generous room.
     const double rate = info.FrameRate > 0 ? info.FrameRate : 12;
-    const qint64 limit = 30000 + static_cast<qint64>(3000.0 * options.Frame / rate);
+    const qint64 limit = 120000 + static_cast<qint64>(10000.0 * options.Frame / rate);
     if (!wait([&] { return reached; }, limit))
       return Failure(name + QStringLiteral(": frame %1 was not reached within %2 s (the movie may stop earlier)")
                                 .arg(options.Frame)
