@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "base/error.h"
-#include "swf/actionscript/action_records.h"
-#include "swf/actionscript/do_action_tags.h"
+#include "swf/format/actions/action_records.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/swf_stream.h"
 
 namespace yel::publish {

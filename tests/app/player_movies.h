@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "swf/actionscript/action_records.h"
+#include "swf/format/actions/action_records.h"
 #include "tests/testing/theme_fixtures.h"
 
 namespace yel::testing {
