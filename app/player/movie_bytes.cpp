@@ -84,7 +84,8 @@ TMovieInfo ReadMovieInfo(const std::vector<std::uint8_t>& bytes, const std::stri
   return info;
 }
 
-std::vector<std::uint8_t> StopAtFrame(const std::vector<std::uint8_t>& bytes, int frame, const std::string& name) {
+std::vector<std::uint8_t> MarkFrame(const std::vector<std::uint8_t>& bytes, int frame, bool stop,
+                                    const std::string& name) {
   swf::TSWFStreamReader reader;
   Load(reader, bytes, name);
   reader.SetCompressed(false);
@@ -92,7 +93,7 @@ std::vector<std::uint8_t> StopAtFrame(const std::vector<std::uint8_t>& bytes, in
   reader.SaveToStream(plain);
   std::vector<std::uint8_t> movie = plain.TakeBytes();
 
-  // DoAction: GetURL "FSCommand:<command>" "<frame>", Stop, End.
+  // DoAction: GetURL "FSCommand:<command>" "<frame>", Stop (when asked), End.
   const std::string url = std::string("FSCommand:") + kFrameReachedCommand;
   const std::string target = std::to_string(frame);
   std::vector<std::uint8_t> actions = {0x83, 0, 0};
@@ -103,7 +104,7 @@ std::vector<std::uint8_t> StopAtFrame(const std::vector<std::uint8_t>& bytes, in
   const std::size_t getUrlLength = actions.size() - 3;
   actions[1] = std::uint8_t(getUrlLength);
   actions[2] = std::uint8_t(getUrlLength >> 8);
-  actions.push_back(0x07);
+  if (stop) actions.push_back(0x07);
   actions.push_back(0x00);
   std::vector<std::uint8_t> tag(2);
   const std::uint16_t header = std::uint16_t(12 << 6 | actions.size());  // short DoAction header

@@ -23,14 +23,15 @@ struct TMovieInfo {
 // with an error naming `name`.
 TMovieInfo ReadMovieInfo(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
-// The fscommand that the copy made by StopAtFrame sends on its frame.
+// The fscommand that the copy made by MarkFrame sends on its frame.
 inline constexpr const char* kFrameReachedCommand = "yel_frame_reached";
 
 // An uncompressed copy of the movie with a frame script before the
 // frame-th ShowFrame (1-based) of the main timeline that sends
-// fscommand(kFrameReachedCommand, frame) and stops there. Throws when the
-// movie has fewer frames.
-std::vector<std::uint8_t> StopAtFrame(const std::vector<std::uint8_t>& bytes, int frame, const std::string& name);
+// fscommand(kFrameReachedCommand, frame) and, with `stop`, stops there.
+// Throws when the movie has fewer frames.
+std::vector<std::uint8_t> MarkFrame(const std::vector<std::uint8_t>& bytes, int frame, bool stop,
+                                    const std::string& name);
 
 // The trailer of a published executable: the movie, the marker bytes
 // 56 34 12 FA (publish::kExecutableMarker) and the movie's length (32-bit

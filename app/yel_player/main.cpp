@@ -12,7 +12,9 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,7 +32,7 @@ constexpr char kUsage[] =
     "Plays the movie appended to this program (a published album) or MOVIE.swf.\n"
     "  --snapshot OUT.png  render one frame into OUT.png without showing a window\n"
     "  --frame N           the frame to render (1-based; default 1)\n"
-    "  --at-ms T           render what shows T milliseconds after the movie starts\n"
+    "  --at-ms T           render what shows T milliseconds after frame 1 runs\n"
     "  --size WxH          the picture's size (default: the movie's size);\n"
     "  --size N            the movie's size scaled so that its longer side is N\n"
     "Keys: Escape leaves full screen.\n";
@@ -115,13 +117,13 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
   window.setAttribute(Qt::WA_DontShowOnScreen);
   window.show();
 
-  std::vector<std::uint8_t> bytes = movie;
-  if (options.Frame) {
-    try {
-      bytes = yel::app::StopAtFrame(movie, options.Frame, name.toStdString());
-    } catch (const std::exception& error) {
-      return Failure(QString::fromStdString(error.what()), false);
-    }
+  // The movie tells when it gets to the frame (and stops there), or, for a
+  // time, when its first frame runs: the time counts from then.
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = yel::app::MarkFrame(movie, options.Frame ? options.Frame : 1, options.Frame != 0, name.toStdString());
+  } catch (const std::exception& error) {
+    return Failure(QString::fromStdString(error.what()), false);
   }
   bool reached = false;
   QString failure;
@@ -142,20 +144,17 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
     while (!done() && clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
   };
-  if (options.Frame) {
-    // The frame comes after its time at the frame rate; slow machines (a
-    // software GL driver draws every frame) get generous room.
-    const double rate = info.FrameRate > 0 ? info.FrameRate : 12;
-    const qint64 limit = 120000 + static_cast<qint64>(10000.0 * options.Frame / rate);
-    if (!wait([&] { return reached; }, limit))
-      return Failure(name + QStringLiteral(": frame %1 was not reached within %2 s (the movie may stop earlier)")
-                                .arg(options.Frame)
-                                .arg(limit / 1000),
-                     false);
-    wait([] { return false; }, 200);  // let the frame be drawn
-  } else {
-    wait([] { return false; }, options.AtMs);
-  }
+  // The frame comes after its time at the frame rate; slow machines (a
+  // software GL driver draws every frame) get generous room.
+  const int frame = options.Frame ? options.Frame : 1;
+  const double rate = info.FrameRate > 0 ? info.FrameRate : 12;
+  const qint64 limit = 120000 + static_cast<qint64>(10000.0 * frame / rate);
+  if (!wait([&] { return reached; }, limit))
+    return Failure(name + QStringLiteral(": frame %1 was not reached within %2 s (the movie may stop earlier)")
+                              .arg(frame)
+                              .arg(limit / 1000),
+                   false);
+  wait([] { return false; }, options.Frame ? 200 : std::max(options.AtMs, 200));  // let the frame be drawn
   QImage picture = window.Player().CurrentPicture();
   QSaveFile file(options.Snapshot);
   if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit())

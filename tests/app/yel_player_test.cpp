@@ -90,14 +90,17 @@ TEST(MovieBytes, ReadsTheHeaderAndRefusesWhatIsNotAMovie) {
   }
 }
 
-TEST(MovieBytes, StopAtFrameInsertsAStopBeforeThatShowFrame) {
+TEST(MovieBytes, MarkFrameInsertsAScriptBeforeThatShowFrame) {
   const auto movie = testing::AlternatingMovie(50, 50, 12, 4, kRed, kGreen);
-  const auto stopped = StopAtFrame(movie, 3, "m.swf");
+  const auto stopped = MarkFrame(movie, 3, true, "m.swf");
   EXPECT_EQ(std::string(stopped.begin(), stopped.begin() + 3), "FWS");
   EXPECT_EQ(ReadMovieInfo(stopped, "stopped").FrameCount, 4);
   const std::string text(stopped.begin(), stopped.end());
-  EXPECT_NE(text.find(std::string("FSCommand:") + kFrameReachedCommand + '\0' + "3"), std::string::npos);
-  EXPECT_THROW(StopAtFrame(movie, 5, "m.swf"), std::exception);
+  const std::string script = std::string("FSCommand:") + kFrameReachedCommand + '\0' + "3" + '\0';
+  EXPECT_NE(text.find(script + "\x07"), std::string::npos);  // then Stop
+  const auto marked = MarkFrame(movie, 3, false, "m.swf");
+  EXPECT_EQ(marked.size() + 1, stopped.size());
+  EXPECT_THROW(MarkFrame(movie, 5, true, "m.swf"), std::exception);
 }
 
 // Bad trailers: each gives a clear message and exit status 1, no crash.
@@ -147,7 +150,7 @@ TEST(YelPlayer, SnapshotsShowTheChosenFrame) {
       {{swf, "--frame", "4"}, 160, 120, kGreen},
       {{swf, "--frame", "3", "--size", "400x300"}, 400, 300, kRed},
       {{swf, "--size", "80"}, 80, 60, kRed},  // frame 1
-      {{swf, "--at-ms", "700"}, 160, 120, 0},
+      {{swf, "--at-ms", "1500"}, 160, 120, 0},
   };
   int index = 0;
   for (const auto& c : cases) {
