@@ -110,6 +110,14 @@ class FlashPlayerTest : public QObject {
     // Two colours alternating four times a second.
     QVERIFY(Load(AlternatingMovie(kW, kH, 4, 8, kRed, kGreen)));
     QVERIFY(player_->IsPlaying());
+    // Once a frame shows (the first one is drawn a moment after the load).
+    QElapsedTimer drawn;
+    drawn.start();
+    auto shown = [this] {
+      const QColor c = player_->CurrentPicture().pixelColor(kW / 2, kH / 2);
+      return Near(c, Color(kRed)) || Near(c, Color(kGreen));
+    };
+    while (!shown() && drawn.elapsed() < 15000) QTest::qWait(50);
     player_->Stop();
     QVERIFY(!player_->IsPlaying());
     QTest::qWait(300);  // the stop reaches the page
