@@ -314,8 +314,8 @@ bool TFlashPlayer::WaitUntil(const std::function<bool()>& done, const QElapsedTi
 bool TFlashPlayer::WaitForMovie(int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
-  WaitUntil([this] { return state_ != State::Loading; }, clock, timeoutMs);
-  return state_ == State::Running;
+  // (WaitUntil is false also when the control was deleted meanwhile.)
+  return WaitUntil([this] { return state_ != State::Loading; }, clock, timeoutMs) && state_ == State::Running;
 }
 
 std::optional<QVariant> TFlashPlayer::CallMovieFunction(const QString& name, const QVariantList& args, int timeoutMs) {
@@ -352,7 +352,7 @@ std::optional<QVariant> TFlashPlayer::CallMovieFunction(const QString& name, con
       return std::nullopt;
     QElapsedTimer pause;
     pause.start();
-    WaitUntil([&pause] { return pause.elapsed() >= 50; }, pause, 50);
+    if (!WaitUntil([&pause] { return pause.elapsed() >= 50; }, pause, 100)) return std::nullopt;
   }
 }
 
