@@ -160,6 +160,7 @@ class TPlayerBridge : public QObject {
   void loadFailed(int serial, const QString& message) { player_->PageLoadFailed(serial, message); }
   void fsCommand(const QString& command, const QString& args) { emit player_->FSCommand(command, args); }
   void trace(const QString& text) { emit player_->Trace(text); }
+  void drawn(int serial) { player_->PageDrawn(serial); }
 
  private:
   TFlashPlayer* player_;
@@ -404,6 +405,14 @@ std::optional<QString> TFlashPlayer::GetVariable(const QString& name, int timeou
 
 bool TFlashPlayer::SetVariable(const QString& name, const QString& value, int timeoutMs) {
   return CallMovieFunction(QStringLiteral("SetVariable"), {name, value}, timeoutMs).has_value();
+}
+
+bool TFlashPlayer::WaitForDrawing(int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  const int request = ++draw_requests_;
+  RunScript(QStringLiteral("yelAfterDrawing(%1)").arg(request));
+  return WaitUntil([this, request] { return drawn_ >= request; }, clock, timeoutMs);
 }
 
 QImage TFlashPlayer::CurrentPicture() {

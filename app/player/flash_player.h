@@ -32,6 +32,7 @@
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -98,6 +99,10 @@ class TFlashPlayer : public QWidget {
 
   // The control's current frame as a 24-bit image of the control's size.
   QImage CurrentPicture();
+  // Waits until the page has drawn what the movie shows now (a busy
+  // machine draws a moment after the movie's frame has run); false after
+  // the time-out.
+  bool WaitForDrawing(int timeoutMs = kCallTimeoutMs);
 
   // True while a loaded movie runs (after MovieLoaded, until the next load
   // or unload).
@@ -127,6 +132,7 @@ class TFlashPlayer : public QWidget {
   void PageReady();
   void PageMovieLoaded(int serial);
   void PageLoadFailed(int serial, const QString& message);
+  void PageDrawn(int serial) { drawn_ = std::max(drawn_, serial); }
   void Fail(const QString& message);
   // Runs the event loop until done() or the deadline; true when done.
   bool WaitUntil(const std::function<bool()>& done, const QElapsedTimer& clock, int timeoutMs);
@@ -143,6 +149,8 @@ class TFlashPlayer : public QWidget {
   State state_ = State::Empty;
   bool playing_ = false;
   QElapsedTimer loaded_clock_;
+  int draw_requests_ = 0;
+  int drawn_ = 0;
 };
 
 }  // namespace yel::app

@@ -154,7 +154,10 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
                               .arg(frame)
                               .arg(limit / 1000),
                    false);
-  wait([] { return false; }, options.Frame ? 200 : std::max(options.AtMs, 200));  // let the frame be drawn
+  if (!options.Frame) wait([] { return false; }, options.AtMs);
+  // The frame is drawn a moment after it runs, later on a busy machine.
+  player.WaitForDrawing(60000);
+  wait([] { return false; }, 100);
   QImage picture = window.Player().CurrentPicture();
   QSaveFile file(options.Snapshot);
   if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit())

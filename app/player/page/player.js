@@ -65,6 +65,11 @@ window.yelUnload = () => {
   removePlayer();
 };
 
+// Answers once the page has drawn twice more, so that what the movie shows
+// now is on the screen.
+window.yelAfterDrawing = serial =>
+  requestAnimationFrame(() => requestAnimationFrame(() => bridge.drawn(serial)));
+
 window.yelPlay = () => { if (player) player.play(); };
 // Ruffle shows a play button over a paused movie; a stopped movie shows
 // its frame instead.
