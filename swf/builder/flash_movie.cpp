@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "base/error.h"
+#include "swf/builder/compile_context_base.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_image.h"
@@ -393,6 +394,15 @@ TFlashSound& TFlashMovie::BackgroundSound() {
     EnableBgSound = true;
   }
   return *background_sound_;
+}
+
+TBaseCompileContext& TFlashMovie::CompileContext() {
+  if (!compile_context_) {
+    TCompileContextFactory factory = CompileContextFactory();
+    if (!factory) throw Error("No ActionScript compiler is installed");
+    compile_context_ = factory(this);
+  }
+  return *compile_context_;
 }
 
 TMemoryStream& TFlashMovie::CompileErrors() {

@@ -17,6 +17,7 @@
 namespace yel::swf {
 
 class TFlashActionScript;
+class TBaseCompileContext;
 class TFlashFilterSettings;
 class TFlashPlaceObject;
 class TFlashSound;
@@ -125,6 +126,9 @@ class TFlashMovie : public TBasedSWFStream {
   // The drawing surface whose drawings become sprites of this movie.
   TFlashCanvas& Canvas();
   TMemoryStream& CompileErrors();
+  // The script compiler of this movie, made on first need by the factory
+  // that the compiler library installs (an Error when none is installed).
+  TBaseCompileContext& CompileContext();
   // The main timeline's streaming sound; the first access creates it and
   // sets EnableBgSound. Its head is written first and one stream block
   // before every ShowFrame, while EnableBgSound is on.
@@ -179,6 +183,7 @@ class TFlashMovie : public TBasedSWFStream {
   std::unique_ptr<TFlashFilterSettings> filter_settings_;
   std::unique_ptr<TFlashCanvas> canvas_;
   std::unique_ptr<TMemoryStream> compile_errors_;
+  std::unique_ptr<TBaseCompileContext> compile_context_;
   std::unique_ptr<TFlashSound> background_sound_;
   std::unique_ptr<TFlashShapeList> shapes_;
   std::unique_ptr<TFlashImageList> images_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/files.h"
+#include "swf/builder/compile_context_base.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_sprite.h"
 
@@ -131,6 +133,30 @@ TSWFClipActionRecord* TFlashPlaceObject::FindActionEvent(std::uint32_t event, bo
     if (record->EventFlags & event) return record.get();
   }
   return create ? &OnClipEvent(event) : nullptr;
+}
+
+bool TFlashPlaceObject::CompileActions(TStream& source) {
+  if (!Owner()) throw Error("Clip actions can only be compiled for a placement in a movie");
+  try {
+    source.Seek(0);
+    Owner()->CompileContext().CompileClip(source, *this);
+    record_->HasClipActions = true;
+    return true;
+  } catch (const EActionCompileError& error) {
+    LogCompileError(*Owner(), error.what());
+    return false;
+  }
+}
+
+bool TFlashPlaceObject::CompileActions(std::string_view text) {
+  TBufferStream stream(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  return CompileActions(stream);
+}
+
+bool TFlashPlaceObject::CompileActionsFile(const std::string& fileName) {
+  std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
+  TBufferStream stream(bytes.data(), bytes.size());
+  return CompileActions(stream);
 }
 
 }  // namespace yel::swf

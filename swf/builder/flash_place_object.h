@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "swf/builder/flash_object.h"
 #include "swf/format/place_object_tags.h"
@@ -14,6 +15,7 @@
 namespace yel::swf {
 
 class TFlashVisualObject;
+class TStream;
 
 // Defaults of the filters added through placements.
 class TFlashFilterSettings {
@@ -81,6 +83,14 @@ class TFlashPlaceObject : public TFlashObject {
   // For a placed sprite: the first record whose events include event; with
   // create, a new one for that event when there is none. Null otherwise.
   TSWFClipActionRecord* FindActionEvent(std::uint32_t event, bool create);
+
+  // Compiles clip actions ("onClipEvent" handlers) for this placement
+  // through the movie's compile context. On success the record gets its
+  // clip actions and the result is true; a compile error's message goes to
+  // the movie's compile-error log and the result is false.
+  bool CompileActions(TStream& source);
+  bool CompileActions(std::string_view text);
+  bool CompileActionsFile(const std::string& fileName);
 
   // Set by the movie and sprites before writing: the file's SWF version,
   // which decides how clip events are encoded.

@@ -23,6 +23,7 @@ void PrintHelp(std::ostream& out) {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"project", "create a project from a folder of photos, or show a project", RunProject},
+      {"compile", "compile an ActionScript file into a movie", RunCompile},
       {"dump", "list the header and the tags of an SWF file", RunDump},
       {"publish", "build the album's movie and write it as an SWF file", RunPublish},
       {"preview", "build the album's movie and play it in a browser page", RunPreview},

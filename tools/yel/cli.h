@@ -59,6 +59,7 @@ bool WantsHelp(const Args& args);
 
 // Subcommands.
 int RunProject(const Args& args);
+int RunCompile(const Args& args);
 int RunDump(const Args& args);
 int RunPublish(const Args& args);
 int RunPreview(const Args& args);

@@ -70,6 +70,12 @@ void TSWFActionList::Delete(std::size_t index) {
 
 void TSWFActionList::Clear() { items_.clear(); }
 
+std::vector<std::unique_ptr<TSWFAction>> TSWFActionList::TakeAll() {
+  std::vector<std::unique_ptr<TSWFAction>> items;
+  items.swap(items_);
+  return items;
+}
+
 int ActionListMinVersion(const TSWFActionList& list, int minimum) {
   int version = minimum;
   for (const auto& action : list) version = std::max(version, action->MinVersion());

@@ -41,6 +41,9 @@ class TSWFActionList {
   // freed marker lose their marker.
   void Delete(std::size_t index);
   void Clear();
+  // Hands out every record (markers included) and leaves the list empty;
+  // records keep their links to each other's markers.
+  std::vector<std::unique_ptr<TSWFAction>> TakeAll();
 
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }

@@ -1,0 +1,570 @@
+// The compile context: string table, constant pool, scopes and name lookup,
+// class and include paths, the compile entry points, the passes over class
+// files and the final pass over a generated list.
+#include "swf/actionscript/compile_context.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
+#include "swf/actionscript/parse_tree.h"
+#include "swf/actionscript/scanner.h"
+#include "swf/builder/flash_action_script.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_sprite.h"
+#include "swf/format/byte_stream.h"
+#include "swf/format/place_object_tags.h"
+
+namespace yel::swf {
+namespace {
+
+TCompileContext* g_current = nullptr;
+
+// Superclass chains longer than this are taken for a cycle.
+constexpr int kMaxInheritance = 256;
+
+}  // namespace
+
+TCompileContext* CurrentContext() { return g_current; }
+
+// --- string table, pool, names
+
+TStringTable::TStringTable() {
+  for (const char* text : {"", "this", "prototype", "super", "arguments", "_global", "Object"}) Id(text);
+}
+
+int TStringTable::Id(std::string_view text) {
+  auto found = ids_.find(std::string(text));
+  if (found != ids_.end()) return found->second;
+  int id = static_cast<int>(texts_.size());
+  texts_.emplace_back(text);
+  ids_.emplace(texts_.back(), id);
+  return id;
+}
+
+int TConstantPool::IndexOf(int id) {
+  auto found = index_.find(id);
+  if (found != index_.end()) return found->second;
+  int index = static_cast<int>(ids_.size());
+  ids_.push_back(id);
+  index_.emplace(id, index);
+  return index;
+}
+
+TCompoundName TCompoundName::FromText(TStringTable& strings, std::string_view dotted) {
+  TCompoundName name;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t dot = dotted.find('.', start);
+    name.Append(strings.Id(dotted.substr(start, dot == std::string_view::npos ? dotted.npos : dot - start)));
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  return name;
+}
+
+int TCompoundName::DottedId(TStringTable& strings) const {
+  if (dotted_ < 0) {
+    std::string text;
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+      if (i) text += '.';
+      text += strings.Text(parts_[i]);
+    }
+    dotted_ = strings.Id(text);
+  }
+  return dotted_;
+}
+
+// --- scopes
+
+TClassInfo::TClassInfo() = default;
+TClassInfo::~TClassInfo() = default;
+
+TBaseIdentTable::TBaseIdentTable(TCompileContext& context, int kind, TBaseIdentTable* enclosing)
+    : Kind(kind), Enclosing(enclosing), context_(context) {}
+
+TBaseIdentTable::~TBaseIdentTable() = default;
+
+std::string TBaseIdentTable::Key(int name) const { return std::to_string(name); }
+
+TIdentInfo* TBaseIdentTable::Declare(std::unique_ptr<TIdentInfo> entry) {
+  entry->Scope = this;
+  entry->ScopeKind = Kind;
+  TIdentInfo* raw = entry.get();
+  entries_.push_back(std::move(entry));
+  latest_[Key(raw->Name)] = raw;
+  return raw;
+}
+
+TIdentInfo* TBaseIdentTable::Declare(int name, int typeName, int flags) {
+  auto entry = std::make_unique<TIdentInfo>();
+  entry->Name = name;
+  entry->TypeName = typeName;
+  entry->Flags = flags;
+  return Declare(std::move(entry));
+}
+
+TIdentInfo* TBaseIdentTable::Find(int name) const {
+  auto found = latest_.find(Key(name));
+  return found == latest_.end() ? nullptr : found->second;
+}
+
+TIdentInfo* TBaseIdentTable::Lookup(int name) const {
+  for (const TBaseIdentTable* scope = this; scope; scope = scope->Enclosing) {
+    int depth = 0;
+    for (const TBaseIdentTable* table = scope; table && depth < kMaxInheritance; table = table->Inherited, ++depth) {
+      if (TIdentInfo* entry = table->Find(name)) {
+        if (auto* alias = dynamic_cast<TAliasInfo*>(entry)) return alias->Class ? alias : nullptr;
+        return entry;
+      }
+    }
+  }
+  return nullptr;
+}
+
+std::string TClassTable::Key(int name) const { return AsciiLower(context_.Strings().Text(name)); }
+
+TClassInfo* TClassTable::FindClass(int name) const {
+  TIdentInfo* entry = Find(name);
+  return entry ? entry->AsClass() : nullptr;
+}
+
+void TIdentTable::MarkUsage(int name) {
+  int slot = name == kIdThis ? 0 : name == kIdSuper ? 1 : name == kIdArguments ? 2 : -1;
+  if (slot < 0) return;
+  static constexpr int kBits[3] = {kUsesThis, kUsesSuper, kUsesArguments};
+  Usage |= kBits[slot];
+  if (!UsageEntries[slot]) UsageEntries[slot] = Declare(name, -1, kIdentVariable);
+}
+
+int TIdentTable::UsageRegister(int name) const {
+  int slot = name == kIdThis ? 0 : name == kIdSuper ? 1 : name == kIdArguments ? 2 : -1;
+  if (slot < 0 || !UsageEntries[slot]) return 0;
+  return std::max(0, UsageEntries[slot]->Register);
+}
+
+void TIdentTable::AllocateRegisters() {
+  if (Allocated) return;
+  Allocated = true;
+  constexpr int kLastRegister = 254;
+  auto give = [&](TIdentInfo* entry) {
+    if (NextRegister <= kLastRegister) entry->Register = NextRegister++;
+  };
+  // this, arguments, super first.
+  for (int slot : {0, 2, 1})
+    if (UsageEntries[slot]) give(UsageEntries[slot]);
+  std::unordered_map<int, int> byName;
+  for (const auto& entry : Entries()) {
+    TIdentInfo* e = entry.get();
+    if (e == UsageEntries[0] || e == UsageEntries[1] || e == UsageEntries[2]) continue;
+    if (!(e->Flags & kIdentVariable) || e->AsClass()) continue;
+    if (e->Register != 0) {
+      if (e->Register > 0) byName.emplace(e->Name, e->Register);
+      continue;
+    }
+    auto shared = byName.find(e->Name);
+    if (shared != byName.end()) {
+      e->Register = shared->second;
+      continue;
+    }
+    give(e);
+    if (e->Register > 0) byName.emplace(e->Name, e->Register);
+  }
+}
+
+TCompileUnit::TCompileUnit() = default;
+TCompileUnit::~TCompileUnit() = default;
+
+// --- the context
+
+// One compilation: makes the context current with a fresh unit and leaves
+// it clean afterwards, whether the compilation succeeded or not.
+class TCompileSession {
+ public:
+  TCompileSession(TCompileContext& cc, std::unique_ptr<TCompileUnit> unit) : cc_(cc), unit_(std::move(unit)) {
+    if (g_current) throw Error("A script compilation is already running");
+    g_current = &cc;
+    cc.unit_ = unit_.get();
+    cc.depth_ = 0;
+  }
+  ~TCompileSession() {
+    cc_.unit_ = nullptr;
+    cc_.builder_ = nullptr;
+    cc_.scopes_.clear();
+    cc_.break_stack_.clear();
+    cc_.Scanner = nullptr;
+    // Classes declared inline in this unit lose their scopes with it.
+    for (const auto& entry : cc_.Classes().Entries()) {
+      if (TClassInfo* info = entry->AsClass(); info && !info->Unit) {
+        info->ClassScope = nullptr;
+        info->Declaration = nullptr;
+      }
+    }
+    cc_.pending_waits_.clear();
+    unit_.reset();
+    g_current = nullptr;
+  }
+
+ private:
+  TCompileContext& cc_;
+  std::unique_ptr<TCompileUnit> unit_;
+};
+
+TCompileContext::TCompileContext(TFlashMovie* movie)
+    : TBaseCompileContext(movie), classes_(std::make_unique<TClassTable>(*this)) {}
+
+TCompileContext::~TCompileContext() = default;
+
+int TCompileContext::SWFVersion() const { return Movie() ? Movie()->Version() : 8; }
+
+void TCompileContext::AddIncludePath(const std::string& folder) {
+  if (!FolderExists(folder)) throw EActionCompileError("Include path \"" + folder + "\" not found.");
+  std::string path = folder;
+  if (path.back() != '/') path += '/';
+  for (const auto& known : include_paths_)
+    if (EqualsIgnoreCase(known, path)) return;
+  include_paths_.push_back(path);
+}
+
+void TCompileContext::AddClassPath(const std::string& folder) {
+  if (!FolderExists(folder)) throw EActionCompileError("Class path \"" + folder + "\" not found.");
+  std::string path = folder;
+  if (path.back() != '/') path += '/';
+  ScanClassFolder(path, "");
+}
+
+void TCompileContext::ScanClassFolder(const std::string& folder, const std::string& prefix) {
+  namespace fs = std::filesystem;
+  std::vector<fs::directory_entry> entries;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) entries.push_back(entry);
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+  bool holdsClasses = false;
+  const int version = SWFVersion();
+  for (const auto& entry : entries) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_directory(error)) {
+      std::string upper = AsciiLower(name);
+      if (upper == "fp7" || upper == "fp8" || upper == "fp9") {
+        bool scan = upper == "fp7" ? version == 7 : upper == "fp8" ? version > 7 : version == 9;
+        if (scan) ScanClassFolder(folder + name + "/", prefix);
+      } else {
+        ScanClassFolder(folder + name + "/", prefix + name + ".");
+      }
+      continue;
+    }
+    if (name.size() <= 3 || AsciiLower(name.substr(name.size() - 3)) != ".as") continue;
+    holdsClasses = true;
+    std::string className = prefix + name.substr(0, name.size() - 3);
+    int id = strings_.Id(className);
+    TClassInfo* info = classes_->FindClass(id);
+    if (!info) {
+      auto made = std::make_unique<TClassInfo>();
+      made->Name = id;
+      info = static_cast<TClassInfo*>(classes_->Declare(std::move(made)));
+    }
+    info->FileName = folder + name;
+    if (IsStandardClassName(className)) info->ClassFlags |= kClassStandard;
+  }
+  if (holdsClasses) AddIncludePath(folder);
+}
+
+TIdentTable* TCompileContext::OpenScope(int kind) {
+  TBaseIdentTable* enclosing = scopes_.empty() ? static_cast<TBaseIdentTable*>(classes_.get()) : scopes_.back();
+  auto scope = std::make_unique<TIdentTable>(*this, kind, enclosing);
+  TIdentTable* raw = scope.get();
+  unit_->Scopes.push_back(std::move(scope));
+  scopes_.push_back(raw);
+  return raw;
+}
+
+void TCompileContext::CloseScope() {
+  if (!scopes_.empty()) scopes_.pop_back();
+}
+
+TFlashActionScript& TCompileContext::Builder() {
+  if (!builder_) throw EActionCompileError("Statements outside an event handler cannot be compiled here");
+  return *builder_;
+}
+
+void TCompileContext::PushString(int id) {
+  int index = unit_->Pool.IndexOf(id);
+  if (index > 0xFFFF) throw EActionCompileError("The script uses more than 65536 different strings");
+  Builder().PushConstant(static_cast<std::uint16_t>(index));
+}
+
+void TCompileContext::EnterNode(const TParseTreeNode& node) {
+  if (++depth_ > kMaxDepth) {
+    depth_ = 0;
+    throw EActionCompileError("Expression or statement nested too deeply in line " + std::to_string(node.Pos.Line),
+                              node.Pos.File, node.Pos.Line, node.Pos.Column + 1);
+  }
+}
+
+void TCompileContext::InsertConstantPool(TSWFActionList& list) {
+  if (unit_->Pool.Empty()) return;
+  std::vector<std::string> texts;
+  texts.reserve(unit_->Pool.Ids().size());
+  for (int id : unit_->Pool.Ids()) texts.push_back(strings_.Text(id));
+  if (!list.Empty()) {
+    if (auto* pool = dynamic_cast<TSWFActionConstantPool*>(list[0])) {
+      pool->ConstantPool = std::move(texts);
+      return;
+    }
+  }
+  auto pool = std::make_unique<TSWFActionConstantPool>();
+  pool->ConstantPool = std::move(texts);
+  list.Insert(0, std::move(pool));
+}
+
+void TCompileContext::Parse(TStream& source) { ParseSource(*this, source, unit_->FileName); }
+
+void TCompileContext::GenerateRoot(TProgramNode& root) {
+  depth_ = 0;
+  CompileChild(*this, &root);
+}
+
+void TCompileContext::CompileScript(TStream& source, TFlashActionScript& builder) {
+  auto unit = std::make_unique<TCompileUnit>();
+  unit->OwnerKind = TCompileUnit::TOwnerKind::Script;
+  unit->Builder = &builder;
+  // A list that already starts with a constant pool keeps its indexes: the
+  // new strings are added behind its own.
+  if (!builder.Actions().Empty()) {
+    if (auto* pool = dynamic_cast<TSWFActionConstantPool*>(builder.Actions()[0]))
+      for (const auto& text : pool->ConstantPool) unit->Pool.IndexOf(strings_.Id(text));
+  }
+  TCompileSession session(*this, std::move(unit));
+  Parse(source);
+  ParseUsedClasses();
+  GenerateUsedClasses();
+  builder_ = &builder;
+  GenerateRoot(*unit_->Root);
+  InsertConstantPool(builder.Actions());
+  FinalPass(builder.Actions());
+}
+
+void TCompileContext::CompileButton(TStream& source, TFlashButtonConditions& button) {
+  auto unit = std::make_unique<TCompileUnit>();
+  unit->OwnerKind = TCompileUnit::TOwnerKind::Button;
+  unit->Button = &button;
+  TCompileSession session(*this, std::move(unit));
+  Parse(source);
+  ParseUsedClasses();
+  GenerateUsedClasses();
+  builder_ = nullptr;
+  GenerateRoot(*unit_->Root);
+  std::set<TSWFActionList*> done;
+  for (int event = 0; event < 9; ++event) {
+    TSWFActionList* list = button.FindCondition(static_cast<std::uint16_t>(1u << event));
+    if (list && done.insert(list).second) FinalPass(*list);
+  }
+}
+
+void TCompileContext::CompileClip(TStream& source, TFlashPlaceObject& place) {
+  auto unit = std::make_unique<TCompileUnit>();
+  unit->OwnerKind = TCompileUnit::TOwnerKind::Clip;
+  unit->Clip = &place;
+  TCompileSession session(*this, std::move(unit));
+  Parse(source);
+  ParseUsedClasses();
+  GenerateUsedClasses();
+  builder_ = nullptr;
+  GenerateRoot(*unit_->Root);
+  std::set<TSWFActionList*> done;
+  for (int event = 0; event < kClipEventCount; ++event) {
+    TSWFActionList* list = place.FindActionEvent(1u << event, false);
+    if (list && done.insert(list).second) FinalPass(*list);
+  }
+}
+
+// --- class files
+
+void TCompileContext::ParseClassFile(TClassInfo& info) {
+  std::vector<std::uint8_t> bytes = ReadFileBytes(info.FileName);
+  std::size_t skip = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+  TBufferStream stream(bytes.data() + skip, bytes.size() - skip);
+  info.Unit = std::make_unique<TCompileUnit>();
+  info.Unit->FileName = info.FileName;
+  TCompileUnit* saved = unit_;
+  std::vector<TIdentTable*> savedScopes;
+  savedScopes.swap(scopes_);
+  unit_ = info.Unit.get();
+  try {
+    ParseSource(*this, stream, info.FileName);
+  } catch (...) {
+    unit_ = saved;
+    scopes_.swap(savedScopes);
+    throw;
+  }
+  unit_ = saved;
+  scopes_.swap(savedScopes);
+}
+
+void TCompileContext::ParseUsedClasses() {
+  bool parsed = true;
+  while (parsed) {
+    parsed = false;
+    const auto& entries = classes_->Entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      TClassInfo* info = entries[i]->AsClass();
+      if (!info || !(info->ClassFlags & kClassUsed) || (info->ClassFlags & kClassStandard) || info->Unit ||
+          info->FileName.empty())
+        continue;
+      ParseClassFile(*info);
+      parsed = true;
+    }
+  }
+}
+
+void TCompileContext::GenerateUsedClasses() {
+  bool generated = true;
+  while (generated) {
+    generated = false;
+    const auto& entries = classes_->Entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      TClassInfo* info = entries[i]->AsClass();
+      if (info && info->ClassFlags == kClassUsed) {
+        GenerateClass(*info, 0);
+        generated = true;
+      }
+    }
+  }
+}
+
+void TCompileContext::GenerateClass(TClassInfo& info, int guard) {
+  const std::string& name = strings_.Text(info.Name);
+  if ((info.ClassFlags & kClassGenerating) || guard > kMaxInheritance)
+    throw EActionCompileError("Class " + name + " depends on itself through its superclass or interfaces.");
+  if (!info.Unit) {
+    info.ClassFlags |= kClassGenerated;
+    return;
+  }
+  TClassDefNode* declaration = info.Declaration;
+  if (!declaration || declaration->Info != &info)
+    throw EActionCompileError("Class file \"" + info.FileName + "\" does not declare the class " + name + ".",
+                              info.FileName);
+  info.ClassFlags |= kClassGenerating;
+  std::vector<TCompoundName> dependencies;
+  if (declaration->Super) dependencies.push_back(*declaration->Super);
+  if (auto* impl = dynamic_cast<TClassImplNode*>(declaration); impl && impl->Interfaces)
+    for (const auto& interfaceName : impl->Interfaces->Names) dependencies.push_back(interfaceName);
+  for (const auto& dependency : dependencies) {
+    TClassInfo* other = classes_->FindClass(dependency.DottedId(strings_));
+    if (other && !(other->ClassFlags & (kClassStandard | kClassGenerated))) GenerateClass(*other, guard + 1);
+  }
+  if (declaration->Super && info.ClassScope) {
+    TClassInfo* super = classes_->FindClass(declaration->Super->DottedId(strings_));
+    if (super) info.ClassScope->Inherited = super->ClassScope;
+  }
+  TFlashSprite* sprite = Movie()->AddSprite();
+  TFlashActionScript& init = sprite->InitActions();
+  TFlashActionScript* savedBuilder = builder_;
+  TCompileUnit* savedUnit = unit_;
+  builder_ = &init;
+  unit_ = info.Unit.get();
+  struct Restore {
+    TCompileContext& cc;
+    TFlashActionScript* builder;
+    TCompileUnit* unit;
+    ~Restore() {
+      cc.builder_ = builder;
+      cc.unit_ = unit;
+    }
+  } restore{*this, savedBuilder, savedUnit};
+  int savedDepth = depth_;
+  GenerateRoot(*unit_->Root);
+  depth_ = savedDepth;
+  InsertConstantPool(init.Actions());
+  SettleSkipCounts(init.Actions());
+  info.ClassFlags = (info.ClassFlags & ~kClassGenerating) | kClassGenerated;
+}
+
+// --- the final pass
+
+namespace {
+
+bool IsFunction(const TSWFAction* action) {
+  return dynamic_cast<const TSWFActionDefineFunction2*>(action) ||
+         dynamic_cast<const TSWFActionDefineFunction*>(action);
+}
+
+const std::string& FunctionName(const TSWFAction* action) {
+  if (auto* f2 = dynamic_cast<const TSWFActionDefineFunction2*>(action)) return f2->Name;
+  return static_cast<const TSWFActionDefineFunction*>(action)->Name;
+}
+
+}  // namespace
+
+void TCompileContext::FinalPass(TSWFActionList& list) {
+  std::vector<std::unique_ptr<TSWFAction>> items = list.TakeAll();
+  // 1. Named function definitions at the top level move to the front,
+  // behind the leading constant pool.
+  std::vector<std::unique_ptr<TSWFAction>> front;
+  std::vector<std::unique_ptr<TSWFAction>> hoisted;
+  std::vector<std::unique_ptr<TSWFAction>> rest;
+  std::size_t i = 0;
+  if (!items.empty() && dynamic_cast<TSWFActionConstantPool*>(items[0].get())) front.push_back(std::move(items[i++]));
+  while (i < items.size()) {
+    TSWFAction* action = items[i].get();
+    if (!IsFunction(action)) {
+      rest.push_back(std::move(items[i++]));
+      continue;
+    }
+    auto* link = dynamic_cast<TSWFBranchLink*>(action);
+    TSWFOffsetMarker* end = link ? link->CurrentMarker() : nullptr;
+    std::size_t last = i;
+    if (end) {
+      std::size_t j = i + 1;
+      while (j < items.size() && items[j].get() != end) ++j;
+      if (j < items.size()) last = j;
+    }
+    auto& target = FunctionName(action).empty() ? rest : hoisted;
+    for (; i <= last; ++i) target.push_back(std::move(items[i]));
+  }
+  for (auto& item : hoisted) front.push_back(std::move(item));
+  for (auto& item : rest) front.push_back(std::move(item));
+  // 2. A Push of one value directly followed by a Pop goes, with the Pop.
+  std::vector<std::unique_ptr<TSWFAction>> out;
+  out.reserve(front.size());
+  for (auto& item : front) {
+    if (item->ActionCode == 0x17 && !out.empty()) {
+      auto* push = dynamic_cast<TSWFActionPush*>(out.back().get());
+      if (push && push->ValueCount() == 1) {
+        out.pop_back();
+        continue;
+      }
+    }
+    out.push_back(std::move(item));
+  }
+  for (auto& item : out) list.Insert(list.Count(), std::move(item));
+  SettleSkipCounts(list);
+}
+
+void TCompileContext::SettleSkipCounts(TSWFActionList& list) {
+  for (auto it = pending_waits_.begin(); it != pending_waits_.end();) {
+    int index = list.IndexOf(it->first);
+    if (index < 0) {
+      ++it;
+      continue;
+    }
+    std::size_t count = 0;
+    for (std::size_t j = static_cast<std::size_t>(index) + 1; j < list.Count() && list[j] != it->second; ++j)
+      if (list[j]->ActionCode != kActionOffsetMarker) ++count;
+    if (count >= 256) throw Error("ActionWaitForFrame: invalid SkipCount parameter.");
+    it->first->SkipCount = static_cast<std::uint8_t>(count);
+    it = pending_waits_.erase(it);
+  }
+}
+
+void InstallActionCompiler() {
+  SetCompileContextFactory(
+      [](TFlashMovie* movie) -> std::unique_ptr<TBaseCompileContext> { return std::make_unique<TCompileContext>(movie); });
+}
+
+}  // namespace yel::swf

@@ -1,0 +1,127 @@
+// The scanner's position keeping and include files, and the parse entry
+// point that joins the generated lexer and parser.
+#include "swf/actionscript/scanner.h"
+
+#include <algorithm>
+
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
+#include "swf/actionscript/parser.hpp"
+#include "swf/format/byte_stream.h"
+
+int yyparse(yel::swf::TScanner* s);
+
+namespace yel::swf {
+
+void* NewFlexScanner(TScanner* state);
+void FreeFlexScanner(void* scanner);
+void* NewFlexBuffer(void* scanner);
+void PushFlexBuffer(void* scanner, void* buffer);
+
+namespace {
+// Include files nested deeper than this are refused (a cycle shows up first
+// as a file that includes itself).
+constexpr std::size_t kMaxIncludeDepth = 64;
+}  // namespace
+
+void TScanner::Advance(const char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] == '\n') {
+      ++Line;
+      Column = 0;
+    } else {
+      ++Column;
+    }
+  }
+}
+
+void TScanner::Fail(const std::string& message, int line, int column, bool withPosition) const {
+  std::string where = Current.FileName.empty() ? "" : "in file: \"" + Current.FileName + "\" ";
+  throw EActionCompileError(withPosition ? message + " " + where + "in line: " + std::to_string(line) +
+                                               " pos: " + std::to_string(column + 1)
+                                         : message,
+                            Current.FileName, line, column + 1);
+}
+
+void TScanner::Include(const std::string& directive) {
+  // The name between the first and the second quote.
+  std::size_t open = directive.find_first_of("\"'");
+  std::size_t close = directive.find(directive[open], open + 1);
+  std::string name = Trim(directive.substr(open + 1, close - open - 1));
+  std::replace(name.begin(), name.end(), '\\', '/');
+  std::string path;
+  if (!name.empty() && name[0] == '/') {
+    path = ResolvePathIgnoreCase(name);
+    if (!FileExists(path)) path.clear();
+  } else {
+    for (const std::string& folder : Context->IncludePaths()) {
+      std::string candidate = ResolvePathIgnoreCase(folder + name);
+      if (FileExists(candidate)) {
+        path = candidate;
+        break;
+      }
+    }
+  }
+  if (path.empty()) Fail("Include file \"" + name + "\" not found.", Line, Column - 1, false);
+  std::string absolute = AbsolutePath(path);
+  if (IncludeStack.size() >= kMaxIncludeDepth) Fail("Include files nested too deeply", Line, Column - 1);
+  for (const auto& saved : IncludeStack) {
+    if (saved.FileName == name || (!saved.FileName.empty() && AbsolutePath(saved.FileName) == absolute))
+      Fail("Include file \"" + name + "\" includes itself.", Line, Column - 1);
+  }
+  if (!Current.FileName.empty() && AbsolutePath(Current.FileName) == absolute)
+    Fail("Include file \"" + name + "\" includes itself.", Line, Column - 1);
+
+  TSourceState next;
+  next.Bytes = std::make_unique<std::vector<std::uint8_t>>(ReadFileBytes(path));
+  next.Owned = std::make_unique<TBufferStream>(next.Bytes->data(), next.Bytes->size());
+  next.Stream = next.Owned.get();
+  next.FileName = path;
+  Current.Line = Line;
+  Current.Column = Column;
+  IncludeStack.push_back(std::move(Current));
+  Current = std::move(next);
+  Line = 1;
+  Column = 0;
+  PushFlexBuffer(Flex, NewFlexBuffer(Flex));
+}
+
+bool TScanner::PopInclude() {
+  if (IncludeStack.empty()) return false;
+  Current = std::move(IncludeStack.back());
+  IncludeStack.pop_back();
+  Line = Current.Line;
+  Column = Current.Column;
+  return true;
+}
+
+void ParseSource(TCompileContext& cc, TStream& source, const std::string& fileName) {
+  TScanner scanner;
+  scanner.Context = &cc;
+  scanner.Current.Stream = &source;
+  scanner.Current.FileName = fileName;
+  source.Seek(0);
+  struct Guard {
+    TScanner& s;
+    TCompileContext& cc;
+    ~Guard() {
+      if (s.Flex) FreeFlexScanner(s.Flex);
+      cc.Scanner = nullptr;
+    }
+  } guard{scanner, cc};
+  scanner.Flex = NewFlexScanner(&scanner);
+  cc.Scanner = &scanner;
+  int result = yyparse(&scanner);
+  if (result != 0 || scanner.SyntaxError) {
+    const std::string& file = scanner.Current.FileName;
+    std::string message = file.empty() ? "Parse Error in line: " + std::to_string(scanner.Line) +
+                                             " pos: " + std::to_string(scanner.Column + 1)
+                                       : "Parse Error in file: \"" + file + "\" line: " +
+                                             std::to_string(scanner.Line) + " pos: " +
+                                             std::to_string(scanner.Column + 1);
+    throw EActionCompileError(message, file, scanner.Line, scanner.Column + 1);
+  }
+}
+
+}  // namespace yel::swf
