@@ -20,6 +20,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/paths.h"
+#include "swf/actionscript/compile_context.h"
 #include "platform/gdi/recording_context.h"
 #include "publish/album_music.h"
 #include "publish/slide_photo.h"
@@ -114,6 +115,13 @@ void TAlbumMovie::BuildLoadingFrame() {
   // The sprite's definition follows the imports whose sprites it places.
   movie.MoveObject(movie.IndexOfObject(sprite), int(movie.ObjectList().size()) - 1);
   movie.PlaceObject(sprite, kLoadingDepth);
+  // The preloader: holds the movie on this frame until all of it is loaded.
+  swf::InstallActionCompiler();
+  if (!movie.FrameActions().CompileStrings(kPreloaderScript)) {
+    swf::TMemoryStream& log = movie.CompileErrors();
+    throw Error("The loading frame's script does not compile: " +
+                std::string(reinterpret_cast<const char*>(log.Data()), log.Size()));
+  }
   movie.ShowFrame(1);
 }
 

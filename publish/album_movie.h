@@ -47,6 +47,22 @@ struct TPhotoRect {
 };
 
 constexpr std::uint16_t kLoadingDepth = 1;
+
+// The loading frame's script: waits on frame 1 until the whole movie is
+// loaded, then plays on from frame 2.
+inline const std::vector<std::string> kPreloaderScript = {
+    "this.onEnterFrame = function ()",
+    "{",
+    "  if (_root.getBytesLoaded() == _root.getBytesTotal())",
+    "  {",
+    "    delete this.onEnterFrame;",
+    "    this.gotoAndPlay(2);",
+    "  }",
+    "  else",
+    "  {",
+    "    stop();",
+    "  }",
+    "}"};
 constexpr std::uint16_t kSlideDepth = 101;
 constexpr std::uint16_t kTransitionDepth = 102;
 constexpr std::uint16_t kTemplateDepth = 200;

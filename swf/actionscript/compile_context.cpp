@@ -398,8 +398,12 @@ void TCompileContext::ParseClassFile(TClassInfo& info) {
   try {
     ParseSource(*this, stream, info.FileName);
   } catch (...) {
+    // The class is parsed again (and fails again) when it is next used.
     unit_ = saved;
     scopes_.swap(savedScopes);
+    info.Declaration = nullptr;
+    info.ClassScope = nullptr;
+    info.Unit.reset();
     throw;
   }
   unit_ = saved;
@@ -446,7 +450,7 @@ void TCompileContext::GenerateClass(TClassInfo& info, int guard) {
     return;
   }
   TClassDefNode* declaration = info.Declaration;
-  if (!declaration || declaration->Info != &info)
+  if (!declaration || declaration->Info != &info || !info.Unit->Root)
     throw EActionCompileError("Class file \"" + info.FileName + "\" does not declare the class " + name + ".",
                               info.FileName);
   info.ClassFlags |= kClassGenerating;

@@ -65,13 +65,13 @@ void TScanner::Include(const std::string& directive) {
   }
   if (path.empty()) Fail("Include file \"" + name + "\" not found.", Line, Column - 1, false);
   std::string absolute = AbsolutePath(path);
-  if (IncludeStack.size() >= kMaxIncludeDepth) Fail("Include files nested too deeply", Line, Column - 1);
+  if (IncludeStack.size() >= kMaxIncludeDepth) Fail("Include files nested too deeply.", Line, Column - 1, false);
   for (const auto& saved : IncludeStack) {
     if (saved.FileName == name || (!saved.FileName.empty() && AbsolutePath(saved.FileName) == absolute))
-      Fail("Include file \"" + name + "\" includes itself.", Line, Column - 1);
+      Fail("Include file \"" + name + "\" includes itself.", Line, Column - 1, false);
   }
   if (!Current.FileName.empty() && AbsolutePath(Current.FileName) == absolute)
-    Fail("Include file \"" + name + "\" includes itself.", Line, Column - 1);
+    Fail("Include file \"" + name + "\" includes itself.", Line, Column - 1, false);
 
   TSourceState next;
   next.Bytes = std::make_unique<std::vector<std::uint8_t>>(ReadFileBytes(path));

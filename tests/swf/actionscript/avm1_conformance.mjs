@@ -48,10 +48,30 @@ function actionLists(file) {
   return lists;
 }
 
+// avm1-parser reads the GetURL2 flag byte with the send method in bits 7..6
+// and the load flags in bits 1 and 0, while the byte we write (like the
+// movies of the authoring tool) has the load flags in bits 7 and 6 and the
+// method in bits 1..0: the copy handed to it has the byte in its layout.
+function forAvm1Parser(bytes) {
+  const copy = Buffer.from(bytes);
+  let at = 0;
+  while (at < copy.length && copy[at] !== 0) {
+    const code = copy[at];
+    if (code < 0x80) { at += 1; continue; }
+    const length = copy.readUInt16LE(at + 1);
+    if (code === 0x9a && length === 1) {
+      const ours = copy[at + 3];
+      copy[at + 3] = ((ours & 3) << 6) | (ours & 0x40 ? 2 : 0) | (ours & 0x80 ? 1 : 0);
+    }
+    at += 3 + length;
+  }
+  return copy;
+}
+
 // Problems avm1-parser finds in one action list.
 function checkActions(bytes) {
   const problems = [];
-  const parser = new Avm1Parser(bytes);
+  const parser = new Avm1Parser(forAvm1Parser(bytes));
   const starts = new Set();
   const targets = [];
   for (;;) {

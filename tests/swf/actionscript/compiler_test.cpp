@@ -1,0 +1,242 @@
+// The action list builder and the ActionScript compiler: push merging and
+// markers, the generated code of the main constructs, error messages with
+// their positions, and bad input that must end in a clear error.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "swf/format/actions/action_disassembly.h"
+#include "swf/actionscript/compile_context.h"
+#include "swf/builder/flash_action_script.h"
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_sprite.h"
+#include "swf/format/byte_stream.h"
+#include "swf/format/place_object_tags.h"
+#include "tests/swf/format/actions/action_test_support.h"
+#include "tests/testing/temp_dir.h"
+
+namespace yel::swf {
+namespace {
+
+class CompilerTest : public ::testing::Test {
+ protected:
+  CompilerTest() : movie(0, 0, 550, 400, 24, TSWFSystemCoord::Pix) {
+    InstallActionCompiler();
+    movie.SetVersion(8);
+  }
+
+  // Compiles into a fresh frame builder; the listing of the result (or the
+  // error log after a failure, prefixed with "error: ").
+  std::string Compile(const std::string& source) {
+    TFlashActionScript& actions = movie.FrameActions();
+    actions.Actions().Clear();
+    TMemoryStream& log = movie.CompileErrors();
+    log.Clear();
+    if (!actions.CompileText(source)) return "error: " + std::string(reinterpret_cast<const char*>(log.Data()), log.Size());
+    return Listing(actions.Actions());
+  }
+
+  static std::string Listing(TSWFActionList& list) {
+    testing::WriteList(list);  // settles the lengths
+    std::string text = DisassembleActionList(list);
+    // Only the record text: offsets and the trailing End go.
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      std::string line = text.substr(start, end - start);
+      start = end == std::string::npos ? text.size() : end + 1;
+      std::size_t first = line.find_first_not_of(' ');
+      if (first == std::string::npos) continue;
+      std::size_t word = line.find(' ', first);
+      if (line[first] >= '0' && line[first] <= '9' && word != std::string::npos) line = line.substr(word + 1);
+      else line = line.substr(first);
+      line = line.substr(line.find_first_not_of(' '));
+      if (line == "End") continue;
+      out += line + "\n";
+    }
+    return out;
+  }
+
+  TFlashMovie movie;
+};
+
+TEST_F(CompilerTest, BuilderMergesPushesAndPlacesMarkers) {
+  TFlashActionScript builder(&movie);
+  builder.PushValues({std::int64_t{1}, std::string("a")});
+  builder.PushValue(2.5);
+  builder.Stop();
+  builder.PushConstant(255);
+  builder.PushConstant(256);
+  ASSERT_EQ(builder.Actions().Count(), 3u);
+  auto* first = dynamic_cast<TSWFActionPush*>(builder.GetAction(0));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->ValueCount(), 3u);
+  auto* constants = dynamic_cast<TSWFActionPush*>(builder.GetAction(2));
+  EXPECT_EQ(constants->Values[0].ValueType, kPushConstant8);
+  EXPECT_EQ(constants->Values[1].ValueType, kPushConstant16);
+
+  TFlashActionScript jumps(&movie);
+  EXPECT_EQ(jumps.MinVersion(), 1);
+  TSWFActionJump* jump = jumps.Jump();
+  jumps.Stop();
+  jumps.PlaceMarker(jump->Marker(), false);
+  EXPECT_EQ(testing::WriteList(jumps.Actions()), (testing::Bytes{0x99, 2, 0, 1, 0, 0x07, 0}));
+  jumps.GotoFrame2(true, 0);
+  jumps.FSCommand("quit", "");
+  auto* url = dynamic_cast<TSWFActionGetUrl*>(jumps.GetAction(jumps.Actions().Count() - 1));
+  EXPECT_EQ(url->URL, "FSCommand:quit");
+  EXPECT_FALSE(dynamic_cast<TSWFActionGotoFrame2*>(jumps.GetAction(3))->SceneBiasFlag);
+  jumps.DefineFunction2("f", {}, 1);
+  EXPECT_EQ(jumps.MinVersion(), 7);
+}
+
+TEST_F(CompilerTest, LoadingScriptCompilesToTheKnownList) {
+  TFlashActionScript& actions = movie.FrameActions();
+  ASSERT_TRUE(actions.CompileStrings({"this.onEnterFrame = function ()", "{",
+                                      "  if (_root.getBytesLoaded() == _root.getBytesTotal())", "  {",
+                                      "    delete this.onEnterFrame;", "    this.gotoAndPlay(2);", "  }", "  else",
+                                      "  {", "    stop();", "  }", "}"}));
+  EXPECT_EQ(Listing(actions.Actions()),
+            "ConstantPool 6: \"this\", \"onEnterFrame\", \"_root\", \"getBytesLoaded\", \"getBytesTotal\", "
+            "\"gotoAndPlay\"\n"
+            "Push const8 0 (\"this\")\nGetVariable\nPush const8 1 (\"onEnterFrame\")\n"
+            "DefineFunction2 \"\" () registers 2, flags SuppressSuper|SuppressArguments|PreloadThis, code size 74, "
+            "ends at L2\n"
+            "Push int 0, const8 2 (\"_root\")\nGetVariable\nPush const8 3 (\"getBytesLoaded\")\nCallMethod\n"
+            "Push int 0, const8 2 (\"_root\")\nGetVariable\nPush const8 4 (\"getBytesTotal\")\nCallMethod\n"
+            "Equals2\nIf L1\nStop\nJump L2\nL1:\nPush register 1, const8 1 (\"onEnterFrame\")\nDelete\nPop\n"
+            "Push int 2, int 1, register 1, const8 5 (\"gotoAndPlay\")\nCallMethod\nPop\nL2:\nSetMember\n");
+}
+
+TEST_F(CompilerTest, ExpressionsAndStatements) {
+  struct Case {
+    const char* source;
+    const char* listing;
+  } cases[] = {
+      {"x;", ""},
+      {"stop();", "Stop\n"},
+      {"o.x;", "ConstantPool 2: \"o\", \"x\"\nPush const8 0 (\"o\")\nGetVariable\nPush const8 1 (\"x\")\nGetMember\nPop\n"},
+      {"a = b;", "ConstantPool 2: \"a\", \"b\"\nPush const8 0 (\"a\"), const8 1 (\"b\")\nGetVariable\nSetVariable\n"},
+      {"x = 3; y = 2.5; z = 4294967296;",
+       "ConstantPool 3: \"x\", \"y\", \"z\"\nPush const8 0 (\"x\"), int 3\nSetVariable\nPush const8 1 (\"y\"), "
+       "double 2.5\nSetVariable\nPush const8 2 (\"z\"), double 4294967296\nSetVariable\n"},
+      {"function f() { var i = 0; i++; }",
+       "DefineFunction2 \"f\" () registers 2, flags SuppressSuper|SuppressArguments|SuppressThis, code size 24, "
+       "ends at L1\nPush int 0\nStoreRegister 1\nPop\nPush register 1\nIncrement\nStoreRegister 1\nPop\nL1:\n"},
+      {"x = 010; y = 0x1F; z = .5;",
+       "ConstantPool 3: \"x\", \"y\", \"z\"\nPush const8 0 (\"x\"), int 10\nSetVariable\nPush const8 1 (\"y\"), int "
+       "31\nSetVariable\nPush const8 2 (\"z\"), double 0.5\nSetVariable\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Compile(c.source), c.listing) << c.source;
+}
+
+TEST_F(CompilerTest, NamedFunctionsAreHoisted) {
+  std::string listing = Compile("f();\nfunction f() { }\nvar g = function () { };");
+  EXPECT_EQ(listing.find("DefineFunction2 \"f\""), listing.find("DefineFunction2"));
+  EXPECT_LT(listing.find("DefineFunction2 \"f\""), listing.find("CallFunction"));
+  EXPECT_GT(listing.find("DefineFunction2 \"\""), listing.find("CallFunction"));
+}
+
+TEST_F(CompilerTest, TheEndOfTheInputEndsATokenLikeALineBreak) {
+  // The last line needs no line break: a final comment, a final digit and a
+  // final statement compile as they would with one.
+  for (std::string source : {"x = 5; // done", "x = 5;\n// done", "x = 5;", "x = 5;\n//# listing"}) {
+    EXPECT_EQ(Compile(source + ";"), Compile(source + "\n;")) << source;
+    EXPECT_EQ(Compile(source).rfind("error", 0), std::string::npos) << source << ": " << Compile(source);
+  }
+  EXPECT_EQ(Compile("x = 5x;").rfind("error: Parse Error", 0), 0u);
+  // A final digit is a number, so the error is the missing ";" after it.
+  EXPECT_EQ(Compile("x = 5"), Compile("x = 7"));
+}
+
+TEST_F(CompilerTest, ErrorsNameTheirPosition) {
+  EXPECT_EQ(Compile("a = 1;\nb = 2;\nc = d e;"), "error: Parse Error in line: 3 pos: 8");
+  EXPECT_EQ(Compile("trace(\"a\", \"b\");"),
+            "error: Invalid parameters count in \"trace\" in line 1\nRequires 1 parameters, actual - 2.");
+  EXPECT_EQ(Compile("getProperty(mc, \"_alpha\");"), "error: Invalid parameters list in \"getProperty\" in line 1");
+  // A compile error keeps what was appended before it.
+  TFlashActionScript& actions = movie.FrameActions();
+  actions.Actions().Clear();
+  actions.Stop();
+  EXPECT_FALSE(actions.CompileText("x = ;"));
+  EXPECT_EQ(actions.Actions().Count(), 1u);
+}
+
+TEST_F(CompilerTest, BadInputEndsInAClearError) {
+  yel::testing::TempDir dir;
+  dir.Write("cycle.as", "#include \"cycle.as\"\nx = 1;\n");
+  dir.Write("Broken.as", "class Broken { function f( }\n");
+  movie.CompileContext().AddIncludePath(dir.path());
+  movie.CompileContext().AddClassPath(dir.path());
+  struct Case {
+    std::string source;
+    std::string error;
+  } cases[] = {
+      {"x = \"open;\n", "error: Unterminated string in line: 1 pos: 5"},
+      {"x = 1; /* open\n", "error: Unterminated comment in line: 1 pos: 8"},
+      {"x = @;", "error: Parse Error in line: 1 pos: 6"},
+      {"if (a) { b();\n", "error: Parse Error in line: 2 pos: 1"},
+      {"#include \"missing.as\"\n", "error: Include file \"missing.as\" not found."},
+      {"#include \"cycle.as\"\n", "error: Include file \"cycle.as\" includes itself."},
+      {std::string(100000, '(') + "1" + std::string(100000, ')') + ";", "error: Parse Error in line: 1 pos: "},
+      {"x = 1" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "+1"; return s; }() + ";",
+       "error: Expression or statement nested too deeply in line 1"},
+      // Last: the class stays in use and fails again with every compilation.
+      {"var b = new Broken();", "error: Parse Error in file: \"" + dir.path() + "/Broken.as\" line: 1 pos: 29"},
+  };
+  for (const auto& c : cases) {
+    std::string result = Compile(c.source);
+    EXPECT_EQ(result.substr(0, c.error.size()), c.error) << c.source.substr(0, 60);
+  }
+}
+
+TEST_F(CompilerTest, ALargeScriptCompiles) {
+  std::string source;
+  source.reserve(11 << 20);
+  for (int i = 0; source.size() < (10u << 20); ++i)
+    source += "var v" + std::to_string(i % 5000) + " = \"text\" + " + std::to_string(i) + " * 2;\n";
+  TFlashActionScript& actions = movie.FrameActions();
+  EXPECT_TRUE(actions.CompileText(source));
+}
+
+TEST_F(CompilerTest, ClassesCompileIntoInitActionsOfTheirOwnSprites) {
+  yel::testing::TempDir dir;
+  dir.Write("Base.as", "class Base { var n = 1; function Base() { } function get value() { return n; } }\n");
+  dir.Write("Child.as",
+            "class Child extends Base { static var count = 0; function Child() { super(); count++; } "
+            "function twice() { return value * 2; } }\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  EXPECT_EQ(Compile("var c = new Child();").rfind("error", 0), std::string::npos);
+  int inits = 0;
+  std::string listings;
+  for (const auto& object : movie.ObjectList()) {
+    if (auto* sprite = dynamic_cast<TFlashSprite*>(object.get()); sprite && sprite->HasInitActions()) {
+      ++inits;
+      listings += Listing(sprite->InitActions().Actions());
+    }
+  }
+  EXPECT_EQ(inits, 2);
+  // Base before Child; the getter registered as a property; super called.
+  EXPECT_LT(listings.find("\"Base\""), listings.find("\"Child\""));
+  EXPECT_NE(listings.find("\"addProperty\""), std::string::npos);
+  EXPECT_NE(listings.find("Extends"), std::string::npos);
+}
+
+TEST_F(CompilerTest, ClipHandlersGoIntoClipActionRecords) {
+  TFlashSprite* sprite = movie.AddSprite();
+  TFlashPlaceObject* place = movie.PlaceObject(sprite, 1);
+  ASSERT_TRUE(place->CompileActions("onClipEvent (load) { x = 1; }\nonClipEvent (enterFrame, mouseUp) { stop(); }"));
+  TSWFClipActionRecord* load = place->FindActionEvent(kClipEventLoad, false);
+  ASSERT_NE(load, nullptr);
+  EXPECT_EQ(Listing(*load), "ConstantPool 1: \"x\"\nPush const8 0 (\"x\"), int 1\nSetVariable\n");
+  EXPECT_EQ(Listing(*place->FindActionEvent(kClipEventMouseUp, false)), "ConstantPool 1: \"x\"\nStop\n");
+  EXPECT_FALSE(place->CompileActions("on (release) { stop(); }"));
+  TMemoryStream& log = movie.CompileErrors();
+  std::string text(reinterpret_cast<const char*>(log.Data()), log.Size());
+  EXPECT_NE(text.find("Invalid event handler type in line 1"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace yel::swf
