@@ -111,6 +111,8 @@ bool IsStandardClassName(std::string_view name) {
   return false;
 }
 
+std::vector<std::string> StandardClassNames() { return {kStandardClasses.begin(), kStandardClasses.end()}; }
+
 bool CompileBuiltIn(TCompileContext& cc, TFuncCallNode& call) {
   static const std::unordered_map<std::string, int> kNames = {
       {"length", 1},        {"int", 2},          {"random", 3},       {"call", 4},          {"chr", 5},

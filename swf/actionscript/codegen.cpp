@@ -698,7 +698,9 @@ void TFuncCallNode::Compile(TCompileContext& cc) {
     if (Has(kNodeDiscard)) b.Pop();
     return;
   }
-  if (!construct && Class) {
+  // Casts to the player's own classes are conversion calls (Boolean(x),
+  // Array(a, b)): only classes of scripts cast.
+  if (!construct && Class && !(Class->ClassFlags & kClassStandard)) {
     if (Arguments->Items.size() != 1)
       Fail(*this, "Invalid cast operation in line " + std::to_string(Pos.Line) + "\nRequires 1 parameter.");
     PushGlobalChain(cc, TCompoundName::FromText(cc.Strings(), Text(cc, Class->Name)));
@@ -708,13 +710,25 @@ void TFuncCallNode::Compile(TCompileContext& cc) {
     return;
   }
   TParseTreeNode* object = Object;
+  int name = Name;
+  if (!object && construct && Class) {
+    // new of a class in a package, named by its short (imported) name: the
+    // constructor is reached through the package objects.
+    TCompoundName qualified = TCompoundName::FromText(cc.Strings(), Text(cc, Class->Name));
+    if (qualified.Count() > 1) {
+      TCompoundName package;
+      for (std::size_t i = 0; i + 1 < qualified.Count(); ++i) package.Append(qualified.Part(i));
+      object = MemberChain(package, Pos);
+      name = qualified.Last();
+    }
+  }
   if (!object && !IsSuper && !InRegister(Entry, Scope)) {
     if (TIdentInfo* member = ClassMember(Entry, Scope, Name)) object = MemberObject(cc, member, Scope, Pos);
   }
   PushArguments(cc);
   if (object) {
     CompileChild(cc, object);
-    cc.PushString(Name);
+    cc.PushString(name);
     if (construct)
       b.NewMethod();
     else

@@ -215,7 +215,17 @@ class TCompileSession {
 };
 
 TCompileContext::TCompileContext(TFlashMovie* movie)
-    : TBaseCompileContext(movie), classes_(std::make_unique<TClassTable>(*this)) {}
+    : TBaseCompileContext(movie), classes_(std::make_unique<TClassTable>(*this)) {
+  // The player's own classes are known without class files (as the
+  // authoring tool's intrinsic class folder makes them known), so that they
+  // can be imported; they are never compiled.
+  for (const std::string& name : StandardClassNames()) {
+    auto info = std::make_unique<TClassInfo>();
+    info->Name = strings_.Id(name);
+    info->ClassFlags = kClassStandard;
+    classes_->Declare(std::move(info));
+  }
+}
 
 TCompileContext::~TCompileContext() = default;
 

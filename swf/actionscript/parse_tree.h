@@ -410,6 +410,8 @@ int PropertyIndex(std::string_view name);
 // Code of a key text of a key-press handler.
 int KeyCodeOf(std::string_view text);
 bool IsStandardClassName(std::string_view name);
+// The names of the player's own classes.
+std::vector<std::string> StandardClassNames();
 // Generates a handler's program into the list its event kind chooses.
 void CompileEventHandler(TCompileContext& cc, TProgramNode& program);
 

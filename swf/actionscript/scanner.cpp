@@ -112,7 +112,15 @@ void ParseSource(TCompileContext& cc, TStream& source, const std::string& fileNa
   } guard{scanner, cc};
   scanner.Flex = NewFlexScanner(&scanner);
   cc.Scanner = &scanner;
-  int result = yyparse(&scanner);
+  int result = 0;
+  try {
+    result = yyparse(&scanner);
+  } catch (const EActionCompileError& error) {
+    // Errors of the parser's actions (an unknown superclass, an import of a
+    // missing class) take the scanner's position.
+    if (error.Line > 0) throw;
+    throw EActionCompileError(error.what(), scanner.Current.FileName, scanner.Line, scanner.Column + 1);
+  }
   if (result != 0 || scanner.SyntaxError) {
     const std::string& file = scanner.Current.FileName;
     std::string message = file.empty() ? "Parse Error in line: " + std::to_string(scanner.Line) +

@@ -16,6 +16,7 @@
 #include "base/files.h"
 #include "tests/testing/picture_fixtures.h"
 #include "tests/testing/sound_fixtures.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
 
@@ -211,6 +212,29 @@ TEST_F(AlbumMovieTest, DamagedPhotoIsAnErrorNamingTheFile) {
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(progress.log.back(), "close");
   }
+}
+
+// Frame 1 runs the preloader: a function on onEnterFrame that compares the
+// bytes loaded with the total and plays on from frame 2.
+TEST_F(AlbumMovieTest, TheLoadingFrameRunsThePreloader) {
+  TFlashAlbum album;
+  Slide(album, Photo("p.bmp", 16, 12, 0, 200, 0), 0);
+  const auto bytes = Build(album);
+  swf::TSWFStreamReader reader;
+  reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
+  reader.ParseTags();
+  const swf::TSWFDoAction* preloader = nullptr;
+  for (std::size_t i = 0; i < reader.TagCount() && reader.TagInfo(i).TagID != 1; ++i)
+    if (auto* action = dynamic_cast<swf::TSWFDoAction*>(reader.TagInfo(i).TagObject); action && action->TagID == 12)
+      preloader = action;
+  ASSERT_NE(preloader, nullptr);
+  auto* pool = dynamic_cast<swf::TSWFActionConstantPool*>(preloader->Actions()[0]);
+  ASSERT_NE(pool, nullptr);
+  EXPECT_EQ(pool->ConstantPool, (std::vector<std::string>{"this", "onEnterFrame", "_root", "getBytesLoaded",
+                                                          "getBytesTotal", "gotoAndPlay"}));
+  int records = 0;
+  for (const auto& action : preloader->Actions()) records += action->ActionCode != swf::kActionOffsetMarker;
+  EXPECT_EQ(records, 24);
 }
 
 TEST_F(AlbumMovieTest, SlidesOfOnePhotoAreIndependentSprites) {

@@ -37,7 +37,9 @@ struct TTemplateDesign {
 struct TLoadingBarDesign {
   std::string Name;
   std::uint32_t BackgroundColour;  // packed RGB
-  TDrawing Bar;                    // its frame size is the bar's size
+  TDrawing Track;                  // its frame size is the bar's size
+  TDrawing Fill;                   // the progress part at its full length
+  double Shown;                    // how much of the fill the catalogue picture shows
 };
 
 // A theme-editor resource: a sub-folder of one of the resource folders and

@@ -9,7 +9,10 @@
 #include <limits>
 #include <memory>
 #include <numbers>
+#include <stdexcept>
 
+#include "swf/actionscript/compile_context.h"
+#include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
@@ -247,12 +250,11 @@ TDrawing& TDrawing::Add(const TDrawing& other, double dx, double dy, double s) {
   return *this;
 }
 
-void WriteClipMovie(const TDrawing& drawing, const std::string& exportName, const std::string& file) {
+namespace {
+
+// The layers of a drawing as shapes of the movie (twips).
+std::vector<yel::swf::TFlashShape*> AddShapes(yel::swf::TFlashMovie& movie, const TDrawing& drawing) {
   using namespace yel::swf;
-  // Twips, so that designs keep their fractions of a pixel.
-  TFlashMovie movie(0, 0, Twips(drawing.Width), Twips(drawing.Height), 24, TSWFSystemCoord::Twips);
-  movie.SetVersion(8);
-  movie.SetCompressed(true);
   std::vector<TFlashShape*> shapes;
   for (const TLayer& layer : drawing.Layers) {
     if (layer.Path.Empty()) continue;
@@ -276,6 +278,25 @@ void WriteClipMovie(const TDrawing& drawing, const std::string& exportName, cons
     ApplyPaint(*shape, layer.Paint);
     shapes.push_back(shape);
   }
+  return shapes;
+}
+
+void Save(yel::swf::TFlashMovie& movie, const std::string& file) {
+  movie.ShowFrame();
+  movie.MakeStream();
+  movie.SaveToFile(file);
+  WrittenFiles().push_back(file);
+}
+
+}  // namespace
+
+void WriteClipMovie(const TDrawing& drawing, const std::string& exportName, const std::string& file) {
+  using namespace yel::swf;
+  // Twips, so that designs keep their fractions of a pixel.
+  TFlashMovie movie(0, 0, Twips(drawing.Width), Twips(drawing.Height), 24, TSWFSystemCoord::Twips);
+  movie.SetVersion(8);
+  movie.SetCompressed(true);
+  std::vector<TFlashShape*> shapes = AddShapes(movie, drawing);
   if (exportName.empty()) {
     for (std::size_t i = 0; i < shapes.size(); ++i) movie.PlaceObject(shapes[i], static_cast<std::uint16_t>(i + 1));
   } else {
@@ -287,10 +308,44 @@ void WriteClipMovie(const TDrawing& drawing, const std::string& exportName, cons
     movie.Add(std::move(exports));
     movie.PlaceObject(sprite, 1);
   }
-  movie.ShowFrame();
-  movie.MakeStream();
-  movie.SaveToFile(file);
-  WrittenFiles().push_back(file);
+  Save(movie, file);
+}
+
+const std::vector<std::string>& LoadingBarScript() {
+  static const std::vector<std::string> script = {
+      "reveal._xscale = 0;",
+      "this.onEnterFrame = function ()",
+      "{",
+      "  var total = _root.getBytesTotal();",
+      "  reveal._xscale = total > 0 ? 100 * _root.getBytesLoaded() / total : 100;",
+      "}"};
+  return script;
+}
+
+void WriteLoadingBarMovie(const TDrawing& track, const TDrawing& fill, const std::string& file) {
+  using namespace yel::swf;
+  TFlashMovie movie(0, 0, Twips(track.Width), Twips(track.Height), 24, TSWFSystemCoord::Twips);
+  movie.SetVersion(8);
+  movie.SetCompressed(true);
+  std::uint16_t depth = 1;
+  for (TFlashShape* shape : AddShapes(movie, track)) movie.PlaceObject(shape, depth++);
+  // The fill, masked by a rectangle whose width the script sets.
+  TFlashSprite* fillSprite = movie.AddSprite();
+  std::uint16_t inner = 1;
+  for (TFlashShape* shape : AddShapes(movie, fill)) fillSprite->PlaceObject(shape, inner++);
+  fillSprite->ShowFrame();
+  TFlashShape* cover = movie.AddRectangle(0, 0, Twips(fill.Width), Twips(fill.Height));
+  cover->SetSolidColor(0xFFFFFF);
+  TFlashSprite* reveal = movie.AddSprite(cover);
+  reveal->ShowFrame();
+  TFlashPlaceObject* mask = movie.PlaceObject(reveal, depth);
+  mask->SetName("reveal");
+  mask->SetClipDepth(static_cast<std::uint16_t>(depth + 1));
+  movie.PlaceObject(fillSprite, static_cast<std::uint16_t>(depth + 1));
+  InstallActionCompiler();
+  if (!movie.FrameActions().CompileStrings(LoadingBarScript()))
+    throw std::runtime_error(file + ": the loading bar's script does not compile");
+  Save(movie, file);
 }
 
 void Paint(cairo_t* cr, const TDrawing& drawing) {

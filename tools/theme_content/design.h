@@ -113,6 +113,13 @@ struct TDrawing {
 // without one they stand on the timeline themselves.
 void WriteClipMovie(const TDrawing& drawing, const std::string& exportName, const std::string& file);
 
+// Writes a loading bar: the track, and over it the fill uncovered from the
+// left by a mask clip named "reveal" whose width a frame script keeps at the
+// share of the enclosing movie (_root) that has loaded.
+void WriteLoadingBarMovie(const TDrawing& track, const TDrawing& fill, const std::string& file);
+// That frame script.
+const std::vector<std::string>& LoadingBarScript();
+
 // Paints the drawing with cairo in the context's current user space.
 void Paint(cairo_t* cr, const TDrawing& drawing);
 

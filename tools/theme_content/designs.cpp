@@ -430,38 +430,43 @@ std::vector<TTemplateDesign> TemplateDesigns() {
 }
 
 std::vector<TLoadingBarDesign> LoadingBarDesigns() {
+  // Each bar: the track, and the fill at its full length, which the bar's
+  // script uncovers as the album loads; the catalogue picture shows the fill
+  // part of the way.
   std::vector<TLoadingBarDesign> all;
+  auto add = [&](const char* name, std::uint32_t background, TDrawing track, TDrawing fill, double shown) {
+    all.push_back({name, background, std::move(track), std::move(fill), shown});
+  };
   {
-    TDrawing bar(200, 20);
-    bar.Add(TPaint::Solid(Rgba(160, 190, 215)), TPath().RoundRect(0, 0, 200, 20, 10));
-    bar.Add(TPaint::Solid(Rgba(226, 236, 245)), TPath().RoundRect(1.5, 1.5, 197, 17, 8.5));
-    bar.Add(TPaint::Linear({Rgba(31, 111, 178), Rgba(95, 179, 232)}, 90), TPath().RoundRect(3, 3, 118, 14, 7));
-    bar.Add(TPaint::Solid(Rgba(255, 255, 255, 90)), TPath().RoundRect(7, 4.5, 110, 4, 2));
-    all.push_back({"Ocean", Rgba(255, 255, 255) & 0xFFFFFF, bar});
+    TDrawing track(200, 20), fill(200, 20);
+    track.Add(TPaint::Solid(Rgba(160, 190, 215)), TPath().RoundRect(0, 0, 200, 20, 10));
+    track.Add(TPaint::Solid(Rgba(226, 236, 245)), TPath().RoundRect(1.5, 1.5, 197, 17, 8.5));
+    fill.Add(TPaint::Linear({Rgba(31, 111, 178), Rgba(95, 179, 232)}, 90), TPath().RoundRect(3, 3, 194, 14, 7));
+    fill.Add(TPaint::Solid(Rgba(255, 255, 255, 90)), TPath().RoundRect(7, 4.5, 186, 4, 2));
+    add("Ocean", Rgba(255, 255, 255) & 0xFFFFFF, track, fill, 0.6);
   }
   {
-    TDrawing bar(200, 20);
-    TPath done, left;
-    for (int i = 0; i < 10; ++i) (i < 6 ? done : left).Circle(10 + 20 * i, 10, 7);
-    bar.Add(TPaint::Solid(Rgba(242, 140, 40)), done);
-    bar.Add(TPaint::Solid(Rgba(90, 96, 104)), left);
-    all.push_back({"Dots", Rgba(32, 36, 40) & 0xFFFFFF, bar});
+    TDrawing track(200, 20), fill(200, 20);
+    TPath dots;
+    for (int i = 0; i < 10; ++i) dots.Circle(10 + 20 * i, 10, 7);
+    track.Add(TPaint::Solid(Rgba(90, 96, 104)), dots);
+    fill.Add(TPaint::Solid(Rgba(242, 140, 40)), dots);
+    add("Dots", Rgba(32, 36, 40) & 0xFFFFFF, track, fill, 0.6);
   }
   {
-    TDrawing bar(200, 20);
-    bar.Add(TPaint::Solid(Rgba(255, 214, 228)), TPath().RoundRect(0, 0, 200, 20, 10));
-    bar.Add(TPaint::Solid(Rgba(232, 69, 122)), TPath().RoundRect(0, 0, 132, 20, 10));
+    TDrawing track(200, 20), fill(200, 20);
+    track.Add(TPaint::Solid(Rgba(255, 214, 228)), TPath().RoundRect(0, 0, 200, 20, 10));
+    fill.Add(TPaint::Solid(Rgba(232, 69, 122)), TPath().RoundRect(0, 0, 200, 20, 10));
     TPath stripes;
-    for (double x = 8; x + 14 <= 126; x += 16) stripes.Polygon({{x + 6, 2}, {x + 14, 2}, {x + 8, 18}, {x, 18}});
-    bar.Add(TPaint::Solid(Rgba(255, 255, 255, 80)), stripes);
-    all.push_back({"Candy", Rgba(255, 247, 250) & 0xFFFFFF, bar});
+    for (double x = 8; x + 14 <= 194; x += 16) stripes.Polygon({{x + 6, 2}, {x + 14, 2}, {x + 8, 18}, {x, 18}});
+    fill.Add(TPaint::Solid(Rgba(255, 255, 255, 80)), stripes);
+    add("Candy", Rgba(255, 247, 250) & 0xFFFFFF, track, fill, 0.66);
   }
   {
-    TDrawing bar(200, 20);
-    bar.Add(TPaint::Solid(Rgba(70, 70, 74)), TPath().Rect(0, 9, 200, 2));
-    bar.Add(TPaint::Solid(Rgba(255, 255, 255)), TPath().Rect(0, 8, 110, 4));
-    bar.Add(TPaint::Solid(Rgba(255, 255, 255)), TPath().Circle(110, 10, 5));
-    all.push_back({"Slim", Rgba(17, 17, 17) & 0xFFFFFF, bar});
+    TDrawing track(200, 20), fill(200, 20);
+    track.Add(TPaint::Solid(Rgba(70, 70, 74)), TPath().Rect(0, 9, 200, 2));
+    fill.Add(TPaint::Solid(Rgba(255, 255, 255)), TPath().Rect(0, 8, 200, 4));
+    add("Slim", Rgba(17, 17, 17) & 0xFFFFFF, track, fill, 0.55);
   }
   return all;
 }

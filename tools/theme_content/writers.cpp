@@ -209,26 +209,29 @@ void WriteLoadingBars(const std::string& appFolder) {
   std::vector<std::string> names;
   for (const TLoadingBarDesign& bar : LoadingBarDesigns()) {
     const std::string dir = Folder(base + bar.Name);
-    WriteClipMovie(bar.Bar, "", dir + bar.Name + ".swf");
+    WriteLoadingBarMovie(bar.Track, bar.Fill, dir + bar.Name + ".swf");
     TLoadingBarConfig config;
     config.Name = bar.Name;
     config.BackgroundType = 1;
     config.BackgroundColor = FormatHexColour(bar.BackgroundColour);
     // Centred in the default album.
-    config.Left = Fraction((kAlbumWidth - bar.Bar.Width) / 2, kAlbumWidth);
-    config.Top = Fraction((kAlbumHeight - bar.Bar.Height) / 2, kAlbumHeight);
-    config.Width = bar.Bar.Width;
-    config.Height = bar.Bar.Height;
+    config.Left = Fraction((kAlbumWidth - bar.Track.Width) / 2, kAlbumWidth);
+    config.Top = Fraction((kAlbumHeight - bar.Track.Height) / 2, kAlbumHeight);
+    config.Width = bar.Track.Width;
+    config.Height = bar.Track.Height;
     SaveConfig(config, dir + "Config.ini");
 
     TSurface view(kViewWidth, kViewHeight);
     cairo_t* cr = view.Context();
     SetColour(cr, bar.BackgroundColour);
     cairo_paint(cr);
-    const double scale = (kViewWidth - 24) / bar.Bar.Width;
-    cairo_translate(cr, 12, (kViewHeight - bar.Bar.Height * scale) / 2);
+    const double scale = (kViewWidth - 24) / bar.Track.Width;
+    cairo_translate(cr, 12, (kViewHeight - bar.Track.Height * scale) / 2);
     cairo_scale(cr, scale, scale);
-    Paint(cr, bar.Bar);
+    Paint(cr, bar.Track);
+    cairo_rectangle(cr, 0, 0, bar.Fill.Width * bar.Shown, bar.Fill.Height);
+    cairo_clip(cr);
+    Paint(cr, bar.Fill);
     WriteView(dir + "View.jpg", view);
     names.push_back(bar.Name);
   }
