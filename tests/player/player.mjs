@@ -5,6 +5,7 @@ import http from 'node:http';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
 
@@ -130,6 +131,30 @@ export async function stopAtFrame(bytes, frame) {
     offset += headerLength + length;
   }
   throw new Error(`the movie has only ${shown} frames, not ${frame}`);
+}
+
+// The movie (made uncompressed) without the DoAction tags of its first frame:
+// an album's loading screen stays up without its preloader.
+export function withoutLoadingScript(bytes) {
+  let file = Buffer.from(bytes);
+  if (file[0] === 0x43) file = Buffer.concat([Buffer.from('FWS'), file.subarray(3, 8), zlib.inflateSync(file.subarray(8))]);
+  const nbits = file[8] >> 3;
+  let offset = 8 + Math.ceil((5 + 4 * nbits) / 8) + 4;
+  const parts = [file.subarray(0, offset)];
+  let firstFrame = true;
+  while (offset + 2 <= file.length) {
+    const word = file.readUInt16LE(offset);
+    const code = word >> 6;
+    let length = word & 0x3f, header = 2;
+    if (length === 0x3f) { length = file.readUInt32LE(offset + 2); header = 6; }
+    const end = offset + header + length;
+    if (!(firstFrame && code === 12)) parts.push(file.subarray(offset, end));
+    if (code === 1) firstFrame = false;
+    offset = end;
+  }
+  const out = Buffer.concat(parts);
+  out.writeUInt32LE(out.length, 4);
+  return out;
 }
 
 export async function startPlayer() {

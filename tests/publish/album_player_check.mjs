@@ -13,34 +13,11 @@ import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { inflateSync } from 'node:zlib';
 import { parseSwf, swf } from 'swf-parser';
-import { startPlayer } from '../player/player.mjs';
+import { startPlayer, withoutLoadingScript } from '../player/player.mjs';
 
 const [writer, ...rest] = process.argv.slice(2);
 
-// The movie (made uncompressed) without the DoAction tags of its first frame.
-function withoutLoadingScript(bytes) {
-  let file = Buffer.from(bytes);
-  if (file[0] === 0x43) file = Buffer.concat([Buffer.from('FWS'), file.subarray(3, 8), inflateSync(file.subarray(8))]);
-  const nbits = file[8] >> 3;
-  let offset = 8 + Math.ceil((5 + 4 * nbits) / 8) + 4;
-  const parts = [file.subarray(0, offset)];
-  let firstFrame = true;
-  while (offset + 2 <= file.length) {
-    const word = file.readUInt16LE(offset);
-    const code = word >> 6;
-    let length = word & 0x3f, header = 2;
-    if (length === 0x3f) { length = file.readUInt32LE(offset + 2); header = 6; }
-    const end = offset + header + length;
-    if (!(firstFrame && code === 12)) parts.push(file.subarray(offset, end));
-    if (code === 1) firstFrame = false;
-    offset = end;
-  }
-  const out = Buffer.concat(parts);
-  out.writeUInt32LE(out.length, 4);
-  return out;
-}
 const shots = rest[0] === '--shots' ? rest[1] : null;
 const failures = [];
 const fail = text => failures.push(text);
