@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/testing/corpus.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/tools/yel_run.h"
 
@@ -18,43 +19,44 @@ DumpRun Dump(const cli::Args& args) {
   return testing::Yel(all);
 }
 
-std::string Corpus(const std::string& name) { return std::string(YEL_SOURCE_DIR) + "/../shared/corpus/swf/" + name; }
+using testing::CorpusMovie;
+using testing::CorpusMovies;
 
 TEST(YelDump, ListsEveryCorpusMovie) {
-  for (const auto& item : std::filesystem::directory_iterator(Corpus(""))) {
-    DumpRun run = Dump({item.path().string()});
-    EXPECT_EQ(run.status, 0) << item.path() << ": " << run.err;
-    EXPECT_NE(run.out.find("    0  End"), std::string::npos) << item.path();
+  for (const auto& path : CorpusMovies()) {
+    DumpRun run = Dump({path.string()});
+    EXPECT_EQ(run.status, 0) << path << ": " << run.err;
+    EXPECT_NE(run.out.find("    0  End"), std::string::npos) << path;
   }
 }
 
 TEST(YelDump, IndentsSpriteContentsAndSummarisesFields) {
-  DumpRun run = Dump({Corpus("from_gnash__misc-ming.all__loop__loop_test7__test.swf")});
+  DumpRun run = Dump({CorpusMovie("from_gnash__misc-ming.all__loop__loop_test7__test.swf")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("FWS version 6, file length 12726"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("   11131   39  DefineSprite                   16  sprite 5, 1 frames, 3 tags\n"
                          "   11137     26  PlaceObject2                  6"),
             std::string::npos)
       << run.out;
-  DumpRun packed = Dump({Corpus("avm1__edittext_align_trailing_spaces_swf8__test.swf")});
+  DumpRun packed = Dump({CorpusMovie("avm1__edittext_align_trailing_spaces_swf8__test.swf")});
   EXPECT_NE(packed.out.find("CWS version 8, file length 1881 (compressed)"), std::string::npos) << packed.out;
   EXPECT_NE(packed.out.find("SetBackgroundColor              3  #FFFFFF"), std::string::npos) << packed.out;
 }
 
 TEST(YelDump, ActionsOfEveryCorpusMovie) {
   int listings = 0;
-  for (const auto& item : std::filesystem::directory_iterator(Corpus(""))) {
-    DumpRun run = Dump({"--actions", item.path().string()});
-    EXPECT_EQ(run.status, 0) << item.path() << ": " << run.err;
-    EXPECT_EQ(run.out.find("DoAction (unreadable)"), std::string::npos) << item.path();
-    EXPECT_EQ(run.out.find("DoInitAction (unreadable)"), std::string::npos) << item.path();
+  for (const auto& path : CorpusMovies()) {
+    DumpRun run = Dump({"--actions", path.string()});
+    EXPECT_EQ(run.status, 0) << path << ": " << run.err;
+    EXPECT_EQ(run.out.find("DoAction (unreadable)"), std::string::npos) << path;
+    EXPECT_EQ(run.out.find("DoInitAction (unreadable)"), std::string::npos) << path;
     if (run.out.find("  ConstantPool ") != std::string::npos) ++listings;
   }
   EXPECT_GT(listings, 40);
 
   // One action per line with its offset; branch targets and block ends as
   // labels, block bodies indented.
-  DumpRun run = Dump({Corpus("avm1__loadvars_tostring__test.swf"), "--actions"});
+  DumpRun run = Dump({CorpusMovie("avm1__loadvars_tostring__test.swf"), "--actions"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("      32   12  DoAction                      693  147 actions\n"
                          "               0  ConstantPool 16: \"lv\", \"LoadVars\","),
@@ -71,7 +73,7 @@ TEST(YelDump, ActionsOfEveryCorpusMovie) {
       << run.out;
   EXPECT_NE(run.out.find("             692  End\n     731    1  ShowFrame"), std::string::npos) << run.out;
   // Without the option no action is listed.
-  EXPECT_EQ(Dump({Corpus("avm1__loadvars_tostring__test.swf")}).out.find("ConstantPool"), std::string::npos);
+  EXPECT_EQ(Dump({CorpusMovie("avm1__loadvars_tostring__test.swf")}).out.find("ConstantPool"), std::string::npos);
 }
 
 TEST(YelDump, BadFilesAndUsage) {

@@ -15,6 +15,7 @@
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
+#include "tests/testing/corpus.h"
 #include "tests/testing/temp_dir.h"
 
 namespace yel::swf {
@@ -313,23 +314,20 @@ TEST(ExternalMovieTest, AnEmptyFileGivesAnEmptyOneFrameSprite) {
 // result parses (checked independently too) and keeps ids apart. Files with
 // definitions the reader keeps as bytes go in without renumbering.
 TEST(ExternalMovieTest, CorpusMoviesImportAsSprites) {
-  const std::filesystem::path corpus = std::filesystem::path(YEL_SOURCE_DIR) / ".." / "shared" / "corpus" / "swf";
-  if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus";
   int imported = 0, renumbered = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-    if (entry.path().extension() != ".swf") continue;
-    SCOPED_TRACE(entry.path().filename().string());
+  for (const auto& path : yel::testing::CorpusMovies()) {
+    SCOPED_TRACE(path.filename().string());
     TFlashMovie movie(0, 0, 400, 300, 12, TSWFSystemCoord::Pix);
     movie.SetVersion(8);
     TFlashShape* own = movie.AddRectangle(0, 0, 10, 10);
     own->SetSolidColor(0xFF0000);
     TFlashExternalMovie* import = nullptr;
     try {
-      import = movie.AddExternalMovie(entry.path().string(), eimSprite, true);
+      import = movie.AddExternalMovie(path.string(), eimSprite, true);
       ++renumbered;
     } catch (const std::runtime_error& e) {
       EXPECT_NE(std::string(e.what()).find("not renumbered yet"), std::string::npos) << e.what();
-      import = movie.AddExternalMovie(entry.path().string(), eimSprite, false);
+      import = movie.AddExternalMovie(path.string(), eimSprite, false);
     }
     import->FontPrefixSource = [] { return std::uint16_t{7}; };
     movie.PlaceObject(own, 1);
@@ -346,7 +344,7 @@ TEST(ExternalMovieTest, CorpusMoviesImportAsSprites) {
       movie.SaveToStream(stream);
       written = stream.TakeBytes();
     } else {
-      written = SaveMovie(movie, "_" + entry.path().stem().string());
+      written = SaveMovie(movie, "_" + path.stem().string());
     }
     auto out = ReadMovie(written);
     EXPECT_EQ(Count(TagCodes(*out), 0), 1);

@@ -16,6 +16,7 @@
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
 #include "test_movie.h"
+#include "tests/testing/corpus.h"
 
 namespace yel::swf {
 namespace {
@@ -476,12 +477,10 @@ TEST(DisplayListCorpusTest, TagsComeBackByteForByte) {
         return false;
     }
   };
-  const std::string dir = std::string(YEL_SOURCE_DIR) + "/../shared/corpus/swf";
   int tags = 0;
-  for (const auto& item : std::filesystem::directory_iterator(dir)) {
-    if (item.path().extension() != ".swf") continue;
-    const std::string name = item.path().filename().string();
-    TSWFStreamReader reader(item.path().string());
+  for (const auto& path : yel::testing::CorpusMovies()) {
+    const std::string name = path.filename().string();
+    TSWFStreamReader reader(path.string());
     reader.ParseTags();
     const Bytes& body = reader.BodyStream().Bytes();
     int differences = 0;

@@ -14,6 +14,7 @@
 #include "swf/format/display_list_tags.h"
 #include "swf/format/tag_factory.h"
 #include "tests/swf/format/test_movie.h"
+#include "tests/testing/corpus.h"
 #include "tests/testing/temp_dir.h"
 
 namespace yel::swf {
@@ -448,8 +449,6 @@ TEST(SWFStreamTest, RenumberCharacters) {
 
 // --- real movies
 
-std::string CorpusDir() { return std::string(YEL_SOURCE_DIR) + "/../shared/corpus/swf"; }
-
 // Code and body of every tag, nested sprite tags included, as text. A tag
 // with an object is described by the body its object writes, so two reads
 // compare by value even where a file's own encoding of a field differs from
@@ -481,11 +480,10 @@ std::string Describe(TSWFStreamReader& reader) {
 
 TEST(SWFStreamCorpusTest, RealMoviesComeBackWithTheSameTags) {
   int files = 0;
-  for (const auto& item : std::filesystem::directory_iterator(CorpusDir())) {
-    if (item.path().extension() != ".swf") continue;
+  for (const auto& path : yel::testing::CorpusMovies()) {
     ++files;
-    std::string name = item.path().filename().string();
-    TSWFStreamReader reader(item.path().string());
+    std::string name = path.filename().string();
+    TSWFStreamReader reader(path.string());
     ASSERT_TRUE(reader.IsSWF) << name;
     reader.ParseTags();
     for (std::size_t i = 0; i < reader.TagCount(); ++i)

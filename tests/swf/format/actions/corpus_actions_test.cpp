@@ -13,13 +13,12 @@
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
+#include "tests/testing/corpus.h"
 
 namespace yel::swf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::string CorpusDir() { return std::string(YEL_SOURCE_DIR) + "/../shared/corpus/swf"; }
 
 Bytes WriteBody(TSWFObject& tag) {
   TMemoryStream stream;
@@ -74,9 +73,9 @@ void CheckEntry(const std::string& file, const TSWFTagInfo& entry, const std::ui
 
 TEST(CorpusActions, EveryActionTagRoundTrips) {
   CorpusTally tally;
-  for (const auto& item : std::filesystem::directory_iterator(CorpusDir())) {
-    const std::string file = item.path().filename().string();
-    TSWFStreamReader movie(item.path().string());
+  for (const auto& path : yel::testing::CorpusMovies()) {
+    const std::string file = path.filename().string();
+    TSWFStreamReader movie(path.string());
     ASSERT_TRUE(movie.IsSWF) << file;
     movie.ParseTags();
     const std::uint8_t* body = movie.BodyStream().Data();
