@@ -8,9 +8,10 @@ struct FloatRect {
   float X = 0, Y = 0, W = 0, H = 0;
 };
 
-// A picture larger than the box in the limiting direction is scaled down
-// with its aspect ratio kept and centred; a picture that is not larger fills
-// the whole box. margin is added to the position.
+// The picture is scaled with its aspect ratio kept until it touches the box
+// in the limiting direction (down when larger, up when smaller) and centred;
+// an unknown picture size gives the whole box. margin is added to the
+// position.
 FloatRect FitRect(float margin, float box_width, float box_height, float image_width, float image_height);
 
 }  // namespace yel

@@ -11,8 +11,14 @@ TEST(FitRect, Cases) {
     FloatRect expected;
   } cases[] = {
       {0, 720, 540, 3000, 2000, {0, 30, 720, 480}},   // wide photo scaled down, centred
-      {0, 720, 540, 400, 300, {0, 0, 720, 540}},      // small photo fills the box
-      {0, 720, 540, 400, 200, {0, 0, 720, 540}},      // not larger: stretched
+      {0, 720, 540, 400, 300, {0, 0, 720, 540}},      // small photo of the box's shape fills it
+      // Pictures not larger than the box keep their shape, scaled up to
+      // touch it and centred.
+      {0, 720, 540, 400, 200, {0, 90, 720, 360}},
+      {0, 720, 540, 300, 400, {158, 0, 405, 540}},     // portrait: Round(157.5) = 158
+      {0, 720, 540, 720, 477, {0, 32, 720, 477}},      // as wide as the box: not stretched taller
+      {4, 120, 88, 60, 60, {20, 4, 88, 88}},           // tile
+      {4, 120, 88, 100, 20, {4, 36, 120, 24}},         // tile, wide
       {4, 117, 85, 1000, 100, {4, 41, 117, 11.7f}},   // Round(36.65) + 4
       {0, 720, 540, 1000, 3000, {270, 0, 180, 540}},  // tall photo
       {4, 120, 88, 0, 0, {4, 4, 120, 88}},            // unknown picture size: the whole box

@@ -224,15 +224,15 @@ try {
   player = await startPlayer();
   // photos.swf: 240 x 180 at 24 fps, E = 12 and 12 hold frames, album background (0, 64, 128). Frame 1
   // loading screen; slide 1 frames 2-13 (wide red photo: 240 x 90 at y 45);
-  // slide 2 Wipe1 frames 14-26 then 27-38 (small green photo stretched over
-  // the box); slide 3 frames 39-50 (missing photo); slide 4 frames 51-62
+  // slide 2 Wipe1 frames 14-26 then 27-38 (small green photo, 60 x 40, scaled
+  // up with its shape kept: 240 x 160 at y 10); slide 3 frames 39-50 (missing photo); slide 4 frames 51-62
   // (tall yellow photo: 45 x 180 at x 98).
   const BG = [0, 64, 128], RED = [255, 0, 0], GREEN = [0, 255, 0], YELLOW = [255, 255, 0], WHITE = [255, 255, 255];
   const expectations = [
     [1, [[120, 90, WHITE]]],
     [7, [[120, 90, RED], [120, 50, RED], [120, 130, RED], [120, 20, BG], [120, 160, BG], [5, 90, RED], [235, 90, RED]]],
     [20, [[60, 90, GREEN], [115, 20, GREEN], [180, 90, RED], [180, 20, BG]]],  // Wipe1 at t = 6: 120 px open
-    [30, [[10, 10, GREEN], [230, 170, GREEN], [120, 90, GREEN]]],
+    [30, [[10, 20, GREEN], [230, 160, GREEN], [120, 90, GREEN], [120, 4, BG], [120, 176, BG]]],
     [45, [[120, 90, BG], [10, 170, BG]]],
     [56, [[120, 90, YELLOW], [102, 10, YELLOW], [138, 170, YELLOW], [90, 90, BG], [150, 90, BG]]],
   ];
