@@ -188,7 +188,8 @@ std::vector<std::string> ReadListFile(const std::string& path, std::vector<std::
   pugi::xml_document doc = LoadList(path);
   std::vector<std::string> names;
   for (const pugi::xml_node& entry : Entries(doc.document_element())) {
-    std::string name = entry.text().get();
+    // Hand-formatted lists put names on lines of their own.
+    std::string name = Trim(entry.text().get());
     std::string problem = ThemeNameProblem(name);
     if (problem.empty()) {
       names.push_back(std::move(name));
@@ -217,7 +218,7 @@ void RemoveListEntry(const std::string& path, const std::string& name) {
   if (entries.empty()) return;
   std::size_t from = entries.size() - 1;  // no match: only the last is renumbered
   for (std::size_t i = entries.size(); i-- > 0;) {
-    if (name == entries[i].text().get()) {
+    if (name == Trim(entries[i].text().get())) {
       root.remove_child(entries[i]);
       from = i;
       break;

@@ -59,6 +59,27 @@ TEST(ThemeCatalogueTest, TilesForEntriesWithPicturesAndTheWantedOneSelected) {
   EXPECT_EQ(album.Templates.Items[1]->SourceFile, app / "Theme/Template/C/");
 }
 
+TEST(ThemeCatalogueTest, HandFormattedListEntriesAreTrimmed) {
+  // A list laid out by hand: names on lines of their own, indented.
+  TempDir app;
+  MakeCatalogue(app, "Theme/Template/", "Config.xml",
+                "<?xml version=\"1.0\"?>\r\n<Templates>\r\n  <Name id=\"1\">\r\n    Classic\r\n  </Name>\r\n"
+                "  <Name id=\"2\"> Night\t</Name>\n  <Name id=\"3\">  </Name>\n</Templates>\n",
+                {"Classic", "Night"});
+  std::vector<std::string> rejected;
+  EXPECT_EQ(ReadListFile(app / "Theme/Template/Config.xml", &rejected), (std::vector<std::string>{"Classic", "Night"}));
+  ASSERT_EQ(rejected.size(), 1u);
+  EXPECT_NE(rejected[0].find("the name is empty"), std::string::npos) << rejected[0];
+  TFlashAlbum album(app.path());
+  LoadTemplates(album, "Night");
+  EXPECT_EQ(Names(album.Templates), (std::vector<std::string>{"Classic", "Night"}));
+  ASSERT_NE(album.Templates.Selected, nullptr);
+  EXPECT_EQ(album.Templates.Selected->Name, "Night");
+  // Removing finds the entry by its trimmed name.
+  RemoveListEntry(app / "Theme/Template/Config.xml", "Classic");
+  EXPECT_EQ(ReadListFile(app / "Theme/Template/Config.xml"), (std::vector<std::string>{"Night"}));
+}
+
 TEST(ThemeCatalogueTest, NamesAndFilesMatchWithoutRegardToCase) {
   TempDir app;
   // "config.xml" where "Config.xml" is asked for, "view.JPG" for "View.jpg".
