@@ -106,13 +106,13 @@ void TBasedSWFStream::SetFPS(float frameRate) {
 }
 
 void TBasedSWFStream::SetVersion(std::uint8_t version) {
-  header_[3] = compressed_ && version < 6 ? 6 : version;
+  header_[3] = compressed_ && version < 6 && CompressionRaisesVersion() ? 6 : version;
   Changed();
 }
 
 void TBasedSWFStream::SetCompressed(bool compressed) {
   compressed_ = compressed;
-  if (compressed && header_[3] < 6) header_[3] = 6;
+  if (compressed && header_[3] < 6 && CompressionRaisesVersion()) header_[3] = 6;
   Changed();
 }
 
@@ -270,7 +270,7 @@ void TBasedSWFStream::SaveBody(TStream& destination, std::uint64_t bodySize,
     body(destination);
   } else {
     std::memcpy(header_, "CWS", 3);
-    if (header_[3] < 6) header_[3] = 6;
+    if (header_[3] < 6 && CompressionRaisesVersion()) header_[3] = 6;
     WriteHeader(destination, HeaderPart::First8);
     const double progressBase = static_cast<double>(bodySize) - 22;
     TDeflateStream deflated(destination, [this, progressBase](std::uint64_t taken) {

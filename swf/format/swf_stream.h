@@ -91,6 +91,10 @@ class TBasedSWFStream {
   void SaveBodyToFile(const std::string& fileName, std::uint64_t bodySize,
                       const std::function<void(TStream& out)>& writeBody);
 
+  // Compression needs version 6 in movies we build; a movie that was read
+  // keeps the version it has (its scripts run by that version's rules).
+  virtual bool CompressionRaisesVersion() const { return true; }
+
   enum class HeaderPart { Whole, First8, AfterFirst8 };
   void WriteHeader(TStream& destination, HeaderPart part);
   void DoProgress(int percent, int kind);
@@ -176,6 +180,10 @@ class TSWFStreamReader : public TBasedSWFStream {
   const std::string& SourceName() const { return source_name_; }
   // Length of the header in the file that was loaded.
   std::uint32_t BodyOffset() const { return body_offset_; }
+
+ protected:
+  // A movie read and written back keeps its version.
+  bool CompressionRaisesVersion() const override { return false; }
 
  private:
   void ParseTag(TBitsEngine& be, const std::uint8_t* body, std::uint64_t bodySize, bool createObjects,

@@ -153,6 +153,31 @@ TEST(SWFStreamTest, SavesAndLoadsPlainAndCompressed) {
   }
 }
 
+TEST(SWFStreamTest, AMovieReadKeepsItsVersionWhenCompressed) {
+  // A compressed version 5 movie read and written back stays version 5 (its
+  // scripts would run by other rules as version 6); a version 5 movie read
+  // plain and saved compressed too. Movies we build are raised to 6.
+  Bytes plain = ReadFileBytes(yel::testing::CorpusMovie("avm1__add_swf5__test.swf"));
+  ASSERT_EQ(plain[3], 5);
+  for (bool packedOnDisk : {true, false}) {
+    SCOPED_TRACE(packedOnDisk);
+    TSWFStreamReader reader;
+    Load(reader, packedOnDisk ? Compress(plain) : plain);
+    reader.ParseTags();
+    reader.MakeStream();
+    reader.SetCompressed(true);
+    EXPECT_EQ(reader.Version(), 5);
+    Bytes saved = Save(reader);
+    EXPECT_EQ(saved[0], 'C');
+    EXPECT_EQ(saved[3], 5);
+  }
+  TestMovie built(0, 0, 10, 10, 12, TSWFSystemCoord::Pix);
+  built.SetVersion(5);
+  built.SetCompressed(true);
+  built.Add(std::make_unique<TSWFEnd>());
+  EXPECT_EQ(built.Save()[3], 6);
+}
+
 TEST(SWFStreamTest, SaveToFileWritesTheMovie) {
   yel::testing::TempDir dir;
   TestMovie movie(0, 0, 10, 10, 12, TSWFSystemCoord::Pix);
