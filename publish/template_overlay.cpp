@@ -175,8 +175,12 @@ void TAlbumMovie::BuildTemplateOverlay() {
   PhotoRect = {x, y, w, h};
 
   swf::TFlashShape* mask = movie.AddRectangle(0, 0, album_.Width, album_.Height);
+  // The window runs against the outer rectangle, so that the non-zero fill
+  // rule cuts it out as the even-odd rule does.
+  const std::size_t window = mask->Edges().Records().size();
   mask->Edges().MoveTo(RoundEven(double(x) + 4), RoundEven(double(y) + 4));
   mask->Edges().MakeRectangle(RoundEven(double(w) - 8), RoundEven(double(h) - 8));
+  mask->Edges().OrientSubpaths(window, false);
   mask->Edges().EndEdges();
   mask->SetSolidColor(0x0000FF);
   overlay->PlaceObject(mask, kOverlayMaskDepth)->SetClipDepth(kOverlayBackgroundDepth);

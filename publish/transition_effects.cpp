@@ -2,7 +2,8 @@
 // once (kept as float, as the effect values are defined) and then, for each
 // frame, draws its figures into a new red mask shape; figures combine by the
 // even-odd rule, so a full rectangle followed by other figures cuts holes
-// through which the new slide shows. "Fade1" instead fades one fixed mask
+// through which the new slide shows (the holes run against the rectangle, so
+// the non-zero rule gives the same holes). "Fade1" instead fades one fixed mask
 // with an alpha colour transform.
 #include "publish/transition_effects.h"
 
@@ -47,31 +48,57 @@ enum Code : std::int32_t {
   Pull2 = 4866, Pull3 = 4867, Pull4 = 4868,
 };
 
-// The figures of one mask, drawn with the shape's pen.
+// The figures of one mask, drawn with the shape's pen. Figures drawn after
+// the full rectangle are its holes: they are turned to run against it
+// (counter-clockwise on screen), so that players filling masks by the
+// non-zero rule open the same holes as those using the even-odd rule.
 class Figures {
  public:
   explicit Figures(TFlashEdges& edges) : e_(edges) {}
+  // The full rectangle (0, 0, w, h), clockwise; what follows are holes.
+  void Full(std::int32_t w, std::int32_t h) {
+    const std::size_t mark = e_.Records().size();
+    R(0, 0, w, h);
+    e_.OrientSubpaths(mark, true);
+    holes_ = true;
+  }
   // Closed rectangle from (a, b) by c across and d down (either may be
   // negative).
   void R(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-    e_.MoveTo(a, b);
-    e_.MakeRectangle(c, d);
+    Figure([&] {
+      e_.MoveTo(a, b);
+      e_.MakeRectangle(c, d);
+    });
   }
   void Ellipse(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-    e_.MoveTo(a, b);
-    e_.MakeEllipse(c, d);
+    Figure([&] {
+      e_.MoveTo(a, b);
+      e_.MakeEllipse(c, d);
+    });
   }
   void Diamond(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-    e_.MoveTo(a, b);
-    e_.MakeDiamond(c, d);
+    Figure([&] {
+      e_.MoveTo(a, b);
+      e_.MakeDiamond(c, d);
+    });
   }
   void Pie(std::int32_t cx, std::int32_t cy, std::int32_t radius, std::int32_t start, std::int32_t end) {
-    e_.MoveTo(cx, cy);
-    e_.MakePie(radius, static_cast<float>(start), static_cast<float>(end));
+    Figure([&] {
+      e_.MoveTo(cx, cy);
+      e_.MakePie(radius, static_cast<float>(start), static_cast<float>(end));
+    });
   }
 
  private:
+  template <typename Draw>
+  void Figure(Draw draw) {
+    const std::size_t mark = e_.Records().size();
+    draw();
+    if (holes_) e_.OrientSubpaths(mark, false);
+  }
+
   TFlashEdges& e_;
+  bool holes_ = false;
 };
 
 struct Bounds {
@@ -114,7 +141,7 @@ class Generator {
     return place;
   }
 
-  void Full(Figures& f) const { f.R(0, 0, w, h); }
+  void Full(Figures& f) const { f.Full(w, h); }
 
   const TTransitionParams& p_;
   const std::int32_t E;

@@ -525,6 +525,102 @@ void TFlashEdges::MakeMirror(bool horizontal, bool vertical) {
   }
 }
 
+void TFlashEdges::OrientSubpaths(std::size_t first, bool clockwise) {
+  TSWFShapeRecords& list = *records_;
+  auto isMove = [&](std::size_t i) {
+    return list[i]->RecordKind == TSWFShapeRecordKind::StyleChange &&
+           static_cast<TSWFStyleChangeRecord&>(*list[i]).StateMoveTo;
+  };
+  // A figure's move may sit in the style-change record just before `first`.
+  if (first > 0 && first <= list.size() && list[first - 1]->RecordKind == TSWFShapeRecordKind::StyleChange) --first;
+  // The pen position where `first` begins.
+  TPoint pos{0, 0};
+  auto advance = [](TPoint p, const TSWFShapeRecord& record) {
+    switch (record.RecordKind) {
+      case TSWFShapeRecordKind::StyleChange: {
+        const auto& move = static_cast<const TSWFStyleChangeRecord&>(record);
+        return move.StateMoveTo ? TPoint{move.DeltaX, move.DeltaY} : p;
+      }
+      case TSWFShapeRecordKind::StraightEdge: {
+        const auto& edge = static_cast<const TSWFStraightEdgeRecord&>(record);
+        return Add(p, {edge.DeltaX, edge.DeltaY});
+      }
+      case TSWFShapeRecordKind::CurvedEdge: {
+        const auto& curve = static_cast<const TSWFCurvedEdgeRecord&>(record);
+        return Add(Add(p, {curve.ControlX, curve.ControlY}), {curve.AnchorX, curve.AnchorY});
+      }
+      case TSWFShapeRecordKind::End:
+        break;
+    }
+    return p;
+  };
+  for (std::size_t i = 0; i < first && i < list.size(); ++i) pos = advance(pos, *list[i]);
+
+  auto cross = [](double ax, double ay, double bx, double by) { return ax * by - bx * ay; };
+  TPoint lastStart = LastStart;
+  std::size_t i = first;
+  while (i < list.size() && list[i]->RecordKind != TSWFShapeRecordKind::End) {
+    TSWFStyleChangeRecord* move = nullptr;
+    if (list[i]->RecordKind == TSWFShapeRecordKind::StyleChange) {
+      if (isMove(i)) move = static_cast<TSWFStyleChangeRecord*>(list[i].get());
+      pos = advance(pos, *list[i]);
+      ++i;
+      if (!move) continue;
+    }
+    // The edges of one subpath, with twice its signed area (y grows down,
+    // so a positive area runs clockwise on screen).
+    const std::size_t begin = i;
+    const TPoint start = pos;
+    double area = 0;
+    for (; i < list.size(); ++i) {
+      const TSWFShapeRecord& record = *list[i];
+      if (record.RecordKind == TSWFShapeRecordKind::StraightEdge) {
+        TPoint next = advance(pos, record);
+        area += cross(pos.X, pos.Y, next.X, next.Y);
+        pos = next;
+      } else if (record.RecordKind == TSWFShapeRecordKind::CurvedEdge) {
+        const auto& curve = static_cast<const TSWFCurvedEdgeRecord&>(record);
+        TPoint control = Add(pos, {curve.ControlX, curve.ControlY});
+        TPoint next = advance(pos, record);
+        area += cross(pos.X, pos.Y, next.X, next.Y) +
+                2.0 / 3 * (cross(pos.X, pos.Y, control.X, control.Y) + cross(control.X, control.Y, next.X, next.Y) +
+                           cross(next.X, next.Y, pos.X, pos.Y));
+        pos = next;
+      } else {
+        break;
+      }
+    }
+    area += cross(pos.X, pos.Y, start.X, start.Y);  // closes an open subpath
+    lastStart = start;
+    if (i == begin || area == 0 || (area > 0) == clockwise) continue;
+    // Reverse: the same edges backwards from the old end to the old start.
+    std::reverse(list.begin() + static_cast<std::ptrdiff_t>(begin), list.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t k = begin; k < i; ++k) {
+      if (list[k]->RecordKind == TSWFShapeRecordKind::StraightEdge) {
+        auto& edge = static_cast<TSWFStraightEdgeRecord&>(*list[k]);
+        edge.DeltaX = Negate(edge.DeltaX), edge.DeltaY = Negate(edge.DeltaY);
+      } else {
+        auto& curve = static_cast<TSWFCurvedEdgeRecord&>(*list[k]);
+        std::int32_t cx = curve.ControlX, cy = curve.ControlY;
+        curve.ControlX = Negate(curve.AnchorX), curve.ControlY = Negate(curve.AnchorY);
+        curve.AnchorX = Negate(cx), curve.AnchorY = Negate(cy);
+      }
+    }
+    if (!move) {
+      auto created = std::make_unique<TSWFStyleChangeRecord>();
+      move = created.get();
+      move->StateMoveTo = true;
+      list.insert(list.begin() + static_cast<std::ptrdiff_t>(begin), std::move(created));
+      ++i;
+    }
+    move->DeltaX = pos.X, move->DeltaY = pos.Y;
+    lastStart = pos;
+    pos = start;
+  }
+  CurrentPos = pos;
+  LastStart = lastStart;
+}
+
 void TFlashEdges::OffsetEdges(std::int32_t dx, std::int32_t dy, bool scale) {
   int f = scale ? UnitFactor() : 1;
   TPoint offset{Saturate(std::int64_t{dx} * f), Saturate(std::int64_t{dy} * f)};

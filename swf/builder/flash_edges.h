@@ -78,6 +78,11 @@ class TFlashEdges {
   // --- whole path
   // Negates the x (horizontal) or y (vertical) offsets of every record.
   void MakeMirror(bool horizontal, bool vertical);
+  // Turns every subpath drawn from record `first` on to run clockwise on
+  // screen (or counter-clockwise), reversing those that run the other way.
+  // A hole drawn against its outline is a hole under the non-zero fill rule
+  // as well as under the even-odd one. Subpaths without area stay as drawn.
+  void OrientSubpaths(std::size_t first, bool clockwise);
   // Moves every subpath by the offset (times the unit factor when scale).
   void OffsetEdges(std::int32_t dx, std::int32_t dy, bool scale = true);
   // Bounds of the path, control points included, in twips.

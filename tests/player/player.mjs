@@ -15,10 +15,16 @@ const chromiumPath = process.env.YEL_CHROMIUM || '/usr/bin/chromium';
 
 const contentTypes = { '.js': 'text/javascript', '.wasm': 'application/wasm', '.html': 'text/html', '.map': 'application/json' };
 
-const page = `<!doctype html>
+// Ruffle picks its drawing backend itself (a WebGL one here) unless
+// YEL_RUFFLE_RENDERER or the renderer option of startPlayer names one, such
+// as "webgl" or "canvas" (the backend it falls back to where WebGL is
+// missing).
+const defaultRenderer = process.env.YEL_RUFFLE_RENDERER || '';
+
+const page = renderer => `<!doctype html>
 <html><head><meta charset="utf-8"><style>html,body{margin:0;padding:0;background:#808080}#stage{position:absolute;left:0;top:0}</style>
 <script>window.RufflePlayer = { config: { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
-  contextMenu: "off", letterbox: "off", allowScriptAccess: true, renderer: "canvas", logLevel: "warn",
+  contextMenu: "off", letterbox: "off", allowScriptAccess: true, logLevel: "warn",${renderer ? ` preferredRenderer: ${JSON.stringify(renderer)},` : ''}
   warnOnUnsupportedContent: false, openUrlMode: "deny" } };</script>
 <script src="/ruffle/ruffle.js"></script></head>
 <body><div id="stage"></div>
@@ -54,7 +60,7 @@ window.yelPixels = async (pngBase64, points, type = 'image/png') => {
 };
 </script></body></html>`;
 
-function serve() {
+function serve(renderer) {
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://127.0.0.1');
     if (url.pathname === '/favicon.ico') {
@@ -64,7 +70,7 @@ function serve() {
     }
     if (url.pathname === '/' || url.pathname === '/index.html') {
       response.writeHead(200, { 'Content-Type': 'text/html' });
-      response.end(page);
+      response.end(page(renderer));
       return;
     }
     if (url.pathname.startsWith('/ruffle/')) {
@@ -157,8 +163,8 @@ export function withoutLoadingScript(bytes) {
   return out;
 }
 
-export async function startPlayer() {
-  const server = await serve();
+export async function startPlayer({ renderer = defaultRenderer } = {}) {
+  const server = await serve(renderer);
   const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-player-'));
   const context = await chromium.launchPersistentContext(userData, {
     executablePath: chromiumPath,

@@ -68,7 +68,7 @@ try {
   tab.on('console', message => log.push(`${message.type()}: ${message.text()}`));
   await tab.addInitScript(() => {
     window.RufflePlayer = { config: { autoplay: 'on', unmuteOverlay: 'hidden', splashScreen: false,
-      contextMenu: 'off', letterbox: 'off', renderer: 'canvas', logLevel: 'warn', openUrlMode: 'deny' } };
+      contextMenu: 'off', letterbox: 'off', preferredRenderer: 'webgl', logLevel: 'warn', openUrlMode: 'deny' } };
   });
   await tab.goto(`${origin}/${encodeURIComponent(name + '.html')}`);
 

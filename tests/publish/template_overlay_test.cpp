@@ -18,6 +18,7 @@
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/byte_stream.h"
 #include "swf/format/swf_stream.h"
+#include "tests/testing/shape_paths.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/testing/theme_fixtures.h"
 
@@ -150,6 +151,11 @@ TEST_F(OverlayTest, LayersDepthsAndThePhotoRectangle) {
     if (auto* change = dynamic_cast<swf::TSWFStyleChangeRecord*>(record.get()); change && change->StateMoveTo)
       moves.emplace_back(change->DeltaX, change->DeltaY);
   EXPECT_EQ(moves, (std::vector<std::pair<std::int32_t, std::int32_t>>{{84 * 20, 52 * 20}}));
+  // The window runs against the album area (a hole under both fill rules).
+  const std::vector<double> areas = testing::SubpathAreas(mask->Edges);
+  ASSERT_EQ(areas.size(), 2u);
+  EXPECT_GT(areas[0], 0);
+  EXPECT_DOUBLE_EQ(areas[1], -2.0 * (92 * 20) * (72 * 20));
   EXPECT_EQ(mask->ShapeBounds.XMax(), 320 * 20);
   // The background under the mask, the frame at the photo rectangle
   // unscaled, the shapes in configuration order at 4 and 5.

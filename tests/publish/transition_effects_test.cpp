@@ -17,6 +17,7 @@
 #include "swf/builder/flash_shape.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_records.h"
+#include "tests/testing/shape_paths.h"
 
 namespace yel::publish {
 namespace {
@@ -152,6 +153,24 @@ TEST(TransitionEffects, FiguresOfChosenFrames) {
     Generated r = Generate(EffectCodeByName(c.name), 2, 24);
     ASSERT_GT(r.masks.size(), std::size_t(c.t));
     EXPECT_EQ(Subpaths(*r.masks[c.t]), c.boxes);
+  }
+}
+
+TEST(TransitionEffects, HolesRunAgainstTheFullRectangle) {
+  // Masks that start with the full rectangle: every other figure is a hole
+  // and runs the other way, so the even-odd and the non-zero fill rules
+  // open the same holes.
+  for (const char* name : {"Blinds1", "Blinds2", "Circle1", "Box2", "Diamond2", "Split2", "Split4", "Strips1",
+                           "Strips2", "Strips3", "Strips4", "Wedge1", "Wheel1", "Wheel2", "Wheel3", "Wheel4",
+                           "Wheel5", "Wipe1", "Wipe2", "Wipe3", "Wipe4"}) {
+    SCOPED_TRACE(name);
+    Generated r = Generate(EffectCodeByName(name), 0.5f, 14, 721, 541);  // E = 7
+    for (std::size_t t = 0; t < r.masks.size(); ++t) {
+      const std::vector<double> areas = testing::SubpathAreas(r.masks[t]->Records());
+      ASSERT_FALSE(areas.empty()) << t;
+      EXPECT_DOUBLE_EQ(areas[0], 2.0 * 721 * 541 * 400) << t;
+      for (std::size_t i = 1; i < areas.size(); ++i) EXPECT_LE(areas[i], 0) << "frame " << t << " figure " << i;
+    }
   }
 }
 

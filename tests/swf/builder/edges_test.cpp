@@ -8,6 +8,7 @@
 #include "swf/builder/flash_edges.h"
 #include "swf/builder/flash_movie.h"
 #include "tests/swf/builder/builder_test_util.h"
+#include "tests/testing/shape_paths.h"
 
 namespace yel::swf {
 namespace {
@@ -290,6 +291,41 @@ TEST(EdgesTest, MirrorNegatesTheChosenAxesAndThePen) {
   EXPECT_EQ(pen.Text(), "SM-10,-20f1=0 L-20,0 C-5,-6,-7,-8");
   pen.edges.LineTo(0, 0);
   EXPECT_EQ(EndPoint(pen.records), (TPoint{0, 0}));
+}
+
+TEST(EdgesTest, OrientSubpathsTurnsFiguresAgainstTheirOutline) {
+  Pen pen;
+  pen.edges.MakeRectangle(1000, 800);  // clockwise on screen
+  const std::size_t holes = pen.records.size();
+  pen.edges.MoveTo(100, 100);
+  pen.edges.MakeRectangle(200, 100);
+  pen.edges.MoveTo(500, 400);
+  pen.edges.MakeEllipse(300, 200);
+  pen.edges.MoveTo(500, 400);
+  pen.edges.MakePie(300, -90, 30);
+  pen.edges.MoveTo(700, 100);
+  pen.edges.MakeRectangle(-100, 100);  // already counter-clockwise
+  pen.edges.MoveTo(10, 10);
+  pen.edges.LineDelta(50, 0);  // no area: left as drawn
+  const TRect bounds = pen.edges.GetBoundsRect();
+  const std::vector<double> before = yel::testing::SubpathAreas(pen.records);
+  ASSERT_EQ(before.size(), 6u);
+
+  pen.edges.OrientSubpaths(holes, false);
+  const std::vector<double> after = yel::testing::SubpathAreas(pen.records);
+  ASSERT_EQ(after.size(), 6u);
+  EXPECT_GT(after[0], 0);
+  for (std::size_t i = 1; i < 5; ++i) EXPECT_NEAR(after[i], -std::abs(before[i]), 1e-6 * std::abs(before[i])) << i;
+  EXPECT_EQ(after[5], 0);
+  EXPECT_EQ(pen.edges.GetBoundsRect(), bounds);
+  // Every figure still closes where it starts; the pen ends where the last
+  // subpath now ends.
+  EXPECT_EQ(pen.edges.CurrentPos, (TPoint{60, 10}));
+  const std::string text = pen.Text();
+  pen.edges.OrientSubpaths(holes, false);
+  EXPECT_EQ(pen.Text(), text) << "already oriented";
+  pen.edges.OrientSubpaths(0, true);
+  for (double area : yel::testing::SubpathAreas(pen.records)) EXPECT_GE(area, 0);
 }
 
 TEST(EdgesTest, OffsetMovesEverySubpathIncludingOneThatStartsAtTheOrigin) {
