@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
@@ -741,7 +742,9 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       for (auto& item : sprite->ControlTags)
         if (auto* nested = dynamic_cast<TSWFObject*>(item.get())) referPlaced(*nested);
     }
-    if (auto* exports = dynamic_cast<TSWFExportAssets*>(tag)) {
+    if (auto* init = dynamic_cast<TSWFDoInitAction*>(tag)) {
+      refer(init->SpriteID);
+    } else if (auto* exports = dynamic_cast<TSWFExportAssets*>(tag)) {
       for (auto& asset : exports->Assets) refer(asset.ID);
     } else if (auto* grid = dynamic_cast<TSWFDefineScalingGrid*>(tag)) {
       refer(grid->ID);

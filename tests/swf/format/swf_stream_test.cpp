@@ -3,13 +3,16 @@
 #include "swf/format/swf_stream.h"
 
 #include <gtest/gtest.h>
+
 #include <zlib.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "base/error.h"
 #include "base/files.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/tag_factory.h"
@@ -501,6 +504,43 @@ std::string Describe(TSWFStreamReader& reader) {
   std::ostringstream out;
   for (std::size_t i = 0; i < reader.TagCount(); ++i) Describe(reader.TagInfo(i), reader.BodyStream().Bytes(), out);
   return out.str();
+}
+
+// Init actions name the sprite they initialise: after renumbering they must
+// still name a sprite of the movie, the same one as before.
+TEST(SWFStreamCorpusTest, RenumberingKeepsInitActionsOnTheirSprites) {
+  int movies = 0;
+  for (const auto& path : yel::testing::CorpusMovies()) {
+    const std::string name = path.filename().string();
+    TSWFStreamReader reader(path.string());
+    reader.ParseTags();
+    // Sprite id -> index among the sprites, and the init actions' sprites.
+    std::map<int, int> before;
+    std::vector<int> inits;
+    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+      TSWFObject* tag = reader.TagInfo(i).TagObject;
+      if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) before.emplace(sprite->SpriteId, int(before.size()));
+      if (auto* init = dynamic_cast<TSWFDoInitAction*>(tag)) inits.push_back(init->SpriteID);
+    }
+    if (inits.empty()) continue;
+    ++movies;
+    reader.RenumberCharacters(300);
+    std::map<int, int> after;
+    std::vector<int> initsAfter;
+    for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+      TSWFObject* tag = reader.TagInfo(i).TagObject;
+      if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) after.emplace(sprite->SpriteId, int(after.size()));
+      if (auto* init = dynamic_cast<TSWFDoInitAction*>(tag)) initsAfter.push_back(init->SpriteID);
+    }
+    ASSERT_EQ(initsAfter.size(), inits.size()) << name;
+    for (std::size_t k = 0; k < inits.size(); ++k) {
+      auto was = before.find(inits[k]);
+      auto is = after.find(initsAfter[k]);
+      ASSERT_NE(is, after.end()) << name << ": init action " << k << " names sprite " << initsAfter[k];
+      if (was != before.end()) EXPECT_EQ(is->second, was->second) << name << ": init action " << k;
+    }
+  }
+  EXPECT_GE(movies, 5);
 }
 
 TEST(SWFStreamCorpusTest, RealMoviesComeBackWithTheSameTags) {
