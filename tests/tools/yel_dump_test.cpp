@@ -76,6 +76,26 @@ TEST(YelDump, ActionsOfEveryCorpusMovie) {
   EXPECT_EQ(Dump({CorpusMovie("avm1__loadvars_tostring__test.swf")}).out.find("ConstantPool"), std::string::npos);
 }
 
+TEST(YelDump, ShowsOnlyTheTagsTheFileHolds) {
+  // A sprite whose body ends with its ShowFrame, without an End tag: the
+  // reader gives the sprite an End (it is written back with one), but the
+  // dump lists only what the file holds.
+  testing::TempDir dir;
+  std::string file = dir.Write(
+      "no-end.swf", std::string("FWS\x08\x19\x00\x00\x00\x00\x00\x0c\x01\x00"
+                                "\xc6\x09\x01\x00\x01\x00\x40\x00"  // DefineSprite 1: ShowFrame
+                                "\x40\x00\x00\x00", 25));              // ShowFrame, End
+  DumpRun run = Dump({file});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("      13   39  DefineSprite                    6  sprite 1, 1 frames"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("      19      1  ShowFrame                     0\n      21    1  ShowFrame"), std::string::npos)
+      << run.out;
+  std::size_t ends = 0;
+  for (std::size_t at = run.out.find("End"); at != std::string::npos; at = run.out.find("End", at + 1)) ++ends;
+  EXPECT_EQ(ends, 1u) << run.out;
+}
+
 TEST(YelDump, BadFilesAndUsage) {
   testing::TempDir dir;
   std::string text = dir.Write("notes.swf", "hello, world");

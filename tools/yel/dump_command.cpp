@@ -75,7 +75,11 @@ void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t 
   if (!summary.empty()) out << "  " << summary;
   out << "\n";
   if (options.actions && entry.TagObject) PrintActions(out, *entry.TagObject, depth);
-  for (const auto& sub : entry.SubTags) PrintEntry(out, *sub, bodyOffset, depth + 1, options);
+  // A sprite read without an End tag gets one (it is written back with it);
+  // entries past the sprite's end in the file are not listed.
+  const std::uint64_t end = std::uint64_t{entry.Position} + (entry.IsLongHeader ? 6 : 2) + entry.Length;
+  for (const auto& sub : entry.SubTags)
+    if (sub->Position + std::uint64_t{2} <= end) PrintEntry(out, *sub, bodyOffset, depth + 1, options);
 }
 
 }  // namespace
