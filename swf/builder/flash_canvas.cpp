@@ -12,6 +12,7 @@
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/playback_device.h"
 #include "platform/gdi/recording_context.h"
+#include "platform/gdi/windows_metafile.h"
 #include "swf/builder/flash_image.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
@@ -651,13 +652,28 @@ void TFlashCanvas::DrawMetafile(const TRect& rect, const std::vector<std::uint8_
                                 const std::string& name) {
   ConvertDrawing();
   Reset();
-  if (!gdi::LooksLikeMetafile(metafile.data(), metafile.size()))
-    ThrowFileError(name, "not an enhanced metafile (EMF)");
-  // The converted objects keep pointers into the records only while the
-  // conversion runs; the bytes are kept as the canvas's metafile.
-  metafile_ = metafile;
+  // A Windows metafile (WMF) is drawn from its enhanced copy; the copy's
+  // frame has whole pixels, so its placement is scaled by the WMF's own size
+  // over the copy's.
+  double wmfWidth = 0, wmfHeight = 0;
+  if (gdi::LooksLikeWindowsMetafile(metafile.data(), metafile.size())) {
+    gdi::ConvertedMetafile copy = gdi::ConvertWindowsMetafile(metafile.data(), metafile.size(), name);
+    metafile_ = std::move(copy.emf);
+    wmfWidth = copy.width, wmfHeight = copy.height;
+  } else if (gdi::LooksLikeMetafile(metafile.data(), metafile.size())) {
+    // The converted objects keep pointers into the records only while the
+    // conversion runs; the bytes are kept as the canvas's metafile.
+    metafile_ = metafile;
+  } else {
+    ThrowFileError(name, "not a metafile (EMF or WMF)");
+  }
   gdi::MetafileRecords mf(metafile_.data(), metafile_.size(), name);
   MetafileScaleX = MetafileScaleY = 1;
+  if (wmfWidth > 0 && wmfHeight > 0) {
+    gdi::Rect frame = mf.Header().FramePixels();
+    if (frame.Width() != 0) MetafileScaleX = wmfWidth / frame.Width();
+    if (frame.Height() != 0) MetafileScaleY = wmfHeight / frame.Height();
+  }
   CurrentSprite = nullptr;
   Scan(mf);
   if (IsEmpty()) {

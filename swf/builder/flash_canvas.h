@@ -130,13 +130,14 @@ class TFlashCanvas {
   // (or in the movie); with `forget` the next drawing gets a new root sprite,
   // otherwise it becomes the root sprite's next frame.
   TFlashPlaceObject* PlaceDrawing(std::uint16_t depth, bool forget, TFlashSprite* sprite = nullptr);
-  // Converts an enhanced metafile into the rectangle (movie units), scaled
-  // to it when `stretch`. `name` names the metafile in errors. Throws
-  // yel::Error when the bytes are not an enhanced metafile; damaged records
-  // inside one are skipped.
+  // Converts an enhanced metafile, or a Windows metafile (WMF, placeable or
+  // not, through its enhanced copy), into the rectangle (movie units),
+  // scaled to it when `stretch`. `name` names the metafile in errors. Throws
+  // yel::Error when the bytes are neither; damaged records inside one are
+  // skipped.
   void DrawMetafile(const TRect& rect, const std::vector<std::uint8_t>& metafile, bool stretch,
                     const std::string& name = "metafile");
-  // The same for an .emf file.
+  // The same for an .emf or .wmf file.
   void DrawMetafileFile(const TRect& rect, const std::string& file_name, bool stretch);
   // Closes the recording and converts it, unless it holds no drawing record.
   void ConvertDrawing();

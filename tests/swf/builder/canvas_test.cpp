@@ -382,6 +382,113 @@ TEST(Canvas, DrawMetafileStretchesAndPlacesTheDrawing) {
   d.Save();
 }
 
+// A Windows metafile (WMF) written record by record: an optional placeable
+// header, the standard header, then records of 16-bit words.
+class WmfWriter {
+ public:
+  void Record(std::uint16_t function, std::vector<std::uint16_t> params) {
+    Put32(records_, static_cast<std::uint32_t>(3 + params.size()));
+    Put16(records_, function);
+    for (std::uint16_t p : params) Put16(records_, p);
+  }
+  std::vector<std::uint8_t> Bytes(bool placeable, std::int16_t right = 0, std::int16_t bottom = 0,
+                                  std::uint16_t inch = 0) {
+    std::vector<std::uint8_t> out;
+    if (placeable) {
+      Put32(out, 0x9AC6CDD7u);
+      for (std::uint16_t v : std::initializer_list<std::uint16_t>{0, 0, 0, std::uint16_t(right), std::uint16_t(bottom), inch})
+        Put16(out, v);
+      Put32(out, 0);
+      Put16(out, 0);  // checksum (not checked)
+    }
+    std::vector<std::uint8_t> body = records_;
+    Put32(body, 3), Put16(body, 0);  // EOF
+    Put16(out, 1), Put16(out, 9), Put16(out, 0x0300);
+    Put32(out, static_cast<std::uint32_t>(9 + body.size() / 2));
+    Put16(out, 2), Put32(out, 16), Put16(out, 0);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+  }
+
+ private:
+  static void Put16(std::vector<std::uint8_t>& v, std::uint16_t x) { v.push_back(x & 255), v.push_back(x >> 8); }
+  static void Put32(std::vector<std::uint8_t>& v, std::uint32_t x) { Put16(v, x & 0xFFFF), Put16(v, x >> 16); }
+  std::vector<std::uint8_t> records_;
+};
+
+// A red rectangle over the left half of a 200 x 100 window, then a blue
+// ellipse drawn after the red brush is deleted and a new one takes its slot.
+WmfWriter RedAndBlue(bool window) {
+  WmfWriter w;
+  if (window) {
+    w.Record(0x0103, {8});             // SETMAPMODE anisotropic
+    w.Record(0x020B, {0, 0});          // SETWINDOWORG (y, x)
+    w.Record(0x020C, {100, 200});      // SETWINDOWEXT (y, x)
+  }
+  w.Record(0x02FA, {5, 0, 0, 0, 0});   // CREATEPENINDIRECT null pen: slot 0
+  w.Record(0x012D, {0});
+  w.Record(0x02FC, {0, 0x00FF, 0x0000, 0});  // CREATEBRUSHINDIRECT red: slot 1
+  w.Record(0x012D, {1});
+  w.Record(0x041B, {100, 100, 0, 0});  // RECTANGLE (bottom, right, top, left)
+  w.Record(0x01F0, {1});               // DELETEOBJECT: slot 1 is free again
+  w.Record(0x02FC, {0, 0x0000, 0x00FF, 0});  // blue brush takes slot 1
+  w.Record(0x012D, {1});
+  w.Record(0x0418, {80, 180, 20, 120});  // ELLIPSE
+  return w;
+}
+
+TEST(Canvas, DrawMetafileConvertsWindowsMetafiles) {
+  struct Case {
+    const char* what;
+    bool placeable, window, stretch;
+    std::int16_t right, bottom;
+    std::uint16_t inch;
+    double scaleX, scaleY;  // of the drawing's placement
+  };
+  const std::vector<Case> cases = {
+      // 1440 units per inch: 200 x 100 units are 13.33 x 6.67 pixels; the
+      // copy's frame has whole pixels (13 x 7), the scales make up the
+      // difference.
+      {"placeable", true, false, false, 200, 100, 1440, 13.3333 / 13, 6.6667 / 7},
+      {"placeable at 96 per inch", true, false, false, 200, 100, 96, 1, 1},
+      {"window extent", false, true, false, 0, 0, 0, 1, 1},
+      {"stretched", false, true, true, 0, 0, 0, 0.5, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drawing d;
+    const std::vector<std::uint8_t> wmf = RedAndBlue(c.window).Bytes(c.placeable, c.right, c.bottom, c.inch);
+    d.canvas.DrawMetafile({10, 20, 110, 220}, wmf, c.stretch, "drawing.wmf");
+    ASSERT_NE(d.Level(), nullptr);
+    std::vector<TFlashShape*> s = PlacedShapes(d.Level());
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(SolidColour(s[0]), 0x0000FFu);
+    EXPECT_EQ(SolidColour(s[1]), 0xFF0000u);
+    TFlashPlaceObject* top = d.Level()->Placement;
+    ASSERT_NE(top, nullptr);
+    const TSWFMatrix& m = top->PlaceRecord().Matrix();
+    EXPECT_EQ(m.TranslateX, 200);
+    EXPECT_EQ(m.TranslateY, 400);
+    EXPECT_NEAR(m.HasScale ? m.GetScaleX() : 1.0, c.scaleX, 2e-3);
+    EXPECT_NEAR(m.HasScale ? m.GetScaleY() : 1.0, c.scaleY, 2e-3);
+    if (c.placeable && c.inch == 96) {
+      // One unit to a pixel: the red rectangle covers the left half.
+      EXPECT_EQ(s[0]->XMax() - s[0]->XMin(), 100);
+      EXPECT_EQ(s[0]->YMax() - s[0]->YMin(), 100);
+    }
+    d.Save();
+  }
+  // A damaged header is refused with the file's name.
+  std::vector<std::uint8_t> bad = RedAndBlue(false).Bytes(true, 200, 100, 0);
+  Drawing d;
+  try {
+    d.canvas.DrawMetafile({0, 0, 10, 10}, bad, false, "zero.wmf");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("zero.wmf"), std::string::npos) << e.what();
+  }
+}
+
 TEST(Canvas, MetafilesWrittenByAnotherProgramAreRead) {
   for (const char* name : {"shapes.emf", "gradient.emf", "photo.emf"}) {
     TFlashMovie movie(0, 0, 200, 150, 12, TSWFSystemCoord::Pix);
