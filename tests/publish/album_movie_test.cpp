@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "album/album_model.h"
@@ -17,7 +18,10 @@
 #include "tests/testing/picture_fixtures.h"
 #include "tests/testing/sound_fixtures.h"
 #include "swf/format/actions/do_action_tags.h"
+#include "swf/format/display_list_tags.h"
+#include "swf/format/fill_line_styles.h"
 #include "swf/format/place_object_tags.h"
+#include "swf/format/shape_tags.h"
 #include "swf/format/swf_stream.h"
 
 namespace yel::publish {
@@ -191,6 +195,73 @@ TEST_F(AlbumMovieTest, CancelWritesNothing) {
   EXPECT_EQ(ReadFileBytes(out), std::vector<std::uint8_t>({'o', 'l', 'd', ' ', 'm', 'o', 'v', 'i', 'e'}));
 }
 
+// The music step: "Processing [1/4]..." at 30 between the loading frame and
+// the template, only with a music file, and a cancel there writes nothing.
+TEST_F(AlbumMovieTest, MusicHasItsOwnProgressStepAndCancelPoint) {
+  TFlashAlbum album;
+  album.Width = 160, album.Height = 120, album.FrameRate = 12;
+  Slide(album, Photo("a.bmp", 40, 30, 255, 0, 0), 0, 1, 1);
+  album.MusicFile = Path("music.wav");
+  WriteFileAtomically(album.MusicFile, testing::PcmWav(testing::Sine(1000, 1, 11025, 440), 1, 11025));
+  Recorder progress;
+  ASSERT_TRUE(BuildMovie(album, "", "Preview ...", progress));
+  ASSERT_GE(progress.log.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(progress.log.begin(), progress.log.begin() + 6),
+            (std::vector<std::string>{"Processing [1/4]... 0", "show Preview ...", "Processing [1/3]... 10",
+                                      "Processing [1/4]... 30", "Processing [1/4]... 100", "Processing [2/4]... 10"}));
+  Recorder cancelling;
+  cancelling.cancel_at = 3;  // the music step
+  EXPECT_FALSE(BuildMovie(album, Path("out.swf"), "Create SWF Movie ...", cancelling));
+  EXPECT_EQ(cancelling.log.back(), "close");
+  EXPECT_EQ(cancelling.log[cancelling.log.size() - 2], "Processing [1/4]... 30");
+  EXPECT_FALSE(fs::exists(Path("out.swf")));
+}
+
+// The first slide enters over black: the outgoing picture of its transition
+// is a black rectangle of the photo rectangle's size; the second slide's is
+// the first slide's sprite.
+TEST_F(AlbumMovieTest, FirstSlideEntersOverBlack) {
+  TFlashAlbum album;
+  album.Width = 161, album.Height = 121, album.FrameRate = 12;
+  Slide(album, Photo("a.bmp", 40, 30, 255, 0, 0), 4609, 0.5f, 0.5f);
+  Slide(album, Photo("b.bmp", 40, 30, 0, 0, 255), 4609, 0.5f, 0.5f);
+  const auto bytes = Build(album);
+  swf::TSWFStreamReader reader;
+  reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
+  reader.ParseTags();
+  std::map<std::uint16_t, swf::TSWFObject*> defined;
+  std::vector<std::uint16_t> slides, outgoing;  // at depth 101; under the masks at 102
+  for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+    swf::TSWFObject* tag = reader.TagInfo(i).TagObject;
+    if (auto* shape = dynamic_cast<swf::TSWFDefineShape*>(tag)) defined[shape->ShapeId] = tag;
+    if (auto* sprite = dynamic_cast<swf::TSWFDefineSprite*>(tag)) defined[sprite->SpriteId] = tag;
+    auto* place = dynamic_cast<swf::TSWFPlaceObject2*>(tag);
+    if (!place || !place->HasCharacter) continue;
+    if (place->Depth == 101) slides.push_back(place->CharacterId);
+    if (place->Depth != 102) continue;
+    // The masking sprite: the mask at depth 1, the outgoing picture at 2.
+    auto* masking = dynamic_cast<swf::TSWFDefineSprite*>(defined[place->CharacterId]);
+    ASSERT_NE(masking, nullptr);
+    for (const auto& item : masking->ControlTags)
+      if (auto* inner = dynamic_cast<swf::TSWFPlaceObject2*>(item.get()); inner && inner->Depth == 2)
+        outgoing.push_back(inner->CharacterId);
+  }
+  ASSERT_EQ(slides.size(), 2u);
+  ASSERT_EQ(outgoing.size(), 2u * 7);  // E = 6: seven frames a transition
+  EXPECT_TRUE(std::all_of(outgoing.begin(), outgoing.begin() + 7, [&](auto id) { return id == outgoing[0]; }));
+  EXPECT_TRUE(std::all_of(outgoing.begin() + 7, outgoing.end(), [&](auto id) { return id == slides[0]; }));
+  auto* black = dynamic_cast<swf::TSWFDefineShape*>(defined[outgoing[0]]);
+  ASSERT_NE(black, nullptr);
+  EXPECT_EQ(black->ShapeBounds.XMin(), 0);
+  EXPECT_EQ(black->ShapeBounds.YMin(), 0);
+  EXPECT_EQ(black->ShapeBounds.XMax(), 161 * 20);
+  EXPECT_EQ(black->ShapeBounds.YMax(), 121 * 20);
+  ASSERT_EQ(black->FillStyles.size(), 1u);
+  auto* fill = dynamic_cast<swf::TSWFColorFill*>(black->FillStyles[0].get());
+  ASSERT_NE(fill, nullptr);
+  EXPECT_EQ(fill->Color.RGBA(), 0xFF000000u);
+}
+
 TEST_F(AlbumMovieTest, DamagedPhotoIsAnErrorNamingTheFile) {
   TFlashAlbum album;
   Slide(album, Photo("good.bmp", 4, 4, 0, 0, 255), 257);
@@ -315,6 +386,29 @@ TEST_F(AlbumMovieTest, MusicStreamsUnderEveryFrame) {
     EXPECT_TRUE(everyFrame) << music;
     // Written into a file the movie is made twice; the sound starts over.
     EXPECT_EQ(Build(album, Path("music.swf")), bytes) << music;
+  }
+}
+
+// A music file the sound readers cannot describe is an error naming the
+// file, not a silent movie; no file is written.
+TEST_F(AlbumMovieTest, MusicThatIsNotSoundIsAnErrorNamingTheFile) {
+  TFlashAlbum album;
+  album.Width = 160, album.Height = 120, album.FrameRate = 12;
+  Slide(album, Photo("a.bmp", 40, 30, 255, 0, 0), 0, 1, 1);
+  std::string noise;
+  for (int i = 0; i < 4000; ++i) noise.push_back(static_cast<char>((i * 31) % 200));  // no MPEG frame sync
+  for (const char* name : {"noise.mp3", "noise.wav", "empty.mp3"}) {
+    SCOPED_TRACE(name);
+    album.MusicFile = Path(name);
+    WriteFileAtomically(album.MusicFile, std::string(name) == "empty.mp3" ? std::string() : noise);
+    Recorder progress;
+    try {
+      BuildMovie(album, Path("out.swf"), "Create SWF Movie ...", progress);
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(album.MusicFile), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(Path("out.swf")));
   }
 }
 

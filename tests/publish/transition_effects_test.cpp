@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "album/effect_codes.h"
@@ -171,6 +173,133 @@ TEST(TransitionEffects, HolesRunAgainstTheFullRectangle) {
       EXPECT_DOUBLE_EQ(areas[0], 2.0 * 721 * 541 * 400) << t;
       for (std::size_t i = 1; i < areas.size(); ++i) EXPECT_LE(areas[i], 0) << "frame " << t << " figure " << i;
     }
+  }
+}
+
+// The anchor points of each subpath of a shape, in twips (curves by their
+// anchors only), whatever the direction the subpath runs.
+std::vector<std::vector<std::array<double, 2>>> Anchors(const swf::TFlashShape& shape) {
+  std::vector<std::vector<std::array<double, 2>>> paths;
+  double x = 0, y = 0;
+  for (const auto& record : shape.Records()) {
+    switch (record->RecordKind) {
+      case swf::TSWFShapeRecordKind::StyleChange: {
+        const auto& s = static_cast<const swf::TSWFStyleChangeRecord&>(*record);
+        if (!s.StateMoveTo) continue;
+        x = s.DeltaX, y = s.DeltaY;
+        paths.push_back({{x, y}});
+        break;
+      }
+      case swf::TSWFShapeRecordKind::StraightEdge: {
+        const auto& e = static_cast<const swf::TSWFStraightEdgeRecord&>(*record);
+        if (paths.empty()) paths.push_back({{x, y}});
+        x += e.DeltaX, y += e.DeltaY;
+        paths.back().push_back({x, y});
+        break;
+      }
+      case swf::TSWFShapeRecordKind::CurvedEdge: {
+        const auto& c = static_cast<const swf::TSWFCurvedEdgeRecord&>(*record);
+        if (paths.empty()) paths.push_back({{x, y}});
+        x += c.ControlX + c.AnchorX, y += c.ControlY + c.AnchorY;
+        paths.back().push_back({x, y});
+        break;
+      }
+      case swf::TSWFShapeRecordKind::End:
+        break;
+    }
+  }
+  return paths;
+}
+
+// Recorded figures at an odd album size (721 x 541), where halves of the
+// size round to even and rounding of the per-step values matters. Boxes are
+// in pixels; the figure index counts the mask's subpaths from 0 (the full
+// rectangle, where there is one).
+TEST(TransitionEffects, FiguresAtAnOddAlbumSize) {
+  struct BoxCase {
+    const char* name;
+    int E, t, figure;
+    std::array<double, 4> box;  // x0, y0, x1, y1
+  };
+  const std::vector<BoxCase> boxes = {
+      {"Circle1", 7, 3, 1, {52, 39, 670, 503}},
+      {"Circle1", 7, 5, 1, {-154, -116, 876, 657}},
+      {"Circle2", 7, 2, 0, {-3, -2, 725, 544}},
+      {"Circle2", 7, 5, 0, {215, 161, 506, 380}},
+      {"Diamond1", 7, 3, 0, {-52, -39, 772, 579}},
+      {"Diamond2", 7, 3, 1, {51, 39, 669, 503}},  // top vertex at Round(360.5) = 360
+      {"Strips1", 7, 2, 6, {575, 283, 1872, 326}},
+      {"Strips2", 7, 2, 6, {-1151, 283, 146, 326}},
+      {"Strips3", 7, 2, 6, {575, 215, 1872, 258}},
+      {"Strips4", 7, 2, 6, {-1151, 215, 146, 258}},
+      // Chess1 with m = 3: at t = 1 the first odd row starts with the
+      // right-hand half cell, then its left-hand half, then column 1.
+      {"Chess1", 7, 1, 7, {684, 55, 721, 110}},
+      {"Chess1", 7, 1, 8, {0, 55, 52, 110}},
+      {"Chess1", 7, 1, 10, {66, 55, 154, 110}},
+      {"Chess1", 7, 1, 2, {221, 0, 309, 55}},
+      {"Chess1", 7, 5, 7, {29, 55, 51, 110}},  // past m the left half shrinks
+      {"Chess2", 7, 1, 9, {51, 147, 103, 218}},
+      {"Chess2", 7, 1, 31, {207, 282, 259, 353}},
+  };
+  for (const BoxCase& c : boxes) {
+    SCOPED_TRACE(std::string(c.name) + " t=" + std::to_string(c.t) + " figure " + std::to_string(c.figure));
+    Generated r = Generate(EffectCodeByName(c.name), 1, float(c.E), 721, 541);
+    ASSERT_GT(r.masks.size(), std::size_t(c.t));
+    const auto paths = Anchors(*r.masks[c.t]);
+    ASSERT_GT(paths.size(), std::size_t(c.figure));
+    std::array<double, 4> got = {1e9, 1e9, -1e9, -1e9};
+    for (const auto& [px, py] : paths[c.figure])
+      got = {std::min(got[0], px), std::min(got[1], py), std::max(got[2], px), std::max(got[3], py)};
+    // Ellipse anchors come from the pen's curve approximation, a few twips
+    // off the box; a rounding fault is a whole pixel.
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(got[i] / 20, c.box[i], 0.25) << i;
+  }
+
+  // Sectors: centre (Round(360.5), Round(270.5)) = (360, 270), radius
+  // Round(sqrt(360.5^2 + 270.5^2)) = 451; end angles carry the 0.01 nudge
+  // away from the start (o = 22.5 or 67.5 here, so without it the halves
+  // would round to even the other way).
+  struct PieCase {
+    const char* name;
+    int E, t, figure;
+    int start, end;  // degrees, clockwise from the right
+  };
+  const std::vector<PieCase> pies = {
+      {"Wheel1", 16, 3, 1, -90, -23},  {"Wheel2", 16, 2, 1, -90, -68}, {"Wheel2", 16, 2, 2, 90, 113},
+      {"Wheel3", 16, 3, 1, -90, -68},  {"Wheel3", 16, 3, 2, 30, 53},   {"Wheel3", 16, 3, 3, 150, 173},
+      {"Wheel4", 16, 4, 1, -90, -68},  {"Wheel4", 16, 4, 2, 0, 23},    {"Wheel4", 16, 4, 3, 90, 113},
+      {"Wheel4", 16, 4, 4, 180, 203},  {"Wheel5", 16, 8, 1, -90, -68}, {"Wheel5", 16, 8, 2, -45, -23},
+      {"Wheel5", 16, 8, 3, 0, 23},     {"Wheel5", 16, 8, 4, 45, 68},   {"Wheel5", 16, 8, 5, 90, 113},
+      {"Wheel5", 16, 8, 6, 135, 158},  {"Wheel5", 16, 8, 7, 180, 203}, {"Wheel5", 16, 8, 8, 225, 248},
+      {"Wedge1", 16, 2, 1, 248, -68},  // Round(247.5) = 248, Round(-67.51) = -68
+  };
+  for (const PieCase& c : pies) {
+    SCOPED_TRACE(std::string(c.name) + " t=" + std::to_string(c.t) + " figure " + std::to_string(c.figure));
+    Generated r = Generate(EffectCodeByName(c.name), 1, float(c.E), 721, 541);
+    ASSERT_GT(r.masks.size(), std::size_t(c.t));
+    const auto paths = Anchors(*r.masks[c.t]);
+    ASSERT_GT(paths.size(), std::size_t(c.figure));
+    // The angles of the arc's anchors; the sector runs clockwise from the
+    // one after the widest gap to the one before it.
+    std::vector<double> angles;
+    for (const auto& [px, py] : paths[c.figure]) {
+      const double dx = px - 360 * 20, dy = py - 270 * 20;
+      if (std::hypot(dx, dy) < 400 * 20) continue;  // the centre
+      EXPECT_NEAR(std::hypot(dx, dy), 451 * 20, 3);
+      angles.push_back(std::fmod(std::atan2(dy, dx) * 180 / std::numbers::pi + 360, 360));
+    }
+    ASSERT_FALSE(angles.empty());
+    std::sort(angles.begin(), angles.end());
+    std::size_t after = 0;
+    double widest = -1;
+    for (std::size_t i = 0; i < angles.size(); ++i) {
+      const double next = i + 1 < angles.size() ? angles[i + 1] : angles[0] + 360;
+      if (next - angles[i] > widest) widest = next - angles[i], after = (i + 1) % angles.size();
+    }
+    const double start = angles[after], end = angles[(after + angles.size() - 1) % angles.size()];
+    EXPECT_NEAR(start, (c.start + 360) % 360, 0.05);
+    EXPECT_NEAR(end, (c.end + 360) % 360, 0.05);
   }
 }
 
