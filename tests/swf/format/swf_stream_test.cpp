@@ -537,7 +537,9 @@ TEST(SWFStreamCorpusTest, RenumberingKeepsInitActionsOnTheirSprites) {
       auto was = before.find(inits[k]);
       auto is = after.find(initsAfter[k]);
       ASSERT_NE(is, after.end()) << name << ": init action " << k << " names sprite " << initsAfter[k];
-      if (was != before.end()) EXPECT_EQ(is->second, was->second) << name << ": init action " << k;
+      if (was != before.end()) {
+        EXPECT_EQ(is->second, was->second) << name << ": init action " << k;
+      }
     }
   }
   EXPECT_GE(movies, 5);
