@@ -54,7 +54,7 @@ std::string Script(int lines) {
       "  static var count:Number = 0;\n"
       "  function Point(px:Number, py:Number) { x = px; y = py; count++; }\n"
       "  function get length():Number { return Math.sqrt(x * x + y * y); }\n"
-      "  function add(other:Point):Point { return new Point(x + other.x, y + other.y); }\n"
+      "  function plus(other:Point):Point { return new Point(x + other.x, y + other.y); }\n"
       "}\n";
   int written = 8;
   for (int i = 0; written < lines; ++i, written += 26) source += Block(i);
