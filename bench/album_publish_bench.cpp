@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "album/album_model.h"
+#include "base/byte_stream.h"
 #include "base/files.h"
 #include "media/jpeg_file.h"
 #include "platform/gdi/dib.h"
@@ -39,7 +40,6 @@
 #include "publish/slide_photo.h"
 #include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_movie.h"
-#include "swf/format/byte_stream.h"
 
 namespace {
 
@@ -202,7 +202,7 @@ void Run(const std::vector<std::string>& files, Report& r) {
     movie.MakeStream();
     r.stream = Seconds(t);
     t = Clock::now();
-    swf::TMemoryStream stream;
+    TMemoryStream stream;
     movie.SaveToStream(stream);
     r.compress = Seconds(t);
     phased = stream.TakeBytes();

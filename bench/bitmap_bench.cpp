@@ -64,7 +64,7 @@ void PassThrough(benchmark::State& state) {
   for (auto _ : state) {
     swf::TFlashMovie movie(0, 0, 720, 540, 12, swf::TSWFSystemCoord::Pix);
     swf::TFlashImage image(&movie, file);
-    swf::TMemoryStream body;
+    TMemoryStream body;
     swf::TBitsEngine be(body);
     image.WriteToStream(be);
     benchmark::DoNotOptimize(body.Size());
@@ -77,7 +77,7 @@ void BareReadFile(benchmark::State& state) {
   const std::string& file = PhotoFile(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   for (auto _ : state) {
     const Bytes bytes = ReadFileBytes(file);
-    swf::TMemoryStream body;
+    TMemoryStream body;
     body.Write(bytes.data(), bytes.size());
     benchmark::DoNotOptimize(body.Size());
   }

@@ -58,7 +58,7 @@ void BM_SlideDrawingToSprite(benchmark::State& state) {
     movie.PlaceObject(sprite, 1);
     movie.ShowFrame();
     movie.MakeStream();
-    swf::TMemoryStream out;
+    TMemoryStream out;
     movie.SaveToStream(out);
     bytes = out.TakeBytes().size();
   }

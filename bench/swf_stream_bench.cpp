@@ -12,6 +12,7 @@
 namespace {
 
 using namespace yel::swf;
+using yel::TMemoryStream;
 
 constexpr std::size_t kMovieBytes = 50u << 20;
 constexpr std::size_t kTagBytes = 64u << 10;

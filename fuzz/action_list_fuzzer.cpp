@@ -7,13 +7,15 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/byte_stream.h"
 #include "swf/format/actions/action_disassembly.h"
 #include "swf/format/actions/action_list.h"
-#include "swf/format/byte_stream.h"
 
 namespace {
 
 using namespace yel::swf;
+using yel::TBufferStream;
+using yel::TMemoryStream;
 
 std::vector<std::uint8_t> Write(TSWFActionList& list) {
   TMemoryStream stream;

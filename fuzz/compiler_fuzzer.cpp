@@ -6,14 +6,16 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/byte_stream.h"
 #include "swf/actionscript/compile_context.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/format/actions/action_list.h"
-#include "swf/format/byte_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace yel::swf;
+  using yel::TBufferStream;
+  using yel::TMemoryStream;
   InstallActionCompiler();
   TFlashMovie movie(0, 0, 550, 400, 24, TSWFSystemCoord::Pix);
   movie.SetVersion(8);

@@ -7,18 +7,18 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/bit_stream.h"
 #include "base/error.h"
 #include "media/mpeg_audio.h"
 #include "media/sound_reader.h"
-#include "swf/format/bits_engine.h"
 
 namespace {
 
 void Exercise(const std::uint8_t* data, std::size_t size, const char* name) {
   try {
     yel::media::TWaveReader reader(std::vector<std::uint8_t>(data, data + size), name);
-    yel::swf::TMemoryStream out;
-    yel::swf::TBitsEngine be(out);
+    yel::TMemoryStream out;
+    yel::BitStream be(out);
     if (reader.FormatTag == yel::media::kWaveFormatADPCM) {
       for (int i = 0; i < 3; ++i) reader.WriteADPCMBlock(be, 300, i == 1, 3);
       reader.WriteADPCMAll(be, 4);
@@ -38,7 +38,7 @@ void Exercise(const std::uint8_t* data, std::size_t size, const char* name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   yel::media::TMPEGaudio mpeg;
-  yel::swf::TBufferStream stream(data, size);
+  yel::TBufferStream stream(data, size);
   mpeg.ReadFromFile(stream);
   (void)mpeg.Duration();
   (void)mpeg.BitRate();

@@ -11,7 +11,7 @@
 
 namespace {
 
-using yel::swf::TMemoryStream;
+using yel::TMemoryStream;
 using yel::swf::TSWFStreamReader;
 
 std::vector<std::uint8_t> RoundTrip(const std::uint8_t* data, std::size_t size, bool mustLoad) {

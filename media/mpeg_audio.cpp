@@ -34,7 +34,7 @@ std::uint32_t BE32(const std::uint8_t* p) {
 }
 
 // Reads up to n bytes at offset; short at the end of the stream.
-std::vector<std::uint8_t> ReadAt(swf::TStream& s, std::uint64_t offset, std::size_t n) {
+std::vector<std::uint8_t> ReadAt(TStream& s, std::uint64_t offset, std::size_t n) {
   std::vector<std::uint8_t> out;
   if (offset >= s.Size()) return out;
   out.resize(static_cast<std::size_t>(std::min<std::uint64_t>(n, s.Size() - offset)));
@@ -102,7 +102,7 @@ int TMPEGFrameHeader::FrameLength() const {
 
 void TID3v1::Reset() { *this = TID3v1(); }
 
-bool TID3v1::ReadFromFile(swf::TStream& stream) {
+bool TID3v1::ReadFromFile(TStream& stream) {
   Reset();
   if (stream.Size() < 128) return false;
   const auto tag = ReadAt(stream, stream.Size() - 128, 128);
@@ -129,7 +129,7 @@ bool TID3v1::ReadFromFile(swf::TStream& stream) {
 
 void TID3v2::Reset() { *this = TID3v2(); }
 
-bool TID3v2::ReadFromFile(swf::TStream& stream) {
+bool TID3v2::ReadFromFile(TStream& stream) {
   Reset();
   const auto head = ReadAt(stream, 0, 10);
   if (head.size() < 10 || std::memcmp(head.data(), "ID3", 3) != 0) return false;
@@ -254,7 +254,7 @@ bool TMPEGaudio::SearchBlock(const std::vector<std::uint8_t>& block) {
   return false;
 }
 
-bool TMPEGaudio::ReadFromFile(swf::TStream& stream) {
+bool TMPEGaudio::ReadFromFile(TStream& stream) {
   Reset();
   ID3v1.ReadFromFile(stream);
   ID3v2.ReadFromFile(stream);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "swf/format/byte_stream.h"
+#include "base/byte_stream.h"
 
 namespace yel::media {
 
@@ -18,7 +18,7 @@ class TID3v1 {
  public:
   void Reset();
   // Reads the last 128 bytes of the stream; false when there is no tag.
-  bool ReadFromFile(swf::TStream& stream);
+  bool ReadFromFile(TStream& stream);
 
   bool Exists = false;
   std::uint8_t VersionID = 0;  // 1 for ID3v1.0, 2 for ID3v1.1
@@ -32,7 +32,7 @@ class TID3v2 {
  public:
   void Reset();
   // Reads the tag at the start of the stream; false when there is none.
-  bool ReadFromFile(swf::TStream& stream);
+  bool ReadFromFile(TStream& stream);
 
   bool Exists = false;
   std::uint8_t VersionID = 0;
@@ -86,7 +86,7 @@ class TMPEGaudio {
   TMPEGaudio() { Reset(); }
   void Reset();
   // True when a frame was found. Never throws for bad data.
-  bool ReadFromFile(swf::TStream& stream);
+  bool ReadFromFile(TStream& stream);
 
   int SampleRate() const;
   int BitRate() const;  // kbit/s

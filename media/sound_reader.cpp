@@ -7,6 +7,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "base/bit_stream.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "base/paths.h"
@@ -14,7 +15,6 @@
 #include "media/mp3_transcoder.h"
 #include "media/mpeg_audio.h"
 #include "media/riff_reader.h"
-#include "swf/format/bits_engine.h"
 
 namespace yel::media {
 namespace {
@@ -125,7 +125,7 @@ std::vector<std::int16_t> ResampleAudio(std::span<const std::int16_t> samples, i
 
 // --- SWF ADPCM
 
-void EncodeSWFADPCM(swf::TBitsEngine& be, const std::int16_t* samples, std::size_t frames, int channels, int bits) {
+void EncodeSWFADPCM(BitStream& be, const std::int16_t* samples, std::size_t frames, int channels, int bits) {
   bits = std::clamp(bits, 2, 5);
   const int* indexTable = kIndexTables[bits - 2];
   const int signBit = 1 << (bits - 1);
@@ -242,7 +242,7 @@ void TWaveReader::Open() {
 
 void TWaveReader::OpenMPEG(std::uint32_t offset, std::uint32_t size, bool keepWaveFields) {
   TMPEGaudio mpeg;
-  swf::TBufferStream stream(bytes_.data(), bytes_.size());
+  TBufferStream stream(bytes_.data(), bytes_.size());
   if (!mpeg.ReadFromFile(stream)) return;  // no frames: a sound without data
   if (!keepWaveFields) {
     FormatTag = kWaveFormatMP3File;
@@ -445,7 +445,7 @@ void TWaveReader::FillFrames(std::int16_t* out, std::size_t frames, bool loop) {
   std::fill(out + got * Channels, out + frames * Channels, std::int16_t{0});
 }
 
-void TWaveReader::WritePCM(swf::TBitsEngine& be, std::uint32_t n, bool loop, int bits) {
+void TWaveReader::WritePCM(BitStream& be, std::uint32_t n, bool loop, int bits) {
   if (!source_ || Channels == 0) return;
   if (bits == 0) {
     const std::uint64_t end = static_cast<std::uint64_t>(DataOffset) + DataSize;
@@ -478,14 +478,14 @@ void TWaveReader::WritePCM(swf::TBitsEngine& be, std::uint32_t n, bool loop, int
 
 int TWaveReader::ADPCMBits(int bits) const { return bits >= 2 && bits <= 4 ? bits : 4; }
 
-void TWaveReader::WriteADPCMBlock(swf::TBitsEngine& be, std::uint32_t samples, bool loop, int bits) {
+void TWaveReader::WriteADPCMBlock(BitStream& be, std::uint32_t samples, bool loop, int bits) {
   if (!source_ || Channels == 0) return;
   std::vector<std::int16_t> buffer(static_cast<std::size_t>(samples) * Channels);
   FillFrames(buffer.data(), samples, loop);
   EncodeSWFADPCM(be, buffer.data(), samples, Channels, ADPCMBits(bits));
 }
 
-void TWaveReader::WriteADPCMAll(swf::TBitsEngine& be, int bits) {
+void TWaveReader::WriteADPCMAll(BitStream& be, int bits) {
   if (!source_ || Channels == 0) return;
   Rewind();
   std::vector<std::int16_t> all;

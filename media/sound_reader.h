@@ -2,7 +2,7 @@
 // one set of fields whatever its kind: a RIFF WAVE file with PCM, Microsoft
 // ADPCM or MPEG audio inside, or an MP3 file. For PCM and ADPCM sources it
 // also produces the SWF sound data (raw PCM, or SWF ADPCM at 2 to 5 bits)
-// straight into a TBitsEngine, all at once or frame by frame, looping or
+// straight into a BitStream, all at once or frame by frame, looping or
 // padding with silence at the end.
 //
 // SWF declares only 5.5, 11, 22 and 44 kHz. Sources at another rate are
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-namespace yel::swf {
-class TBitsEngine;
+namespace yel {
+class BitStream;
 }
 
 namespace yel::media {
@@ -74,12 +74,12 @@ class TWaveReader {
   // Consumes exactly n source bytes (Algorithms of the PCM path): copied
   // with bits 0, else encoded as one SWF ADPCM unit. Past the data end the
   // source starts again (loop) or silence is written.
-  void WritePCM(swf::TBitsEngine& be, std::uint32_t n, bool loop, int bits);
+  void WritePCM(BitStream& be, std::uint32_t n, bool loop, int bits);
   // Microsoft ADPCM source: exactly `samples` sample frames as one SWF ADPCM
   // unit, looping or padding with silence at the end.
-  void WriteADPCMBlock(swf::TBitsEngine& be, std::uint32_t samples, bool loop, int bits);
+  void WriteADPCMBlock(BitStream& be, std::uint32_t samples, bool loop, int bits);
   // Microsoft ADPCM source: everything as one SWF ADPCM unit.
-  void WriteADPCMAll(swf::TBitsEngine& be, int bits);
+  void WriteADPCMAll(BitStream& be, int bits);
 
  private:
   void Open();
@@ -105,7 +105,7 @@ class TWaveReader {
 // Encodes interleaved 16-bit samples as one SWF ADPCM unit of `bits` (2..5)
 // bits per code: the code-size field, packets of 4096 sample frames, and
 // padding to a whole byte.
-void EncodeSWFADPCM(swf::TBitsEngine& be, const std::int16_t* samples, std::size_t frames, int channels, int bits);
+void EncodeSWFADPCM(BitStream& be, const std::int16_t* samples, std::size_t frames, int channels, int bits);
 
 // Decodes one Microsoft ADPCM block (shorter blocks give fewer samples) and
 // appends interleaved 16-bit samples to out.

@@ -15,17 +15,18 @@
 #include <system_error>
 
 #include "album/album_model.h"
-#include "album/theme_catalogue.h"
 #include "album/fit_rect.h"
+#include "album/theme_catalogue.h"
+#include "base/byte_stream.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "base/paths.h"
-#include "swf/actionscript/compile_context.h"
 #include "platform/gdi/recording_context.h"
 #include "publish/album_music.h"
 #include "publish/slide_photo.h"
 #include "publish/template_overlay.h"
 #include "publish/transition_effects.h"
+#include "swf/actionscript/compile_context.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_external_movie.h"
@@ -34,7 +35,6 @@
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sprite.h"
-#include "swf/format/byte_stream.h"
 #include "swf/format/swf_records.h"
 
 namespace yel::publish {
@@ -118,11 +118,16 @@ void TAlbumMovie::BuildLoadingFrame() {
   // The preloader: holds the movie on this frame until all of it is loaded.
   swf::InstallActionCompiler();
   if (!movie.FrameActions().CompileStrings(kPreloaderScript)) {
-    swf::TMemoryStream& log = movie.CompileErrors();
+    TMemoryStream& log = movie.CompileErrors();
     throw Error("The loading frame's script does not compile: " +
                 std::string(reinterpret_cast<const char*>(log.Data()), log.Size()));
   }
   movie.ShowFrame(1);
+}
+
+void TAlbumMovie::BuildTemplateOverlay() {
+  PhotoRect = {0, 0, float(album_.Width), float(album_.Height)};
+  PhotoRect = AddTemplateOverlay(*movie_, album_);
 }
 
 swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const TSlideView& slide) {
@@ -281,7 +286,7 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
       if (!bytes && !fileName.empty()) {
         movie.MakeStreamToFile(fileName);
       } else {
-        swf::TMemoryStream stream;
+        TMemoryStream stream;
         movie.MakeStreamInto(stream);
         if (bytes) *bytes = stream.TakeBytes();
         if (!fileName.empty()) WriteFileAtomically(fileName, *bytes);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/gdi/dib.h"
+#include "publish/template_overlay.h"
 
 namespace yel {
 class TFlashAlbum;
@@ -41,11 +42,6 @@ class TfrmConvert {
   virtual void Close() = 0;
 };
 
-// The rectangle every slide is drawn into, in album pixels.
-struct TPhotoRect {
-  float X = 0, Y = 0, W = 0, H = 0;
-};
-
 constexpr std::uint16_t kLoadingDepth = 1;
 
 // The loading frame's script: waits on frame 1 until the whole movie is
@@ -65,7 +61,6 @@ inline const std::vector<std::string> kPreloaderScript = {
     "}"};
 constexpr std::uint16_t kSlideDepth = 101;
 constexpr std::uint16_t kTransitionDepth = 102;
-constexpr std::uint16_t kTemplateDepth = 200;
 
 // One build: the album it reads, the movie it owns and the photo rectangle.
 class TAlbumMovie {

@@ -171,7 +171,7 @@ bool MakePictureMovie(const std::string& src, const std::string& dst, int width,
   movie.PlaceObject(shape, 1);
   movie.ShowFrame();
   movie.MakeStream();
-  swf::TMemoryStream out;
+  TMemoryStream out;
   movie.SaveToStream(out);
   WriteFileAtomically(dst, out.Bytes());
   return true;

@@ -17,17 +17,16 @@
 
 #include "album/album_model.h"
 #include "album/theme_catalogue.h"
+#include "base/byte_stream.h"
 #include "base/error.h"
 #include "base/paths.h"
-#include "publish/album_movie.h"
 #include "publish/transition_effects.h"
-#include "swf/format/actions/do_action_tags.h"
 #include "swf/builder/flash_external_movie.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sprite.h"
-#include "swf/format/byte_stream.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/swf_records.h"
 #include "swf/format/swf_stream.h"
@@ -84,7 +83,7 @@ std::string ResolveFolderIgnoreCase(const std::string& folder) {
   return out;
 }
 
-std::unique_ptr<swf::TMemoryStream> RenameShapeClip(const std::string& fileName, int k) {
+std::unique_ptr<TMemoryStream> RenameShapeClip(const std::string& fileName, int k) {
   if (!IsFile(fileName)) return nullptr;
   swf::TSWFStreamReader reader(fileName);
   if (!reader.IsSWF) ThrowFileError(fileName, "not an SWF movie");
@@ -108,28 +107,27 @@ std::unique_ptr<swf::TMemoryStream> RenameShapeClip(const std::string& fileName,
     }
   }
   reader.MakeStream();
-  auto copy = std::make_unique<swf::TMemoryStream>();
+  auto copy = std::make_unique<TMemoryStream>();
   reader.SaveToStream(*copy);
   copy->Seek(0);
   return copy;
 }
 
-void TAlbumMovie::BuildTemplateOverlay() {
-  PhotoRect = {0, 0, float(album_.Width), float(album_.Height)};
-  const TView* selected = album_.Templates.Selected;
-  if (!selected) return;
-  const std::string templates = ResolveFolderIgnoreCase(album_.Template.PhotoFrame.Folder);
+TPhotoRect AddTemplateOverlay(swf::TFlashMovie& movie, const TFlashAlbum& album) {
+  const TPhotoRect whole = {0, 0, float(album.Width), float(album.Height)};
+  const TView* selected = album.Templates.Selected;
+  if (!selected) return whole;
+  const std::string templates = ResolveFolderIgnoreCase(album.Template.PhotoFrame.Folder);
   if (std::string problem = ThemeNameProblem(selected->Name); !problem.empty())
     ThrowFileError(templates, "the template name \"" + selected->Name + "\" is refused: " + problem);
   const std::string d = ResolvePathIgnoreCase(templates + selected->Name) + "/";
   if (LeadsOutside(d, templates))
     ThrowFileError(d, "the template folder is a link that leads outside " + templates + "; it is not followed");
   const std::string config = ResolvePathIgnoreCase(d + "config.ini");
-  if (!IsFile(config)) return;
+  if (!IsFile(config)) return whole;
   const TTemplateConfig c = TTemplateConfig::Load(config);
 
-  swf::TFlashMovie& movie = *movie_;
-  const double W = album_.Width, H = album_.Height;
+  const double W = album.Width, H = album.Height;
   swf::TFlashSprite* overlay = movie.AddSprite();
 
   switch (static_cast<std::uint8_t>(c.BackgroundType)) {
@@ -140,7 +138,7 @@ void TAlbumMovie::BuildTemplateOverlay() {
       } catch (const std::exception& e) {
         ThrowFileError(config, std::string("[Background] Color: ") + e.what());
       }
-      swf::TFlashShape* background = movie.AddRectangle(0, 0, album_.Width, album_.Height);
+      swf::TFlashShape* background = movie.AddRectangle(0, 0, album.Width, album.Height);
       background->SetSolidColor(swf::ColorToSWFRGBA(colour, 255) & 0xFFFFFFu);
       overlay->PlaceObject(background, kOverlayBackgroundDepth);
       break;
@@ -172,9 +170,9 @@ void TAlbumMovie::BuildTemplateOverlay() {
   if (!(w > 0 && h > 0 && w <= kMaxPixels && h <= kMaxPixels))
     ThrowFileError(config, "the photo rectangle " + std::to_string(w) + " x " + std::to_string(h) +
                                " is empty or larger than 8191 pixels");
-  PhotoRect = {x, y, w, h};
+  const TPhotoRect photo = {x, y, w, h};
 
-  swf::TFlashShape* mask = movie.AddRectangle(0, 0, album_.Width, album_.Height);
+  swf::TFlashShape* mask = movie.AddRectangle(0, 0, album.Width, album.Height);
   // The window runs against the outer rectangle, so that the non-zero fill
   // rule cuts it out as the even-odd rule does.
   const std::size_t window = mask->Edges().Records().size();
@@ -199,7 +197,7 @@ void TAlbumMovie::BuildTemplateOverlay() {
     const double yk = Checked(shape.Top * H, (section + "Top").c_str(), config);
     float wk = float(Checked(shape.Width, (section + "Width").c_str(), config));
     float hk = float(Checked(shape.Height, (section + "Height").c_str(), config));
-    std::unique_ptr<swf::TMemoryStream> copy = RenameShapeClip(g, k);
+    std::unique_ptr<TMemoryStream> copy = RenameShapeClip(g, k);
     if (!copy) continue;
     swf::TFlashExternalMovie* clip = nullptr;
     try {
@@ -222,6 +220,7 @@ void TAlbumMovie::BuildTemplateOverlay() {
   movie.MoveObject(movie.IndexOfObject(overlay), int(movie.ObjectList().size()) - 1);
   movie.PlaceObject(overlay, kTemplateDepth);
   movie.ShowFrame(1);
+  return photo;
 }
 
 }  // namespace yel::publish

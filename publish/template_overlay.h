@@ -2,18 +2,30 @@
 // background with the photo window cut out, the photo-frame clip and the
 // decorative clips, built from the template's "config.ini"; and the copies of
 // decorative clips that give each one its own linkage name.
-// TAlbumMovie::BuildTemplateOverlay is defined in template_overlay.cpp.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-namespace yel::swf {
+namespace yel {
+class TFlashAlbum;
 class TMemoryStream;
+}  // namespace yel
+
+namespace yel::swf {
+class TFlashMovie;
 }
 
 namespace yel::publish {
+
+// The rectangle every slide is drawn into, in album pixels.
+struct TPhotoRect {
+  float X = 0, Y = 0, W = 0, H = 0;
+};
+
+// Depth of the overlay sprite on the main timeline, above the slides.
+constexpr std::uint16_t kTemplateDepth = 200;
 
 // Depths inside the overlay sprite.
 constexpr std::uint16_t kOverlayMaskDepth = 1;
@@ -29,6 +41,13 @@ std::string ResolveFolderIgnoreCase(const std::string& folder);
 // SWF file (compressed when the clip is), positioned at its start. Null when
 // the file does not exist; a file that is not an SWF movie throws an error
 // naming it.
-std::unique_ptr<swf::TMemoryStream> RenameShapeClip(const std::string& fileName, int k);
+std::unique_ptr<TMemoryStream> RenameShapeClip(const std::string& fileName, int k);
+
+// Adds the selected template's overlay sprite to the movie's current frame
+// at kTemplateDepth and returns the photo rectangle of its configuration.
+// Without a template, or when it has no "config.ini", nothing is added and
+// the photo rectangle is the whole album. Errors name the file (a refused
+// file name: the configuration).
+TPhotoRect AddTemplateOverlay(swf::TFlashMovie& movie, const TFlashAlbum& album);
 
 }  // namespace yel::publish

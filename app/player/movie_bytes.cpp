@@ -7,9 +7,9 @@
 #include <utility>
 #include <fstream>
 
+#include "base/byte_stream.h"
 #include "base/error.h"
 #include "publish/output_targets.h"
-#include "swf/format/byte_stream.h"
 #include "swf/format/swf_stream.h"
 
 namespace yel::app {
@@ -76,7 +76,7 @@ TMovieInfo ReadMovieInfo(const std::vector<std::uint8_t>& bytes, const std::stri
   info.FrameRate = reader.FPS();
   info.FrameCount = reader.FrameCount;
   info.Version = reader.Version();
-  const swf::TMemoryStream& body = reader.BodyStream();
+  const TMemoryStream& body = reader.BodyStream();
   WalkTags(body.Data(), 0, body.Size(), name, [](std::uint16_t, std::size_t, std::size_t) { return true; });
   if (info.Width <= 0 || info.Height <= 0)
     ThrowFileError(name, "the movie's stage is empty (" + std::to_string(info.Width) + " x " +
@@ -89,7 +89,7 @@ std::vector<std::uint8_t> MarkFrame(const std::vector<std::uint8_t>& bytes, int 
   swf::TSWFStreamReader reader;
   Load(reader, bytes, name);
   reader.SetCompressed(false);
-  swf::TMemoryStream plain;
+  TMemoryStream plain;
   reader.SaveToStream(plain);
   std::vector<std::uint8_t> movie = plain.TakeBytes();
 

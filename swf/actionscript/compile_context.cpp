@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 
+#include "base/byte_stream.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
@@ -16,7 +17,6 @@
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_sprite.h"
-#include "swf/format/byte_stream.h"
 #include "swf/format/place_object_tags.h"
 
 namespace yel::swf {

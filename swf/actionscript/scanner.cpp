@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "base/byte_stream.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "swf/actionscript/parser.hpp"
-#include "swf/format/byte_stream.h"
 
 int yyparse(yel::swf::TScanner* s);
 

@@ -10,9 +10,11 @@
 
 #include "swf/actionscript/parse_tree.h"
 
-namespace yel::swf {
-
+namespace yel {
 class TStream;
+}
+
+namespace yel::swf {
 
 // One saved entry of the include stack.
 struct TSourceState {

@@ -1,8 +1,8 @@
 // The compile-context factory and the movie's compile-error log.
 #include "swf/builder/compile_context_base.h"
 
+#include "base/byte_stream.h"
 #include "swf/builder/flash_movie.h"
-#include "swf/format/byte_stream.h"
 
 namespace yel::swf {
 namespace {

@@ -9,13 +9,16 @@
 
 #include "base/error.h"
 
+namespace yel {
+class TMemoryStream;
+class TStream;
+}
+
 namespace yel::swf {
 
 class TFlashActionScript;
 class TFlashMovie;
 class TFlashPlaceObject;
-class TMemoryStream;
-class TStream;
 class TSWFActionList;
 
 // A compile error: the message is the whole text that ends in the movie's

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "base/byte_stream.h"
 #include "base/files.h"
-#include "swf/format/actions/do_action_tags.h"
 #include "swf/builder/compile_context_base.h"
 #include "swf/builder/flash_movie.h"
-#include "swf/format/byte_stream.h"
+#include "swf/format/actions/do_action_tags.h"
 
 namespace yel::swf {
 

@@ -13,12 +13,14 @@
 #include <string_view>
 #include <vector>
 
-#include "swf/format/actions/action_list.h"
 #include "swf/builder/flash_object.h"
+#include "swf/format/actions/action_list.h"
+
+namespace yel {
+class TStream;
+}
 
 namespace yel::swf {
-
-class TStream;
 
 class TFlashActionScript : public TFlashObject {
  public:

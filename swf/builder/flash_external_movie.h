@@ -12,11 +12,14 @@
 
 #include "swf/builder/flash_object.h"
 
+namespace yel {
+class TStream;
+}
+
 namespace yel::swf {
 
 class TFlashSprite;
 class TSWFStreamReader;
-class TStream;
 
 // How the imported tags are brought in (spelled as in movie descriptions).
 enum TExternalImportType : std::uint8_t {

@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
+#include "base/byte_stream.h"
 #include "swf/builder/flash_object.h"
-#include "swf/format/byte_stream.h"
 
 namespace yel::media {
 class TBMPReader;

@@ -12,10 +12,13 @@
 #include "swf/builder/flash_object.h"
 #include "swf/format/place_object_tags.h"
 
+namespace yel {
+class TStream;
+}
+
 namespace yel::swf {
 
 class TFlashVisualObject;
-class TStream;
 
 // Defaults of the filters added through placements.
 class TFlashFilterSettings {

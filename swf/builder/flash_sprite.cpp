@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "swf/format/actions/do_action_tags.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/sound_tags.h"

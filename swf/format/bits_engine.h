@@ -1,40 +1,24 @@
-// TBitsEngine: the one encoder and decoder of SWF fields (byte-aligned
-// little-endian integers and bit-packed UB/SB/FB values, most significant bit
-// first) over a byte stream it does not own; and the numeric helpers that
-// decide field widths and fixed-point conversions.
+// TBitsEngine: the one encoder and decoder of SWF fields over a byte stream
+// it does not own (the bit packing and integers of BitStream, plus
+// fixed-point values, colours, rectangles, matrices, colour transforms and
+// strings); and the numeric helpers that decide field widths and fixed-point
+// conversions.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "swf/format/byte_stream.h"
+#include "base/bit_stream.h"
 #include "swf/format/swf_records.h"
 
 namespace yel::swf {
 
-class TBitsEngine {
+class TBitsEngine : public BitStream {
  public:
-  explicit TBitsEngine(TStream& stream) : stream_(stream) {}
-  TBitsEngine(const TBitsEngine&) = delete;
-  TBitsEngine& operator=(const TBitsEngine&) = delete;
+  explicit TBitsEngine(TStream& stream) : BitStream(stream) {}
 
-  TStream& Stream() { return stream_; }
-  std::uint8_t BitBuffer() const { return buffer_; }
-  std::uint8_t BitCount() const { return count_; }
-
-  // --- writing
-  // Appends the n (0..32) low bits of value, most significant first.
-  void WriteBits(std::uint32_t value, unsigned n);
-  void WriteBits16(std::uint16_t value, unsigned n) { WriteBits(value, n); }
-  void WriteBits8(std::uint8_t value, unsigned n) { WriteBits(value, n); }
-  void WriteBit(std::uint8_t flag) { WriteBits(flag & 1u, 1); }
-  // Pending bits are padded with zeros into one byte (pad) or dropped.
-  void FlushLastByte(bool pad = true);
-  void WriteByte(std::uint8_t b);
-  void WriteWord(std::uint16_t w);
-  void WriteDWord(std::uint32_t d);
-  void WriteUDWord(std::uint32_t d) { WriteDWord(d); }
+  // --- writing (bits, bytes and integers: see BitStream)
   void WriteFixed(float value);
   void WriteSingle(float value);
   // Colours go straight to the stream: callers issue them at byte boundaries.
@@ -47,16 +31,8 @@ class TBitsEngine {
   void WriteColorTransform(const TSWFColorTransformRec& c);
   // asUTF8 converts Windows-1252 text to UTF-8 first (see AnsiToUtf8).
   void WriteString(std::string_view text, bool addNul = true, bool asUTF8 = false);
-  void WriteBytes(const void* buffer, std::size_t length, bool addNul = false);
 
   // --- reading; past the end of the stream every read yields zeros
-  std::uint32_t ReadBits(int n);
-  std::int32_t ReadSBits(int n);
-  std::uint8_t ReadByte();
-  std::uint16_t ReadWord();
-  std::uint32_t ReadDWord();
-  std::uint16_t ReadWordBE();
-  std::uint32_t ReadNBytes(int n);
   float ReadFixed();
   float ReadSingle();
   double ReadDoubleBE();
@@ -73,15 +49,6 @@ class TBitsEngine {
   std::string ReadFixedString(int n);
   // 16-bit big-endian length, then that many bytes.
   std::string ReadStringBE();
-  // Up to n bytes into dst; returns how many the stream had.
-  std::size_t ReadBytes(void* dst, std::size_t n);
-
- private:
-  void EmitBytes(std::uint64_t acc, unsigned bytes);
-
-  TStream& stream_;
-  std::uint8_t buffer_ = 0;
-  std::uint8_t count_ = 0;
 };
 
 // Smallest c with u < 2^c (0 for 0, and 0 for values of 2^31 and above).

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "swf/format/byte_stream.h"
+#include "base/byte_stream.h"
 #include "swf/format/swf_object.h"
 #include "swf/format/swf_records.h"
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "base/bit_stream.h"
 #include "base/error.h"
 #include "media/mpeg_audio.h"
-#include "swf/format/bits_engine.h"
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
 
@@ -24,7 +24,7 @@ Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 TMPEGaudio Examine(const std::string& file) {
   TMPEGaudio mpeg;
-  swf::TBufferStream stream(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+  TBufferStream stream(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
   mpeg.ReadFromFile(stream);
   return mpeg;
 }
@@ -143,8 +143,8 @@ TEST(TWaveReader, WritePCMPadsOrLoopsAtTheEnd) {
   for (int i = 0; i < 600; ++i) data.push_back(static_cast<char>(i % 251 + 1));
   for (bool loop : {false, true}) {
     TWaveReader r(B(MakeWav(PcmFormat(1, 22050, 8), data)), "short.wav");
-    swf::TMemoryStream out;
-    swf::TBitsEngine be(out);
+    TMemoryStream out;
+    BitStream be(out);
     r.WritePCM(be, 1000, loop, 0);
     ASSERT_EQ(out.Size(), 1000u);
     const std::string got(reinterpret_cast<const char*>(out.Data()), 1000);
@@ -157,19 +157,19 @@ TEST(EncodeSWFADPCM, CodeSizeAndInitialSamples) {
   // 8-bit samples 128 and 255 enter as 0 and 32512; the unit starts with the
   // code size (4 bits: 2) and the packet with the first sample in 16 bits.
   TWaveReader r(B(MakeWav(PcmFormat(1, 22050, 8), std::string("\x80\xFF", 2))), "two.wav");
-  swf::TMemoryStream out;
-  swf::TBitsEngine be(out);
+  TMemoryStream out;
+  BitStream be(out);
   r.WritePCM(be, 2, false, 4);
-  swf::TBitsEngine in(out);
+  BitStream in(out);
   out.Seek(0);
   EXPECT_EQ(in.ReadBits(2), 2u);
   EXPECT_EQ(in.ReadSBits(16), 0);
   TWaveReader high(B(MakeWav(PcmFormat(1, 22050, 8), std::string("\xFF\x80", 2))), "two.wav");
-  swf::TMemoryStream out2;
-  swf::TBitsEngine be2(out2);
+  TMemoryStream out2;
+  BitStream be2(out2);
   high.WritePCM(be2, 2, false, 5);
   out2.Seek(0);
-  swf::TBitsEngine in2(out2);
+  BitStream in2(out2);
   EXPECT_EQ(in2.ReadBits(2), 3u);
   EXPECT_EQ(in2.ReadSBits(16), 32512);
   EXPECT_EQ(in2.ReadBits(6), 63u);  // |0 - 32512| needs the largest index a 6-bit field holds

@@ -47,7 +47,7 @@ void Movie(const std::string& name, const std::string& picture,
   movie.PlaceObject(shape, 1);
   movie.ShowFrame();
   movie.MakeStream();
-  swf::TMemoryStream out;
+  TMemoryStream out;
   movie.SaveToStream(out);
   WriteFileAtomically(folder + "/" + name + ".swf", out.Bytes());
 }

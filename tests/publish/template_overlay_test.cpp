@@ -12,11 +12,11 @@
 
 #include "album/album_model.h"
 #include "album/theme_catalogue.h"
+#include "base/byte_stream.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "publish/album_movie.h"
 #include "swf/format/actions/do_action_tags.h"
-#include "swf/format/byte_stream.h"
 #include "swf/format/swf_stream.h"
 #include "tests/testing/shape_paths.h"
 #include "tests/testing/temp_dir.h"
@@ -68,7 +68,7 @@ TEST(RenameShapeClip, EachCopyGetsItsOwnLinkageNameAndKeepsTheCompression) {
     const std::string clip = dir / (compressed ? "packed.swf" : "plain.swf");
     WriteFileAtomically(clip, testing::ShapeClip(40, 30, Rgb(200, 0, 0), compressed));
     for (int k : {1, 2}) {
-      std::unique_ptr<swf::TMemoryStream> copy = RenameShapeClip(clip, k);
+      std::unique_ptr<TMemoryStream> copy = RenameShapeClip(clip, k);
       ASSERT_TRUE(copy);
       EXPECT_EQ(copy->Position(), 0u);
       const std::vector<std::uint8_t>& bytes = copy->Bytes();

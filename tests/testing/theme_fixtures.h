@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_stream.h"
 #include "base/files.h"
-#include "swf/format/actions/action_records.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sprite.h"
-#include "swf/format/byte_stream.h"
+#include "swf/format/actions/action_records.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/place_object_tags.h"
@@ -32,7 +32,7 @@ inline std::uint32_t Rgb(int r, int g, int b) { return std::uint32_t(r) | std::u
 
 inline std::vector<std::uint8_t> MovieBytes(swf::TFlashMovie& movie) {
   movie.MakeStream();
-  swf::TMemoryStream out;
+  TMemoryStream out;
   movie.SaveToStream(out);
   return out.TakeBytes();
 }

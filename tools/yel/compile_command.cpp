@@ -5,12 +5,12 @@
 #include <charconv>
 #include <ostream>
 
+#include "base/byte_stream.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "swf/actionscript/compile_context.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
-#include "swf/format/byte_stream.h"
 #include "tools/yel/cli.h"
 
 namespace yel::cli {
@@ -99,7 +99,7 @@ int RunCompile(const Args& args) {
     context.AddIncludePath(FolderOf(script));
     for (const auto& folder : classPaths) context.AddClassPath(folder);
     context.AddClassPath(FolderOf(script));
-    swf::TBufferStream stream(source.data(), source.size());
+    TBufferStream stream(source.data(), source.size());
     context.CompileScript(stream, movie.FrameActions());
   } catch (const swf::EActionCompileError& error) {
     std::string file = error.File.empty() ? script : error.File;

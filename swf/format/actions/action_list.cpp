@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "swf/format/byte_stream.h"
+#include "base/byte_stream.h"
 
 namespace yel::swf {
 

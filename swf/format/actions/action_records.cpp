@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <typeinfo>
 
+#include "base/byte_stream.h"
 #include "base/text.h"
-#include "swf/format/byte_stream.h"
 
 namespace yel::swf {
 namespace {

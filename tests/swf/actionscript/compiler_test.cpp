@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "swf/format/actions/action_disassembly.h"
+#include "base/byte_stream.h"
 #include "swf/actionscript/compile_context.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_sprite.h"
-#include "swf/format/byte_stream.h"
+#include "swf/format/actions/action_disassembly.h"
 #include "swf/format/place_object_tags.h"
 #include "tests/swf/format/actions/action_test_support.h"
 #include "tests/testing/temp_dir.h"

@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
       movie.Canvas().PlaceDrawing(1, true);
       movie.ShowFrame();
       movie.MakeStream();
-      swf::TMemoryStream out;
+      TMemoryStream out;
       movie.SaveToStream(out);
       WriteFileAtomically(folder + "/" + c.name + ".swf", out.TakeBytes());
 

@@ -3,12 +3,12 @@
 // init actions, masked placement and frame actions.
 #include <gtest/gtest.h>
 
-#include "swf/format/actions/do_action_tags.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sprite.h"
+#include "swf/format/actions/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "tests/swf/builder/builder_test_util.h"

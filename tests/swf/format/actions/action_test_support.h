@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_stream.h"
 #include "swf/format/actions/action_list.h"
-#include "swf/format/byte_stream.h"
 
 namespace yel::swf::testing {
 

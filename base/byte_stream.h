@@ -1,5 +1,5 @@
-// Seekable byte streams that the bit engine, the tag objects and the SWF
-// stream read from and write to: an abstract stream, an owning memory stream
+// Seekable byte streams that the bit engine, the tag objects, the SWF stream
+// and the media readers read from and write to: an abstract stream, an owning memory stream
 // and a read-only view over bytes that live elsewhere.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-namespace yel::swf {
+namespace yel {
 
 class TStream {
  public:
@@ -102,4 +102,4 @@ class TBufferStream : public TStream {
   std::uint64_t position_ = 0;
 };
 
-}  // namespace yel::swf
+}  // namespace yel

@@ -1,12 +1,12 @@
 // Memory-backed byte streams.
-#include "swf/format/byte_stream.h"
+#include "base/byte_stream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 
-namespace yel::swf {
+namespace yel {
 
 std::uint64_t TStream::CopyFrom(TStream& source, std::int64_t n) {
   std::uint64_t want = n < 0 ? source.Remaining() : static_cast<std::uint64_t>(n);
@@ -96,4 +96,4 @@ void TBufferStream::Write(const void*, std::size_t) {
   throw std::logic_error("write to a read-only byte stream");
 }
 
-}  // namespace yel::swf
+}  // namespace yel
