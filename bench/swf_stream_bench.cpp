@@ -56,7 +56,7 @@ BenchMovie& Movie(bool compressed) {
     movie->tags.push_back(std::move(bg));
     for (std::size_t i = 0; i < kMovieBytes / kTagBytes; ++i) {
       auto tag = std::make_unique<TSWFByteCodeTag>();
-      tag->TagCode = i % 2 == 0 ? 21 : 36;  // DefineBitsJPEG2, DefineBitsLossless2
+      tag->TagCode = i % 2 == 0 ? tag::DefineBitsJPEG2 : tag::DefineBitsLossless2;
       tag->SetData(TagData(i));
       movie->tags.push_back(std::move(tag));
       movie->tags.push_back(std::make_unique<TSWFShowFrame>());

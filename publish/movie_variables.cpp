@@ -136,8 +136,8 @@ std::map<std::string, std::string> ReadFrameVariables(const std::vector<std::uin
   std::map<std::string, std::string> variables;
   for (std::size_t i = 0; i < reader.TagCount(); ++i) {
     const swf::TSWFTagInfo& tag = reader.TagInfo(i);
-    if (tag.TagID == 1 || tag.TagID == 0) break;  // ShowFrame, End: the first frame is over
-    if (tag.TagID != 12) continue;
+    if (tag.TagID == swf::tag::ShowFrame || tag.TagID == swf::tag::End) break;  // the first frame is over
+    if (tag.TagID != swf::tag::DoAction) continue;
     const auto* action = dynamic_cast<const swf::TSWFDoAction*>(tag.TagObject);
     if (action && !Evaluate(action->Actions(), variables)) break;
   }

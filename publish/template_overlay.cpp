@@ -92,7 +92,7 @@ std::unique_ptr<TMemoryStream> RenameShapeClip(const std::string& fileName, int 
   for (std::size_t i = 0; i < reader.TagCount(); ++i) {
     swf::TSWFObject* tag = reader.TagInfo(i).TagObject;
     if (!tag) continue;
-    if (tag->TagID == 12) {
+    if (tag->TagID == swf::tag::DoAction) {
       if (auto* actions = dynamic_cast<swf::TSWFDoAction*>(tag)) {
         for (const auto& action : actions->Actions()) {
           if (action->ActionCode != 0x88) continue;
@@ -101,7 +101,7 @@ std::unique_ptr<TMemoryStream> RenameShapeClip(const std::string& fileName, int 
               if (constant == "mc_Shape") constant = name;
         }
       }
-    } else if (tag->TagID == 56) {
+    } else if (tag->TagID == swf::tag::ExportAssets) {
       if (auto* exports = dynamic_cast<swf::TSWFExportAssets*>(tag); exports && !exports->Assets.empty())
         exports->Assets.front().Name = name;
     }

@@ -59,7 +59,7 @@ void WalkTags(const std::uint8_t* body, std::size_t from, std::size_t size, cons
                                " claims " + std::to_string(length) + " bytes, only " +
                                std::to_string(size - at - headerSize) + " follow");
     const std::size_t fullSize = headerSize + static_cast<std::size_t>(length);
-    if (!visit(code, at, fullSize) || code == 0) return;
+    if (!visit(code, at, fullSize) || code == swf::tag::End) return;
     at += fullSize;
   }
 }
@@ -107,7 +107,7 @@ std::vector<std::uint8_t> MarkFrame(const std::vector<std::uint8_t>& bytes, int 
   if (stop) actions.push_back(0x07);
   actions.push_back(0x00);
   std::vector<std::uint8_t> tag(2);
-  const std::uint16_t header = std::uint16_t(12 << 6 | actions.size());  // short DoAction header
+  const std::uint16_t header = std::uint16_t(swf::tag::DoAction << 6 | actions.size());  // short DoAction header
   tag[0] = std::uint8_t(header);
   tag[1] = std::uint8_t(header >> 8);
   tag.insert(tag.end(), actions.begin(), actions.end());
@@ -117,7 +117,7 @@ std::vector<std::uint8_t> MarkFrame(const std::vector<std::uint8_t>& bytes, int 
   std::size_t insertAt = 0;
   WalkTags(movie.data(), static_cast<std::size_t>(reader.HeaderSize()), movie.size(), name,
            [&](std::uint16_t code, std::size_t at, std::size_t) {
-             if (code == 1 && ++shown == frame) insertAt = at;
+             if (code == swf::tag::ShowFrame && ++shown == frame) insertAt = at;
              return insertAt == 0;
            });
   if (insertAt) {

@@ -205,7 +205,7 @@ TSWFActionPush* TFlashActionScript::PushValues(const std::vector<TPushValue>& va
   TSWFActionPush* push = TrailingPush();
   for (std::size_t i = 0; i < values.size(); ++i) {
     int index = push->AddValue(values[i]);
-    push->SetValueType(static_cast<std::size_t>(index), i < types.size() ? types[i] : kPushDefault);
+    push->SetValueType(static_cast<std::size_t>(index), i < types.size() ? types[i] : std::uint8_t{kPushDefault});
   }
   return push;
 }

@@ -22,14 +22,24 @@ bool CodeIn(std::uint16_t code, std::initializer_list<std::uint16_t> codes) {
 }
 
 // Tags that define one character each.
-constexpr std::initializer_list<std::uint16_t> kDefinitionCodes = {2,  6,  7,  10, 11, 14, 20, 21, 22, 32, 33,
-                                                                    34, 35, 36, 37, 39, 46, 48, 60, 75, 83, 84};
+constexpr std::initializer_list<std::uint16_t> kDefinitionCodes = {
+    tag::DefineShape,  tag::DefineBits,         tag::DefineButton,    tag::DefineFont,          tag::DefineText,
+    tag::DefineSound,  tag::DefineBitsLossless, tag::DefineBitsJPEG2, tag::DefineShape2,        tag::DefineShape3,
+    tag::DefineText2,  tag::DefineButton2,      tag::DefineBitsJPEG3, tag::DefineBitsLossless2, tag::DefineEditText,
+    tag::DefineSprite, tag::DefineMorphShape,   tag::DefineFont2,     tag::DefineVideoStream,   tag::DefineFont3,
+    tag::DefineShape4, tag::DefineMorphShape2};
 // Timeline tags: they go into the sprite for import type "SPRITE".
-constexpr std::initializer_list<std::uint16_t> kControlCodes = {4, 5, 12, 15, 18, 19, 26, 28, 43, 45, 70};
+constexpr std::initializer_list<std::uint16_t> kControlCodes = {
+    tag::PlaceObject,     tag::RemoveObject,     tag::DoAction,     tag::StartSound,
+    tag::SoundStreamHead, tag::SoundStreamBlock, tag::PlaceObject2, tag::RemoveObject2,
+    tag::FrameLabel,      tag::SoundStreamHead2, tag::PlaceObject3};
 // Tags that belong to a whole file and never leave it.
-constexpr std::initializer_list<std::uint16_t> kFileCodes = {0, 9, 24, 58, 64, 69, 77};
+constexpr std::initializer_list<std::uint16_t> kFileCodes = {
+    tag::End,     tag::SetBackgroundColor, tag::Protect, tag::EnableDebugger, tag::EnableDebugger2, tag::FileAttributes,
+    tag::Metadata};
 // Display-list and start-sound tags, left out for "RESOURCE".
-constexpr std::initializer_list<std::uint16_t> kDisplayCodes = {4, 5, 15, 26, 28, 70};
+constexpr std::initializer_list<std::uint16_t> kDisplayCodes = {
+    tag::PlaceObject, tag::RemoveObject, tag::StartSound, tag::PlaceObject2, tag::RemoveObject2, tag::PlaceObject3};
 
 // The code the tag is written under: a tag kept as bytes carries its own.
 std::uint16_t CodeOf(const TSWFObject& tag) {
@@ -214,14 +224,14 @@ void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
     TSWFObject& tag = *info.TagObject;
     const std::uint16_t code = CodeOf(tag);
     if (CodeIn(code, kFileCodes)) continue;
-    if (code == 1 && (ImportType == eimResource || ImportType == eimNoFrameRoot)) continue;
+    if (code == tag::ShowFrame && (ImportType == eimResource || ImportType == eimNoFrameRoot)) continue;
     if (ImportType == eimResource && CodeIn(code, kDisplayCodes)) continue;
     if (OnImportTag) {
       bool include = true;
       OnImportTag(tag, include);
       if (!include) continue;
     }
-    if (code == 1) {
+    if (code == tag::ShowFrame) {
       if (ImportType == eimSprite) {
         sprite_->ShowFrame(1);
       } else {
@@ -236,9 +246,9 @@ void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
     }
     if (RenameFonts) {
       if (auto* raw = dynamic_cast<TSWFByteCodeTag*>(&tag)) {
-        if (code == 13 || code == 62) RenameRawFont(*raw, 2, prefix);
-        else if (code == 48 || code == 75) RenameRawFont(*raw, 4, prefix);
-        else if (code == 37) RenameEditTextFaces(*raw, prefix);
+        if (code == tag::DefineFontInfo || code == tag::DefineFontInfo2) RenameRawFont(*raw, 2, prefix);
+        else if (code == tag::DefineFont2 || code == tag::DefineFont3) RenameRawFont(*raw, 4, prefix);
+        else if (code == tag::DefineEditText) RenameEditTextFaces(*raw, prefix);
       }
     }
     tag.WriteToStream(be);

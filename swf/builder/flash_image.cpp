@@ -514,7 +514,7 @@ void TFlashImage::WriteToStream(TBitsEngine& be) {
       // photo's bytes are copied once instead of going through a body buffer.
       be.FlushLastByte(true);
       const std::uint64_t body = 2 + (eoi_soi ? 4 : 0) + size;
-      WriteTagHeader(be.Stream(), 21, body, false);
+      WriteTagHeader(be.Stream(), tag::DefineBitsJPEG2, body, false);
       be.WriteWord(CharacterId());
       TSWFDefineBitsJPEG2 tag;
       writer(tag, be);

@@ -17,6 +17,7 @@
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/sound_tags.h"
+#include "swf/format/tag_factory.h"
 
 namespace yel::swf {
 namespace {
@@ -29,12 +30,7 @@ bool IsTag(const TBasedSWFObject& object, std::uint16_t code) {
 // brings forward.
 bool IsResource(const TBasedSWFObject& object) {
   if (object.LibraryLevel() != 0) return static_cast<const TFlashObject&>(object).IsResourceDefinition();
-  switch (static_cast<const TSWFObject&>(object).TagID) {
-    case 6: case 8: case 20: case 21: case 35: case 36: case 10: case 48: case 75: case 14:
-      return true;
-    default:
-      return false;
-  }
+  return IsResourceTag(static_cast<const TSWFObject&>(object).TagID);
 }
 
 }  // namespace
@@ -297,11 +293,11 @@ void TFlashMovie::WriteBody(TStream& out, bool report) {
     }
     if (object.LibraryLevel() == 0) {
       switch (static_cast<TSWFObject&>(object).TagID) {
-        case 1:
+        case tag::ShowFrame:
           if (streamSound) streamSound->WriteStreamBlock(be);
           ++frames;
           break;
-        case 4: case 26: case 70:
+        case tag::PlaceObject: case tag::PlaceObject2: case tag::PlaceObject3:
           placed = true;
           break;
         default:
@@ -323,7 +319,7 @@ void TFlashMovie::WriteBody(TStream& out, bool report) {
     TSWFShowFrame().WriteToStream(be);
     frames = 1;
   }
-  if (objects_.empty() || !IsTag(*objects_.back(), 0)) TSWFEnd().WriteToStream(be);
+  if (objects_.empty() || !IsTag(*objects_.back(), tag::End)) TSWFEnd().WriteToStream(be);
   FrameCount = static_cast<std::uint16_t>(frames);
 }
 
@@ -331,7 +327,7 @@ int TFlashMovie::FindFrameIndex(int frame) {
   if (frame == 0 || objects_.empty()) return 0;
   int shown = 0;
   for (std::size_t i = 0; i < objects_.size(); ++i) {
-    if (IsTag(*objects_[i], 1) && ++shown == frame) return static_cast<int>(i);
+    if (IsTag(*objects_[i], tag::ShowFrame) && ++shown == frame) return static_cast<int>(i);
   }
   return static_cast<int>(objects_.size()) - 1;
 }
@@ -345,10 +341,10 @@ void TFlashMovie::MoveResource(int to, int from, int upTo) {
     upTo = from;
   }
   int target = FindFrameIndex(to);
-  int d = IsTag(*objects_[target], 1) ? 1 : 0;
+  int d = IsTag(*objects_[target], tag::ShowFrame) ? 1 : 0;
   int start = from == to ? target + d + 1 : FindFrameIndex(from) + 1;
   int end = FindFrameIndex(upTo + 1);
-  if (IsTag(*objects_[end], 1)) --end;
+  if (IsTag(*objects_[end], tag::ShowFrame)) --end;
   if (start >= end) return;
   int moved = 0;
   for (int k = start; k <= end && k < static_cast<int>(objects_.size()); ++k) {

@@ -52,7 +52,7 @@ int TFlashPlaceObject::MinVersion() const {
 
 void TFlashPlaceObject::WriteToStream(TBitsEngine& be) {
   bool third = UsesPlaceObject3();
-  record_->TagID = third ? 70 : 26;
+  record_->TagID = third ? tag::PlaceObject3 : tag::PlaceObject2;
   record_->AsPlaceObject2 = !third;
   record_->WriteToStream(be);
 }

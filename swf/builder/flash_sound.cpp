@@ -149,13 +149,13 @@ void TFlashSound::WriteMP3Block(TBitsEngine& be) {
     count = static_cast<std::int64_t>(picked.size());
     TStream& out = be.Stream();
     be.FlushLastByte(true);
-    WriteTagHeader(out, 19, bytes + 4, true);
+    WriteTagHeader(out, tag::SoundStreamBlock, bytes + 4, true);
     be.WriteWord(static_cast<std::uint16_t>(std::min<std::int64_t>(count * n, 0xFFFF)));
     be.WriteWord(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp<std::int64_t>(c, -32768, 32767))));
     for (std::size_t index : picked) out.Write(mp3_.data() + frames_[index].Offset, frames_[index].Length);
   } else {
     be.FlushLastByte(true);
-    WriteTagHeader(be.Stream(), 19, 4, false);
+    WriteTagHeader(be.Stream(), tag::SoundStreamBlock, 4, false);
     be.WriteDWord(0);
   }
   samples_written_ += static_cast<std::uint64_t>(count * n);

@@ -106,11 +106,11 @@ void TFlashSprite::WriteToStream(TBitsEngine& be) {
     }
     const auto& tags = record_.ControlTags;
     bool ended = !tags.empty() && tags.back()->LibraryLevel() == 0 &&
-                 static_cast<const TSWFObject&>(*tags.back()).TagID == 0;
-    if (!ended) sprite.WriteWord(0);
+                 static_cast<const TSWFObject&>(*tags.back()).TagID == tag::End;
+    if (!ended) sprite.WriteWord(0);  // the End tag's header
   }
   body.Seek(0);
-  WriteTagHeader(be.Stream(), 39, body.Size(), false);
+  WriteTagHeader(be.Stream(), tag::DefineSprite, body.Size(), false);
   be.Stream().Write(body.Data(), body.Size());
 
   if (init_actions_) {

@@ -228,8 +228,9 @@ void TSWFDefineBitsLossless::WriteTagBody(TBitsEngine& be) {
 }
 
 std::string TSWFDefineBitsLossless::Summary() const {
-  std::string text = "id " + std::to_string(ID) + ", " + BitmapFormatName(BitmapFormat, TagID == 36) + ", " +
-                     std::to_string(Width) + " x " + std::to_string(Height);
+  std::string text = "id " + std::to_string(ID) + ", " +
+                     BitmapFormatName(BitmapFormat, TagID == tag::DefineBitsLossless2) + ", " + std::to_string(Width) +
+                     " x " + std::to_string(Height);
   if (BitmapFormat == kBitmapFormat8Bit) text += ", " + std::to_string(BitmapColorTableSize + 1) + " colours";
   return text + ", " + std::to_string(DataSize()) + " bytes";
 }

@@ -32,7 +32,7 @@ class TSWFImageTag : public TSWFDataObject {
 // written back byte for byte.
 class TSWFDefineBits : public TSWFImageTag {
  public:
-  TSWFDefineBits() : TSWFImageTag(6) {}
+  TSWFDefineBits() : TSWFImageTag(tag::DefineBits) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -49,7 +49,7 @@ class TSWFDefineBits : public TSWFImageTag {
 
 class TSWFJPEGTables : public TSWFDataObject {
  public:
-  TSWFJPEGTables() : TSWFDataObject(8) {}
+  TSWFJPEGTables() : TSWFDataObject(tag::JPEGTables) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -60,7 +60,7 @@ class TSWFJPEGTables : public TSWFDataObject {
 
 class TSWFDefineBitsJPEG2 : public TSWFDefineBits {
  public:
-  TSWFDefineBitsJPEG2() : TSWFDefineBits(21) {}
+  TSWFDefineBitsJPEG2() : TSWFDefineBits(tag::DefineBitsJPEG2) {}
   int MinVersion() const override { return 2; }
 
  protected:
@@ -71,7 +71,7 @@ class TSWFDefineBitsJPEG3 : public TSWFDefineBitsJPEG2 {
  public:
   using AlphaWriter = std::function<void(TSWFDefineBitsJPEG3& sender, TBitsEngine& be)>;
 
-  TSWFDefineBitsJPEG3() : TSWFDefineBitsJPEG2(35) {}
+  TSWFDefineBitsJPEG3() : TSWFDefineBitsJPEG2(tag::DefineBitsJPEG3) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -98,7 +98,7 @@ class TSWFDefineBitsJPEG3 : public TSWFDefineBitsJPEG2 {
 
 class TSWFDefineBitsLossless : public TSWFImageTag {
  public:
-  TSWFDefineBitsLossless() : TSWFImageTag(20) {}
+  TSWFDefineBitsLossless() : TSWFImageTag(tag::DefineBitsLossless) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 2; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -116,7 +116,7 @@ class TSWFDefineBitsLossless : public TSWFImageTag {
 
 class TSWFDefineBitsLossless2 : public TSWFDefineBitsLossless {
  public:
-  TSWFDefineBitsLossless2() : TSWFDefineBitsLossless(36) {}
+  TSWFDefineBitsLossless2() : TSWFDefineBitsLossless(tag::DefineBitsLossless2) {}
   int MinVersion() const override { return 3; }
 };
 

@@ -13,17 +13,17 @@ namespace yel::swf {
 
 class TSWFEnd : public TSWFObject {
  public:
-  TSWFEnd() : TSWFObject(0) {}
+  TSWFEnd() : TSWFObject(tag::End) {}
 };
 
 class TSWFShowFrame : public TSWFObject {
  public:
-  TSWFShowFrame() : TSWFObject(1) {}
+  TSWFShowFrame() : TSWFObject(tag::ShowFrame) {}
 };
 
 class TSWFSetBackgroundColor : public TSWFObject {
  public:
-  TSWFSetBackgroundColor() : TSWFObject(9) {}
+  TSWFSetBackgroundColor() : TSWFObject(tag::SetBackgroundColor) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -34,8 +34,8 @@ class TSWFSetBackgroundColor : public TSWFObject {
 
 class TSWFFrameLabel : public TSWFObject {
  public:
-  TSWFFrameLabel() : TSWFObject(43) {}
-  explicit TSWFFrameLabel(std::string name) : TSWFObject(43), Name(std::move(name)) {}
+  TSWFFrameLabel() : TSWFObject(tag::FrameLabel) {}
+  explicit TSWFFrameLabel(std::string name) : TSWFObject(tag::FrameLabel), Name(std::move(name)) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return isAnchor ? 6 : 3; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -50,7 +50,7 @@ class TSWFFrameLabel : public TSWFObject {
 // into Hash, with a fresh salt, every time the tag is written.
 class TSWFProtect : public TSWFObject {
  public:
-  TSWFProtect() : TSWFObject(24) {}
+  TSWFProtect() : TSWFObject(tag::Protect) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override;
   void ReadFromStream(TBitsEngine& be) override;
@@ -66,13 +66,13 @@ class TSWFProtect : public TSWFObject {
 
 class TSWFEnableDebugger : public TSWFProtect {
  public:
-  TSWFEnableDebugger() : TSWFProtect(58) {}
+  TSWFEnableDebugger() : TSWFProtect(tag::EnableDebugger) {}
   int MinVersion() const override { return 5; }
 };
 
 class TSWFEnableDebugger2 : public TSWFProtect {
  public:
-  TSWFEnableDebugger2() : TSWFProtect(64) {}
+  TSWFEnableDebugger2() : TSWFProtect(tag::EnableDebugger2) {}
   int MinVersion() const override { return 6; }
 };
 
@@ -83,7 +83,7 @@ struct TSWFAsset {
 
 class TSWFExportAssets : public TSWFObject {
  public:
-  TSWFExportAssets() : TSWFObject(56) {}
+  TSWFExportAssets() : TSWFObject(tag::ExportAssets) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 5; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -102,7 +102,7 @@ class TSWFExportAssets : public TSWFObject {
 
 class TSWFImportAssets : public TSWFExportAssets {
  public:
-  TSWFImportAssets() : TSWFExportAssets(57) {}
+  TSWFImportAssets() : TSWFExportAssets(tag::ImportAssets) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -116,14 +116,14 @@ class TSWFImportAssets : public TSWFExportAssets {
 
 class TSWFImportAssets2 : public TSWFImportAssets {
  public:
-  TSWFImportAssets2() : TSWFImportAssets(71) {}
+  TSWFImportAssets2() : TSWFImportAssets(tag::ImportAssets2) {}
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
 };
 
 class TSWFScriptLimits : public TSWFObject {
  public:
-  TSWFScriptLimits() : TSWFObject(65) {}
+  TSWFScriptLimits() : TSWFObject(tag::ScriptLimits) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 7; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -136,7 +136,7 @@ class TSWFScriptLimits : public TSWFObject {
 
 class TSWFSetTabIndex : public TSWFObject {
  public:
-  TSWFSetTabIndex() : TSWFObject(66) {}
+  TSWFSetTabIndex() : TSWFObject(tag::SetTabIndex) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 7; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -149,7 +149,7 @@ class TSWFSetTabIndex : public TSWFObject {
 
 class TSWFFileAttributes : public TSWFObject {
  public:
-  TSWFFileAttributes() : TSWFObject(69) {}
+  TSWFFileAttributes() : TSWFObject(tag::FileAttributes) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 8; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -163,7 +163,7 @@ class TSWFFileAttributes : public TSWFObject {
 // XML text; written as UTF-8, read back as stored.
 class TSWFMetadata : public TSWFObject {
  public:
-  TSWFMetadata() : TSWFObject(77) {}
+  TSWFMetadata() : TSWFObject(tag::Metadata) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 8; }
   void ReadFromStream(TBitsEngine& be) override;
@@ -175,7 +175,7 @@ class TSWFMetadata : public TSWFObject {
 
 class TSWFDefineScalingGrid : public TSWFObject {
  public:
-  TSWFDefineScalingGrid() : TSWFObject(78) {}
+  TSWFDefineScalingGrid() : TSWFObject(tag::DefineScalingGrid) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 8; }
   void ReadFromStream(TBitsEngine& be) override;

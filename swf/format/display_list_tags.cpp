@@ -36,15 +36,15 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
     std::uint64_t headerAt = stream.Position() - start;
     if (stream.Remaining() == 0) {
       // A body that stops without an End tag still gets one in the list.
-      ControlTags.push_back(CreateTag(0));
+      ControlTags.push_back(CreateTag(tag::End));
       break;
     }
     std::uint16_t word = be.ReadWord();
     std::uint16_t code = (word >> 6) & 0x3FF;
-    if (code == 0) {
+    if (code == tag::End) {
       // An End tag ends the list even with a (meaningless) body length: it is
       // written back as the plain End, which ends the list for any reader.
-      ControlTags.push_back(CreateTag(0));
+      ControlTags.push_back(CreateTag(tag::End));
       break;
     }
     std::uint32_t length = word & 0x3F;
@@ -58,15 +58,12 @@ void TSWFDefineSprite::ReadFromStream(TBitsEngine& be) {
                   std::to_string(length) + " bytes, but only " + std::to_string(stream.Remaining()) + " are left");
     // Character definitions live at the top level of a movie: a sprite that
     // holds a sprite is damaged (and would let nesting recurse).
-    if (code == 39)
+    if (code == tag::DefineSprite)
       throw Error("DefineSprite nested in sprite " + std::to_string(SpriteId) + " at offset " +
                   std::to_string(headerAt) + " of the sprite");
     auto tag = CreateTag(code);
     tag->BodySize = length;
-    if (code == 12 || code == 59 || code == 26 || code == 70) {
-      TSWFReadContext context{SWFVersion, ParseActions};
-      tag->SetReadContext(context);
-    }
+    if (TagNeedsReadContext(code)) tag->SetReadContext(TSWFReadContext{SWFVersion, ParseActions});
     // Each nested body is read within its declared length, and reading goes on
     // after it whatever the tag's reader consumed.
     ReadTagBody(be, *tag, length);
@@ -79,7 +76,7 @@ void TSWFDefineSprite::WriteTagBody(TBitsEngine& be) {
   be.WriteWord(FrameCount);
   for (const auto& item : ControlTags) item->WriteToStream(be);
   const auto* last = ControlTags.empty() ? nullptr : dynamic_cast<const TSWFObject*>(ControlTags.back().get());
-  if (!last || last->TagID != 0) be.WriteWord(0);
+  if (!last || last->TagID != tag::End) be.WriteWord(0);  // the End tag's header
 }
 
 std::string TSWFDefineSprite::Summary() const {

@@ -10,7 +10,7 @@ namespace yel::swf {
 
 class TSWFDefineSprite : public TSWFObject {
  public:
-  TSWFDefineSprite() : TSWFObject(39) {}
+  TSWFDefineSprite() : TSWFObject(tag::DefineSprite) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }
   void ReadFromStream(TBitsEngine& be) override;

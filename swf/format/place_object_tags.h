@@ -80,7 +80,7 @@ class TSWFBasedPlaceObject : public TSWFObject {
 
 class TSWFPlaceObject : public TSWFBasedPlaceObject {
  public:
-  TSWFPlaceObject() : TSWFBasedPlaceObject(4) {}
+  TSWFPlaceObject() : TSWFBasedPlaceObject(tag::PlaceObject) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -96,7 +96,7 @@ class TSWFPlaceObject : public TSWFBasedPlaceObject {
 
 class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
  public:
-  TSWFPlaceObject2() : TSWFBasedPlaceObject(26) {}
+  TSWFPlaceObject2() : TSWFBasedPlaceObject(tag::PlaceObject2) {}
   void Assign(const TBasedSWFObject& source) override;
   // 3; with clip actions 5, the reading version when higher, and 6 at least
   // when an event needs the 32-bit event field (Construct, KeyPress, DragOut).
@@ -158,7 +158,7 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
 
 class TSWFPlaceObject3 : public TSWFPlaceObject2 {
  public:
-  TSWFPlaceObject3() : TSWFPlaceObject2(70) { SWFVersion = 8; }
+  TSWFPlaceObject3() : TSWFPlaceObject2(tag::PlaceObject3) { SWFVersion = 8; }
   void Assign(const TBasedSWFObject& source) override;
   // 8, or the PlaceObject2 rule when written as one.
   int MinVersion() const override;
@@ -190,7 +190,7 @@ class TSWFPlaceObject3 : public TSWFPlaceObject2 {
 
 class TSWFRemoveObject : public TSWFObject {
  public:
-  TSWFRemoveObject() : TSWFObject(5) {}
+  TSWFRemoveObject() : TSWFObject(tag::RemoveObject) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -202,7 +202,7 @@ class TSWFRemoveObject : public TSWFObject {
 
 class TSWFRemoveObject2 : public TSWFObject {
  public:
-  TSWFRemoveObject2() : TSWFObject(28) {}
+  TSWFRemoveObject2() : TSWFObject(tag::RemoveObject2) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 3; }
   void ReadFromStream(TBitsEngine& be) override;

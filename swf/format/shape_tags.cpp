@@ -19,7 +19,7 @@ void TSWFDefineShape::WriteTagBody(TBitsEngine& be) {
   be.WriteRect(ShapeBounds.Rect());
   WriteAddonToStream(be);
   // DefineShape readers know no extended style count.
-  const bool extended = TagID != 2;
+  const bool extended = TagID != tag::DefineShape;
   WriteFillStyles(be, FillStyles, HasAlpha, extended);
   WriteLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2(), extended);
   int fillBits = GetBitsCount(static_cast<std::uint32_t>(FillStyles.size()));
@@ -34,7 +34,7 @@ void TSWFDefineShape::ReadFromStream(TBitsEngine& be) {
   ShapeId = be.ReadWord();
   ShapeBounds.SetRect(be.ReadRect());
   ReadAddonFromStream(be);
-  const bool extended = TagID != 2;
+  const bool extended = TagID != tag::DefineShape;
   ReadFillStyles(be, FillStyles, HasAlpha, extended);
   ReadLineStyles(be, LineStyles, HasAlpha, UsesLineStyle2(), extended);
   std::uint8_t widths = be.ReadByte();

@@ -13,7 +13,7 @@ namespace yel::swf {
 
 class TSWFDefineShape : public TSWFObject {
  public:
-  TSWFDefineShape() : TSWFObject(2) {}
+  TSWFDefineShape() : TSWFObject(tag::DefineShape) {}
   // Copies from any shape version (line styles keep their own form).
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
@@ -38,19 +38,19 @@ class TSWFDefineShape : public TSWFObject {
 
 class TSWFDefineShape2 : public TSWFDefineShape {
  public:
-  TSWFDefineShape2() : TSWFDefineShape(22, false) {}
+  TSWFDefineShape2() : TSWFDefineShape(tag::DefineShape2, false) {}
   int MinVersion() const override { return 2; }
 };
 
 class TSWFDefineShape3 : public TSWFDefineShape {
  public:
-  TSWFDefineShape3() : TSWFDefineShape(32, true) {}
+  TSWFDefineShape3() : TSWFDefineShape(tag::DefineShape3, true) {}
   int MinVersion() const override { return 3; }
 };
 
 class TSWFDefineShape4 : public TSWFDefineShape {
  public:
-  TSWFDefineShape4() : TSWFDefineShape(83, true) {}
+  TSWFDefineShape4() : TSWFDefineShape(tag::DefineShape4, true) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 8; }
 

@@ -19,7 +19,7 @@ inline constexpr std::uint8_t kSoundUncompressed = 0, kSoundADPCM = 1, kSoundMP3
 
 class TSWFDefineSound : public TSWFDataObject {
  public:
-  TSWFDefineSound() : TSWFDataObject(14) {}
+  TSWFDefineSound() : TSWFDataObject(tag::DefineSound) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override;
   void ReadFromStream(TBitsEngine& be) override;
@@ -72,9 +72,9 @@ class TSWFSoundInfo {
 // StartSound (15); StartSound2 (89) names the sound by class name instead.
 class TSWFStartSound : public TSWFObject {
  public:
-  TSWFStartSound() : TSWFObject(15) {}
+  TSWFStartSound() : TSWFObject(tag::StartSound) {}
   void Assign(const TBasedSWFObject& source) override;
-  int MinVersion() const override { return TagID == 89 ? 9 : 1; }
+  int MinVersion() const override { return TagID == tag::StartSound2 ? 9 : 1; }
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
   std::string Summary() const override;
@@ -88,7 +88,7 @@ class TSWFStartSound : public TSWFObject {
 
 class TSWFStartSound2 : public TSWFStartSound {
  public:
-  TSWFStartSound2() : TSWFStartSound(89) {}
+  TSWFStartSound2() : TSWFStartSound(tag::StartSound2) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;
@@ -99,7 +99,7 @@ class TSWFStartSound2 : public TSWFStartSound {
 
 class TSWFSoundStreamHead : public TSWFObject {
  public:
-  TSWFSoundStreamHead() : TSWFObject(18) {}
+  TSWFSoundStreamHead() : TSWFObject(tag::SoundStreamHead) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override;
   void ReadFromStream(TBitsEngine& be) override;
@@ -122,13 +122,13 @@ class TSWFSoundStreamHead : public TSWFObject {
 
 class TSWFSoundStreamHead2 : public TSWFSoundStreamHead {
  public:
-  TSWFSoundStreamHead2() : TSWFSoundStreamHead(45) {}
+  TSWFSoundStreamHead2() : TSWFSoundStreamHead(tag::SoundStreamHead2) {}
   int MinVersion() const override;
 };
 
 class TSWFSoundStreamBlock : public TSWFDataObject {
  public:
-  TSWFSoundStreamBlock() : TSWFDataObject(19) {}
+  TSWFSoundStreamBlock() : TSWFDataObject(tag::SoundStreamBlock) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;

@@ -11,7 +11,10 @@
 namespace yel::swf {
 namespace {
 
-bool AlwaysLongHeader(std::uint16_t code) { return code == 20 || code == 36 || code == 60; }
+// Tags always written with the long header form, whatever their length.
+bool AlwaysLongHeader(std::uint16_t code) {
+  return code == tag::DefineBitsLossless || code == tag::DefineBitsLossless2 || code == tag::DefineVideoStream;
+}
 
 }  // namespace
 
@@ -60,7 +63,7 @@ void TSWFObject::SetReadContext(const TSWFReadContext&) {}
 void TSWFObject::WriteToStream(TBitsEngine& be) {
   // The header word goes straight to the stream, so no bits may be pending.
   be.FlushLastByte(true);
-  if (TagID == 0 || TagID == 1) {
+  if (TagID == tag::End || TagID == tag::ShowFrame) {
     BodySize = 0;
     WriteTagHeader(be.Stream(), TagID, 0, false);
     return;

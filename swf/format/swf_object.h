@@ -11,11 +11,9 @@
 #include <vector>
 
 #include "swf/format/bits_engine.h"
+#include "swf/format/tag_codes.h"
 
 namespace yel::swf {
-
-// Code of the raw tag class itself ("Error Tag").
-inline constexpr std::uint16_t kRawTagCode = 240;
 
 class TBasedSWFObject {
  public:
@@ -111,7 +109,7 @@ class TSWFDataObject : public TSWFObject {
 // Reading failures are kept as raw tags too, with the message in Description.
 class TSWFByteCodeTag : public TSWFDataObject {
  public:
-  TSWFByteCodeTag() : TSWFDataObject(kRawTagCode) {}
+  TSWFByteCodeTag() : TSWFDataObject(tag::ErrorTag) {}
   void Assign(const TBasedSWFObject& source) override;
   void ReadFromStream(TBitsEngine& be) override;
   void WriteTagBody(TBitsEngine& be) override;

@@ -525,9 +525,9 @@ void FillSubTags(TSWFTagInfo& info, const std::uint8_t* body, std::uint64_t body
     sub->IsLongHeader = isLong;
     sub->Frame = frame;
     sub->SetObjectRef(tag);
-    if (code == 1) ++frame;
+    if (code == tag::ShowFrame) ++frame;
     std::uint64_t header = isLong ? 6 : 2;
-    if (code == 39) FillSubTags(*sub, body, bodySize, at + header, length);
+    if (code == tag::DefineSprite) FillSubTags(*sub, body, bodySize, at + header, length);
     p = at + (p + 2 <= end ? header + length : 0);
     info.SubTags.push_back(std::move(sub));
   }
@@ -548,7 +548,7 @@ void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::
     info->Length = be.ReadDWord();
   }
   info->Frame = frame;
-  if (info->TagID == 1) ++frame;
+  if (info->TagID == tag::ShowFrame) ++frame;
   std::uint64_t bodyStart = stream.Position();
   std::uint64_t available = bodyStart <= bodySize ? bodySize - bodyStart : 0;
   TSWFTagInfo& entry = *info;
@@ -562,9 +562,7 @@ void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::
   if (entry.TagObject && entry.Length > 0) {
     std::uint16_t code = entry.TagID;
     TSWFObject& tag = *entry.TagObject;
-    if (code == 7 || code == 34 || code == 12 || code == 59 || code == 13 || code == 26 || code == 39 ||
-        code == 48 || code == 70 || code == 75)
-      tag.SetReadContext(TSWFReadContext{Version(), parseActions});
+    if (TagNeedsReadContext(code)) tag.SetReadContext(TSWFReadContext{Version(), parseActions});
     tag.BodySize = entry.Length;
     std::string failure;
     if (entry.Length > available) {
@@ -586,8 +584,8 @@ void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::
       raw->Description = TagName(code) + " at " + Offset(body_offset_ + position) + ": " + failure;
       raw->SetData(body + bodyStart, static_cast<std::size_t>(std::min<std::uint64_t>(entry.Length, available)));
       entry.SetObject(std::move(raw));
-      entry.TagID = kRawTagCode;
-    } else if (code == 39) {
+      entry.TagID = tag::ErrorTag;
+    } else if (code == tag::DefineSprite) {
       FillSubTags(entry, body, bodySize, bodyStart, entry.Length);
     }
   }
@@ -598,7 +596,7 @@ int TSWFStreamReader::FindFrameIndex(int n) {
   if (n == 0 || tags_.empty()) return 0;
   int seen = 0;
   for (std::size_t i = 0; i < tags_.size(); ++i) {
-    if (tags_[i]->TagID == 1 && ++seen == n) return static_cast<int>(i);
+    if (tags_[i]->TagID == tag::ShowFrame && ++seen == n) return static_cast<int>(i);
   }
   return static_cast<int>(tags_.size()) - 1;
 }
@@ -637,7 +635,7 @@ void TSWFStreamReader::MakeStream() {
   }
   // Nested entries of sprites point into the new body as well.
   for (auto& entry : tags_) {
-    if (entry->TagID == 39 && entry->TagObject)
+    if (entry->TagID == tag::DefineSprite && entry->TagObject)
       FillSubTags(*entry, std::as_const(*fresh).Data(), fresh->Size(), entry->Position + (entry->IsLongHeader ? 6 : 2), entry->Length);
   }
   fresh->Seek(0);
@@ -653,22 +651,14 @@ void TSWFStreamReader::MoveResource(int to, int first, int last) {
   }
   if (tags_.empty()) return;
   int dest = FindFrameIndex(to);
-  if (tags_[dest]->TagID == 1) ++dest;
+  if (tags_[dest]->TagID == tag::ShowFrame) ++dest;
   int from = first == to ? dest + 1 : FindFrameIndex(first) + 1;
   int until = FindFrameIndex(last + 1);
-  if (tags_[until]->TagID == 1) --until;
+  if (tags_[until]->TagID == tag::ShowFrame) --until;
   if (until <= from) return;
-  auto isResource = [](std::uint16_t code) {
-    switch (code) {
-      case 6: case 8: case 10: case 14: case 20: case 21: case 35: case 36: case 48: case 75:
-        return true;
-      default:
-        return false;
-    }
-  };
   int k = 0;
   for (int i = from; i <= until && i < static_cast<int>(tags_.size()); ++i) {
-    if (!isResource(tags_[i]->TagID)) continue;
+    if (!IsResourceTag(tags_[i]->TagID)) continue;
     auto moved = std::move(tags_[i]);
     tags_.erase(tags_.begin() + i);
     tags_.insert(tags_.begin() + dest + k, std::move(moved));

@@ -23,73 +23,73 @@ std::unique_ptr<TSWFObject> Make() {
 }
 
 struct TagEntry {
-  std::uint16_t code;
+  tag::Code code;
   const char* name;
   // Null while the tag's class does not exist: it is kept as a raw tag.
   Maker make;
 };
 
 constexpr TagEntry kTags[] = {
-    {0, "End", Make<TSWFEnd>},
-    {1, "ShowFrame", Make<TSWFShowFrame>},
-    {2, "DefineShape", Make<TSWFDefineShape>},
-    {4, "PlaceObject", Make<TSWFPlaceObject>},
-    {5, "RemoveObject", Make<TSWFRemoveObject>},
-    {6, "DefineBits", Make<TSWFDefineBits>},
-    {7, "DefineButton", nullptr},
-    {8, "JPEGTables", Make<TSWFJPEGTables>},
-    {9, "SetBackgroundColor", Make<TSWFSetBackgroundColor>},
-    {10, "DefineFont", nullptr},
-    {11, "DefineText", nullptr},
-    {12, "DoAction", Make<TSWFDoAction>},
-    {13, "DefineFontInfo", nullptr},
-    {14, "DefineSound", Make<TSWFDefineSound>},
-    {15, "StartSound", Make<TSWFStartSound>},
-    {17, "DefineButtonSound", nullptr},
-    {18, "SoundStreamHead", Make<TSWFSoundStreamHead>},
-    {19, "SoundStreamBlock", Make<TSWFSoundStreamBlock>},
-    {20, "DefineBitsLossless", Make<TSWFDefineBitsLossless>},
-    {21, "DefineBitsJPEG2", Make<TSWFDefineBitsJPEG2>},
-    {22, "DefineShape2", Make<TSWFDefineShape2>},
-    {23, "DefineButtonCxform", nullptr},
-    {24, "Protect", Make<TSWFProtect>},
-    {26, "PlaceObject2", Make<TSWFPlaceObject2>},
-    {28, "RemoveObject2", Make<TSWFRemoveObject2>},
-    {32, "DefineShape3", Make<TSWFDefineShape3>},
-    {33, "DefineText2", nullptr},
-    {34, "DefineButton2", nullptr},
-    {35, "DefineBitsJPEG3", Make<TSWFDefineBitsJPEG3>},
-    {36, "DefineBitsLossless2", Make<TSWFDefineBitsLossless2>},
-    {37, "DefineEditText", nullptr},
-    {39, "DefineSprite", Make<TSWFDefineSprite>},
-    {40, "NameCharacter", nullptr},
-    {43, "FrameLabel", Make<TSWFFrameLabel>},
-    {45, "SoundStreamHead2", Make<TSWFSoundStreamHead2>},
-    {46, "DefineMorphShape", nullptr},
-    {48, "DefineFont2", nullptr},
-    {56, "ExportAssets", Make<TSWFExportAssets>},
-    {57, "ImportAssets", Make<TSWFImportAssets>},
-    {58, "EnableDebugger", Make<TSWFEnableDebugger>},
-    {59, "DoInitAction", Make<TSWFDoInitAction>},
-    {60, "DefineVideoStream", nullptr},
-    {61, "VideoFrame", nullptr},
-    {62, "DefineFontInfo2", nullptr},
-    {64, "EnableDebugger2", Make<TSWFEnableDebugger2>},
-    {65, "ScriptLimits", Make<TSWFScriptLimits>},
-    {66, "SetTabIndex", Make<TSWFSetTabIndex>},
-    {69, "FileAttributes", Make<TSWFFileAttributes>},
-    {70, "PlaceObject3", Make<TSWFPlaceObject3>},
-    {71, "ImportAssets2", Make<TSWFImportAssets2>},
-    {73, "DefineFontAlignZones", nullptr},
-    {74, "CSMTextSettings", nullptr},
-    {75, "DefineFont3", nullptr},
-    {77, "Metadata", Make<TSWFMetadata>},
-    {78, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
-    {83, "DefineShape4", Make<TSWFDefineShape4>},
-    {84, "DefineMorphShape2", nullptr},
+    {tag::End, "End", Make<TSWFEnd>},
+    {tag::ShowFrame, "ShowFrame", Make<TSWFShowFrame>},
+    {tag::DefineShape, "DefineShape", Make<TSWFDefineShape>},
+    {tag::PlaceObject, "PlaceObject", Make<TSWFPlaceObject>},
+    {tag::RemoveObject, "RemoveObject", Make<TSWFRemoveObject>},
+    {tag::DefineBits, "DefineBits", Make<TSWFDefineBits>},
+    {tag::DefineButton, "DefineButton", nullptr},
+    {tag::JPEGTables, "JPEGTables", Make<TSWFJPEGTables>},
+    {tag::SetBackgroundColor, "SetBackgroundColor", Make<TSWFSetBackgroundColor>},
+    {tag::DefineFont, "DefineFont", nullptr},
+    {tag::DefineText, "DefineText", nullptr},
+    {tag::DoAction, "DoAction", Make<TSWFDoAction>},
+    {tag::DefineFontInfo, "DefineFontInfo", nullptr},
+    {tag::DefineSound, "DefineSound", Make<TSWFDefineSound>},
+    {tag::StartSound, "StartSound", Make<TSWFStartSound>},
+    {tag::DefineButtonSound, "DefineButtonSound", nullptr},
+    {tag::SoundStreamHead, "SoundStreamHead", Make<TSWFSoundStreamHead>},
+    {tag::SoundStreamBlock, "SoundStreamBlock", Make<TSWFSoundStreamBlock>},
+    {tag::DefineBitsLossless, "DefineBitsLossless", Make<TSWFDefineBitsLossless>},
+    {tag::DefineBitsJPEG2, "DefineBitsJPEG2", Make<TSWFDefineBitsJPEG2>},
+    {tag::DefineShape2, "DefineShape2", Make<TSWFDefineShape2>},
+    {tag::DefineButtonCxform, "DefineButtonCxform", nullptr},
+    {tag::Protect, "Protect", Make<TSWFProtect>},
+    {tag::PlaceObject2, "PlaceObject2", Make<TSWFPlaceObject2>},
+    {tag::RemoveObject2, "RemoveObject2", Make<TSWFRemoveObject2>},
+    {tag::DefineShape3, "DefineShape3", Make<TSWFDefineShape3>},
+    {tag::DefineText2, "DefineText2", nullptr},
+    {tag::DefineButton2, "DefineButton2", nullptr},
+    {tag::DefineBitsJPEG3, "DefineBitsJPEG3", Make<TSWFDefineBitsJPEG3>},
+    {tag::DefineBitsLossless2, "DefineBitsLossless2", Make<TSWFDefineBitsLossless2>},
+    {tag::DefineEditText, "DefineEditText", nullptr},
+    {tag::DefineSprite, "DefineSprite", Make<TSWFDefineSprite>},
+    {tag::NameCharacter, "NameCharacter", nullptr},
+    {tag::FrameLabel, "FrameLabel", Make<TSWFFrameLabel>},
+    {tag::SoundStreamHead2, "SoundStreamHead2", Make<TSWFSoundStreamHead2>},
+    {tag::DefineMorphShape, "DefineMorphShape", nullptr},
+    {tag::DefineFont2, "DefineFont2", nullptr},
+    {tag::ExportAssets, "ExportAssets", Make<TSWFExportAssets>},
+    {tag::ImportAssets, "ImportAssets", Make<TSWFImportAssets>},
+    {tag::EnableDebugger, "EnableDebugger", Make<TSWFEnableDebugger>},
+    {tag::DoInitAction, "DoInitAction", Make<TSWFDoInitAction>},
+    {tag::DefineVideoStream, "DefineVideoStream", nullptr},
+    {tag::VideoFrame, "VideoFrame", nullptr},
+    {tag::DefineFontInfo2, "DefineFontInfo2", nullptr},
+    {tag::EnableDebugger2, "EnableDebugger2", Make<TSWFEnableDebugger2>},
+    {tag::ScriptLimits, "ScriptLimits", Make<TSWFScriptLimits>},
+    {tag::SetTabIndex, "SetTabIndex", Make<TSWFSetTabIndex>},
+    {tag::FileAttributes, "FileAttributes", Make<TSWFFileAttributes>},
+    {tag::PlaceObject3, "PlaceObject3", Make<TSWFPlaceObject3>},
+    {tag::ImportAssets2, "ImportAssets2", Make<TSWFImportAssets2>},
+    {tag::DefineFontAlignZones, "DefineFontAlignZones", nullptr},
+    {tag::CSMTextSettings, "CSMTextSettings", nullptr},
+    {tag::DefineFont3, "DefineFont3", nullptr},
+    {tag::Metadata, "Metadata", Make<TSWFMetadata>},
+    {tag::DefineScalingGrid, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
+    {tag::DefineShape4, "DefineShape4", Make<TSWFDefineShape4>},
+    {tag::DefineMorphShape2, "DefineMorphShape2", nullptr},
     // The raw tag's own code: a tag with this code in a file is kept raw
     // under it, like any code without a class.
-    {240, "Error Tag", nullptr},
+    {tag::ErrorTag, "Error Tag", nullptr},
 };
 
 const TagEntry* FindEntry(int code) {
@@ -115,6 +115,28 @@ std::unique_ptr<TSWFObject> CloneTag(const TSWFObject& tag) {
   return copy;
 }
 
+bool IsResourceTag(std::uint16_t code) {
+  switch (code) {
+    case tag::DefineBits: case tag::JPEGTables: case tag::DefineFont: case tag::DefineSound:
+    case tag::DefineBitsLossless: case tag::DefineBitsJPEG2: case tag::DefineBitsJPEG3:
+    case tag::DefineBitsLossless2: case tag::DefineFont2: case tag::DefineFont3:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TagNeedsReadContext(std::uint16_t code) {
+  switch (code) {
+    case tag::DefineButton: case tag::DefineButton2: case tag::DoAction: case tag::DoInitAction:
+    case tag::DefineFontInfo: case tag::PlaceObject2: case tag::PlaceObject3: case tag::DefineSprite:
+    case tag::DefineFont2: case tag::DefineFont3:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string TagName(int code) {
   const TagEntry* entry = FindEntry(code);
   return entry ? entry->name : "Unknown " + std::to_string(code);
@@ -136,7 +158,7 @@ int TagCodeByName(std::string_view name) {
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (error == std::errc() && end == digits.data() + digits.size() && value >= 0) code = value;
   }
-  return code == kRawTagCode ? -1 : code;
+  return code == tag::ErrorTag ? -1 : code;
 }
 
 }  // namespace yel::swf

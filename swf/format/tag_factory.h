@@ -17,6 +17,14 @@ std::unique_ptr<TSWFObject> CreateTag(std::uint16_t code);
 // A deep copy: an object of the same class made by the factory, then Assign.
 std::unique_ptr<TSWFObject> CloneTag(const TSWFObject& tag);
 
+// Bitmaps, JPEG tables, fonts and sounds: the definitions that MoveResource
+// brings forward to an earlier frame.
+bool IsResourceTag(std::uint16_t code);
+
+// Tags whose body reads differently with the movie's version or holds
+// actions: readers give them the read context before reading the body.
+bool TagNeedsReadContext(std::uint16_t code);
+
 // "Unknown N" for a code not in the table.
 std::string TagName(int code);
 // Case-insensitive over the table, then "tagN" gives N; -1 when neither

@@ -295,8 +295,8 @@ TEST_F(AlbumMovieTest, TheLoadingFrameRunsThePreloader) {
   reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
   reader.ParseTags();
   const swf::TSWFDoAction* preloader = nullptr;
-  for (std::size_t i = 0; i < reader.TagCount() && reader.TagInfo(i).TagID != 1; ++i)
-    if (auto* action = dynamic_cast<swf::TSWFDoAction*>(reader.TagInfo(i).TagObject); action && action->TagID == 12)
+  for (std::size_t i = 0; i < reader.TagCount() && reader.TagInfo(i).TagID != swf::tag::ShowFrame; ++i)
+    if (auto* action = dynamic_cast<swf::TSWFDoAction*>(reader.TagInfo(i).TagObject); action && action->TagID == swf::tag::DoAction)
       preloader = action;
   ASSERT_NE(preloader, nullptr);
   auto* pool = dynamic_cast<swf::TSWFActionConstantPool*>(preloader->Actions()[0]);

@@ -58,7 +58,7 @@ void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t 
     name = swf::TagName(code);
     // Tags that failed to parse carry the reason; a tag with the raw tag's
     // own code in the file has none.
-    if (entry.TagID == swf::kRawTagCode && !raw->Description.empty()) {
+    if (entry.TagID == swf::tag::ErrorTag && !raw->Description.empty()) {
       name += " (unreadable)";
       summary = raw->Description;
     } else {

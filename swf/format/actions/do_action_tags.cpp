@@ -5,12 +5,12 @@
 
 namespace yel::swf {
 
-TSWFDoAction::TSWFDoAction() : TSWFDoAction(12) {}
+TSWFDoAction::TSWFDoAction() : TSWFDoAction(tag::DoAction) {}
 
 TSWFDoAction::TSWFDoAction(std::uint16_t tagId)
     : TSWFObject(tagId), owned_(std::make_unique<TSWFActionList>()), actions_(owned_.get()) {}
 
-TSWFDoAction::TSWFDoAction(TSWFActionList& borrowed) : TSWFObject(12), actions_(&borrowed) {}
+TSWFDoAction::TSWFDoAction(TSWFActionList& borrowed) : TSWFObject(tag::DoAction), actions_(&borrowed) {}
 
 void TSWFDoAction::Assign(const TBasedSWFObject& source) {
   TSWFObject::Assign(source);

@@ -46,7 +46,7 @@ class TSWFDoAction : public TSWFObject {
 
 class TSWFDoInitAction : public TSWFDoAction {
  public:
-  TSWFDoInitAction() : TSWFDoAction(59) {}
+  TSWFDoInitAction() : TSWFDoAction(tag::DoInitAction) {}
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override { return 6; }
   void ReadFromStream(TBitsEngine& be) override;

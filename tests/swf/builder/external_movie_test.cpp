@@ -156,7 +156,7 @@ TEST(ExternalMovieTest, MovieWrittenStraightToAFileHasTheSavedBytes) {
   TFlashMovie movie(0, 0, 200, 200, 12, TSWFSystemCoord::Pix);
   TFlashExternalMovie* import = import_into(movie);
   import->OnImportTag = [shown = 0](TSWFObject& tag, bool& include) mutable {
-    if (tag.TagID == 1) include = ++shown == 1;  // only the first frame ever offered
+    if (tag.TagID == tag::ShowFrame) include = ++shown == 1;  // only the first frame ever offered
   };
   const std::string path = dir / "changing.swf";
   EXPECT_THROW(movie.MakeStreamToFile(path), Error);
@@ -186,7 +186,7 @@ TEST(ExternalMovieTest, OnImportTagLeavesOutWhatTheHandlerRefuses) {
   std::vector<int> offered;
   import->OnImportTag = [&](TSWFObject& tag, bool& include) {
     offered.push_back(tag.TagID);
-    if (tag.TagID == 1 && Count(offered, 1) == 2) include = false;  // drop the second frame
+    if (tag.TagID == tag::ShowFrame && Count(offered, tag::ShowFrame) == 2) include = false;  // drop the second frame
   };
   auto out = ReadMovie(SaveMovie(movie));
   EXPECT_EQ(Count(offered, 9), 0) << "file tags are never offered";

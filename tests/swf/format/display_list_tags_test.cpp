@@ -442,13 +442,13 @@ TEST(DisplayListStreamTest, DamagedTagsBecomeErrorTags) {
     reader.LoadFromBytes(file.Data(), file.Size(), "bad.swf");
     reader.ParseTags();
     ASSERT_EQ(reader.TagCount(), 3u) << c.what;
-    EXPECT_EQ(reader.TagInfo(0).TagID, kRawTagCode) << c.what;
+    EXPECT_EQ(reader.TagInfo(0).TagID, tag::ErrorTag) << c.what;
     auto& raw = dynamic_cast<TSWFByteCodeTag&>(*reader.TagInfo(0).TagObject);
     EXPECT_EQ(raw.TagCode, c.code) << c.what;
     EXPECT_EQ(Bytes(raw.Data(), raw.Data() + raw.DataSize()), c.body) << c.what;
     EXPECT_NE(raw.Description.find(TagName(c.code)), std::string::npos) << raw.Description;
     EXPECT_EQ(dynamic_cast<TSWFRemoveObject&>(*reader.TagInfo(1).TagObject).Depth, 2) << c.what;
-    EXPECT_EQ(reader.TagInfo(2).TagID, 1) << c.what;
+    EXPECT_EQ(reader.TagInfo(2).TagID, tag::ShowFrame) << c.what;
   }
 }
 
@@ -495,7 +495,7 @@ TEST(DisplayListCorpusTest, TagsComeBackByteForByte) {
     };
     for (std::size_t i = 0; i < reader.TagCount(); ++i) {
       const TSWFTagInfo& entry = reader.TagInfo(i);
-      if (entry.TagID == kRawTagCode) {
+      if (entry.TagID == tag::ErrorTag) {
         EXPECT_FALSE(mine(dynamic_cast<TSWFByteCodeTag&>(*entry.TagObject).TagCode)) << name << " tag " << i;
       }
       check(entry);

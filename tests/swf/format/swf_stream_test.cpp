@@ -275,7 +275,7 @@ TEST(SWFStreamTest, ParsesTagEntries) {
   EXPECT_EQ(parsing.front(), 0);
   EXPECT_EQ(parsing.size(), 5u);
   const auto& label = reader.TagInfo(2);
-  EXPECT_EQ(label.TagID, 43);
+  EXPECT_EQ(label.TagID, tag::FrameLabel);
   EXPECT_TRUE(label.IsLongHeader);
   EXPECT_EQ(label.Length, 2u);
   EXPECT_EQ(label.Position, 7u);
@@ -314,9 +314,9 @@ TEST(SWFStreamTest, FailedTagKeepsItsBytes) {
   reader.ParseTags();
   ASSERT_EQ(reader.TagCount(), 3u);
   const auto& failed = reader.TagInfo(0);
-  EXPECT_EQ(failed.TagID, kRawTagCode);
+  EXPECT_EQ(failed.TagID, tag::ErrorTag);
   auto& raw = dynamic_cast<TSWFByteCodeTag&>(*failed.TagObject);
-  EXPECT_EQ(raw.TagCode, 39);
+  EXPECT_EQ(raw.TagCode, tag::DefineSprite);
   EXPECT_NE(raw.Description.find("DefineSprite at offset 21"), std::string::npos) << raw.Description;
   EXPECT_NE(raw.Description.find("PlaceObject2"), std::string::npos) << raw.Description;
   EXPECT_EQ(reader.TagInfo(1).TagID, 99);
@@ -337,7 +337,7 @@ TEST(SWFStreamTest, TagLengthPastTheEndEndsTheParse) {
   ASSERT_EQ(reader.TagCount(), 2u);
   const auto& cut = reader.TagInfo(1);
   EXPECT_EQ(cut.Length, 100u);
-  EXPECT_EQ(cut.TagID, kRawTagCode);
+  EXPECT_EQ(cut.TagID, tag::ErrorTag);
   auto& raw = dynamic_cast<TSWFByteCodeTag&>(*cut.TagObject);
   EXPECT_NE(raw.Description.find("claims 100 bytes"), std::string::npos) << raw.Description;
   EXPECT_EQ(raw.DataSize(), 40u);
@@ -356,7 +356,7 @@ TEST(SWFStreamTest, TagLengthPastTheEndEndsTheParse) {
   bytesOnly.SaveToStream(saved);
   again.LoadFromStream(saved);
   again.ParseTags();
-  EXPECT_EQ(again.TagInfo(1).TagID, 43);
+  EXPECT_EQ(again.TagInfo(1).TagID, tag::FrameLabel);
 }
 
 TEST(SWFStreamTest, SpriteEntriesListNestedTags) {
@@ -371,17 +371,17 @@ TEST(SWFStreamTest, SpriteEntriesListNestedTags) {
   AppendTag(body, 1, {});
   TSWFStreamReader reader;
   Load(reader, PlainFile(body));
-  reader.OnCreateTag = [](TSWFTagInfo& info, bool& create) { create = info.TagID != 1; };
+  reader.OnCreateTag = [](TSWFTagInfo& info, bool& create) { create = info.TagID != tag::ShowFrame; };
   reader.ParseTags();
   const auto& entry = reader.TagInfo(0);
   ASSERT_EQ(entry.SubTags.size(), 5u);
   EXPECT_EQ(entry.SubTags[0]->TagID, 99);
   EXPECT_EQ(entry.SubTags[0]->Position, 6u);
-  EXPECT_EQ(entry.SubTags[2]->TagID, 43);
+  EXPECT_EQ(entry.SubTags[2]->TagID, tag::FrameLabel);
   EXPECT_TRUE(entry.SubTags[2]->IsLongHeader);
   EXPECT_EQ(entry.SubTags[2]->Frame, 2);
   EXPECT_FALSE(entry.SubTags[2]->OwnsObject);
-  EXPECT_EQ(entry.SubTags[4]->TagID, 0);
+  EXPECT_EQ(entry.SubTags[4]->TagID, tag::End);
   EXPECT_EQ(reader.TagInfo(1).TagObject, nullptr);
   std::uint32_t afterLabel = entry.SubTags[3]->Position;
 
@@ -554,7 +554,7 @@ TEST(SWFStreamCorpusTest, RealMoviesComeBackWithTheSameTags) {
     ASSERT_TRUE(reader.IsSWF) << name;
     reader.ParseTags();
     for (std::size_t i = 0; i < reader.TagCount(); ++i)
-      EXPECT_NE(reader.TagInfo(i).TagID, kRawTagCode) << name << " tag " << i << ": "
+      EXPECT_NE(reader.TagInfo(i).TagID, tag::ErrorTag) << name << " tag " << i << ": "
           << dynamic_cast<TSWFByteCodeTag&>(*reader.TagInfo(i).TagObject).Description;
     std::string before = Describe(reader);
     reader.MakeStream();

@@ -92,12 +92,12 @@ TEST(RawTagTest, UnknownCodeComesBackUnchangedEveryTime) {
   auto tag = Read(original);
   auto* raw = dynamic_cast<TSWFByteCodeTag*>(tag.get());
   ASSERT_NE(raw, nullptr);
-  EXPECT_EQ(raw->TagID, kRawTagCode);
+  EXPECT_EQ(raw->TagID, tag::ErrorTag);
   EXPECT_EQ(raw->TagCode, 99);
   EXPECT_EQ(raw->Description, "Uniknow tag");
   EXPECT_EQ(Write(*raw), original);
   EXPECT_EQ(Write(*raw), original);
-  EXPECT_EQ(raw->TagID, kRawTagCode);
+  EXPECT_EQ(raw->TagID, tag::ErrorTag);
 
   // The raw tag's own code found in a file stays under that code.
   const Bytes own = {240 * 64 % 256 + 1, 240 * 64 / 256, 0x77};
@@ -107,7 +107,7 @@ TEST(RawTagTest, UnknownCodeComesBackUnchangedEveryTime) {
 
   // A known code without a class of its own is raw too, without description.
   auto named = CreateTag(40);
-  EXPECT_EQ(named->TagID, kRawTagCode);
+  EXPECT_EQ(named->TagID, tag::ErrorTag);
   EXPECT_EQ(dynamic_cast<TSWFByteCodeTag&>(*named).Description, "");
 }
 
@@ -165,7 +165,7 @@ TEST(ControlTagsTest, ProtectFamily) {
   EXPECT_EQ(debug.MinVersion(), 6);
   auto back = RoundTrip(debug);
   EXPECT_EQ(back->Hash, debug.Hash);
-  EXPECT_EQ(back->TagID, 64);
+  EXPECT_EQ(back->TagID, tag::EnableDebugger2);
 
   // A hash written without the reserved word keeps its first characters.
   const std::string hash = "$1$ab$oKsM6dtDD2L1bKowOBX.7.";
@@ -272,7 +272,7 @@ TEST(SpriteTest, EndTagAppendedOnlyWhenMissing) {
   auto back = RoundTrip(sprite);
   EXPECT_EQ(back->SpriteId, 3);
   ASSERT_EQ(back->ControlTags.size(), 2u);
-  EXPECT_EQ(dynamic_cast<TSWFObject&>(*back->ControlTags.back()).TagID, 0);
+  EXPECT_EQ(dynamic_cast<TSWFObject&>(*back->ControlTags.back()).TagID, tag::End);
 
   auto copy = CloneTag(sprite);
   EXPECT_EQ(Write(*copy), withEnd);

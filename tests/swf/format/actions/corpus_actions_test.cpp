@@ -50,7 +50,7 @@ void CheckEntry(const std::string& file, const TSWFTagInfo& entry, const std::ui
   if (!tag) {
     // Every action tag of the corpus must be readable.
     if (auto* raw = dynamic_cast<TSWFByteCodeTag*>(entry.TagObject)) {
-      EXPECT_TRUE(raw->TagCode != 12 && raw->TagCode != 59) << file << ": " << raw->Description;
+      EXPECT_TRUE(raw->TagCode != tag::DoAction && raw->TagCode != tag::DoInitAction) << file << ": " << raw->Description;
     }
     return;
   }

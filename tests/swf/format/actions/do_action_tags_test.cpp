@@ -128,13 +128,13 @@ TEST(DoActionTags, ADamagedActionTagBecomesAnErrorTagAndTheMovieStillReads) {
   reader.LoadFromBytes(file.data(), file.size(), "movie.swf");
   reader.ParseTags();
   ASSERT_EQ(reader.TagCount(), 4u);
-  EXPECT_EQ(reader.TagInfo(0).TagID, 12);
-  EXPECT_EQ(reader.TagInfo(1).TagID, kRawTagCode);
+  EXPECT_EQ(reader.TagInfo(0).TagID, tag::DoAction);
+  EXPECT_EQ(reader.TagInfo(1).TagID, tag::ErrorTag);
   auto* raw = dynamic_cast<TSWFByteCodeTag*>(reader.TagInfo(1).TagObject);
   ASSERT_NE(raw, nullptr);
   EXPECT_THAT(raw->Description, HasSubstr("runs past the end of the list"));
-  EXPECT_EQ(reader.TagInfo(2).TagID, 59);
-  EXPECT_EQ(reader.TagInfo(3).TagID, 1);
+  EXPECT_EQ(reader.TagInfo(2).TagID, tag::DoInitAction);
+  EXPECT_EQ(reader.TagInfo(3).TagID, tag::ShowFrame);
   reader.MakeStream();
   TMemoryStream out;
   reader.SaveToStream(out);
