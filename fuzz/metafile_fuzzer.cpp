@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const yel::Error&) {
     return 0;
   }
-  if (movie.Canvas().RootSprite) movie.PlaceObject(movie.Canvas().RootSprite, 1);
+  if (movie.Canvas().RootSprite()) movie.PlaceObject(movie.Canvas().RootSprite(), 1);
   movie.ShowFrame();
   movie.MakeStream();
   return 0;

@@ -773,6 +773,12 @@ struct PlaybackDevice::Impl {
   bool PlayPoly(Fields& f, std::uint32_t type);
   bool PlayObject(Fields& f, std::uint32_t type);
   bool PlayBitmap(Fields& f, std::uint32_t type);
+  bool PlayState(Fields& f, const MetafileRecord& r);
+  bool PlaySelection(Fields& f, const MetafileRecord& r);
+  bool PlayShape(Fields& f, const MetafileRecord& r);
+  bool PlayPath(Fields& f, const MetafileRecord& r);
+  bool PlayClip(Fields& f, const MetafileRecord& r);
+  bool PlayRegion(Fields& f, const MetafileRecord& r);
 };
 
 bool PlaybackDevice::Impl::PlayPoly(Fields& f, std::uint32_t type) {
@@ -1003,21 +1009,9 @@ bool PlaybackDevice::Impl::PlayBitmap(Fields& f, std::uint32_t type) {
   return false;
 }
 
-bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
-  if (!r.sound || !r.data || r.size < 8 || !surface) return false;
-  Fields f(r);
+// Mapping, modes, the current position and saved states.
+bool PlaybackDevice::Impl::PlayState(Fields& f, const MetafileRecord& r) {
   switch (r.type) {
-    case EMR_HEADER:
-    case EMR_EOF:
-    case EMR_COMMENT:
-      return true;
-    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO:
-    case EMR_POLYLINETO: case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYDRAW:
-    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16:
-    case EMR_POLYLINETO16: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16: case EMR_POLYDRAW16:
-      return PlayPoly(f, r.type);
-
-    // Mapping.
     case EMR_SETMAPMODE: state.mapping.SetMapMode(f.I(8)); break;
     case EMR_SETWINDOWEXTEX: state.mapping.SetWindowExt(f.P(8)); break;
     case EMR_SETWINDOWORGEX: state.mapping.SetWindowOrg(f.P(8)); break;
@@ -1070,12 +1064,15 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
       saved.resize(std::size_t(level - 1));
       break;
     }
+    default:
+      break;
+  }
+  return !f.Bad();
+}
 
-    // Objects.
-    case EMR_CREATEPEN: case EMR_EXTCREATEPEN: case EMR_CREATEBRUSHINDIRECT:
-    case EMR_CREATEMONOBRUSH: case EMR_CREATEDIBPATTERNBRUSHPT: case EMR_EXTCREATEFONTINDIRECTW:
-    case 49 /* CREATEPALETTE */: case 99 /* CREATECOLORSPACE */: case 122 /* CREATECOLORSPACEW */:
-      return PlayObject(f, r.type);
+// Selecting and deleting objects of the table.
+bool PlaybackDevice::Impl::PlaySelection(Fields& f, const MetafileRecord& r) {
+  switch (r.type) {
     case EMR_SELECTOBJECT: {
       std::uint32_t index = f.U(8);
       if (index & kStockFlag) {
@@ -1100,8 +1097,15 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
       table[index] = GdiObject{};
       break;
     }
+    default:
+      break;
+  }
+  return !f.Bad();
+}
 
-    // Shapes.
+// Pixels, lines, rectangles, ellipses, arcs and gradients.
+bool PlaybackDevice::Impl::PlayShape(Fields& f, const MetafileRecord& r) {
+  switch (r.type) {
     case EMR_SETPIXELV: {
       Point p = f.P(8);
       ColorRef c = f.C(16);
@@ -1238,8 +1242,15 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
       }
       break;
     }
+    default:
+      break;
+  }
+  return !f.Bad();
+}
 
-    // Paths.
+// Path brackets, drawing a path and the path as the clip.
+bool PlaybackDevice::Impl::PlayPath(Fields& f, const MetafileRecord& r) {
+  switch (r.type) {
     case EMR_BEGINPATH:
       path = DevicePath{};
       in_path = true;
@@ -1295,8 +1306,15 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
       path_valid = false;
       break;
     }
+    default:
+      break;
+  }
+  return !f.Bad();
+}
 
-    // Clipping.
+// Clip rectangles and regions.
+bool PlaybackDevice::Impl::PlayClip(Fields& f, const MetafileRecord& r) {
+  switch (r.type) {
     case EMR_INTERSECTCLIPRECT:
     case EMR_EXCLUDECLIPRECT: {
       Rect c = f.R(8);
@@ -1346,8 +1364,15 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
       state.clip = std::make_shared<const std::vector<std::uint8_t>>(std::move(moved));
       break;
     }
+    default:
+      break;
+  }
+  return !f.Bad();
+}
 
-    // Regions.
+// Filled, painted and inverted regions.
+bool PlaybackDevice::Impl::PlayRegion(Fields& f, const MetafileRecord& r) {
+  switch (r.type) {
     case EMR_FILLRGN:
     case EMR_PAINTRGN:
     case EMR_INVERTRGN: {
@@ -1390,8 +1415,48 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
       state.fill_mode = saved_fill;
       break;
     }
+    default:
+      break;
+  }
+  return !f.Bad();
+}
 
-    // Bitmaps.
+bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
+  if (!r.sound || !r.data || r.size < 8 || !surface) return false;
+  Fields f(r);
+  switch (r.type) {
+    case EMR_HEADER:
+    case EMR_EOF:
+    case EMR_COMMENT:
+      return true;
+    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO: case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYDRAW:
+    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16: case EMR_POLYDRAW16:
+      return PlayPoly(f, r.type);
+    case EMR_SETMAPMODE: case EMR_SETWINDOWEXTEX: case EMR_SETWINDOWORGEX: case EMR_SETVIEWPORTEXTEX:
+    case EMR_SETVIEWPORTORGEX: case EMR_SCALEVIEWPORTEXTEX: case EMR_SCALEWINDOWEXTEX:
+    case EMR_SETWORLDTRANSFORM: case EMR_MODIFYWORLDTRANSFORM: case EMR_SETBKMODE: case EMR_SETPOLYFILLMODE:
+    case EMR_SETROP2: case EMR_SETTEXTALIGN: case EMR_SETTEXTCOLOR: case EMR_SETBKCOLOR:
+    case EMR_SETARCDIRECTION: case EMR_MOVETOEX: case EMR_SAVEDC: case EMR_RESTOREDC:
+      return PlayState(f, r);
+    case EMR_CREATEPEN: case EMR_EXTCREATEPEN: case EMR_CREATEBRUSHINDIRECT:
+    case EMR_CREATEMONOBRUSH: case EMR_CREATEDIBPATTERNBRUSHPT: case EMR_EXTCREATEFONTINDIRECTW:
+    case 49 /* CREATEPALETTE */: case 99 /* CREATECOLORSPACE */: case 122 /* CREATECOLORSPACEW */:
+      return PlayObject(f, r.type);
+    case EMR_SELECTOBJECT: case EMR_DELETEOBJECT:
+      return PlaySelection(f, r);
+    case EMR_SETPIXELV: case EMR_LINETO: case EMR_RECTANGLE: case EMR_ELLIPSE: case EMR_ROUNDRECT:
+    case EMR_ARC: case EMR_ARCTO: case EMR_CHORD: case EMR_PIE: case EMR_ANGLEARC: case EMR_GRADIENTFILL:
+      return PlayShape(f, r);
+    case EMR_BEGINPATH: case EMR_ENDPATH: case EMR_ABORTPATH: case EMR_CLOSEFIGURE: case EMR_FLATTENPATH:
+    case EMR_WIDENPATH: case EMR_FILLPATH: case EMR_STROKEPATH: case EMR_STROKEANDFILLPATH:
+    case EMR_SELECTCLIPPATH:
+      return PlayPath(f, r);
+    case EMR_INTERSECTCLIPRECT: case EMR_EXCLUDECLIPRECT: case EMR_EXTSELECTCLIPRGN: case EMR_OFFSETCLIPRGN:
+      return PlayClip(f, r);
+    case EMR_FILLRGN: case EMR_PAINTRGN: case EMR_INVERTRGN:
+      return PlayRegion(f, r);
     case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE:
     case EMR_MASKBLT: case EMR_ALPHABLEND: case EMR_TRANSPARENTBLT:
       return PlayBitmap(f, r.type);

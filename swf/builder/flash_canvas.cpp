@@ -45,7 +45,7 @@ gdi::RecordingContext& TFlashCanvas::Handle() {
 
 void TFlashCanvas::Reset() {
   metafile_.clear();
-  Records.clear();
+  state_.Records.clear();
   // The frame in 0.01 mm: the movie's size at 96 pixels per inch, or the
   // reference screen's size without a movie.
   gdi::Rect frame;
@@ -57,24 +57,24 @@ void TFlashCanvas::Reset() {
     frame = {0, 0, 1920 * 2540 / 96, 1440 * 2540 / 96};
   }
   dc_ = std::make_unique<gdi::RecordingContext>(frame);
-  WorldTransform = gdi::XForm{};
-  TransformSeen = false;
-  ClipContainer = nullptr;
-  ClipMaskSprite = nullptr;
-  ClipContent = nullptr;
+  state_.WorldTransform = gdi::XForm{};
+  state_.TransformSeen = false;
+  state_.ClipContainer = nullptr;
+  state_.ClipMaskSprite = nullptr;
+  state_.ClipContent = nullptr;
   clip_open_ = false;
-  CurrentSprite = nullptr;
-  ViewportOrg = ViewportExt = WindowOrg = WindowExt = gdi::Point{};
-  ViewportOrgSet = ViewportExtSet = WindowOrgSet = WindowExtSet = false;
-  TextAlign = 0;
-  CurrentPen = CurrentBrush = CurrentFont = -1;
-  PreviousBrush = -1;
-  CurrentPos = gdi::Point{};
-  BkTransparent = false;
-  HandleTable.clear();
-  PendingLine = nullptr;
-  PathShape = nullptr;
-  InPath = false;
+  state_.CurrentSprite = nullptr;
+  state_.ViewportOrg = state_.ViewportExt = state_.WindowOrg = state_.WindowExt = gdi::Point{};
+  state_.ViewportOrgSet = state_.ViewportExtSet = state_.WindowOrgSet = state_.WindowExtSet = false;
+  state_.TextAlign = 0;
+  state_.CurrentPen = state_.CurrentBrush = state_.CurrentFont = -1;
+  state_.PreviousBrush = -1;
+  state_.CurrentPos = gdi::Point{};
+  state_.BkTransparent = false;
+  state_.HandleTable.clear();
+  state_.PendingLine = nullptr;
+  state_.PathShape = nullptr;
+  state_.InPath = false;
 }
 
 // ---- record classes ------------------------------------------------------------
@@ -94,7 +94,7 @@ bool TFlashCanvas::IsEmpty(const std::vector<std::uint8_t>* metafile) const {
       if (IsDrawingRecord(r.type)) return false;
     return true;
   }
-  for (const TObjMFRecord& r : Records)
+  for (const TObjMFRecord& r : state_.Records)
     if (r.IsDrawing && r.Visible) return false;
   return true;
 }
@@ -102,8 +102,8 @@ bool TFlashCanvas::IsEmpty(const std::vector<std::uint8_t>* metafile) const {
 // ---- scanning ----------------------------------------------------------------------
 
 void TFlashCanvas::Scan(const gdi::MetafileRecords& metafile) {
-  Records.clear();
-  Records.reserve(metafile.Records().size());
+  state_.Records.clear();
+  state_.Records.reserve(metafile.Records().size());
   for (const gdi::MetafileRecord& r : metafile.Records()) {
     TObjMFRecord o;
     o.RecordData = r;
@@ -118,21 +118,21 @@ void TFlashCanvas::Scan(const gdi::MetafileRecords& metafile) {
     if ((r.type == gdi::EMR_BITBLT || r.type == gdi::EMR_STRETCHBLT || r.type == gdi::EMR_STRETCHDIBITS) &&
         o.RasterOp == gdi::NOP)
       o.Visible = false;
-    Records.push_back(o);
+    state_.Records.push_back(o);
   }
-  HasEMFPlus = false;
+  state_.HasEMFPlus = false;
   TObjMFRecord* previous = nullptr;
-  for (TObjMFRecord& o : Records) {
+  for (TObjMFRecord& o : state_.Records) {
     const gdi::MetafileRecord& r = o.RecordData;
-    if (!HasEMFPlus && r.type == gdi::EMR_COMMENT && r.size >= 16 && std::memcmp(r.data + 12, "EMF+", 4) == 0)
-      HasEMFPlus = true;
+    if (!state_.HasEMFPlus && r.type == gdi::EMR_COMMENT && r.size >= 16 && std::memcmp(r.data + 12, "EMF+", 4) == 0)
+      state_.HasEMFPlus = true;
     if (o.IsDrawing) {
       o.PrevDrawing = previous;
       previous = &o;
     }
   }
-  if ((Options & MergePatternBlits) && HasEMFPlus) {
-    for (TObjMFRecord& o : Records) {
+  if ((Options & MergePatternBlits) && state_.HasEMFPlus) {
+    for (TObjMFRecord& o : state_.Records) {
       if (o.RecordData.type != gdi::EMR_BITBLT || o.RasterOp != gdi::PATINVERT) continue;
       TObjMFRecord* b = o.PrevDrawing;
       if (!b || b->RecordData.type != gdi::EMR_BITBLT || b->RasterOp != gdi::PATAND) continue;
@@ -146,12 +146,12 @@ void TFlashCanvas::Scan(const gdi::MetafileRecords& metafile) {
 }
 
 void TFlashCanvas::MarkRasterNeeds() {
-  RasterNeeded = false;
+  state_.RasterNeeded = false;
   int mix = gdi::R2_COPYPEN;
   std::ptrdiff_t last_blit = -1;
   gdi::Rect last_bounds;
-  for (std::size_t i = 0; i < Records.size(); ++i) {
-    TObjMFRecord& o = Records[i];
+  for (std::size_t i = 0; i < state_.Records.size(); ++i) {
+    TObjMFRecord& o = state_.Records[i];
     const gdi::MetafileRecord& r = o.RecordData;
     if (!r.sound) continue;
     RecordFields f(r);
@@ -172,8 +172,8 @@ void TFlashCanvas::MarkRasterNeeds() {
                                  std::abs(a.right - bounds.right) <= 1 && std::abs(a.bottom - bounds.bottom) <= 1;
           if (same) {
             // Overdrawn by this one at the same place.
-            Records[std::size_t(last_blit)].Visible = false;
-            Records[std::size_t(last_blit)].NeedsRaster = false;
+            state_.Records[std::size_t(last_blit)].Visible = false;
+            state_.Records[std::size_t(last_blit)].NeedsRaster = false;
           } else {
             last_bounds = bounds;
           }
@@ -197,28 +197,28 @@ void TFlashCanvas::MarkRasterNeeds() {
         break;
     }
   }
-  for (const TObjMFRecord& o : Records)
-    if (o.NeedsRaster) RasterNeeded = true;
+  for (const TObjMFRecord& o : state_.Records)
+    if (o.NeedsRaster) state_.RasterNeeded = true;
 }
 
 // ---- the conversion run ------------------------------------------------------------
 
 void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width, std::int32_t height,
                        bool stretch) {
-  RecordIndex = 0;
-  RasterSized = false;
+  state_.RecordIndex = 0;
+  state_.RasterSized = false;
   if (Options & RasterFallback) MarkRasterNeeds();
-  TopSprite = CurrentSprite = NewLevel(1);
-  FrameRect = metafile.Header().FramePixels();
-  gdi::Rect dest{0, 0, FrameRect.Width(), FrameRect.Height()};
+  state_.TopSprite = state_.CurrentSprite = NewLevel(1);
+  state_.FrameRect = metafile.Header().FramePixels();
+  gdi::Rect dest{0, 0, state_.FrameRect.Width(), state_.FrameRect.Height()};
   int bw = 10, bh = 10;
-  if ((Options & RasterFallback) && RasterNeeded) {
+  if ((Options & RasterFallback) && state_.RasterNeeded) {
     bw = dest.Width();
     bh = dest.Height();
     if (stretch && !(Options & FixedRasterSize) && width > 0 && height > 0) {
       bw = width;
       bh = height;
-      RasterSized = true;
+      state_.RasterSized = true;
       dest = {0, 0, width, height};
     }
   }
@@ -228,14 +228,14 @@ void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width,
     background = gdi::Rgb(c.R, c.G, c.B);
   }
   work_->Begin(metafile.Header(), std::max(1, bw), std::max(1, bh), dest, background);
-  BkColor = work_->GetBkColor();
+  state_.BkColor = work_->GetBkColor();
   record_count_ = metafile.Records().size();
   previous_type_ = 0;
   for (std::size_t i = 0; i < metafile.Records().size(); ++i) {
     const gdi::MetafileRecord& r = metafile.Records()[i];
     if (!r.sound) {
       // A damaged record is skipped; the conversion goes on with the next.
-      ++RecordIndex;
+      ++state_.RecordIndex;
       continue;
     }
     work_->Play(r);
@@ -246,20 +246,20 @@ void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width,
 }
 
 void TFlashCanvas::FlushPendingLine() {
-  if (!PendingLine) return;
-  ApplyPenAndBrush(PendingLine, true, false);
-  PendingLine->CalcBounds();
-  Place(PendingLine);
-  PendingLine = nullptr;
+  if (!state_.PendingLine) return;
+  ApplyPenAndBrush(state_.PendingLine, true, false);
+  state_.PendingLine->CalcBounds();
+  Place(state_.PendingLine);
+  state_.PendingLine = nullptr;
 }
 
 void TFlashCanvas::ConvertRecord(std::size_t index, const gdi::MetafileRecord& r) {
-  ++RecordIndex;
-  if (index + 1 < Records.size() && !Records[index].Visible) return;
+  ++state_.RecordIndex;
+  if (index + 1 < state_.Records.size() && !state_.Records[index].Visible) return;
   if (!r.sound) return;
   if (r.type != gdi::EMR_MOVETOEX && r.type != gdi::EMR_LINETO) FlushPendingLine();
-  bool drawing = index < Records.size() && Records[index].IsDrawing;
-  if (TransformSeen && drawing) WorldTransform = work_->GetWorldTransform();
+  bool drawing = index < state_.Records.size() && state_.Records[index].IsDrawing;
+  if (state_.TransformSeen && drawing) state_.WorldTransform = work_->GetWorldTransform();
   switch (r.type) {
     case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 15: case 27: case 41: case 42:
     case 43: case 44: case 45: case 46: case 47: case 54: case 55: case 85: case 86: case 87:
@@ -288,44 +288,44 @@ TFSpriteCanvas* TFlashCanvas::NewLevel(std::uint8_t level) {
   s->Level = level;
   if (level == 1) {
     s->Parent = nullptr;
-    if (!RootSprite) RootSprite = owner_->AddSprite();
-    s->Placement = RootSprite->PlaceObject(s, std::uint16_t(RootSprite->MaxDepth + 1));
+    if (!state_.RootSprite) state_.RootSprite = owner_->AddSprite();
+    s->Placement = state_.RootSprite->PlaceObject(s, std::uint16_t(state_.RootSprite->MaxDepth + 1));
   } else {
-    s->Parent = CurrentSprite;
-    TFlashSprite* parent = CurrentSprite ? static_cast<TFlashSprite*>(CurrentSprite) : RootSprite;
+    s->Parent = state_.CurrentSprite;
+    TFlashSprite* parent = state_.CurrentSprite ? static_cast<TFlashSprite*>(state_.CurrentSprite) : state_.RootSprite;
     s->Placement = parent->PlaceObject(s, std::uint16_t(parent->MaxDepth + 1));
   }
   if (level == 2) {
-    ClipMaskSprite = owner_->AddSprite();
-    s->PlaceObject(ClipMaskSprite, 1)->SetClipDepth(2);
-    CurrentSprite = s;
-    ClipContent = NewLevel(0);
-    CurrentSprite = ClipContent;
+    state_.ClipMaskSprite = owner_->AddSprite();
+    s->PlaceObject(state_.ClipMaskSprite, 1)->SetClipDepth(2);
+    state_.CurrentSprite = s;
+    state_.ClipContent = NewLevel(0);
+    state_.CurrentSprite = state_.ClipContent;
     clip_open_ = true;
   }
   return s;
 }
 
 void TFlashCanvas::CloseLevel() {
-  if (!CurrentSprite) return;
-  if (CurrentSprite->Level == 0 && CurrentSprite->Parent && CurrentSprite->Parent->Level == 2) {
-    CurrentSprite = CurrentSprite->Parent->Parent;
-    ClipContainer = nullptr;
-    ClipMaskSprite = nullptr;
+  if (!state_.CurrentSprite) return;
+  if (state_.CurrentSprite->Level == 0 && state_.CurrentSprite->Parent && state_.CurrentSprite->Parent->Level == 2) {
+    state_.CurrentSprite = state_.CurrentSprite->Parent->Parent;
+    state_.ClipContainer = nullptr;
+    state_.ClipMaskSprite = nullptr;
     clip_open_ = false;
-  } else if (CurrentSprite->Parent) {
-    CurrentSprite = CurrentSprite->Parent;
+  } else if (state_.CurrentSprite->Parent) {
+    state_.CurrentSprite = state_.CurrentSprite->Parent;
   }
 }
 
 void TFlashCanvas::AddMask(TFlashShape* shape) {
   shape->SetSolidColorRGBA(0xFF000000u);
-  if (ClipMaskSprite) ClipMaskSprite->PlaceObject(shape, std::uint16_t(ClipMaskSprite->MaxDepth + 1));
+  if (state_.ClipMaskSprite) state_.ClipMaskSprite->PlaceObject(shape, std::uint16_t(state_.ClipMaskSprite->MaxDepth + 1));
 }
 
 void TFlashCanvas::Place(TFlashShape* shape) {
-  LastShape = shape;
-  TFlashSprite* target = CurrentSprite ? static_cast<TFlashSprite*>(CurrentSprite) : RootSprite;
+  state_.LastShape = shape;
+  TFlashSprite* target = state_.CurrentSprite ? static_cast<TFlashSprite*>(state_.CurrentSprite) : state_.RootSprite;
   last_placement_ = target ? target->PlaceObject(shape, std::uint16_t(target->MaxDepth + 1)) : nullptr;
 }
 
@@ -364,49 +364,49 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
   switch (r.type) {
     case gdi::EMR_HEADER: {
       std::uint32_t handles = f.U(56) & 0xFFFF;
-      HandleTable.clear();
-      HandleTable.resize(handles);
-      WorldTransform = gdi::XForm{};
-      TransformSeen = false;
+      state_.HandleTable.clear();
+      state_.HandleTable.resize(handles);
+      state_.WorldTransform = gdi::XForm{};
+      state_.TransformSeen = false;
       break;
     }
     case gdi::EMR_SETWINDOWEXTEX:
-      WindowExt = f.P(8);
-      WindowExtSet = true;
-      TransformSeen = true;
+      state_.WindowExt = f.P(8);
+      state_.WindowExtSet = true;
+      state_.TransformSeen = true;
       break;
     case gdi::EMR_SETWINDOWORGEX:
-      WindowOrg = work_->GetWindowOrgEx();
-      WindowOrgSet = true;
+      state_.WindowOrg = work_->GetWindowOrgEx();
+      state_.WindowOrgSet = true;
       break;
     case gdi::EMR_SETVIEWPORTEXTEX:
-      ViewportExt = f.P(8);
-      ViewportExtSet = true;
+      state_.ViewportExt = f.P(8);
+      state_.ViewportExtSet = true;
       break;
     case gdi::EMR_SETVIEWPORTORGEX:
       if (previous_type_ != gdi::EMR_SETVIEWPORTORGEX) {
-        ViewportOrg = f.P(8);
-        ViewportOrgSet = true;
+        state_.ViewportOrg = f.P(8);
+        state_.ViewportOrgSet = true;
       }
       break;
     case gdi::EMR_SETBKMODE:
-      BkTransparent = f.U(8) == gdi::TRANSPARENT;
+      state_.BkTransparent = f.U(8) == gdi::TRANSPARENT;
       break;
     case gdi::EMR_SETPOLYFILLMODE:
-      if (!InPath) PolyFillMode = std::uint8_t(f.U(8));
+      if (!state_.InPath) state_.PolyFillMode = std::uint8_t(f.U(8));
       break;
     case gdi::EMR_SETTEXTALIGN:
-      TextAlign = f.U(8);
+      state_.TextAlign = f.U(8);
       break;
     case gdi::EMR_SETTEXTCOLOR:
-      TextColor = f.C(8);
+      state_.TextColor = f.C(8);
       break;
     case gdi::EMR_SETBKCOLOR:
-      BkColor = f.C(8);
+      state_.BkColor = f.C(8);
       break;
     case gdi::EMR_INTERSECTCLIPRECT: {
       if (clip_open_) CloseLevel();
-      ClipContainer = NewLevel(2);
+      state_.ClipContainer = NewLevel(2);
       TRect c = ConvertRect(f.R(8));
       AddMask(owner_->AddRectangle(c));
       break;
@@ -418,7 +418,7 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
       std::uint32_t count = f.U(16 + 8);
       if (count > (cb - 32) / 16) break;
       if (count > 0 || !clip_open_) {
-        ClipContainer = NewLevel(2);
+        state_.ClipContainer = NewLevel(2);
         for (std::uint32_t i = 0; i < count; ++i) {
           // Region rectangles are device units of the reference device:
           // they take only the playback's placement of the frame.
@@ -436,33 +436,33 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
     case gdi::EMR_SELECTCLIPPATH: {
       std::uint32_t mode = f.U(8);
       if (mode == gdi::RGN_COPY && clip_open_) CloseLevel();
-      if (!clip_open_) ClipContainer = NewLevel(2);
-      if (PathShape) AddMask(PathUsed ? PathCopy() : PathShape);
-      PathUsed = true;
+      if (!clip_open_) state_.ClipContainer = NewLevel(2);
+      if (state_.PathShape) AddMask(state_.PathUsed ? PathCopy() : state_.PathShape);
+      state_.PathUsed = true;
       break;
     }
     case gdi::EMR_RESTOREDC:
       if (clip_open_) CloseLevel();
-      if (ViewportOrgSet) ViewportOrg = work_->GetViewportOrgEx();
-      if (ViewportExtSet) ViewportExt = work_->GetViewportExtEx();
-      if (WindowOrgSet) WindowOrg = work_->GetWindowOrgEx();
-      if (WindowExtSet) WindowExt = work_->GetWindowExtEx();
+      if (state_.ViewportOrgSet) state_.ViewportOrg = work_->GetViewportOrgEx();
+      if (state_.ViewportExtSet) state_.ViewportExt = work_->GetViewportExtEx();
+      if (state_.WindowOrgSet) state_.WindowOrg = work_->GetWindowOrgEx();
+      if (state_.WindowExtSet) state_.WindowExt = work_->GetWindowExtEx();
       break;
     case gdi::EMR_SETWORLDTRANSFORM: {
       gdi::XForm x = f.X(8);
-      if (!f.Bad()) WorldTransform = x;
-      TransformSeen = true;
+      if (!f.Bad()) state_.WorldTransform = x;
+      state_.TransformSeen = true;
       break;
     }
     case gdi::EMR_MODIFYWORLDTRANSFORM: {
-      TransformSeen = true;
+      state_.TransformSeen = true;
       gdi::XForm x = f.X(8);
       if (f.Bad()) break;
       switch (f.U(32)) {
-        case 1: WorldTransform = gdi::XForm{}; break;
-        case 2: WorldTransform = x.Then(WorldTransform); break;
-        case 3: WorldTransform = WorldTransform.Then(x); break;
-        default: WorldTransform = x; break;
+        case 1: state_.WorldTransform = gdi::XForm{}; break;
+        case 2: state_.WorldTransform = x.Then(state_.WorldTransform); break;
+        case 3: state_.WorldTransform = state_.WorldTransform.Then(x); break;
+        default: state_.WorldTransform = x; break;
       }
       break;
     }
@@ -470,21 +470,21 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
       std::uint32_t index = f.U(8);
       if (index & gdi::kStockFlag) {
         std::int32_t n = std::int32_t(index & 0xFF);
-        if (n <= 5 || n == 18) CurrentBrush = -n;
-        else if ((n >= 6 && n <= 8) || n == 19) CurrentPen = -n;
+        if (n <= 5 || n == 18) state_.CurrentBrush = -n;
+        else if ((n >= 6 && n <= 8) || n == 19) state_.CurrentPen = -n;
         else if ((n >= 10 && n <= 14) || n == 16 || n == 17) {
-          CurrentFont = -n;
+          state_.CurrentFont = -n;
         }
         break;
       }
-      if (index >= HandleTable.size() || !HandleTable[index]) break;  // empty entries are ignored
-      switch (HandleTable[index]->HandleKind) {
-        case 0: CurrentPen = std::int32_t(index); break;
-        case 1: case 3: CurrentBrush = std::int32_t(index); break;
-        case 2: CurrentFont = std::int32_t(index); break;
+      if (index >= state_.HandleTable.size() || !state_.HandleTable[index]) break;  // empty entries are ignored
+      switch (state_.HandleTable[index]->HandleKind) {
+        case 0: state_.CurrentPen = std::int32_t(index); break;
+        case 1: case 3: state_.CurrentBrush = std::int32_t(index); break;
+        case 2: state_.CurrentFont = std::int32_t(index); break;
         case 4:
-          PreviousBrush = CurrentBrush;
-          CurrentBrush = std::int32_t(index);
+          state_.PreviousBrush = state_.CurrentBrush;
+          state_.CurrentBrush = std::int32_t(index);
           break;
       }
       break;
@@ -495,17 +495,17 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
       break;
     case gdi::EMR_DELETEOBJECT: {
       std::uint32_t index = f.U(8);
-      if (index >= HandleTable.size()) break;
+      if (index >= state_.HandleTable.size()) break;
       std::int32_t i = std::int32_t(index);
-      if (CurrentPen == i) CurrentPen = -1;
-      if (CurrentBrush == i) CurrentBrush = -1;
-      if (CurrentFont == i) CurrentFont = -1;
-      HandleTable[index].reset();
+      if (state_.CurrentPen == i) state_.CurrentPen = -1;
+      if (state_.CurrentBrush == i) state_.CurrentBrush = -1;
+      if (state_.CurrentFont == i) state_.CurrentFont = -1;
+      state_.HandleTable[index].reset();
       break;
     }
     case gdi::EMR_SETARCDIRECTION:
-      ArcClockwise = f.U(8) == gdi::AD_CLOCKWISE;
-      if (work_->GetWorldTransform().eM22 < 0) ArcClockwise = !ArcClockwise;
+      state_.ArcClockwise = f.U(8) == gdi::AD_CLOCKWISE;
+      if (work_->GetWorldTransform().eM22 < 0) state_.ArcClockwise = !state_.ArcClockwise;
       break;
     default:
       break;  // played on the work context only
@@ -515,7 +515,7 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
 void TFlashCanvas::CreateObject(const gdi::MetafileRecord& r) {
   RecordFields f(r);
   std::uint32_t index = f.U(8);
-  if (f.Bad() || index >= HandleTable.size()) return;
+  if (f.Bad() || index >= state_.HandleTable.size()) return;
   std::unique_ptr<TGDIHandleInfo> object;
   switch (r.type) {
     case gdi::EMR_CREATEPEN: {
@@ -604,7 +604,7 @@ void TFlashCanvas::CreateObject(const gdi::MetafileRecord& r) {
     }
   }
   if (f.Bad()) return;
-  HandleTable[index] = std::move(object);
+  state_.HandleTable[index] = std::move(object);
 }
 
 // ---- the public operations ----------------------------------------------------------
@@ -615,8 +615,8 @@ void TFlashCanvas::ConvertDrawing() {
     dc_.reset();
   }
   if (metafile_.empty() || IsEmpty(&metafile_)) return;
-  CurrentSprite = nullptr;
-  MetafileScaleX = MetafileScaleY = 1;
+  state_.CurrentSprite = nullptr;
+  state_.MetafileScaleX = state_.MetafileScaleY = 1;
   gdi::MetafileRecords mf(metafile_.data(), metafile_.size(), "drawing");
   Scan(mf);
   Run(mf, 0, 0, false);
@@ -624,22 +624,22 @@ void TFlashCanvas::ConvertDrawing() {
 
 TFlashSprite* TFlashCanvas::MakeSprite() {
   ConvertDrawing();
-  TFlashSprite* result = RootSprite;
-  if (RootSprite) RootSprite->ShowFrame(1);
+  TFlashSprite* result = state_.RootSprite;
+  if (state_.RootSprite) state_.RootSprite->ShowFrame(1);
   Reset();
-  RootSprite = nullptr;
+  state_.RootSprite = nullptr;
   return result;
 }
 
 TFlashPlaceObject* TFlashCanvas::PlaceDrawing(std::uint16_t depth, bool forget, TFlashSprite* sprite) {
   ConvertDrawing();
   TFlashPlaceObject* placement = nullptr;
-  if (RootSprite) {
-    RootSprite->ShowFrame(1);
-    placement = sprite ? sprite->PlaceObject(RootSprite, depth) : owner_->PlaceObject(RootSprite, depth);
+  if (state_.RootSprite) {
+    state_.RootSprite->ShowFrame(1);
+    placement = sprite ? sprite->PlaceObject(state_.RootSprite, depth) : owner_->PlaceObject(state_.RootSprite, depth);
   }
   Reset();
-  if (forget) RootSprite = nullptr;
+  if (forget) state_.RootSprite = nullptr;
   return placement;
 }
 
@@ -668,13 +668,13 @@ void TFlashCanvas::DrawMetafile(const TRect& rect, const std::vector<std::uint8_
     ThrowFileError(name, "not a metafile (EMF or WMF)");
   }
   gdi::MetafileRecords mf(metafile_.data(), metafile_.size(), name);
-  MetafileScaleX = MetafileScaleY = 1;
+  state_.MetafileScaleX = state_.MetafileScaleY = 1;
   if (wmfWidth > 0 && wmfHeight > 0) {
     gdi::Rect frame = mf.Header().FramePixels();
-    if (frame.Width() != 0) MetafileScaleX = wmfWidth / frame.Width();
-    if (frame.Height() != 0) MetafileScaleY = wmfHeight / frame.Height();
+    if (frame.Width() != 0) state_.MetafileScaleX = wmfWidth / frame.Width();
+    if (frame.Height() != 0) state_.MetafileScaleY = wmfHeight / frame.Height();
   }
-  CurrentSprite = nullptr;
+  state_.CurrentSprite = nullptr;
   Scan(mf);
   if (IsEmpty()) {
     Reset();
@@ -683,17 +683,17 @@ void TFlashCanvas::DrawMetafile(const TRect& rect, const std::vector<std::uint8_
   std::int32_t width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
   auto compute_scale = [&] {
     gdi::Rect frame = mf.Header().FramePixels();
-    if (frame.Width() != 0) MetafileScaleX *= double(width) / frame.Width();
-    if (frame.Height() != 0) MetafileScaleY *= double(height) / frame.Height();
+    if (frame.Width() != 0) state_.MetafileScaleX *= double(width) / frame.Width();
+    if (frame.Height() != 0) state_.MetafileScaleY *= double(height) / frame.Height();
   };
-  bool late = stretch && (Options & RasterFallback) && (Options & FixedRasterSize) && RasterNeeded;
-  if (stretch && (!(Options & RasterFallback) || !RasterNeeded)) compute_scale();
+  bool late = stretch && (Options & RasterFallback) && (Options & FixedRasterSize) && state_.RasterNeeded;
+  if (stretch && (!(Options & RasterFallback) || !state_.RasterNeeded)) compute_scale();
   Run(mf, width, height, stretch);
   if (late) compute_scale();
-  if (TopSprite && TopSprite->Placement) {
-    TopSprite->Placement->SetTranslate(rect.Left, rect.Top);
-    if ((MetafileScaleX != 1 || MetafileScaleY != 1) && !RasterSized)
-      TopSprite->Placement->SetScale(float(MetafileScaleX), float(MetafileScaleY));
+  if (state_.TopSprite && state_.TopSprite->Placement) {
+    state_.TopSprite->Placement->SetTranslate(rect.Left, rect.Top);
+    if ((state_.MetafileScaleX != 1 || state_.MetafileScaleY != 1) && !state_.RasterSized)
+      state_.TopSprite->Placement->SetScale(float(state_.MetafileScaleX), float(state_.MetafileScaleY));
   }
   owner_->MoveResource(owner_->CurrentFrameNum, owner_->CurrentFrameNum, owner_->CurrentFrameNum);
   Reset();

@@ -147,46 +147,59 @@ class TFlashCanvas {
 
   std::uint8_t Options = RasterFallback;
 
-  // --- state of the conversion (read by tests and by the record handlers)
   TFlashMovie* Owner() const { return owner_; }
   const std::vector<std::uint8_t>& Metafile() const { return metafile_; }
-  std::vector<TObjMFRecord> Records;
-  std::uint32_t RecordIndex = 0;
-  std::vector<std::unique_ptr<TGDIHandleInfo>> HandleTable;
-  std::int32_t CurrentPen = -1, CurrentBrush = -1, CurrentFont = -1;
-  std::int32_t PreviousBrush = -1;
-  gdi::ColorRef BkColor = 0xFFFFFF, TextColor = 0;
-  bool BkTransparent = false;
-  std::uint32_t TextAlign = 0;
-  std::uint8_t PolyFillMode = 1;
-  bool ArcClockwise = false;
-  gdi::XForm WorldTransform;
-  bool TransformSeen = false;
-  gdi::Point ViewportOrg, ViewportExt, WindowOrg, WindowExt;
-  bool ViewportOrgSet = false, ViewportExtSet = false, WindowOrgSet = false, WindowExtSet = false;
-  gdi::Point CurrentPos;
-  TFlashShape* PendingLine = nullptr;
-  TFlashShape* LastShape = nullptr;
-  bool InPath = false;
-  TFlashShape* PathShape = nullptr;
-  bool PathUsed = false;
-  std::int32_t PathFigureCount = 0;
-  TFlashSprite* RootSprite = nullptr;
-  TFSpriteCanvas* TopSprite = nullptr;
-  TFSpriteCanvas* CurrentSprite = nullptr;
-  TFSpriteCanvas* ClipContainer = nullptr;
-  TFlashSprite* ClipMaskSprite = nullptr;
-  TFSpriteCanvas* ClipContent = nullptr;
-  double MetafileScaleX = 1, MetafileScaleY = 1;
-  gdi::Rect FrameRect;
-  bool HasEMFPlus = false;
-  bool RasterNeeded = false;
-  bool RasterSized = false;
+  // What the last conversion made and found: the sprite the drawing went
+  // into (kept for the next drawing unless placed with `forget`), its top
+  // drawing level, the metafile's frame in pixels, and whether a record
+  // needed the work bitmap's pixels.
+  TFlashSprite* RootSprite() const { return state_.RootSprite; }
+  TFSpriteCanvas* TopSprite() const { return state_.TopSprite; }
+  const gdi::Rect& FrameRect() const { return state_.FrameRect; }
+  bool RasterNeeded() const { return state_.RasterNeeded; }
 
   // The work bitmap with its drawing context; every record is played on it.
   gdi::PlaybackDevice& WorkBitmap() { return *work_; }
 
  private:
+  // The state of converting a metafile: the scanned records, the metafile's
+  // object table and drawing state as the records set it, and the sprites
+  // of the drawing levels. Only the canvas changes it.
+  struct ConversionState {
+    std::vector<TObjMFRecord> Records;
+    std::uint32_t RecordIndex = 0;
+    std::vector<std::unique_ptr<TGDIHandleInfo>> HandleTable;
+    std::int32_t CurrentPen = -1, CurrentBrush = -1, CurrentFont = -1;
+    std::int32_t PreviousBrush = -1;
+    gdi::ColorRef BkColor = 0xFFFFFF, TextColor = 0;
+    bool BkTransparent = false;
+    std::uint32_t TextAlign = 0;
+    std::uint8_t PolyFillMode = 1;
+    bool ArcClockwise = false;
+    gdi::XForm WorldTransform;
+    bool TransformSeen = false;
+    gdi::Point ViewportOrg, ViewportExt, WindowOrg, WindowExt;
+    bool ViewportOrgSet = false, ViewportExtSet = false, WindowOrgSet = false, WindowExtSet = false;
+    gdi::Point CurrentPos;
+    TFlashShape* PendingLine = nullptr;
+    TFlashShape* LastShape = nullptr;
+    bool InPath = false;
+    TFlashShape* PathShape = nullptr;
+    bool PathUsed = false;
+    std::int32_t PathFigureCount = 0;
+    TFlashSprite* RootSprite = nullptr;
+    TFSpriteCanvas* TopSprite = nullptr;
+    TFSpriteCanvas* CurrentSprite = nullptr;
+    TFSpriteCanvas* ClipContainer = nullptr;
+    TFlashSprite* ClipMaskSprite = nullptr;
+    TFSpriteCanvas* ClipContent = nullptr;
+    double MetafileScaleX = 1, MetafileScaleY = 1;
+    gdi::Rect FrameRect;
+    bool HasEMFPlus = false;
+    bool RasterNeeded = false;
+    bool RasterSized = false;
+  };
+
   // Scanning and the conversion run.
   void Scan(const gdi::MetafileRecords& metafile);
   void MarkRasterNeeds();
@@ -240,6 +253,7 @@ class TFlashCanvas {
   TFlashPlaceObject* last_placement_ = nullptr;  // made by the last Place
   std::int32_t dib_brush_ones_ = 0;  // pattern bits of the last DIB pattern brush created
   bool clip_open_ = false;
+  ConversionState state_;
 };
 
 }  // namespace yel::swf

@@ -114,7 +114,7 @@ TFlashImage* TFlashCanvas::PatternImage(TGDIHandleInfo& handle, bool opaque) {
     media::TBMPReader p;
     if (brush.Style == gdi::BS_HATCHED) {
       p.SetFormat(8, 8, 1);
-      p.Palette()[0] = Quad(BkColor);
+      p.Palette()[0] = Quad(state_.BkColor);
       p.Palette()[1] = Quad(brush.Color);
       for (int y = 0; y < 8; ++y) {
         std::uint8_t bits = gdi::HatchRow(brush.Hatch, y);
@@ -150,10 +150,10 @@ TFlashImage* TFlashCanvas::PatternImage(TGDIHandleInfo& handle, bool opaque) {
           media::TRGBQuad& q = r.Palette()[k];
           bool white = q.Red == 255 && q.Green == 255 && q.Blue == 255;
           bool black = q.Red == 0 && q.Green == 0 && q.Blue == 0;
-          if (mode == gdi::R2_MASKPEN && black && PreviousBrush > 0 &&
-              std::size_t(PreviousBrush) < HandleTable.size() && HandleTable[PreviousBrush] &&
-              HandleTable[PreviousBrush]->HandleKind == 1)
-            q = Quad(static_cast<TGDIHandleBrush&>(*HandleTable[PreviousBrush]).Color);
+          if (mode == gdi::R2_MASKPEN && black && state_.PreviousBrush > 0 &&
+              std::size_t(state_.PreviousBrush) < state_.HandleTable.size() && state_.HandleTable[state_.PreviousBrush] &&
+              state_.HandleTable[state_.PreviousBrush]->HandleKind == 1)
+            q = Quad(static_cast<TGDIHandleBrush&>(*state_.HandleTable[state_.PreviousBrush]).Color);
           if ((mode == gdi::R2_MASKPEN || mode == gdi::R2_COPYPEN) && white) brush.Image->SetAlphaIndex(k, 0);
         }
       } else if (r.BitCount() == 32) {
@@ -167,40 +167,40 @@ TFlashImage* TFlashCanvas::PatternImage(TGDIHandleInfo& handle, bool opaque) {
 
 void TFlashCanvas::ApplyPenAndBrush(TFlashShape* shape, bool pen, bool brush, bool opaque_brush) {
   if (brush) {
-    if (CurrentBrush <= 0) {
+    if (state_.CurrentBrush <= 0) {
       static const std::int32_t kStock[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0};
-      std::int32_t n = -CurrentBrush;
+      std::int32_t n = -state_.CurrentBrush;
       if (n >= 0 && n <= 4) shape->SetSolidColor(std::uint32_t(kStock[n]));
-    } else if (std::size_t(CurrentBrush) < HandleTable.size() && HandleTable[CurrentBrush]) {
-      TGDIHandleInfo& h = *HandleTable[CurrentBrush];
+    } else if (std::size_t(state_.CurrentBrush) < state_.HandleTable.size() && state_.HandleTable[state_.CurrentBrush]) {
+      TGDIHandleInfo& h = *state_.HandleTable[state_.CurrentBrush];
       TFlashImage* pattern = nullptr;
       if (h.HandleKind == 1) {
         auto& b = static_cast<TGDIHandleBrush&>(h);
         if (b.Style == gdi::BS_SOLID) shape->SetSolidColor(b.Color);
-        else if (b.Style != gdi::BS_NULL) pattern = PatternImage(h, opaque_brush || !BkTransparent);
+        else if (b.Style != gdi::BS_NULL) pattern = PatternImage(h, opaque_brush || !state_.BkTransparent);
       } else if (h.HandleKind == 3 || h.HandleKind == 4) {
-        pattern = PatternImage(h, opaque_brush || !BkTransparent);
+        pattern = PatternImage(h, opaque_brush || !state_.BkTransparent);
       }
       if (pattern)
         shape->SetImageFill(*pattern, pattern->Width(), pattern->Height(), TFlashImageFillMode::Tile,
-                            float(1 / MetafileScaleX), float(1 / MetafileScaleY));
+                            float(1 / state_.MetafileScaleX), float(1 / state_.MetafileScaleY));
     }
   }
   if (pen) {
-    if (CurrentPen < 0) {
-      std::int32_t n = -CurrentPen;
+    if (state_.CurrentPen < 0) {
+      std::int32_t n = -state_.CurrentPen;
       if (n == 6) shape->SetLineStyle(1, 0xFFFFFF);
       if (n == 7) shape->SetLineStyle(1, 0);
-    } else if (std::size_t(CurrentPen) < HandleTable.size() && HandleTable[CurrentPen] &&
-               HandleTable[CurrentPen]->HandleKind == 0) {
-      auto& p = static_cast<TGDIHandlePen&>(*HandleTable[CurrentPen]);
+    } else if (std::size_t(state_.CurrentPen) < state_.HandleTable.size() && state_.HandleTable[state_.CurrentPen] &&
+               state_.HandleTable[state_.CurrentPen]->HandleKind == 0) {
+      auto& p = static_cast<TGDIHandlePen&>(*state_.HandleTable[state_.CurrentPen]);
       static const std::vector<std::uint8_t> kDashes[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
       if (p.Style <= 4) {
         if (p.Style >= 1 && OutlineTwips(*shape) / (20.0 * 3) < kMaxDashes) {
           shape->DashStyle().SetPattern(kDashes[p.Style]);
-          if (!BkTransparent) {
+          if (!state_.BkTransparent) {
             TSWFRGBA& gap = shape->DashGapColor();
-            gap.SetRGB(BkColor);
+            gap.SetRGB(state_.BkColor);
           }
         }
         shape->SetLineStyle(std::uint16_t(std::clamp(p.WidthX, 0, 65535)), p.Color);
@@ -211,7 +211,7 @@ void TFlashCanvas::ApplyPenAndBrush(TFlashShape* shape, bool pen, bool brush, bo
 
 TFlashShape* TFlashCanvas::PathCopy() {
   TFlashShape* copy = owner_->AddShape();
-  copy->Assign(*PathShape);
+  copy->Assign(*state_.PathShape);
   copy->FillStyles().clear();
   copy->LineStyles().clear();
   return copy;
@@ -272,7 +272,7 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
     default:
       break;
   }
-  if (InPath) return;  // the work context records the path
+  if (state_.InPath) return;  // the work context records the path
   if (work_->MappingRotates()) {
     // Under a rotating or skewing mapping a box is no longer a box: the
     // figure is drawn from its outline on the work context instead.
@@ -306,20 +306,20 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
   }
   switch (r.type) {
     case gdi::EMR_MOVETOEX: {
-      CurrentPos = Convert(f.P(8));
-      if (PendingLine) PendingLine->Edges().MoveTo(CurrentPos.x, CurrentPos.y);
+      state_.CurrentPos = Convert(f.P(8));
+      if (state_.PendingLine) state_.PendingLine->Edges().MoveTo(state_.CurrentPos.x, state_.CurrentPos.y);
       return;
     }
     case gdi::EMR_LINETO: {
       gdi::Point p = Convert(f.P(8));
-      if (PendingLine) {
-        PendingLine->Edges().LineTo(p.x, p.y);
+      if (state_.PendingLine) {
+        state_.PendingLine->Edges().LineTo(p.x, p.y);
       } else {
         // The pen is applied when the line is complete (FlushPendingLine):
         // any record that could change it ends the line first.
-        PendingLine = owner_->AddLine(CurrentPos.x, CurrentPos.y, p.x, p.y);
+        state_.PendingLine = owner_->AddLine(state_.CurrentPos.x, state_.CurrentPos.y, p.x, p.y);
       }
-      CurrentPos = p;
+      state_.CurrentPos = p;
       return;
     }
     case gdi::EMR_RECTANGLE: {
@@ -364,7 +364,7 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
       double sr = start * M_PI / 180;
       TPoint begin{std::int32_t(c.x * 20 + std::trunc(std::cos(sr) * radius * 20)),
                    std::int32_t(c.y * 20 - std::trunc(std::sin(sr) * radius * 20))};
-      TPoint cur{CurrentPos.x * 20, CurrentPos.y * 20};
+      TPoint cur{state_.CurrentPos.x * 20, state_.CurrentPos.y * 20};
       if (!(cur == begin)) {
         e.MoveTo(cur.X, cur.Y);
         e.LineTo(begin.X, begin.Y);
@@ -375,7 +375,7 @@ void TFlashCanvas::VectorRecord(const gdi::MetafileRecord& r) {
       ApplyPenAndBrush(s, true, false);
       s->CalcBounds();
       Place(s);
-      CurrentPos = {e.CurrentPos.X / 20, e.CurrentPos.Y / 20};
+      state_.CurrentPos = {e.CurrentPos.X / 20, e.CurrentPos.Y / 20};
       return;
     }
     case gdi::EMR_ARC: case gdi::EMR_ARCTO: case gdi::EMR_CHORD: case gdi::EMR_PIE:
@@ -392,7 +392,7 @@ void TFlashCanvas::ArcRecord(const gdi::MetafileRecord& r) {
   gdi::Rect box = f.R(8);
   gdi::Point ps = f.P(24), pe = f.P(32);
   if (f.Bad()) return;
-  if (ArcClockwise) std::swap(ps, pe);
+  if (state_.ArcClockwise) std::swap(ps, pe);
   if (r.type == gdi::EMR_CHORD) {
     // In twips from the record's logical values.
     box = {Limit(box.left), Limit(box.top), Limit(box.right), Limit(box.bottom)};
@@ -434,7 +434,7 @@ void TFlashCanvas::ArcRecord(const gdi::MetafileRecord& r) {
     s->CalcBounds();
     if (r.type == gdi::EMR_ARCTO) {
       int unit = s->Edges().UnitFactor();
-      CurrentPos = {s->Edges().CurrentPos.X / unit, s->Edges().CurrentPos.Y / unit};
+      state_.CurrentPos = {s->Edges().CurrentPos.X / unit, s->Edges().CurrentPos.Y / unit};
     }
   }
   Place(s);
@@ -471,7 +471,7 @@ void TFlashCanvas::PolyRecord(const gdi::MetafileRecord& r) {
       if (base == gdi::EMR_POLYPOLYGON && !(pts[k + c - 1] == p0)) s->Edges().LineTo(p0.x, p0.y);
       k += c;
     }
-    if (base == gdi::EMR_POLYPOLYLINE && !pts.empty()) CurrentPos = pts.back();
+    if (base == gdi::EMR_POLYPOLYLINE && !pts.empty()) state_.CurrentPos = pts.back();
     if (!s) return;
     s->CalcBounds();
     ApplyPenAndBrush(s, true, base == gdi::EMR_POLYPOLYGON);
@@ -487,8 +487,8 @@ void TFlashCanvas::PolyRecord(const gdi::MetafileRecord& r) {
     for (const gdi::Point& p : pts) tp.push_back(T(p));
     TFlashShape* s = owner_->AddShape();
     bool to = r.type == gdi::EMR_POLYBEZIERTO16;
-    s->Edges().MakePolyBezier(tp, to ? T(CurrentPos) : TPoint{-1, -1});
-    if (to) CurrentPos = pts.back();
+    s->Edges().MakePolyBezier(tp, to ? T(state_.CurrentPos) : TPoint{-1, -1});
+    if (to) state_.CurrentPos = pts.back();
     s->CalcBounds();
     ApplyPenAndBrush(s, true, false);
     Place(s);
@@ -496,7 +496,7 @@ void TFlashCanvas::PolyRecord(const gdi::MetafileRecord& r) {
   }
   if (base == gdi::EMR_POLYBEZIER || base == gdi::EMR_POLYBEZIERTO) {
     // Every group of three points after the start is its own curve shape.
-    gdi::Point start = base == gdi::EMR_POLYBEZIERTO ? CurrentPos : pts[0];
+    gdi::Point start = base == gdi::EMR_POLYBEZIERTO ? state_.CurrentPos : pts[0];
     std::size_t first = base == gdi::EMR_POLYBEZIERTO ? 0 : 1;
     for (std::size_t i = first; i + 2 < pts.size(); i += 3) {
       TFlashShape* s = owner_->AddCubicBezier(T(start), T(pts[i]), T(pts[i + 1]), T(pts[i + 2]));
@@ -505,19 +505,19 @@ void TFlashCanvas::PolyRecord(const gdi::MetafileRecord& r) {
       Place(s);
       start = pts[i + 2];
     }
-    if (base == gdi::EMR_POLYBEZIERTO) CurrentPos = start;
+    if (base == gdi::EMR_POLYBEZIERTO) state_.CurrentPos = start;
     return;
   }
   // Polygons and polylines.
   bool polygon = base == gdi::EMR_POLYGON, to = base == gdi::EMR_POLYLINETO;
-  if (to) pts.insert(pts.begin(), CurrentPos);  // the first line starts at the current position
+  if (to) pts.insert(pts.begin(), state_.CurrentPos);  // the first line starts at the current position
   if (pts.size() == 1) {
-    CurrentPos = pts[0];
+    state_.CurrentPos = pts[0];
     return;
   }
-  if (to) CurrentPos = pts.back();
-  if (sixteen && (Options & RasterFallback) && RecordIndex >= 1 && RecordIndex - 1 < Records.size() &&
-      Records[RecordIndex - 1].NeedsRaster) {
+  if (to) state_.CurrentPos = pts.back();
+  if (sixteen && (Options & RasterFallback) && state_.RecordIndex >= 1 && state_.RecordIndex - 1 < state_.Records.size() &&
+      state_.Records[state_.RecordIndex - 1].NeedsRaster) {
     gdi::Rect b = f.R(8);
     gdi::PointD a = work_->ReferenceToBitmap({double(b.left), double(b.top)});
     gdi::PointD z = work_->ReferenceToBitmap({double(b.right) + 1, double(b.bottom) + 1});
@@ -545,23 +545,23 @@ void TFlashCanvas::PolyRecord(const gdi::MetafileRecord& r) {
 void TFlashCanvas::PathRecord(const gdi::MetafileRecord& r) {
   switch (r.type) {
     case gdi::EMR_BEGINPATH:
-      InPath = true;
-      PathShape = nullptr;
+      state_.InPath = true;
+      state_.PathShape = nullptr;
       return;
     case gdi::EMR_ABORTPATH:
-      InPath = false;
-      PathShape = nullptr;
+      state_.InPath = false;
+      state_.PathShape = nullptr;
       return;
     case gdi::EMR_ENDPATH: {
-      InPath = false;
+      state_.InPath = false;
       std::vector<gdi::Point> pts;
       std::vector<std::uint8_t> types;
       int announced = work_->GetPath(nullptr, nullptr);
       if (announced <= 0 || work_->GetPath(&pts, &types) < announced || int(pts.size()) < announced) return;
-      PathUsed = false;
-      PathFigureCount = 0;
-      PathShape = owner_->AddShape();
-      TFlashEdges& e = PathShape->Edges();
+      state_.PathUsed = false;
+      state_.PathFigureCount = 0;
+      state_.PathShape = owner_->AddShape();
+      TFlashEdges& e = state_.PathShape->Edges();
       e.OptimizeMode = true;
       std::size_t records_at_move = 0;
       for (std::size_t i = 0; i < pts.size(); ++i) {
@@ -577,29 +577,29 @@ void TFlashCanvas::PathRecord(const gdi::MetafileRecord& r) {
           i += 2;
         } else {
           TSWFStyleChangeRecord* move = e.MoveTo(p.x, p.y);
-          if (PolyFillMode == gdi::WINDING && PathFigureCount < 63) {
-            if (i == 0 || e.Records().size() - records_at_move > 2) ++PathFigureCount;
-            if (move) move->SetFill1(std::uint16_t(PathFigureCount));
+          if (state_.PolyFillMode == gdi::WINDING && state_.PathFigureCount < 63) {
+            if (i == 0 || e.Records().size() - records_at_move > 2) ++state_.PathFigureCount;
+            if (move) move->SetFill1(std::uint16_t(state_.PathFigureCount));
           }
           records_at_move = e.Records().size();
         }
         if (close) e.CloseShape();
       }
       e.CloseShape();
-      PathShape->CalcBounds();
+      state_.PathShape->CalcBounds();
       return;
     }
     default: {  // fill, stroke, stroke and fill
-      if (!PathShape) return;
-      TFlashShape* s = PathUsed ? PathCopy() : PathShape;
+      if (!state_.PathShape) return;
+      TFlashShape* s = state_.PathUsed ? PathCopy() : state_.PathShape;
       bool pen = r.type != gdi::EMR_FILLPATH, brush = r.type != gdi::EMR_STROKEPATH;
       std::size_t fills_before = s->FillStyles().size();
       ApplyPenAndBrush(s, pen, brush);
-      if (brush && s->FillStyles().size() > fills_before && PathFigureCount > 1) {
+      if (brush && s->FillStyles().size() > fills_before && state_.PathFigureCount > 1) {
         const TSWFFillStyle& first = *s->FillStyles()[0];
-        for (std::int32_t k = 1; k < PathFigureCount; ++k) s->FillStyles().push_back(CloneFillStyle(first));
+        for (std::int32_t k = 1; k < state_.PathFigureCount; ++k) s->FillStyles().push_back(CloneFillStyle(first));
       }
-      PathUsed = true;
+      state_.PathUsed = true;
       Place(s);
       return;
     }
@@ -648,7 +648,7 @@ void TFlashCanvas::BitmapRecord(const gdi::MetafileRecord& r) {
   if (R.Left > R.Right) std::swap(R.Left, R.Right);
   if (R.Top > R.Bottom) std::swap(R.Top, R.Bottom);
   if (R.Bottom == R.Top) R.Bottom = R.Top + 1;
-  const TObjMFRecord* entry = RecordIndex >= 1 && RecordIndex - 1 < Records.size() ? &Records[RecordIndex - 1] : nullptr;
+  const TObjMFRecord* entry = state_.RecordIndex >= 1 && state_.RecordIndex - 1 < state_.Records.size() ? &state_.Records[state_.RecordIndex - 1] : nullptr;
   bool raster = (Options & RasterFallback) && entry && entry->NeedsRaster;
 
   std::unique_ptr<media::TBMPReader> bitmap;
@@ -691,7 +691,7 @@ void TFlashCanvas::BitmapRecord(const gdi::MetafileRecord& r) {
 
 void TFlashCanvas::Transfer(media::TBMPReader* bitmap, const TRect& dest,
                             gdi::ColorRef colour, std::uint32_t op) {
-  const TObjMFRecord* entry = RecordIndex >= 1 && RecordIndex - 1 < Records.size() ? &Records[RecordIndex - 1] : nullptr;
+  const TObjMFRecord* entry = state_.RecordIndex >= 1 && state_.RecordIndex - 1 < state_.Records.size() ? &state_.Records[state_.RecordIndex - 1] : nullptr;
   bool raster = (Options & RasterFallback) && entry && entry->NeedsRaster;
   std::unique_ptr<media::TBMPReader> converted;
   if (op == gdi::BLACKNESS) colour = 0;
@@ -720,7 +720,7 @@ void TFlashCanvas::Transfer(media::TBMPReader* bitmap, const TRect& dest,
     }
   }
   TFlashShape* s = owner_->AddRectangle(dest);
-  LastShape = s;
+  state_.LastShape = s;
   std::uint8_t blend = 1;
   if (raster) {
     // A single pixel of the work bitmap became a colour above.
@@ -788,14 +788,14 @@ void TFlashCanvas::FillRgnRecord(const gdi::MetafileRecord& r) {
   std::uint32_t count = f.U(32 + 8);
   if (count == 0 || count > (cb - 32) / 16) return;
   // The region's colour is that of the brush it is filled with.
-  gdi::ColorRef colour = BkColor;
+  gdi::ColorRef colour = state_.BkColor;
   if (index & gdi::kStockFlag) {
     static const gdi::ColorRef kStock[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0};
     std::uint32_t n = index & 0xFF;
     if (n > 4) return;
     colour = kStock[n];
-  } else if (index < HandleTable.size() && HandleTable[index] && HandleTable[index]->HandleKind == 1) {
-    auto& b = static_cast<TGDIHandleBrush&>(*HandleTable[index]);
+  } else if (index < state_.HandleTable.size() && state_.HandleTable[index] && state_.HandleTable[index]->HandleKind == 1) {
+    auto& b = static_cast<TGDIHandleBrush&>(*state_.HandleTable[index]);
     if (b.Style == gdi::BS_NULL) return;
     colour = b.Color;
   }

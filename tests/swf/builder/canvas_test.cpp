@@ -45,11 +45,11 @@ struct Drawing {
   TFlashCanvas& canvas = movie.Canvas();
   RecordingContext& dc() { return canvas.Handle(); }
   // The level-1 sprite of the drawing and the shapes placed in it.
-  TFSpriteCanvas* Level() { return canvas.TopSprite; }
+  TFSpriteCanvas* Level() { return canvas.TopSprite(); }
   // Writes the movie with the drawing placed (and, for the independent
   // parser, keeps it when YEL_BUILDER_MOVIES names a folder).
   void Save(TFlashSprite* root = nullptr) {
-    if (!root) root = canvas.RootSprite;
+    if (!root) root = canvas.RootSprite();
     if (root) {
       if (root->FrameCount() == 0) root->ShowFrame();
       movie.PlaceObject(root, 1);
@@ -114,7 +114,7 @@ TEST(Canvas, RecordingFrameIsTheMovieAt96PixelsPerInch) {
   const std::vector<std::uint8_t>& bytes = movie.Canvas().Metafile();
   gdi::MetafileRecords mf(bytes.data(), bytes.size(), "frame.emf");
   EXPECT_EQ(mf.Header().frame, (gdi::Rect{0, 0, 16933, 12700}));
-  EXPECT_EQ(movie.Canvas().FrameRect, (gdi::Rect{0, 0, 640, 480}));
+  EXPECT_EQ(movie.Canvas().FrameRect(), (gdi::Rect{0, 0, 640, 480}));
 }
 
 TEST(Canvas, ClipRectangleOpensAContainerUntilRestore) {
@@ -306,7 +306,7 @@ TEST(Canvas, MixModesAndUnusualRasterOpsComeFromTheWorkBitmap) {
   d.dc().SetROP2(gdi::R2_COPYPEN);
   d.dc().Rectangle(120, 0, 140, 20);
   d.canvas.ConvertDrawing();
-  EXPECT_TRUE(d.canvas.RasterNeeded);
+  EXPECT_TRUE(d.canvas.RasterNeeded());
   std::vector<TFlashShape*> s = PlacedShapes(d.Level());
   ASSERT_EQ(s.size(), 3u);
   EXPECT_EQ(SolidColour(s[0]), 0u);
@@ -494,9 +494,9 @@ TEST(Canvas, MetafilesWrittenByAnotherProgramAreRead) {
     TFlashMovie movie(0, 0, 200, 150, 12, TSWFSystemCoord::Pix);
     std::string path = std::string(YEL_SOURCE_DIR) + "/tests/swf/builder/metafiles/" + name;
     movie.Canvas().DrawMetafileFile({0, 0, 200, 150}, path, true);
-    ASSERT_NE(movie.Canvas().RootSprite, nullptr) << name;
+    ASSERT_NE(movie.Canvas().RootSprite(), nullptr) << name;
     EXPECT_GT(movie.Shapes().Count(), 0) << name;
-    movie.PlaceObject(movie.Canvas().RootSprite, 1);
+    movie.PlaceObject(movie.Canvas().RootSprite(), 1);
     movie.ShowFrame();
     testing::SaveMovie(movie, std::string("_") + name);
   }
@@ -512,9 +512,9 @@ TEST(Canvas, FuzzerFindingsDrawWithoutUndefinedBehaviour) {
     TFlashMovie movie(0, 0, 160, 120, 12, TSWFSystemCoord::Pix);
     movie.Canvas().DrawMetafileFile({10, 10, 150, 110}, std::string(YEL_SOURCE_DIR) + "/fuzz/seeds/metafiles/" + name,
                                     false);
-    ASSERT_NE(movie.Canvas().RootSprite, nullptr);
+    ASSERT_NE(movie.Canvas().RootSprite(), nullptr);
     EXPECT_EQ(movie.Shapes().Count(), 1);
-    movie.PlaceObject(movie.Canvas().RootSprite, 1);
+    movie.PlaceObject(movie.Canvas().RootSprite(), 1);
     movie.ShowFrame();
     movie.MakeStream();
   }
