@@ -1,5 +1,6 @@
 #include "album/album_model.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "album/effect_codes.h"
@@ -49,6 +50,18 @@ void TSlideViews::RemoveAt(std::size_t position) {
   for (std::size_t p = position; p < slides_.size(); ++p) {
     slides_[p]->SlideIndex = static_cast<std::int32_t>(p + 1);
     slides_[p]->Left -= TSlideView::kTileWidth + TSlideView::kTileGap;
+  }
+}
+
+void TSlideViews::Move(std::size_t from, std::size_t to) {
+  if (from >= slides_.size()) return;
+  to = std::min(to, slides_.size() - 1);
+  auto slide = std::move(slides_[from]);
+  slides_.erase(slides_.begin() + static_cast<std::ptrdiff_t>(from));
+  slides_.insert(slides_.begin() + static_cast<std::ptrdiff_t>(to), std::move(slide));
+  for (std::size_t p = 0; p < slides_.size(); ++p) {
+    slides_[p]->SlideIndex = static_cast<std::int32_t>(p + 1);
+    slides_[p]->Left = TileLeft(p);
   }
 }
 

@@ -102,6 +102,9 @@ class TSlideViews {
   // Removes the slide at 0-based position and renumbers and moves the
   // following ones; clears the selection.
   void RemoveAt(std::size_t position);
+  // Moves the slide at 0-based position `from` to position `to` (clamped to
+  // the last), renumbering and placing every slide; the selection stays.
+  void Move(std::size_t from, std::size_t to);
   // Selects a slide of this list (deselecting the previous one) and notifies.
   void Select(TSlideView& slide);
 

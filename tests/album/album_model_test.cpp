@@ -68,6 +68,31 @@ TEST(Album, RemovingASlideRenumbersAndMovesTheFollowingOnes) {
   EXPECT_EQ(album.SlideViews.Count(), 2u);
 }
 
+TEST(Album, MovingASlideRenumbersAndPlacesEverySlideAndKeepsTheSelection) {
+  TFlashAlbum album;
+  for (const char* photo : {"a", "b", "c", "d"}) album.AddSlide(photo);
+  album.SelectSlide(album.SlideViews[0]);
+  struct Case {
+    std::size_t from, to;
+    const char* order;
+  };
+  // Forward, backward, past the end (clamped), onto itself, from outside.
+  for (const Case& c : {Case{0, 2, "bcad"}, Case{3, 0, "dbca"}, Case{1, 99, "dcab"}, Case{2, 2, "dcab"},
+                        Case{7, 0, "dcab"}}) {
+    album.SlideViews.Move(c.from, c.to);
+    std::string order;
+    for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
+      const TSlideView& slide = album.SlideViews[i];
+      order += slide.ImageFile;
+      EXPECT_EQ(slide.SlideIndex, static_cast<int>(i + 1));
+      EXPECT_EQ(slide.Left, TSlideViews::TileLeft(i));
+    }
+    EXPECT_EQ(order, c.order) << c.from << " -> " << c.to;
+    ASSERT_NE(album.SlideViews.Selected(), nullptr);
+    EXPECT_EQ(album.SlideViews.Selected()->ImageFile, "a");
+  }
+}
+
 TEST(Album, ClearSlidesKeepsSettings) {
   TFlashAlbum album;
   album.Width = 800;
