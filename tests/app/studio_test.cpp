@@ -1,0 +1,678 @@
+// The editor driven through its real widgets on Qt's offscreen platform:
+// start-up state, the photo page's tiles and buttons, the slide strip's
+// drops, moves and Delete, the file commands through real files and
+// dialogs, the unsaved-changes question, the theme page, and screenshots of
+// every page (build/test-output/studio/).
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <cmath>
+#include <deque>
+#include <functional>
+
+#include "album/album_model.h"
+#include "album/project_file.h"
+#include "app/player/flash_player.h"
+#include "app/studio/about_box.h"
+#include "app/studio/main_window.h"
+#include "app/studio/photo_page.h"
+#include "app/studio/picture_tile.h"
+#include "app/studio/slide_strip.h"
+#include "app/studio/studio_options.h"
+#include "app/studio/theme_page.h"
+#include "app/studio/thumbnails.h"
+
+using namespace yel;
+using namespace yel::app;
+
+namespace {
+
+const std::string kProgramFolder = YEL_BINARY_DIR "/bin";
+
+// Answers the modal dialogs that open, in order: each answer gets the
+// dialog. Dialogs left unanswered when the test ends fail it.
+class TDialogAnswers : public QObject {
+ public:
+  using Answer = std::function<void(QWidget*)>;
+  TDialogAnswers() {
+    timer_.setInterval(20);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      // Marked, not remembered by address: a later dialog may reuse it.
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal->property("answered").toBool() || answers_.empty()) return;
+      modal->setProperty("answered", true);
+      Answer answer = std::move(answers_.front());
+      answers_.pop_front();
+      ++answered_;
+      answer(modal);
+    });
+    timer_.start();
+  }
+  void Then(Answer answer) { answers_.push_back(std::move(answer)); }
+  int Answered() const { return answered_; }
+  bool AllAnswered() const { return answers_.empty(); }
+
+ private:
+  QTimer timer_;
+  std::deque<Answer> answers_;
+  int answered_ = 0;
+};
+
+TDialogAnswers::Answer Press(QMessageBox::StandardButton which, QString* text = nullptr) {
+  return [which, text](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    QVERIFY2(box, qPrintable(QString("expected a message box, got ") + modal->metaObject()->className()));
+    if (text) *text = box->text() + "\n" + box->informativeText();
+    box->button(which)->click();
+  };
+}
+
+TDialogAnswers::Answer ChooseFile(const QString& path) {
+  return [path](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY2(dialog, qPrintable(QString("expected a file dialog, got ") + modal->metaObject()->className()));
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as the Save/Open button
+  };
+}
+
+TDialogAnswers::Answer CancelDialog(bool* seen = nullptr) {
+  return [seen](QWidget* modal) {
+    if (seen) *seen = true;
+    qobject_cast<QDialog*>(modal)->reject();
+  };
+}
+
+// A folder of small JPEG photos of different shapes, named in order.
+QStringList MakePhotos(const QString& folder, int count) {
+  QDir().mkpath(folder);
+  QStringList files;
+  for (int i = 0; i < count; ++i) {
+    QImage image(i % 2 ? 160 : 120, i % 2 ? 120 : 160, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv((i * 47) % 360, 200, 220));
+    const QString file = QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i + 1, 2, 10, QLatin1Char('0'));
+    image.save(file, "JPEG");
+    files << file;
+  }
+  return files;
+}
+
+QStringList SlideFiles(TFlashAlbum& album) {
+  QStringList files;
+  for (std::size_t i = 0; i < album.SlideViews.Count(); ++i)
+    files << QString::fromStdString(album.SlideViews[i].ImageFile);
+  return files;
+}
+
+// Makes the photo page's tile area exactly `width` pixels wide.
+void SetTileAreaWidth(TfrmPhoto& page, int width) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int now = page.TileArea()->viewport()->width();
+    if (now == width) return;
+    page.resize(page.width() + width - now, page.height());
+    QApplication::processEvents();
+  }
+}
+
+}  // namespace
+
+class StudioTest : public QObject {
+  Q_OBJECT
+
+ public slots:
+  void OpenUrl(const QUrl& url) { opened_ = url; }
+
+ private slots:
+  void initTestCase();
+  void cleanup();
+  void startUpState();
+  void photoTilesFollowTheLayoutRule();
+  void photoButtonsFollowTheAlbum();
+  void thumbnailsArriveInTheBackground();
+  void slideStripTakesDropsMovesAndDelete();
+  void saveOpenAndSaveAsRoundTrip();
+  void openingABadProjectShowsAnErrorAndKeepsTheAlbum();
+  void unsavedChangesAreAskedAbout();
+  void fileMenuShortcutsAboutAndInternet();
+  void themePageChoosesForPublishing();
+  void versionCaptionAndCommandLine();
+  void screenshotsOfEveryPage();
+
+ private:
+  QTemporaryDir dir_;
+  QString seven_;
+  QStringList seven_files_;
+  QUrl opened_;
+};
+
+void StudioTest::initTestCase() {
+  QStandardPaths::setTestModeEnabled(true);
+  QApplication::setOrganizationName("Yel tests");
+  QApplication::setApplicationName("studio_test");
+  QSettings().clear();
+  QVERIFY(dir_.isValid());
+  seven_ = dir_.filePath("seven");
+  seven_files_ = MakePhotos(seven_, 7);
+}
+
+void StudioTest::cleanup() {
+  // Nothing remembered leaks from one test into the next.
+  QSettings().clear();
+}
+
+void StudioTest::startUpState() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QCOMPARE(int(window.Album().ActivePage), 0);
+  QCOMPARE(window.ActivePage(), 0);
+  QVERIFY(window.PageButton(0)->isChecked());
+  QCOMPARE(window.PageButton(0)->text(), QString("  Photo"));
+  QVERIFY(window.PhotoPage()->isVisible());
+  QVERIFY(window.SlideStrip()->isVisible());
+  QCOMPARE(window.SlideStrip()->height(), TfrmSlides::kHeight);
+  QVERIFY(window.Album().SlideViews.Empty());
+  QVERIFY(!window.IsModified());
+
+  // The strip shows under Photo and Effect only; ActivePage follows the
+  // buttons, which stay exclusive.
+  const bool strip[] = {true, true, false, false, false};
+  for (int page : {3, 1, 4, 2, 0}) {
+    QTest::mouseClick(window.PageButton(page), Qt::LeftButton);
+    QCOMPARE(window.ActivePage(), page);
+    QCOMPARE(window.SlideStrip()->isVisible(), strip[page]);
+    QVERIFY(window.Page(page)->isVisible());
+    for (int other = 0; other < 5; ++other) QCOMPARE(window.PageButton(other)->isChecked(), other == page);
+  }
+}
+
+void StudioTest::photoTilesFollowTheLayoutRule() {
+  TFlashAlbum album(kProgramFolder);
+  TThumbnails thumbnails;
+  TfrmPhoto page(album, thumbnails);
+  page.resize(1000, 600);
+  page.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&page));
+  SetTileAreaWidth(page, 560);
+  QCOMPARE(page.TileArea()->viewport()->width(), 560);
+  page.ShowFolder(seven_);
+  QCOMPARE(page.TileCount(), std::size_t(7));
+  const QPoint expected[] = {{4, 4}, {136, 4}, {268, 4}, {400, 4}, {4, 104}, {136, 104}, {268, 104}};
+  for (std::size_t i = 0; i < 7; ++i) {
+    QCOMPARE(page.Tile(i)->pos(), expected[i]);
+    QCOMPARE(page.Tile(i)->size(), QSize(128, 96));
+    QCOMPARE(page.Tile(i)->File(), seven_files_[int(i)]);
+  }
+  QCOMPARE(album.PhotoViews.Items.size(), std::size_t(7));
+
+  // A wider area takes more tiles per row at once.
+  SetTileAreaWidth(page, 661);
+  QCOMPARE(page.Tile(4)->pos(), QPoint(532, 4));
+
+  // The edges of the rule: a tile whose right edge reaches the area's width
+  // starts a new row; a tile alone in a narrow row stays in the first row.
+  struct Case {
+    int width;
+    std::vector<QPoint> positions;
+  } cases[] = {{660, {{4, 4}, {136, 4}, {268, 4}, {400, 4}, {4, 104}}},
+               {661, {{4, 4}, {136, 4}, {268, 4}, {400, 4}, {532, 4}}},
+               {100, {{4, 4}, {4, 104}, {4, 204}}},
+               {264, {{4, 4}, {4, 104}}},
+               {265, {{4, 4}, {136, 4}}}};
+  for (const Case& c : cases)
+    QCOMPARE(PhotoTilePositions(c.positions.size(), c.width), c.positions);
+}
+
+void StudioTest::photoButtonsFollowTheAlbum() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  TfrmPhoto& photo = *window.PhotoPage();
+  TFlashAlbum& album = window.Album();
+  auto states = [&] {
+    return QString("%1%2%3%4")
+        .arg(int(photo.AddPhotoButton()->isEnabled()))
+        .arg(int(photo.AddAllButton()->isEnabled()))
+        .arg(int(photo.RemoveButton()->isEnabled()))
+        .arg(int(photo.RemoveAllButton()->isEnabled()));
+  };
+  photo.ShowFolder(dir_.path());  // no photos here
+  QCOMPARE(states(), QString("0000"));
+  photo.ShowFolder(seven_);
+  QCOMPARE(states(), QString("0100"));
+
+  QTest::mouseClick(photo.Tile(2), Qt::LeftButton);
+  QVERIFY(photo.Tile(2)->IsSelected());
+  QCOMPARE(states(), QString("1100"));
+  QTest::mouseClick(photo.AddPhotoButton(), Qt::LeftButton);
+  QCOMPARE(SlideFiles(album), QStringList{seven_files_[2]});
+  QCOMPARE(states(), QString("1111"));  // the first slide added is selected
+  QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(1));
+  QVERIFY(window.SlideStrip()->Tile(0)->IsSelected());
+
+  QTest::mouseClick(photo.AddAllButton(), Qt::LeftButton);
+  QCOMPARE(album.SlideViews.Count(), std::size_t(8));
+  QCOMPARE(SlideFiles(album).mid(1), seven_files_);
+  QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(8));
+  QCOMPARE(window.SlideStrip()->Tile(7)->pos(), QPoint(TSlideViews::TileLeft(7), 4));
+
+  // Selecting a slide in the strip, then Remove: the selection is gone.
+  QTest::mouseClick(window.SlideStrip()->Tile(3), Qt::LeftButton);
+  QCOMPARE(album.SlideViews.Selected(), &album.SlideViews[3]);
+  QTest::mouseClick(photo.RemoveButton(), Qt::LeftButton);
+  QCOMPARE(SlideFiles(album), QStringList{seven_files_[2]} + seven_files_.mid(0, 2) + seven_files_.mid(3));
+  QCOMPARE(states(), QString("1101"));
+
+  // A slide selected while another page is in front changes only the
+  // selection; back on the Photo page the buttons agree with it.
+  window.SetActivePage(TFlashAlbum::ThemePage);
+  album.SelectSlide(album.SlideViews[0]);
+  QCOMPARE(window.ActivePage(), int(TFlashAlbum::ThemePage));
+  QCOMPARE(states(), QString("1101"));
+  window.SetActivePage(TFlashAlbum::PhotoPage);
+  QCOMPARE(states(), QString("1111"));
+
+  QTest::mouseClick(photo.RemoveAllButton(), Qt::LeftButton);
+  QVERIFY(album.SlideViews.Empty());
+  QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(0));
+  QCOMPARE(states(), QString("1100"));
+
+  // Another folder clears the photo selection.
+  photo.ShowFolder(dir_.path());
+  QVERIFY(album.PhotoViews.Selected == nullptr);
+  QCOMPARE(states(), QString("0000"));
+}
+
+void StudioTest::thumbnailsArriveInTheBackground() {
+  const QString folder = dir_.filePath("thumbs");
+  const QStringList photos = MakePhotos(folder, 12);
+  // A damaged photo gets a tile that says so.
+  QFile broken(folder + "/zz-broken.jpg");
+  QVERIFY(broken.open(QIODevice::WriteOnly));
+  broken.write("\xFF\xD8\xFF\xE0 not really a JPEG");
+  broken.close();
+
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  window.PhotoPage()->ShowFolder(folder);
+  QCOMPARE(window.PhotoPage()->TileCount(), std::size_t(13));
+  QTRY_VERIFY_WITH_TIMEOUT(window.Thumbnails().WaitIdle(100), 20000);
+  bool failed = true;
+  const QImage first = window.Thumbnails().Get(photos[0], &failed);
+  QVERIFY(!failed);
+  QCOMPARE(first.size(), QSize(66, 88));  // 120 x 160 fitted into 120 x 88
+  QVERIFY(window.Thumbnails().Get(photos[1]).size() == QSize(117, 88) ||
+          window.Thumbnails().Get(photos[1]).size() == QSize(118, 88));
+  QVERIFY(window.Thumbnails().Get(folder + "/zz-broken.jpg", &failed).isNull());
+  QVERIFY(failed);
+  // What a tile shows is the photo's colour, fitted with its margins.
+  const QImage tile = window.PhotoPage()->Tile(0)->grab().toImage();
+  const QColor seen = tile.pixelColor(64, 48), painted = QColor::fromHsv(0, 200, 220);
+  QVERIFY(std::abs(seen.red() - painted.red()) < 16 && std::abs(seen.green() - painted.green()) < 16 &&
+          std::abs(seen.blue() - painted.blue()) < 16);
+}
+
+void StudioTest::slideStripTakesDropsMovesAndDelete() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  TFlashAlbum& album = window.Album();
+  TfrmSlides& strip = *window.SlideStrip();
+  window.PhotoPage()->ShowFolder(seven_);
+  album.AddSlide(seven_files_[0].toStdString());
+  album.AddSlide(seven_files_[1].toStdString());
+  strip.Rebuild();
+
+  auto drop = [&](QMimeData* data, std::size_t before) {
+    const QPoint at = strip.TileArea()->mapTo(&strip, QPoint(TSlideViews::TileLeft(before) - 2, 40));
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&strip, &enter);
+    const bool accepted = enter.isAccepted();
+    if (accepted) {
+      QDropEvent event(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&strip, &event);
+    }
+    delete data;
+    return accepted;
+  };
+
+  // Files from a file manager: photos go in where they are dropped, other
+  // files are left out, a folder brings its photos.
+  QFile text(dir_.filePath("notes.txt"));
+  QVERIFY(text.open(QIODevice::WriteOnly));
+  text.close();
+  auto* files = new QMimeData;
+  files->setUrls({QUrl::fromLocalFile(seven_files_[5]), QUrl::fromLocalFile(text.fileName()),
+                  QUrl::fromLocalFile(seven_files_[6])});
+  QVERIFY(drop(files, 1));
+  QCOMPARE(SlideFiles(album),
+           (QStringList{seven_files_[0], seven_files_[5], seven_files_[6], seven_files_[1]}));
+  QCOMPARE(strip.TileCount(), std::size_t(4));
+  auto* only_text = new QMimeData;
+  only_text->setUrls({QUrl::fromLocalFile(text.fileName())});
+  QVERIFY(!drop(only_text, 0));
+  QCOMPARE(album.SlideViews.Count(), std::size_t(4));
+  const QString small = dir_.filePath("small");
+  const QStringList small_files = MakePhotos(small, 2);
+  auto* folder = new QMimeData;
+  folder->setUrls({QUrl::fromLocalFile(small)});
+  QVERIFY(drop(folder, 99));
+  QCOMPARE(SlideFiles(album).mid(4), small_files);
+
+  // A slide dragged within the strip moves there; numbers and places follow.
+  album.SelectSlide(album.SlideViews[0]);
+  auto* move = new QMimeData;
+  move->setData(TfrmSlides::kSlideMimeType, "0");
+  QVERIFY(drop(move, 3));
+  QCOMPARE(SlideFiles(album).mid(0, 4),
+           (QStringList{seven_files_[5], seven_files_[6], seven_files_[0], seven_files_[1]}));
+  for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
+    QCOMPARE(album.SlideViews[i].SlideIndex, int(i + 1));
+    QCOMPARE(strip.Tile(i)->pos().x(), TSlideViews::TileLeft(i));
+  }
+  QVERIFY(strip.Tile(2)->IsSelected());
+
+  // Delete removes the selected slide; arrow keys move the selection.
+  strip.setFocus();
+  QTest::keyClick(&strip, Qt::Key_Right);
+  QCOMPARE(album.SlideViews.Selected()->ImageFile, seven_files_[1].toStdString());
+  QTest::keyClick(&strip, Qt::Key_Delete);
+  QCOMPARE(album.SlideViews.Count(), std::size_t(5));
+  QVERIFY(!SlideFiles(album).contains(seven_files_[1]));
+  QCOMPARE(strip.TileCount(), std::size_t(5));
+  QVERIFY(window.IsModified());
+}
+
+void StudioTest::saveOpenAndSaveAsRoundTrip() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  TFlashAlbum& album = window.Album();
+  for (int i : {3, 1, 4}) album.AddSlide(seven_files_[i].toStdString());
+  album.SlideViews[1].Transition.Duration = 3.5f;
+  album.Width = 800;
+  album.Height = 600;
+  QVERIFY(window.IsModified());
+
+  const QString first = dir_.filePath("round/first.yel");
+  QDir().mkpath(dir_.filePath("round"));
+  TDialogAnswers answers;
+  answers.Then(ChooseFile(first));
+  QVERIFY(window.SaveAlbum(false));  // no file yet: asks for one
+  QVERIFY(answers.AllAnswered());
+  QVERIFY(QFileInfo(first).isFile());
+  QCOMPARE(QString::fromStdString(album.ProjectFileName), first);
+  QVERIFY(!window.IsModified());
+
+  // A second Save writes the same file without asking.
+  album.AddSlide(seven_files_[0].toStdString());
+  QVERIFY(window.SaveAlbum(false));
+  QCOMPARE(answers.Answered(), 1);
+  QVERIFY(!window.IsModified());
+
+  // New: nothing to ask, the slides go, and the next Save asks again.
+  QVERIFY(window.NewAlbum());
+  QVERIFY(album.SlideViews.Empty());
+  QVERIFY(album.ProjectFileName.empty());
+  QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(0));
+
+  answers.Then(ChooseFile(first));
+  QVERIFY(window.OpenAlbum());
+  QCOMPARE(SlideFiles(album), (QStringList{seven_files_[3], seven_files_[1], seven_files_[4], seven_files_[0]}));
+  QCOMPARE(album.SlideViews[1].Transition.Duration, 3.5f);
+  QCOMPARE(album.Width, 800);
+  QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(4));
+  QVERIFY(!window.IsModified());
+
+  // Save as (Ctrl+Shift+S) writes a second file with the same content and
+  // makes it the project's.
+  const QString second = dir_.filePath("round/second.yel");
+  answers.Then(ChooseFile(second));
+  window.activateWindow();  // the dialogs had the focus
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+  QTRY_VERIFY(QFileInfo(second).isFile());
+  QCOMPARE(QString::fromStdString(album.ProjectFileName), second);
+  QFile a(first), b(second);
+  QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+  QCOMPARE(a.readAll(), b.readAll());
+
+  // Both are remembered as recent projects, the last first.
+  const QStringList recent = QSettings().value("RecentProjects").toStringList();
+  QCOMPARE(recent.mid(0, 2), (QStringList{second, first}));
+}
+
+void StudioTest::openingABadProjectShowsAnErrorAndKeepsTheAlbum() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const QString bad = dir_.filePath("bad.yel");
+  QFile file(bad);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<Document><Album><Width>wide</Width>");
+  file.close();
+  window.Album().AddSlide(seven_files_[0].toStdString());
+  TDialogAnswers answers;
+  QString message;
+  answers.Then(Press(QMessageBox::Discard));
+  answers.Then(Press(QMessageBox::Ok, &message));
+  QVERIFY(!window.OpenAlbum(bad));
+  QVERIFY2(message.contains("bad.yel"), qPrintable(message));
+  QCOMPARE(window.Album().SlideViews.Count(), std::size_t(1));
+  QVERIFY(window.isVisible());
+}
+
+void StudioTest::unsavedChangesAreAskedAbout() {
+  const QString saved = dir_.filePath("unsaved/saved.yel");
+  QDir().mkpath(dir_.filePath("unsaved"));
+  {
+    TFlashAlbum album(kProgramFolder);
+    album.AddSlide(seven_files_[6].toStdString());
+    SaveProjectFile(album, saved.toStdString());
+  }
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  TFlashAlbum& album = window.Album();
+  TDialogAnswers answers;
+
+  // New: Cancel keeps everything, Discard drops the changes.
+  album.AddSlide(seven_files_[0].toStdString());
+  answers.Then(Press(QMessageBox::Cancel));
+  QVERIFY(!window.NewAlbum());
+  QCOMPARE(album.SlideViews.Count(), std::size_t(1));
+  answers.Then(Press(QMessageBox::Discard));
+  QVERIFY(window.NewAlbum());
+  QVERIFY(album.SlideViews.Empty());
+
+  // Open: Save first asks where (a new album), saves, then opens.
+  album.AddSlide(seven_files_[1].toStdString());
+  const QString rescued = dir_.filePath("unsaved/rescued.yel");
+  answers.Then(Press(QMessageBox::Save));
+  answers.Then(ChooseFile(rescued));
+  QVERIFY(window.OpenAlbum(saved));
+  QVERIFY(answers.AllAnswered());
+  TFlashAlbum check(kProgramFolder);
+  OpenProjectFile(check, rescued.toStdString());
+  QCOMPARE(SlideFiles(check), QStringList{seven_files_[1]});
+  QCOMPARE(SlideFiles(album), QStringList{seven_files_[6]});
+
+  // Save, then cancelling the file dialog: the command is not carried out.
+  QVERIFY(window.NewAlbum());  // nothing changed since opening: no question
+  album.AddSlide(seven_files_[2].toStdString());
+  answers.Then(Press(QMessageBox::Save));
+  answers.Then(CancelDialog());
+  QVERIFY(!window.OpenAlbum(saved));
+  QCOMPARE(album.SlideViews.Count(), std::size_t(1));
+
+  // Exit (the close button, the menu's "Exit", closing the window).
+  answers.Then(Press(QMessageBox::Cancel));
+  QVERIFY(!window.close());
+  QVERIFY(window.isVisible());
+  answers.Then(Press(QMessageBox::Discard));
+  QVERIFY(window.close());
+  QVERIFY(answers.AllAnswered());
+
+  // Nothing changed since opening: no question at all.
+  TfrmMain quiet(kProgramFolder);
+  quiet.show();
+  QVERIFY(quiet.OpenAlbum(saved));
+  QVERIFY(quiet.close());
+  QCOMPARE(answers.Answered(), 8);
+}
+
+void StudioTest::fileMenuShortcutsAboutAndInternet() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  QStringList items;
+  for (QAction* action : window.FileMenu()->actions()) items << (action->isSeparator() ? "-" : action->text());
+  QCOMPARE(items, (QStringList{"New", "Open", "Open Recent", "Save", "Save as...", "-", "About", "-", "Exit"}));
+
+  // Ctrl+O asks for a project.
+  TDialogAnswers answers;
+  bool asked = false;
+  answers.Then(CancelDialog(&asked));
+  QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+  QVERIFY(asked);
+
+  // About: the version as on the splash window; a click on the picture closes it.
+  QString version;
+  answers.Then([&version](QWidget* modal) {
+    auto* about = qobject_cast<TAboutBox*>(modal);
+    QVERIFY(about);
+    version = about->findChild<QLabel*>("VersionLabel")->text();
+    QTest::mouseClick(about->findChild<QLabel*>("VersionLabel")->parentWidget(), Qt::LeftButton);
+  });
+  window.ShowAbout();
+  QCOMPARE(version, VersionCaption(FileVersion()));
+  QVERIFY(version.startsWith("Ver: ") && version.size() > 5);
+
+  // "Internet" opens the support page with the desktop's browser.
+  QDesktopServices::setUrlHandler("https", this, "OpenUrl");
+  window.OpenSupportPage();
+  QDesktopServices::unsetUrlHandler("https");
+  QCOMPARE(opened_, QUrl(SupportAddress()));
+}
+
+void StudioTest::themePageChoosesForPublishing() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  TFlashAlbum& album = window.Album();
+  TfrmTheme& theme = *window.ThemePage();
+  QVERIFY(theme.TemplateTileCount() >= 2);
+  QVERIFY(theme.LoadingBarTileCount() >= 2);
+  // The first of each catalogue until another is chosen.
+  QCOMPARE(album.Templates.Selected, album.Templates.Items[0].get());
+  QCOMPARE(album.LoadingBars.Selected, album.LoadingBars.Items[0].get());
+  window.SetActivePage(TFlashAlbum::ThemePage);
+  QTest::mouseClick(theme.findChild<QWidget*>("Template2"), Qt::LeftButton);
+  QCOMPARE(album.Templates.Selected, album.Templates.Items[1].get());
+  QTest::mouseClick(theme.findChild<QWidget*>("LoadingBar2"), Qt::LeftButton);
+  QCOMPARE(album.LoadingBars.Selected, album.LoadingBars.Items[1].get());
+  QCOMPARE(album.Template.Loading.Name, album.LoadingBars.Items[1]->Name);
+  // Opening another album keeps the choice.
+  window.NewAlbum();
+  QCOMPARE(album.Templates.Selected->Name, album.Templates.Items[1]->Name);
+  QCOMPARE(album.Template.Loading.Name, album.LoadingBars.Items[1]->Name);
+}
+
+void StudioTest::versionCaptionAndCommandLine() {
+  const std::pair<const char*, const char*> versions[] = {
+      {"1.2.3.4", "Ver: 1.2.3"}, {"0.1.0.0", "Ver: 0.1.0"}, {"7", "Ver: "}, {"", "Ver: "}};
+  for (const auto& [version, caption] : versions) QCOMPARE(VersionCaption(version), QString(caption));
+
+  struct Case {
+    std::vector<const char*> args;
+    bool ok;
+    int page;
+    QSize size;
+  } cases[] = {
+      {{"a.yel"}, true, 0, {1280, 800}},
+      {{"a.yel", "--screenshot", "o.png", "--page", "Publish", "--size", "1920x1080"}, true, 4, {1920, 1080}},
+      {{"--screenshot", "o.png", "--page", "Theme"}, true, 2, {1280, 800}},
+      {{"a.yel", "--page", "Theme"}, false, 0, {}},                    // --page without --screenshot
+      {{"--screenshot", "o.png", "--page", "photo"}, false, 0, {}},     // names as written
+      {{"--screenshot", "o.png", "--size", "100x100"}, false, 0, {}},  // too small
+      {{"--screenshot", "o.png", "--size", "wide"}, false, 0, {}},
+      {{"--screenshot"}, false, 0, {}},
+      {{"a.yel", "b.yel"}, false, 0, {}},
+      {{"--bogus"}, false, 0, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"yel-studio"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    TStudioOptions options;
+    std::string problem;
+    const bool ok = ParseStudioOptions(int(argv.size()), argv.data(), options, problem);
+    QCOMPARE(ok, c.ok);
+    QCOMPARE(problem.empty(), c.ok);
+    if (ok) {
+      QCOMPARE(options.Page, c.page);
+      QCOMPARE(options.Size, c.size);
+    }
+  }
+}
+
+void StudioTest::screenshotsOfEveryPage() {
+  const QString out = QStringLiteral(YEL_BINARY_DIR "/test-output/studio");
+  QDir().mkpath(out);
+  const char* const names[] = {"Photo", "Effect", "Theme", "Setting", "Publish"};
+  for (const QSize size : {QSize(1280, 800), QSize(1920, 1080)}) {
+    TfrmMain window(kProgramFolder);
+    window.PhotoPage()->SetRememberFolder(false);
+    QVERIFY(window.OpenAlbum(YEL_BINARY_DIR "/demo/demo.yel"));
+    window.PhotoPage()->ShowFolder(
+        QFileInfo(QString::fromStdString(window.Album().SlideViews[0].ImageFile)).absolutePath());
+    window.Album().SelectSlide(window.Album().SlideViews[1]);
+    for (int page = 0; page < 5; ++page) {
+      window.SetActivePage(page);
+      const QImage image = window.Screenshot(size);
+      QCOMPARE(image.size(), size);
+      const QString file = QStringLiteral("%1/%2-%3x%4.png").arg(out, names[page]).arg(size.width()).arg(size.height());
+      QVERIFY(image.save(file));
+      // The band is dark, the page's button is the accent colour, nothing
+      // of the band is cut off at this width (the close button shows).
+      QVERIFY(image.pixelColor(size.width() / 2, 2).lightness() < 80);
+      QAbstractButton* button = window.PageButton(page);
+      const QPoint centre = button->mapTo(&window, QPoint(4, button->height() / 2));
+      QCOMPARE(image.pixelColor(centre), QColor(0x25, 0x63, 0xEB));
+      QAbstractButton* close = window.findChild<QAbstractButton*>("CloseButton");
+      QVERIFY(close->isVisible());
+      QVERIFY(close->mapTo(&window, QPoint(close->width(), 0)).x() <= size.width());
+      if (page <= 1) {
+        // The slide strip shows the demo's slides with their pictures.
+        QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(5));
+        QVERIFY(window.SlideStrip()->Tile(1)->IsSelected());
+      }
+    }
+  }
+}
+
+int main(int argc, char** argv) {
+  SetUpFlashPlayer();
+  QApplication application(argc, argv);
+  StudioTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "studio_test.moc"
