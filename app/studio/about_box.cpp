@@ -23,10 +23,11 @@ QPixmap ProgramPicture() {
   p.fillRect(pixmap.rect(), sky);
   // A fan of three photo cards.
   const QColor card_colours[] = {QColor(0xF5, 0xB9, 0x42), QColor(0x2E, 0x9E, 0x6A), QColor(0x4F, 0x8D, 0xF7)};
+  const int angles[] = {-14, 12, 0};  // the straight card on top
   for (int i = 0; i < 3; ++i) {
     p.save();
     p.translate(200, 150);
-    p.rotate(-14 + 14 * i);
+    p.rotate(angles[i]);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 70));
     p.drawRoundedRect(QRectF(-62, -68, 128, 100), 6, 6);

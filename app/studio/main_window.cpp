@@ -215,7 +215,7 @@ QWidget* TfrmMain::CreateTopBand() {
   connect(page_group_, &QButtonGroup::idClicked, this, &TfrmMain::SetActivePage);
   layout->addStretch(1);
 
-  file_button_ = BandButton(tr("File"), DrawIcon(TIconKind::File));
+  file_button_ = BandButton(tr("File"), DrawIcon(TIconKind::File), "FileButton");
   connect(file_button_, &QToolButton::clicked, this, &TfrmMain::ShowFileMenu);
   QToolButton* save = BandButton(tr("Save"), DrawIcon(TIconKind::Save));
   save->setToolTip(tr("Save (Ctrl+S)"));

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
@@ -187,6 +188,30 @@ void StudioTest::startUpState() {
   QCOMPARE(window.SlideStrip()->height(), TfrmSlides::kHeight);
   QVERIFY(window.Album().SlideViews.Empty());
   QVERIFY(!window.IsModified());
+
+  // Limited to the work area and maximised; a double click on the title
+  // label restores it, another maximises it again.
+  window.StartUp();
+  QTRY_VERIFY(window.isMaximized());
+  QCOMPARE(window.maximumSize(), window.screen()->availableGeometry().size());
+  auto* title = window.findChild<QLabel*>("TitleLabel");
+  QCOMPARE(title->text(), QString(kApplicationTitle));
+  QTest::mouseDClick(title, Qt::LeftButton);
+  QTRY_VERIFY(!window.isMaximized());
+  QTest::mouseDClick(title, Qt::LeftButton);
+  QTRY_VERIFY(window.isMaximized());
+
+  // The File menu opens below its button, 100 pixels to the left of it.
+  window.ShowFileMenu();
+  QTRY_VERIFY(window.FileMenu()->isVisible());
+  auto* file = qobject_cast<QAbstractButton*>(window.FileMenu()->parentWidget()->findChild<QWidget*>("FileButton"));
+  QVERIFY(file);
+  // (moved left as far as needed to stay on the small test screen)
+  const QPoint wanted = file->mapToGlobal(QPoint(-100, file->height()));
+  const int screen_right = window.screen()->geometry().right() + 1;
+  QCOMPARE(window.FileMenu()->pos(),
+           QPoint(std::min(wanted.x(), screen_right - window.FileMenu()->width()), wanted.y()));
+  window.FileMenu()->close();
 
   // The strip shows under Photo and Effect only; ActivePage follows the
   // buttons, which stay exclusive.
@@ -560,6 +585,8 @@ void StudioTest::fileMenuShortcutsAboutAndInternet() {
     auto* about = qobject_cast<TAboutBox*>(modal);
     QVERIFY(about);
     version = about->findChild<QLabel*>("VersionLabel")->text();
+    QDir().mkpath(YEL_BINARY_DIR "/test-output/studio");
+    about->grab().save(YEL_BINARY_DIR "/test-output/studio/About.png");
     QTest::mouseClick(about->findChild<QLabel*>("VersionLabel")->parentWidget(), Qt::LeftButton);
   });
   window.ShowAbout();
