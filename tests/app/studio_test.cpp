@@ -151,6 +151,7 @@ class StudioTest : public QObject {
   void fileMenuShortcutsAboutAndInternet();
   void themePageChoosesForPublishing();
   void versionCaptionAndCommandLine();
+  void closingDeletesTheStageFiles();
   void screenshotsOfEveryPage();
 
  private:
@@ -658,6 +659,26 @@ void StudioTest::versionCaptionAndCommandLine() {
       QCOMPARE(options.Size, c.size);
     }
   }
+}
+
+void StudioTest::closingDeletesTheStageFiles() {
+  // A program folder of its own whose temporary folder holds the stage
+  // files of theme editing and publishing, and a file of the user's.
+  QTemporaryDir app;
+  QDir().mkpath(app.filePath("Theme/Temp"));
+  const QStringList stage = {"~LoadingBar.swf", "~Template.swf", "Background.swf", "PhotoFrame.swf"};
+  for (const QString& name : stage + QStringList{"keep.txt"}) {
+    QFile file(app.filePath("Theme/Temp/" + name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
+  {
+    TfrmMain window(app.path().toStdString());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.ThemePage()->TemplateTileCount(), std::size_t(0));  // no themes here: nothing breaks
+  }
+  for (const QString& name : stage) QVERIFY2(!QFileInfo::exists(app.filePath("Theme/Temp/" + name)), qPrintable(name));
+  QVERIFY(QFileInfo::exists(app.filePath("Theme/Temp/keep.txt")));
 }
 
 void StudioTest::screenshotsOfEveryPage() {
