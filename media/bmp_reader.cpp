@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
+#include "media/rle_bitmap.h"
 
 namespace yel::media {
 namespace {
@@ -259,50 +260,18 @@ void TBMPReader::LoadPixels(std::span<const std::uint8_t> b, std::size_t offset,
   if (compression != kBI_RLE8 && compression != kBI_RLE4) {
     if (!data.empty()) std::memcpy(bits_, data.data(), std::min<std::size_t>(data.size(), ImageSize()));
   } else {
+    // Run-length data goes into the rows as 4- or 8-bit indexes.
     const bool rle4 = compression == kBI_RLE4;
-    const int width = Width();
-    std::size_t p = 0;
-    int x = 0, y = 0;
-    auto put = [&](int value) {
-      if (x < width && y < row_count_) {
-        std::uint8_t* row = Row(y);
-        if (rle4) {
-          std::uint8_t& byte = row[x >> 1];
-          byte = (x & 1) ? static_cast<std::uint8_t>((byte & 0xF0) | (value & 0x0F))
-                         : static_cast<std::uint8_t>((byte & 0x0F) | (value & 0x0F) << 4);
-        } else {
-          row[x] = static_cast<std::uint8_t>(value);
-        }
+    DecodeRleBitmap(data, rle4, Width(), row_count_, [&](int x, int y, std::uint8_t value) {
+      std::uint8_t* row = Row(y);
+      if (rle4) {
+        std::uint8_t& byte = row[x >> 1];
+        byte = (x & 1) ? static_cast<std::uint8_t>((byte & 0xF0) | (value & 0x0F))
+                       : static_cast<std::uint8_t>((byte & 0x0F) | (value & 0x0F) << 4);
+      } else {
+        row[x] = value;
       }
-      ++x;
-    };
-    while (p + 1 < data.size() && y < row_count_) {
-      const int count = data[p], value = data[p + 1];
-      p += 2;
-      if (count > 0) {
-        for (int i = 0; i < count && x < width; ++i) put(rle4 ? ((i & 1) ? value & 0x0F : value >> 4) : value);
-        continue;
-      }
-      if (value == 0) {  // end of row
-        x = 0;
-        ++y;
-      } else if (value == 1) {  // end of bitmap
-        break;
-      } else if (value == 2) {  // delta
-        if (p + 1 >= data.size()) break;
-        x += data[p];
-        y += data[p + 1];
-        p += 2;
-      } else {  // absolute run of `value` pixels, padded to 16 bits
-        const std::size_t bytes = rle4 ? (value + 1) / 2 : value;
-        for (int i = 0; i < value; ++i) {
-          std::size_t at = p + (rle4 ? i / 2 : i);
-          if (at >= data.size()) break;
-          put(rle4 ? ((i & 1) ? data[at] & 0x0F : data[at] >> 4) : data[at]);
-        }
-        p += bytes + (bytes & 1);
-      }
-    }
+    });
   }
   if (top_down) {
     std::vector<std::uint8_t> swap(stride_);

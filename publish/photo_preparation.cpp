@@ -15,7 +15,7 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "media/bmp_reader.h"
-#include "publish/picture_decoder.h"
+#include "media/picture_decoder.h"
 #include "swf/builder/flash_image.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_shape.h"
@@ -25,7 +25,7 @@ namespace {
 
 // A bottom-up bitmap of the picture: 24-bit when it is opaque, else 32-bit
 // with the colours as given (callers premultiply).
-void ToBMP(const TRGBAPicture& picture, bool with_alpha, media::TBMPReader& bmp) {
+void ToBMP(const media::TRGBAPicture& picture, bool with_alpha, media::TBMPReader& bmp) {
   bmp.SetFormat(picture.Width, picture.Height, with_alpha ? 32 : 24);
   const int bytes = with_alpha ? 4 : 3;
   for (int y = 0; y < picture.Height; ++y) {
@@ -77,7 +77,7 @@ class TemporaryBMP {
 
 void DrawPhoto(cairo_t* cr, const FloatRect& box, const std::string& file) {
   if (!FileExists(file)) return;
-  const TRGBAPicture picture = DecodePictureFile(file);
+  const media::TRGBAPicture picture = media::DecodePictureFile(file);
   const FloatRect fit = FitRect(0, box.W, box.H, float(picture.Width), float(picture.Height));
   // cairo wants premultiplied native-endian ARGB.
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.Width, picture.Height);
@@ -112,7 +112,7 @@ void DrawPhoto(cairo_t* cr, const FloatRect& box, const std::string& file) {
 }
 
 void CustomImageLoader(swf::TFlashImage& image, const std::string& file) {
-  TRGBAPicture picture = DecodePictureFile(file);
+  media::TRGBAPicture picture = media::DecodePictureFile(file);
   media::TBMPReader bmp;
   if (AsciiLower(ExtensionOf(file)) != ".png") {
     // Alpha of other kinds (GIF transparency) is premultiplied here.

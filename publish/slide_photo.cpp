@@ -2,12 +2,12 @@
 // 0xAARRGGBB pixels of the drawing context.
 #include "publish/slide_photo.h"
 
-#include "publish/picture_decoder.h"
+#include "media/picture_decoder.h"
 
 namespace yel::publish {
 
 gdi::Picture LoadPhotoPicture(const std::string& file) {
-  const TRGBAPicture decoded = DecodePictureFile(file);
+  const media::TRGBAPicture decoded = media::DecodePictureFile(file);
   gdi::Picture picture;
   picture.width = decoded.Width;
   picture.height = decoded.Height;

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+
+#include "media/rle_bitmap.h"
 
 namespace yel::gdi {
 namespace {
@@ -48,45 +51,12 @@ int Channel(std::uint32_t pixel, int shift, int width) {
 }
 
 // Expands run-length data into 8-bit indexes, one byte per pixel, rows
-// bottom-up as the file stores them. Runs are clipped at the row end and at
-// the last row; decoding stops at the end of the data.
+// bottom-up as the file stores them.
 void DecodeRle(const std::uint8_t* data, std::size_t size, bool rle4, int width, int height,
                std::vector<std::uint8_t>& indexes) {
   indexes.assign(std::size_t(width) * height, 0);
-  int x = 0, y = 0;
-  std::size_t i = 0;
-  auto put = [&](int value) {
-    if (x < width && y < height) indexes[std::size_t(y) * width + x] = std::uint8_t(value);
-    ++x;
-  };
-  while (i + 1 < size && y < height) {
-    int count = data[i], value = data[i + 1];
-    i += 2;
-    if (count > 0) {
-      for (int k = 0; k < count && x < width; ++k)
-        put(rle4 ? ((k & 1) ? (value & 15) : (value >> 4)) : value);
-      continue;
-    }
-    if (value == 0) {  // end of row
-      x = 0;
-      ++y;
-    } else if (value == 1) {  // end of bitmap
-      break;
-    } else if (value == 2) {  // delta
-      if (i + 1 >= size) break;
-      x += data[i];
-      y += data[i + 1];
-      i += 2;
-    } else {  // absolute run of `value` pixels, padded to 16 bits
-      std::size_t bytes = rle4 ? (std::size_t(value) + 1) / 2 : std::size_t(value);
-      if (i + bytes > size) break;
-      for (int k = 0; k < value; ++k) {
-        int v = rle4 ? ((k & 1) ? (data[i + k / 2] & 15) : (data[i + k / 2] >> 4)) : data[i + k];
-        if (x < width) put(v);
-      }
-      i += (bytes + 1) & ~std::size_t(1);
-    }
-  }
+  media::DecodeRleBitmap(std::span<const std::uint8_t>(data, size), rle4, width, height,
+                         [&](int x, int y, std::uint8_t index) { indexes[std::size_t(y) * width + x] = index; });
 }
 
 }  // namespace

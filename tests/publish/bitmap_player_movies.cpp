@@ -15,8 +15,8 @@
 #include "swf/builder/flash_image.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_shape.h"
-#include "tests/publish/picture_writers.h"
 #include "tests/testing/picture_fixtures.h"
+#include "tests/testing/picture_writers.h"
 
 namespace {
 

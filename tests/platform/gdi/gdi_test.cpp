@@ -419,6 +419,24 @@ TEST(Dib, DecodesTheCommonFormatsAndRefusesLies) {
   EXPECT_EQ(pic.At(0, 1), 0xFF0000FFu);  // bottom row comes first in the file
   EXPECT_EQ(pic.At(1, 1), 0xFFFF0000u);
   EXPECT_EQ(pic.At(0, 0), 0xFFFF0000u);
+  // The same as RLE8 (the BMP reader's run-length decoder): a run of two,
+  // end of row, an absolute run of three with its padding, end of bitmap.
+  // An absolute run cut short gives the pixels that are there.
+  std::vector<std::uint8_t> rle_info = info;
+  PutU32(rle_info, 16, 1);
+  const std::uint32_t blue = 0xFF0000FFu, red = 0xFFFF0000u;
+  const struct {
+    std::vector<std::uint8_t> bits;
+    std::uint32_t expected[2][3];  // top row first
+  } rle_cases[] = {
+      {{2, 1, 0, 0, 0, 3, 0, 1, 0, 0, 0, 1}, {{blue, red, blue}, {red, red, blue}}},
+      {{0, 3, 1}, {{blue, blue, blue}, {red, blue, blue}}},
+  };
+  for (const auto& c : rle_cases) {
+    ASSERT_TRUE(DecodeDib(rle_info.data(), rle_info.size(), c.bits.data(), c.bits.size(), pic));
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(pic.At(x, y), c.expected[y][x]) << x << ", " << y;
+  }
   // Rows missing from the bits, a colour table past the end, absurd sizes.
   EXPECT_FALSE(DecodeDib(info.data(), info.size(), bits.data(), 7, pic));
   EXPECT_FALSE(DecodeDib(info.data(), 44, bits.data(), bits.size(), pic));

@@ -1,5 +1,6 @@
-// PNG and GIF files made in code for the photo preparation tests (libpng and
-// giflib), so every test picture is small and exactly known.
+// PNG and GIF files made in code for the picture decoding and photo
+// preparation tests (libpng and giflib), so every test picture is small and
+// exactly known.
 #pragma once
 
 #include <gif_lib.h>

@@ -1,6 +1,6 @@
 // Decoding picture files of the kinds the album takes (JPEG, PNG, GIF, BMP)
 // into straight RGBA pixels, the kind found from the file's content:
-// libjpeg-turbo and our BMP reader through the media layer, libpng, giflib.
+// libjpeg-turbo and the BMP reader of this folder, libpng, giflib.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace yel::publish {
+namespace yel::media {
 
 // Rows top to bottom, four bytes per pixel: red, green, blue, alpha (not
 // premultiplied). The pixels are as an image viewer shows them: JPEG turned
@@ -41,4 +41,4 @@ TRGBAPicture DecodePicture(std::span<const std::uint8_t> bytes, const std::strin
 // out of memory is an error naming the file.
 TRGBAPicture DecodePictureFile(const std::string& file);
 
-}  // namespace yel::publish
+}  // namespace yel::media

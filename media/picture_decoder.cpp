@@ -1,6 +1,7 @@
-// Picture decoding: JPEG and BMP through the media layer, PNG with libpng,
-// GIF with giflib; every decoder refuses sizes its data could not hold.
-#include "publish/picture_decoder.h"
+// Picture decoding: JPEG and BMP with the readers of this folder, PNG with
+// libpng, GIF with giflib; every decoder refuses sizes its data could not
+// hold.
+#include "media/picture_decoder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +20,7 @@
 #include "media/bmp_reader.h"
 #include "media/jpeg_file.h"
 
-namespace yel::publish {
+namespace yel::media {
 namespace {
 
 constexpr std::int64_t kMaxSide = 65535;
@@ -38,7 +39,7 @@ void CheckClaim(std::int64_t w, std::int64_t h, std::size_t file_size, const std
 }
 
 TRGBAPicture FromJPEG(std::span<const std::uint8_t> bytes, const std::string& name) {
-  media::TDecodedImage image = media::DecodeJPEG(bytes, name, true, true);
+  TDecodedImage image = DecodeJPEG(bytes, name, true, true);
   TRGBAPicture picture{image.Width, image.Height, {}};
   picture.Pixels.resize(std::size_t(image.Width) * image.Height * 4);
   const std::uint8_t* p = image.Pixels.data();
@@ -49,7 +50,7 @@ TRGBAPicture FromJPEG(std::span<const std::uint8_t> bytes, const std::string& na
 }
 
 TRGBAPicture FromBMP(std::span<const std::uint8_t> bytes, const std::string& name) {
-  media::TBMPReader bmp;
+  TBMPReader bmp;
   bmp.LoadFromStream(bytes, name);
   TRGBAPicture picture{bmp.Width(), bmp.RowCount(), {}};
   picture.Pixels.resize(std::size_t(picture.Width) * picture.Height * 4);
@@ -57,7 +58,7 @@ TRGBAPicture FromBMP(std::span<const std::uint8_t> bytes, const std::string& nam
   for (int y = 0; y < picture.Height; ++y) {
     const int row = picture.Height - 1 - y;  // loaded bitmaps are bottom-up
     for (int x = 0; x < picture.Width; ++x, out += 4) {
-      const media::TRGBQuad q = bmp.GetPixel(row, x);
+      const TRGBQuad q = bmp.GetPixel(row, x);
       const bool transparent = bmp.BitCount() <= 8 && bmp.GetIndex(row, x) == bmp.TransparentIndex;
       out[0] = q.Red, out[1] = q.Green, out[2] = q.Blue;
       out[3] = bmp.BitCount() == 32 ? q.Reserved : transparent ? 0 : 255;
@@ -239,7 +240,7 @@ TPictureSize PictureHeaderSize(std::span<const std::uint8_t> b) {
     return {std::abs(le32s(18)), std::abs(le32s(22))};
   }
   if (b.size() >= 4 && b[0] == 0xFF && b[1] == 0xD8) {
-    const media::TJPEGProbe probe = media::ProbeJPEG(b);
+    const TJPEGProbe probe = ProbeJPEG(b);
     return {probe.Width, probe.Height};
   }
   return {};
@@ -306,4 +307,4 @@ TRGBAPicture DecodePictureFile(const std::string& file) {
   }
 }
 
-}  // namespace yel::publish
+}  // namespace yel::media
