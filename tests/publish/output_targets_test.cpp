@@ -403,6 +403,23 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   WriteZipArchive(dir / "empty.zip", dir / "empty");
   EXPECT_EQ(ReadAll(dir / "empty.zip"), std::string("PK\5\6", 4) + std::string(18, '\0'));
 
+  // A replaced archive keeps its permission bits; a symbolic link of the
+  // archive's name is replaced, never written through; no temporary file is
+  // left beside them.
+  dir.Write("kept.zip", "old archive");
+  ::chmod((dir / "kept.zip").c_str(), 0640);
+  WriteZipArchive(dir / "kept.zip", dir / "linked");
+  struct stat kept {};
+  ASSERT_EQ(::stat((dir / "kept.zip").c_str(), &kept), 0);
+  EXPECT_EQ(kept.st_mode & 07777, 0640u);
+  EXPECT_EQ(Output("unzip -Z1 " + Quoted(dir / "kept.zip")), "photo.jpg\n");
+  fs::create_symlink(dir / "elsewhere/secret.txt", dir / "link.zip");
+  WriteZipArchive(dir / "link.zip", dir / "linked");
+  EXPECT_FALSE(fs::is_symlink(dir / "link.zip"));
+  EXPECT_EQ(ReadAll(dir / "elsewhere/secret.txt"), "not for mailing");
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().filename().string().find(".zip."), std::string::npos) << entry.path();
+
   // Without a mail program the archive is deleted and the user told why.
   const TOutputResult missing =
       SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, dir / "no-such-mail-program");
