@@ -23,10 +23,8 @@ namespace yel::publish {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using RGBA = std::array<std::uint8_t, 4>;
 using yel::testing::MakeGif;
 using yel::testing::MakePng;
-using yel::testing::PngSpec;
 using yel::testing::TempDir;
 
 TEST(DrawPhoto, FitsThePhotoIntoTheBox) {
