@@ -326,7 +326,9 @@ void TfrmMain::SlideSelected() {
 void TfrmMain::SlidesChanged() {
   slides_->Rebuild();
   photo_->RefreshButtons();
-  UpdateTitle();
+  // The effect page shows the selected slide, which may have gone.
+  const TPageHooks& effect = pages_[TFlashAlbum::EffectPage];
+  if (album_->ActivePage == TFlashAlbum::EffectPage && effect.SlideSelected) Guarded(effect.SlideSelected);
 }
 
 void TfrmMain::AlbumReloaded() {

@@ -140,7 +140,7 @@ void TfrmPhoto::RevealFolder() {
     tree_->setCurrentIndex(index);
   }
   // Once the rows just expanded have their places.
-  QTimer::singleShot(0, tree_, [this, index = QPersistentModelIndex(index)] {
+  QTimer::singleShot(50, tree_, [this, index = QPersistentModelIndex(index)] {
     if (index.isValid()) tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   });
 }
