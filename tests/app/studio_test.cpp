@@ -629,6 +629,15 @@ void StudioTest::versionCaptionAndCommandLine() {
       {"1.2.3.4", "Ver: 1.2.3"}, {"0.1.0.0", "Ver: 0.1.0"}, {"7", "Ver: "}, {"", "Ver: "}};
   for (const auto& [version, caption] : versions) QCOMPARE(VersionCaption(version), QString(caption));
 
+  // The splash window shows the same caption; a click closes it early.
+  TSplashWindow splash;
+  QCOMPARE(splash.size(), QSize(400, 300));
+  QCOMPARE(splash.findChild<QLabel*>("VersionLabel")->text(), VersionCaption(FileVersion()));
+  TDialogAnswers answers;
+  answers.Then([](QWidget* modal) { QTest::mouseClick(modal, Qt::LeftButton, {}, QPoint(10, 10)); });
+  QCOMPARE(splash.exec(), int(QDialog::Accepted));
+  QVERIFY(answers.AllAnswered());
+
   struct Case {
     std::vector<const char*> args;
     bool ok;
