@@ -1,6 +1,9 @@
 #include "app/studio/photo_page.h"
 
 #include <QDir>
+#include <QDrag>
+#include <QMimeData>
+#include <QUrl>
 #include <QEvent>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
@@ -173,6 +176,17 @@ void TfrmPhoto::FolderChosen(const QString& folder) {
     auto* tile = new TPictureTile(thumbnails_, QString::fromStdString(file), content_);
     tile->SetCaption(QFileInfo(tile->File()).fileName());
     connect(tile, &TPictureTile::Clicked, this, [this, index] { SelectTile(index); });
+    // A photo dragged onto the slide strip becomes a slide where it lands.
+    tile->SetDraggable(true);
+    connect(tile, &TPictureTile::DragStarted, this, [tile] {
+      auto* data = new QMimeData;
+      data->setUrls({QUrl::fromLocalFile(tile->File())});
+      auto* drag = new QDrag(tile);
+      drag->setMimeData(data);
+      drag->setPixmap(tile->grab().scaled(96, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+      drag->setHotSpot(QPoint(48, 36));
+      drag->exec(Qt::CopyAction);
+    });
     connect(tile, &TPictureTile::DoubleClicked, this, [this, index] {
       SelectTile(index);
       AddPhoto();
