@@ -126,7 +126,11 @@ TfrmMain::TfrmMain(const std::string& app_folder, QWidget* parent)
   photo_ = new TfrmPhoto(*album_, *thumbnails_);
   slides_ = new TfrmSlides(*album_, *thumbnails_);
   CreatePages();
-  for (const TPageHooks& page : pages_) stack_->addWidget(page.Widget);
+  for (const TPageHooks& page : pages_) {
+    stack_->addWidget(page.Widget);
+    if (page.Widget->metaObject()->indexOfSignal("AlbumModified()") >= 0)
+      connect(page.Widget, SIGNAL(AlbumModified()), this, SLOT(UpdateTitle()));
+  }
 
   auto* layout = new QVBoxLayout(body_);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -326,6 +330,7 @@ void TfrmMain::SlideSelected() {
 void TfrmMain::SlidesChanged() {
   slides_->Rebuild();
   photo_->RefreshButtons();
+  UpdateTitle();
   // The effect page shows the selected slide, which may have gone.
   const TPageHooks& effect = pages_[TFlashAlbum::EffectPage];
   if (album_->ActivePage == TFlashAlbum::EffectPage && effect.SlideSelected) Guarded(effect.SlideSelected);
@@ -351,7 +356,8 @@ void TfrmMain::UpdateTitle() {
   const QString name = album_->ProjectFileName.empty()
                            ? tr("Untitled")
                            : QFileInfo(QString::fromStdString(album_->ProjectFileName)).fileName();
-  setWindowTitle(QStringLiteral("%1 - %2").arg(name, QString::fromLatin1(kApplicationTitle)));
+  setWindowTitle(
+      QStringLiteral("%1%2 - %3").arg(name, IsModified() ? QStringLiteral("*") : QString(), kApplicationTitle));
   title_->setToolTip(QString::fromStdString(album_->ProjectFileName));
 }
 

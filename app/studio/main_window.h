@@ -85,6 +85,11 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
 
+ private slots:
+  // The window's title: the project's name, marked when it has unsaved
+  // changes (pages that change the album say so with AlbumModified()).
+  void UpdateTitle();
+
  private:
   // What the main window asks of a page besides showing it.
   struct TPageHooks {
@@ -101,7 +106,6 @@ class TfrmMain : public QWidget {
   void RememberSaved();
   void AddRecentProject(const QString& file);
   void FillRecentMenu();
-  void UpdateTitle();
   void ToggleMaximized();
   // Runs a command, showing what it throws in an error box.
   bool Guarded(const std::function<void()>& command);

@@ -287,6 +287,7 @@ void StudioTest::photoButtonsFollowTheAlbum() {
   QTest::mouseClick(photo.AddPhotoButton(), Qt::LeftButton);
   QCOMPARE(SlideFiles(album), QStringList{seven_files_[2]});
   QCOMPARE(states(), QString("1111"));  // the first slide added is selected
+  QCOMPARE(window.windowTitle(), QString("Untitled* - Yel Album Studio"));  // unsaved changes
   QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(1));
   QVERIFY(window.SlideStrip()->Tile(0)->IsSelected());
 
@@ -445,6 +446,7 @@ void StudioTest::saveOpenAndSaveAsRoundTrip() {
   QVERIFY(QFileInfo(first).isFile());
   QCOMPARE(QString::fromStdString(album.ProjectFileName), first);
   QVERIFY(!window.IsModified());
+  QCOMPARE(window.windowTitle(), QString("first.yel - Yel Album Studio"));
 
   // A second Save writes the same file without asking.
   album.AddSlide(seven_files_[0].toStdString());
