@@ -315,6 +315,8 @@ void TfrmMain::SetActivePage(int page) {
   page_group_->button(page)->setChecked(true);
   stack_->setCurrentWidget(pages_[std::size_t(page)].Widget);
   slides_->setVisible(page == TFlashAlbum::PhotoPage || page == TFlashAlbum::EffectPage);
+  // The album's size may have changed since the loading bar was placed.
+  if (page == TFlashAlbum::PublishPage) theme_->ApplyChosenLoadingBar();
   if (pages_[std::size_t(page)].Shown) Guarded(pages_[std::size_t(page)].Shown);
 }
 

@@ -113,6 +113,15 @@ void TfrmTheme::LoadCatalogues() {
 
 void TfrmTheme::AlbumReloaded() { LoadCatalogues(); }
 
+void TfrmTheme::ApplyChosenLoadingBar() {
+  if (!album_.LoadingBars.Selected) return;
+  try {
+    ApplyLoadingBar(album_, album_.LoadingBars.Selected->Name);
+  } catch (const std::exception& error) {
+    QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(error.what()));
+  }
+}
+
 void TfrmTheme::MakeTiles() {
   for (auto* tiles : {&template_tiles_, &bar_tiles_})
     for (auto* tile : *tiles) {

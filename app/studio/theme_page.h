@@ -27,6 +27,9 @@ class TfrmTheme : public QWidget {
   // Reads both catalogues again, keeping the chosen template and loading bar
   // (after New/Open: the loading bar's place depends on the album size).
   void AlbumReloaded();
+  // Places the chosen loading bar again for the album's current size (its
+  // place is given in fractions of the size); before publishing.
+  void ApplyChosenLoadingBar();
 
   // Chooses a tile as a click does.
   void ChooseTemplate(std::size_t index);

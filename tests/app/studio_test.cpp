@@ -620,6 +620,13 @@ void StudioTest::themePageChoosesForPublishing() {
   QTest::mouseClick(theme.findChild<QWidget*>("LoadingBar2"), Qt::LeftButton);
   QCOMPARE(album.LoadingBars.Selected, album.LoadingBars.Items[1].get());
   QCOMPARE(album.Template.Loading.Name, album.LoadingBars.Items[1]->Name);
+  // The bar's place follows a new album size when the Publish page is shown.
+  const float left = album.Template.Loading.Shape.Left;
+  QVERIFY(left > 0);
+  album.Width *= 2;
+  window.SetActivePage(TFlashAlbum::PublishPage);
+  QCOMPARE(album.Template.Loading.Shape.Left, left * 2);
+  album.Width /= 2;
   // Opening another album keeps the choice.
   window.NewAlbum();
   QCOMPARE(album.Templates.Selected->Name, album.Templates.Items[1]->Name);
