@@ -49,8 +49,11 @@ QPolygon CutCornerPolygon(int w, int h) {
 }
 
 void ApplyCutCornerShape(QWidget& window) {
-  if (!window.findChild<TShapeKeeper*>(QString(), Qt::FindDirectChildrenOnly)) {
-    window.installEventFilter(new TShapeKeeper(&window));
+  static const QString kKeeperName = QStringLiteral("yelCutCornerShape");
+  if (!window.findChild<QObject*>(kKeeperName, Qt::FindDirectChildrenOnly)) {
+    auto* keeper = new TShapeKeeper(&window);
+    keeper->setObjectName(kKeeperName);
+    window.installEventFilter(keeper);
   }
   SetShape(window);
 }

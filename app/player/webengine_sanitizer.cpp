@@ -9,6 +9,9 @@
 extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libQt6WebEngineCore.so\n"
-         "leak:libfontconfig.so\n";
+         "leak:libfontconfig.so\n"
+         // FFmpeg's demuxer, as Qt Multimedia's player uses it, keeps a few
+         // option strings until the process ends.
+         "leak:libavutil.so\n";
 }
 #endif

@@ -1,0 +1,261 @@
+// The Publish page on real widgets: the buttons follow the slides; every
+// output writes its files through the real dialogs (answered by the test);
+// a cancelled dialog writes nothing and keeps the remembered answers; the
+// progress window keeps repainting while a 100-photo album is built on the
+// worker thread, and its Cancel leaves no file.
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <filesystem>
+#include <vector>
+
+#include "app/pages/convert_window.h"
+#include "app/pages/publish_dialogs.h"
+#include "app/pages/publish_page.h"
+#include "app/player/movie_bytes.h"
+#include "tests/app/pages/page_test_support.h"
+#include "tests/testing/temp_dir.h"
+
+using namespace yel;
+using namespace yel::testing;
+using yel::app::TfrmPublish;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers the next save dialog with file, typed as a user would (selectFile
+// leaves a focused name box alone), again until the dialog has closed.
+void AnswerSaveDialog(const std::string& file) {
+  auto* timer = new QTimer;
+  auto answered = std::make_shared<bool>(false);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(timer, &QTimer::timeout, [=] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog && dialog->isVisible()) {
+      *answered = true;
+      if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        name->setText(QString::fromStdString(file));
+      else
+        dialog->selectFile(QString::fromStdString(file));
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the name
+    } else if (*answered || clock->elapsed() > 60000) {
+      timer->stop();
+      timer->deleteLater();
+    }
+  });
+  timer->start(100);
+}
+
+void Reject(QDialog* dialog) { dialog->reject(); }
+
+std::vector<std::string> FilesUnder(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), folder).string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Records the times the watched widget paints.
+class TPaintClock : public QObject {
+ public:
+  std::vector<qint64> Times;
+  QElapsedTimer Clock;
+  TPaintClock() { Clock.start(); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) Times.push_back(Clock.elapsed());
+    return false;
+  }
+};
+
+}  // namespace
+
+class PublishPageTest : public QObject {
+  Q_OBJECT
+
+ private:
+  TempDir dir_;
+  std::unique_ptr<TFlashAlbum> album_;
+  std::unique_ptr<TfrmPublish> page_;
+
+  void NewPage(int slides, int w = 96, int h = 72) {
+    page_.reset();
+    album_ = NewAlbum();
+    const QColor colours[] = {QColor(200, 40, 40), QColor(40, 160, 60), QColor(40, 70, 200)};
+    for (int i = 0; i < slides; ++i) {
+      const std::string photo = dir_ / ("photo" + std::to_string(i) + "-" + std::to_string(w) + ".bmp");
+      if (!fs::exists(photo)) WritePhoto(photo, w, h, colours[i % 3]);
+      TSlideView& slide = album_->AddSlide(photo);
+      slide.Transition.Speed = 0.5f;
+      slide.Transition.Duration = 0.5f;
+    }
+    page_ = std::make_unique<TfrmPublish>(*album_);
+    page_->resize(1000, 640);
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+  }
+
+  QPushButton& Button(TfrmPublish::Button button) { return page_->ButtonOf(button); }
+
+ private slots:
+  void ButtonsNeedSlides() {
+    NewPage(0);
+    for (int b = 0; b < 5; ++b) QVERIFY(!Button(TfrmPublish::Button(b)).isEnabled());
+    album_->AddSlide(WritePhoto(dir_ / "one.bmp", 32, 24, Qt::red));
+    page_->RefreshButtons();
+    for (int b = 0; b < 5; ++b) QVERIFY(Button(TfrmPublish::Button(b)).isEnabled());
+  }
+
+  void EveryTargetWritesItsFiles() {
+    NewPage(3);
+    const std::string out = dir_ / "out";
+    fs::create_directories(out);
+
+    // Showing the page builds the preview into the player.
+    page_->PageShown();
+    QVERIFY(page_->Player().WaitForMovie(60000));
+    SaveShot(*page_, QStringLiteral("publish-page"));
+
+    AnswerSaveDialog(out + "/album.swf");
+    QTest::mouseClick(&Button(TfrmPublish::SwfButton), Qt::LeftButton);
+    const std::vector<std::uint8_t> swf = ReadFileBytes(out + "/album.swf");
+    QCOMPARE(app::ReadMovieInfo(swf, "album.swf").Width, 720);
+
+    AnswerSaveDialog(out + "/show.html");
+    QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
+    QVERIFY(ReadFileText(out + "/show.html").find("src=\"show.swf\"") != std::string::npos);
+    app::ReadMovieInfo(ReadFileBytes(out + "/show.swf"), "show.swf");
+
+    AnswerModal<app::TfrmExe>([&](app::TfrmExe* dialog) {
+      SaveShot(*dialog, QStringLiteral("create-executable-dialog"));
+      dialog->FileName().setText(QStringLiteral("trip"));
+      dialog->Folder().setText(QString::fromStdString(out + "/cd"));
+      dialog->CreateCdFiles().setChecked(true);
+      QTest::mouseClick(&dialog->OkButton(), Qt::LeftButton);
+    });
+    fs::create_directories(out + "/cd");
+    QTest::mouseClick(&Button(TfrmPublish::ExeButton), Qt::LeftButton);
+    QCOMPARE(FilesUnder(out + "/cd"), (std::vector<std::string>{"Shell.ico", "autorun.inf", "trip.exe"}));
+    QVERIFY(app::HasAppendedMovie(out + "/cd/trip.exe"));
+    QCOMPARE(ReadFileText(out + "/cd/autorun.inf"), std::string("[AutoRun]\r\nOpen=trip.exe\r\nIcon=shell.ico\r\n"));
+    QCOMPARE(album_->Publish.Name, std::string("trip"));
+    QCOMPARE(album_->Publish.Folder, out + "/cd/");
+    QVERIFY(album_->Publish.Exe.CreateCDFiles);
+
+    // The mail program is a script that records its arguments.
+    const std::string mailLog = dir_ / "mail.log";
+    const std::string mailer = dir_ / "mailer.sh";
+    WriteFileAtomically(mailer, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + mailLog + "'\n");
+    fs::permissions(mailer, fs::perms::owner_all);
+    qputenv("YEL_MAIL_PROGRAM", QByteArray::fromStdString(mailer));
+    AnswerModal<app::TfrmEMail>([&](app::TfrmEMail* dialog) {
+      QCOMPARE(dialog->FileName().text(), QStringLiteral("trip"));  // remembered from the executable
+      SaveShot(*dialog, QStringLiteral("send-via-email-dialog"));
+      dialog->FileName().setText(QStringLiteral("my Album"));
+      dialog->Folder().setText(QString::fromStdString(out));
+      QTest::mouseClick(&dialog->OkButton(), Qt::LeftButton);
+    });
+    QTest::mouseClick(&Button(TfrmPublish::EMailButton), Qt::LeftButton);
+    QCOMPARE(FilesUnder(out + "/my Album"), (std::vector<std::string>{"my Album.swf", "my Album.zip"}));
+    QTRY_VERIFY_WITH_TIMEOUT(fs::exists(mailLog), 10000);
+    const std::string args = ReadFileText(mailLog);
+    QVERIFY(args.find("--subject\nmy Album\n") != std::string::npos);
+    QVERIFY(args.find("my Album/my Album.zip") != std::string::npos);
+    QCOMPARE(album_->Publish.Folder, out + "/my Album/");
+    qunsetenv("YEL_MAIL_PROGRAM");
+
+    // The player shows the last movie built.
+    QVERIFY(page_->Player().WaitForMovie(60000));
+  }
+
+  void CancelledDialogsWriteNothing() {
+    NewPage(1);
+    const std::string out = dir_ / "cancelled";
+    fs::create_directories(out);
+    album_->Publish.Folder = out + "/";
+    const TPublish before = album_->Publish;
+    AnswerModal<QFileDialog>(Reject);
+    QTest::mouseClick(&Button(TfrmPublish::SwfButton), Qt::LeftButton);
+    AnswerModal<QFileDialog>(Reject);
+    QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
+    AnswerModal<app::TfrmExe>([](app::TfrmExe* d) {
+      d->FileName().setText(QStringLiteral("changed"));
+      d->reject();
+    });
+    QTest::mouseClick(&Button(TfrmPublish::ExeButton), Qt::LeftButton);
+    AnswerModal<app::TfrmEMail>(Reject);
+    QTest::mouseClick(&Button(TfrmPublish::EMailButton), Qt::LeftButton);
+    QVERIFY(FilesUnder(out).empty());
+    QCOMPARE(album_->Publish.Name, before.Name);
+    QCOMPARE(album_->Publish.Folder, before.Folder);
+  }
+
+  void ProgressWindowRepaintsAndCancels() {
+    NewPage(100, 320, 240);
+    app::TfrmConvert& window = page_->ConvertWindow();
+    QWidget* stripe = window.findChild<QWidget*>(QStringLiteral("activity"));
+    QVERIFY(stripe);
+    TPaintClock paints;
+    stripe->installEventFilter(&paints);
+    const std::string out = dir_ / "big";
+    fs::create_directories(out);
+
+    // A whole build: the window paints at least every 100 ms throughout.
+    bool screenshot = false;
+    QTimer shooter;
+    connect(&shooter, &QTimer::timeout, [&] {
+      if (!screenshot && window.isVisible() && window.Message().startsWith(QStringLiteral("Processing [2/4]")) &&
+          window.Percent() > 40) {
+        SaveShot(window, QStringLiteral("progress-window"));
+        screenshot = true;
+      }
+    });
+    shooter.start(50);
+    AnswerSaveDialog(out + "/hundred.swf");
+    QTest::mouseClick(&Button(TfrmPublish::SwfButton), Qt::LeftButton);
+    shooter.stop();
+    QVERIFY(fs::exists(out + "/hundred.swf"));
+    QVERIFY2(paints.Times.size() > 20, "the progress window hardly painted");
+    qint64 longest = 0;
+    for (std::size_t i = 1; i < paints.Times.size(); ++i) longest = std::max(longest, paints.Times[i] - paints.Times[i - 1]);
+    qInfo("%zu paints over %lld ms, longest gap %lld ms", paints.Times.size(),
+          static_cast<long long>(paints.Times.back() - paints.Times.front()), static_cast<long long>(longest));
+    QVERIFY2(longest <= 100, qPrintable(QStringLiteral("longest gap between paints: %1 ms").arg(longest)));
+
+    // "No" to the question goes on; "Yes" stops the build and writes nothing.
+    int questions = 0;
+    QTimer canceller;
+    connect(&canceller, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        QCOMPARE(box->windowTitle(), QStringLiteral("Confirmation"));
+        QCOMPARE(box->text(), QStringLiteral("Quit the publish now?"));
+        box->button(++questions == 1 ? QMessageBox::No : QMessageBox::Yes)->click();
+      } else if (window.isVisible() && window.Percent() >= 20 + 10 * questions && questions < 2 &&
+                 window.CancelButton().isEnabled()) {
+        QMetaObject::invokeMethod(&window.CancelButton(), &QPushButton::click, Qt::QueuedConnection);
+      }
+    });
+    canceller.start(30);
+    AnswerSaveDialog(out + "/cancelled.swf");
+    QTest::mouseClick(&Button(TfrmPublish::SwfButton), Qt::LeftButton);
+    canceller.stop();
+    QCOMPARE(questions, 2);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(FilesUnder(out), std::vector<std::string>{"hundred.swf"});
+  }
+};
+
+int main(int argc, char** argv) {
+  return SetUpGuiTest(argc, argv, [&] {
+    PublishPageTest test;
+    return QTest::qExec(&test, argc, argv);
+  });
+}
+
+#include "publish_page_test.moc"
