@@ -56,7 +56,7 @@ TfrmPublish::TfrmPublish(TFlashAlbum& album, QWidget* parent) : QWidget(parent),
     button->setToolTip(QString::fromLatin1(kButtons[i].Hint));
     button->setIconSize(QSize(24, 24));
     button->setMinimumHeight(44);
-    button->setMinimumWidth(220);
+    button->setMinimumWidth(260);
     button->setStyleSheet(QStringLiteral("text-align: left; padding-left: 12px;"));
     buttons_[i] = button;
     column->addWidget(button);

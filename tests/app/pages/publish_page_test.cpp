@@ -120,6 +120,8 @@ class PublishPageTest : public QObject {
     // Showing the page builds the preview into the player.
     page_->PageShown();
     QVERIFY(page_->Player().WaitForMovie(60000));
+    QTest::qWait(1500);  // past the loading frame
+    page_->Player().WaitForDrawing();
     SaveShot(*page_, QStringLiteral("publish-page"));
 
     AnswerSaveDialog(out + "/album.swf");
