@@ -1,6 +1,9 @@
 // The progress window of publishing.
 #include "app/pages/convert_window.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -151,6 +154,10 @@ void TfrmConvert::Run(const QString& title, const std::function<void(publish::Tf
   std::exception_ptr error;
   TBridge bridge(*this);
   std::thread worker([&] {
+    // The build yields to the window: a lower priority for this thread and
+    // the helper threads it starts keeps the window painting on a busy
+    // machine.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     try {
       work(bridge);
     } catch (...) {

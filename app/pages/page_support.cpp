@@ -31,6 +31,7 @@ bool Guarded(QWidget* parent, const std::function<void()>& action) {
 
 QLabel* NewHeading(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
+  label->setObjectName(QStringLiteral("SectionTitle"));  // the main window's style of section titles
   QFont font = label->font();
   font.setBold(true);
   font.setPointSizeF(font.pointSizeF() * 1.15);

@@ -52,7 +52,7 @@ TfrmPublish::TfrmPublish(TFlashAlbum& album, QWidget* parent) : QWidget(parent),
   column->addWidget(NewHeading(QStringLiteral("Publish"), this));
   for (int i = 0; i < 5; ++i) {
     auto* button = new QPushButton(style()->standardIcon(kButtons[i].Icon), QString::fromLatin1(kButtons[i].Caption), this);
-    button->setObjectName(QString::fromLatin1(kButtons[i].Caption));
+    button->setObjectName(QStringLiteral("ToolButton"));  // the main window's style of page buttons
     button->setToolTip(QString::fromLatin1(kButtons[i].Hint));
     button->setIconSize(QSize(24, 24));
     button->setMinimumHeight(44);

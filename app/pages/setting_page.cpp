@@ -176,17 +176,21 @@ TfrmSetting::TfrmSetting(TFlashAlbum& album, QWidget* parent)
     buttons->addWidget(button);
   }
 
+  // The tabs and their buttons keep a readable width on wide windows.
+  auto* panel = new QWidget(this);
+  panel->setMaximumWidth(720);
+  auto* column = new QVBoxLayout(panel);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->addWidget(tabs_);
+  column->addLayout(buttons);
+  auto* centre = new QHBoxLayout;
+  centre->addWidget(panel, 1);
+  centre->addStretch(0);
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(12, 12, 12, 12);
   page->addWidget(NewHeading(QStringLiteral("Settings"), this));
-  auto* centre = new QHBoxLayout;
-  auto* column = new QVBoxLayout;
-  tabs_->setMaximumWidth(720);
-  column->addWidget(tabs_, 1);
-  column->addLayout(buttons);
-  centre->addLayout(column, 1);
-  centre->addStretch(0);
-  page->addLayout(centre, 1);
+  page->addLayout(centre);
+  page->addStretch(1);
 
   SizeModeChanged();
   LoadControls();

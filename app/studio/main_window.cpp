@@ -25,6 +25,9 @@
 
 #include "album/album_model.h"
 #include "album/project_file.h"
+#include "app/pages/effect_page.h"
+#include "app/pages/publish_page.h"
+#include "app/pages/setting_page.h"
 #include "app/pages/window_frame.h"
 #include "app/studio/about_box.h"
 #include "app/studio/icons.h"
@@ -77,7 +80,6 @@ QPushButton#ToolButton:disabled { color: #A0A8B3; background: #F0F2F5; border-co
 #PageTitle { font-size: 16pt; font-weight: 600; color: #1F2933; }
 #SectionTitle { font-size: 11pt; font-weight: 600; color: #333D4A; }
 #PageHint, #EmptyLabel { color: #5B6573; }
-#Placeholder { color: #8A93A0; font-size: 14pt; }
 )";
 
 QToolButton* BandButton(const QString& text, const QIcon& icon, const QString& name = QString()) {
@@ -90,14 +92,6 @@ QToolButton* BandButton(const QString& text, const QIcon& icon, const QString& n
   button->setFocusPolicy(Qt::NoFocus);
   if (!name.isEmpty()) button->setObjectName(name);
   return button;
-}
-
-// A page that the editor does not have yet: its name in the middle.
-QWidget* PlaceholderPage(const QString& name) {
-  auto* label = new QLabel(name);
-  label->setObjectName("Placeholder");
-  label->setAlignment(Qt::AlignCenter);
-  return label;
 }
 
 }  // namespace
@@ -165,21 +159,33 @@ TfrmMain::~TfrmMain() {
     std::remove((album_->TempFolder + name).c_str());
 }
 
-// The Photo and Theme pages are the shell's own; Effect, Setting and Publish
-// are stand-ins until the editor's pages replace them here.
 void TfrmMain::CreatePages() {
   pages_[TFlashAlbum::PhotoPage].Widget = photo_;
   pages_[TFlashAlbum::PhotoPage].Shown = [this] { photo_->RefreshButtons(); };
   pages_[TFlashAlbum::PhotoPage].SlideSelected = [this] { photo_->RefreshButtons(); };
 
-  pages_[TFlashAlbum::EffectPage].Widget = PlaceholderPage(tr("Effect"));
+  effect_ = new TfrmEffect(*album_);
+  pages_[TFlashAlbum::EffectPage] = {effect_,
+                                     [this] {
+                                       effect_->ShowSelectedSlide();
+                                       effect_->PageShown();
+                                     },
+                                     [this] { effect_->PageHidden(); }, [this] { effect_->AlbumReloaded(); },
+                                     [this] { effect_->ShowSelectedSlide(); }};
+  connect(effect_, &TfrmEffect::AlbumModified, this, &TfrmMain::UpdateTitle);
 
   theme_ = new TfrmTheme(*album_);
   pages_[TFlashAlbum::ThemePage].Widget = theme_;
   pages_[TFlashAlbum::ThemePage].Reloaded = [this] { theme_->AlbumReloaded(); };
 
-  pages_[TFlashAlbum::SettingPage].Widget = PlaceholderPage(tr("Setting"));
-  pages_[TFlashAlbum::PublishPage].Widget = PlaceholderPage(tr("Publish"));
+  setting_ = new TfrmSetting(*album_);
+  pages_[TFlashAlbum::SettingPage].Widget = setting_;
+  pages_[TFlashAlbum::SettingPage].Reloaded = [this] { setting_->AlbumReloaded(); };
+  connect(setting_, &TfrmSetting::AlbumModified, this, &TfrmMain::UpdateTitle);
+
+  publish_ = new TfrmPublish(*album_);
+  pages_[TFlashAlbum::PublishPage] = {publish_, [this] { publish_->PageShown(); },
+                                      [this] { publish_->PageHidden(); }, [this] { publish_->AlbumReloaded(); }, {}};
 }
 
 QWidget* TfrmMain::CreateTopBand() {

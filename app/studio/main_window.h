@@ -27,7 +27,10 @@ class TFlashAlbum;
 
 namespace yel::app {
 
+class TfrmEffect;
 class TfrmPhoto;
+class TfrmPublish;
+class TfrmSetting;
 class TfrmSlides;
 class TfrmTheme;
 class TThumbnails;
@@ -55,6 +58,9 @@ class TfrmMain : public QWidget {
   TfrmPhoto* PhotoPage() const { return photo_; }
   TfrmSlides* SlideStrip() const { return slides_; }
   TfrmTheme* ThemePage() const { return theme_; }
+  TfrmEffect* EffectPage() const { return effect_; }
+  TfrmSetting* SettingPage() const { return setting_; }
+  TfrmPublish* PublishPage() const { return publish_; }
   TThumbnails& Thumbnails() { return *thumbnails_; }
 
   // File commands. Each returns whether it was carried out (false when the
@@ -125,6 +131,9 @@ class TfrmMain : public QWidget {
   TfrmPhoto* photo_ = nullptr;
   TfrmSlides* slides_ = nullptr;
   TfrmTheme* theme_ = nullptr;
+  TfrmEffect* effect_ = nullptr;
+  TfrmSetting* setting_ = nullptr;
+  TfrmPublish* publish_ = nullptr;
   std::array<TPageHooks, 5> pages_;
 };
 
