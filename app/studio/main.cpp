@@ -60,10 +60,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "yel-studio: could not open %s\n", qPrintable(options.Project));
       return 1;
     }
-    // The photo page shows where the album's photos are.
-    if (!window.Album().SlideViews.Empty())
+    // The photo page shows where the album's photos are; the first slide is
+    // selected, as a user would have it.
+    if (!window.Album().SlideViews.Empty()) {
       window.PhotoPage()->ShowFolder(
           QFileInfo(QString::fromStdString(window.Album().SlideViews[0].ImageFile)).absolutePath());
+      window.Album().SelectSlide(window.Album().SlideViews[0]);
+    }
   } else if (!options.Project.isEmpty()) {
     window.OpenAlbum(options.Project);
   }

@@ -120,11 +120,7 @@ TfrmMain::TfrmMain(const std::string& app_folder, QWidget* parent)
   photo_ = new TfrmPhoto(*album_, *thumbnails_);
   slides_ = new TfrmSlides(*album_, *thumbnails_);
   CreatePages();
-  for (const TPageHooks& page : pages_) {
-    stack_->addWidget(page.Widget);
-    if (page.Widget->metaObject()->indexOfSignal("AlbumModified()") >= 0)
-      connect(page.Widget, SIGNAL(AlbumModified()), this, SLOT(UpdateTitle()));
-  }
+  for (const TPageHooks& page : pages_) stack_->addWidget(page.Widget);
 
   auto* layout = new QVBoxLayout(body_);
   layout->setContentsMargins(0, 0, 0, 0);
