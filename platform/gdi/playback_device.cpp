@@ -222,6 +222,8 @@ struct PlaybackDevice::Impl {
 
   cairo_surface_t* surface = nullptr;
   int width = 0, height = 0;
+  // Pixels visited by drawing, blits and clip operations since Begin.
+  std::uint64_t pixel_work = 0;
   XForm playback;  // reference device pixels to work-bitmap pixels
   State state;
   std::vector<State> saved;
@@ -527,6 +529,7 @@ struct PlaybackDevice::Impl {
     cairo_surface_flush(layer);
     cairo_surface_flush(surface);
     int w = cairo_image_surface_get_width(layer), h = cairo_image_surface_get_height(layer);
+    pixel_work += std::uint64_t(w) * h;
     const unsigned char* data = cairo_image_surface_get_data(layer);
     int stride = cairo_image_surface_get_stride(layer);
     for (int y = 0; y < h; ++y) {
@@ -575,8 +578,9 @@ struct PlaybackDevice::Impl {
   // ---- clipping --------------------------------------------------------------
 
   // A mask of the bitmap's size from a device path (one byte per pixel).
-  std::vector<std::uint8_t> MaskOf(const DevicePath& p, int fill_mode) const {
+  std::vector<std::uint8_t> MaskOf(const DevicePath& p, int fill_mode) {
     std::vector<std::uint8_t> mask(std::size_t(width) * height, 0);
+    pixel_work += mask.size();
     if (p.Empty() || width == 0 || height == 0) return mask;
     for (const PointD& q : p.points)
       if (!Usable(q.x) || !Usable(q.y)) return mask;
@@ -598,8 +602,9 @@ struct PlaybackDevice::Impl {
   }
 
   // A mask from device rectangles.
-  std::vector<std::uint8_t> MaskOfRects(const std::vector<std::array<double, 4>>& rects) const {
+  std::vector<std::uint8_t> MaskOfRects(const std::vector<std::array<double, 4>>& rects) {
     std::vector<std::uint8_t> mask(std::size_t(width) * height, 0);
+    pixel_work += mask.size();
     for (const auto& r : rects) {
       int l = std::max(0, int(std::lround(std::clamp(r[0], -1e7, 1e7))));
       int t = std::max(0, int(std::lround(std::clamp(r[1], -1e7, 1e7))));
@@ -617,10 +622,17 @@ struct PlaybackDevice::Impl {
     }
     std::vector<std::uint8_t> current =
         state.clip ? *state.clip : std::vector<std::uint8_t>(std::size_t(width) * height, 255);
-    for (std::size_t i = 0; i < current.size() && i < region.size(); ++i) {
-      bool a = current[i] != 0, b = region[i] != 0;
-      bool r = mode == RGN_AND ? (a && b) : mode == RGN_OR ? (a || b) : mode == RGN_XOR ? (a != b) : (a && !b);
-      current[i] = r ? 255 : 0;
+    pixel_work += current.size();
+    // Masks hold only 0 and 255, so the region operations are bitwise ones
+    // (which the compiler vectorises).
+    std::size_t n = std::min(current.size(), region.size());
+    std::uint8_t* a = current.data();
+    const std::uint8_t* b = region.data();
+    switch (mode) {
+      case RGN_AND: for (std::size_t i = 0; i < n; ++i) a[i] &= b[i]; break;
+      case RGN_OR: for (std::size_t i = 0; i < n; ++i) a[i] |= b[i]; break;
+      case RGN_XOR: for (std::size_t i = 0; i < n; ++i) a[i] ^= b[i]; break;
+      default: for (std::size_t i = 0; i < n; ++i) a[i] &= std::uint8_t(~b[i]); break;
     }
     state.clip = std::make_shared<const std::vector<std::uint8_t>>(std::move(current));
   }
@@ -696,6 +708,7 @@ struct PlaybackDevice::Impl {
   void Raster(const BlitBox& b, cairo_surface_t* source, cairo_surface_t* mask, std::uint8_t rop,
               std::uint8_t back_rop, bool transparent_colour = false, std::uint32_t key = 0) {
     int w = b.x1 - b.x0, h = b.y1 - b.y0;
+    pixel_work += std::uint64_t(std::max(0, w)) * std::max(0, h);
     cairo_surface_t* pattern = nullptr;
     auto uses_pattern = [](std::uint8_t r) { return (r >> 4 & 0x0F) != (r & 0x0F); };
     if (uses_pattern(rop) || (mask && uses_pattern(back_rop))) {
@@ -746,6 +759,7 @@ struct PlaybackDevice::Impl {
   }
 
   void AlphaCompose(const BlitBox& b, cairo_surface_t* source, int constant_alpha) {
+    pixel_work += std::uint64_t(std::max(0, b.x1 - b.x0)) * std::max(0, b.y1 - b.y0);
     cairo_surface_flush(surface);
     const unsigned char* data = cairo_image_surface_get_data(source);
     int stride = cairo_image_surface_get_stride(source);
@@ -1355,6 +1369,7 @@ bool PlaybackDevice::Impl::PlayClip(Fields& f, const MetafileRecord& r) {
       PointD a = Dev(0, 0), b = Dev(o.x, o.y);
       int dx = int(std::lround(b.x - a.x)), dy = int(std::lround(b.y - a.y));
       std::vector<std::uint8_t> moved(state.clip->size(), 0);
+      pixel_work += moved.size();
       for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
           int sx = x - dx, sy = y - dy;
@@ -1495,6 +1510,7 @@ void PlaybackDevice::Begin(const MetafileHeader& header, int width, int height,
   cairo_paint(cr);
   cairo_destroy(cr);
 
+  d.pixel_work = 0;
   d.state = Impl::State{};
   d.state.mapping.SetResolution(double(header.device_pixels.x) / header.device_millimeters.x,
                                 double(header.device_pixels.y) / header.device_millimeters.y);
@@ -1516,6 +1532,8 @@ void PlaybackDevice::Begin(const MetafileHeader& header, int width, int height,
 }
 
 bool PlaybackDevice::Play(const MetafileRecord& record) { return impl_->Play(record); }
+
+std::uint64_t PlaybackDevice::PixelWork() const { return impl_->pixel_work; }
 
 void PlaybackDevice::PlayAll(const MetafileRecords& metafile) {
   for (const MetafileRecord& r : metafile.Records()) Play(r);

@@ -37,6 +37,10 @@ class PlaybackDevice {
   bool Play(const MetafileRecord& record);
   // Plays every record of the metafile.
   void PlayAll(const MetafileRecords& metafile);
+  // Pixels visited so far by drawing, blits and clip operations since Begin:
+  // the work a metafile has cost, which callers bound (every full-bitmap
+  // operation on a large work bitmap visits millions of pixels).
+  std::uint64_t PixelWork() const;
 
   // Logical to device (work-bitmap) coordinates, rounded as GDI rounds.
   Point LPtoDP(Point p) const;

@@ -204,7 +204,12 @@ void TFlashCanvas::MarkRasterNeeds() {
 // ---- the conversion run ------------------------------------------------------------
 
 void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width, std::int32_t height,
-                       bool stretch) {
+                       bool stretch, const std::string& name) {
+  // The work a metafile may cost on the work bitmap: 16 operations over the
+  // whole bitmap at its largest size (16 megapixels), about 690 at the
+  // album's 720 x 540. A few kilobytes of records filling a huge frame again and
+  // again would otherwise keep the conversion busy for minutes.
+  constexpr std::uint64_t kMaxPixelWork = std::uint64_t(1) << 28;
   state_.RecordIndex = 0;
   state_.RasterSized = false;
   if (Options & RasterFallback) MarkRasterNeeds();
@@ -239,6 +244,9 @@ void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width,
       continue;
     }
     work_->Play(r);
+    if (work_->PixelWork() > kMaxPixelWork)
+      ThrowFileError(name, "the metafile needs too much drawing work (more than " + std::to_string(kMaxPixelWork) +
+                               " pixel operations)");
     ConvertRecord(i, r);
     previous_type_ = r.type;
   }
@@ -619,7 +627,7 @@ void TFlashCanvas::ConvertDrawing() {
   state_.MetafileScaleX = state_.MetafileScaleY = 1;
   gdi::MetafileRecords mf(metafile_.data(), metafile_.size(), "drawing");
   Scan(mf);
-  Run(mf, 0, 0, false);
+  Run(mf, 0, 0, false, "drawing");
 }
 
 TFlashSprite* TFlashCanvas::MakeSprite() {
@@ -688,7 +696,7 @@ void TFlashCanvas::DrawMetafile(const TRect& rect, const std::vector<std::uint8_
   };
   bool late = stretch && (Options & RasterFallback) && (Options & FixedRasterSize) && state_.RasterNeeded;
   if (stretch && (!(Options & RasterFallback) || !state_.RasterNeeded)) compute_scale();
-  Run(mf, width, height, stretch);
+  Run(mf, width, height, stretch, name);
   if (late) compute_scale();
   if (state_.TopSprite && state_.TopSprite->Placement) {
     state_.TopSprite->Placement->SetTranslate(rect.Left, rect.Top);

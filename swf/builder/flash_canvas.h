@@ -203,7 +203,8 @@ class TFlashCanvas {
   // Scanning and the conversion run.
   void Scan(const gdi::MetafileRecords& metafile);
   void MarkRasterNeeds();
-  void Run(const gdi::MetafileRecords& metafile, std::int32_t width, std::int32_t height, bool stretch);
+  void Run(const gdi::MetafileRecords& metafile, std::int32_t width, std::int32_t height, bool stretch,
+           const std::string& name);
   void ConvertRecord(std::size_t index, const gdi::MetafileRecord& record);
   // Gives the collected lines the pen and places them.
   void FlushPendingLine();

@@ -502,6 +502,26 @@ TEST(Canvas, MetafilesWrittenByAnotherProgramAreRead) {
   }
 }
 
+// A few records that fill a huge frame again and again: the work bitmap is
+// cut to 16 megapixels, and the conversion stops with an error once the
+// records have cost more than their share of pixel work, instead of keeping
+// the program busy for minutes (the fuzzer found such files).
+TEST(Canvas, DrawMetafileBoundsTheWorkOfHugeRasterFrames) {
+  gdi::RecordingContext dc(gdi::Rect{0, 0, 264600, 52920});  // 10000 x 2000 pixels
+  dc.SelectObject(gdi::StockObject(gdi::BLACK_BRUSH));
+  dc.SetROP2(gdi::R2_XORPEN);
+  for (int i = 0; i < 40; ++i) dc.Rectangle(0, 0, 10000, 2000);
+  std::vector<std::uint8_t> bytes = dc.Close();
+  Drawing d;
+  try {
+    d.canvas.DrawMetafile({0, 0, 200, 150}, bytes, false, "huge.emf");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("huge.emf"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("too much drawing work"), std::string::npos) << e.what();
+  }
+}
+
 // Records the metafile fuzzer found undefined behaviour in (kept as its
 // seeds): transfers whose far edge overflows 32 bits, and a one-pixel
 // transfer from the work bitmap. Each draws one rectangle.
