@@ -482,10 +482,22 @@ void TClassImplNode::Compile(TCompileContext& cc) {
   Constructor->Generate(cc, kIdEmpty, this);
   b.StoreRegister(1);
   b.SetMember();
-  if (Super) {
+  if (Super && cc.SWFVersion() >= 7) {
     PushRegister(cc, 1);
     PushGlobalChain(cc, *Super);
     b.Extends();
+  } else if (Super) {
+    // Players before version 7 have no Extends: the prototype is an
+    // instance of the superclass.
+    PushRegister(cc, 1);
+    cc.PushString(kIdPrototype);
+    PushInt(cc, 0);
+    TCompoundName package;
+    for (std::size_t i = 0; i + 1 < Super->Count(); ++i) package.Append(Super->Part(i));
+    PushGlobalChain(cc, package);
+    cc.PushString(Super->Last());
+    b.NewMethod();
+    b.SetMember();
   }
   if (Interfaces && !Interfaces->Names.empty()) {
     for (const auto& interfaceName : Interfaces->Names) PushGlobalChain(cc, interfaceName);
@@ -493,17 +505,21 @@ void TClassImplNode::Compile(TCompileContext& cc) {
     PushRegister(cc, 1);
     b.ImplementsOp();
   }
-  // Static members.
-  for (TVarDeclListNode* fields : Body->Fields) {
-    if (!fields->Static) continue;
-    for (TVarDeclNode* field : fields->Declarations) {
-      if (!field->Init) continue;
-      PushRegister(cc, 1);
-      cc.PushString(field->Entry->Name);
-      CompileChild(cc, field->Init);
-      b.SetMember();
+  // Fields with initialisers on the object in register 1.
+  auto setFields = [&](bool statics) {
+    for (TVarDeclListNode* fields : Body->Fields) {
+      if (fields->Static != statics) continue;
+      for (TVarDeclNode* field : fields->Declarations) {
+        if (!field->Init) continue;
+        PushRegister(cc, 1);
+        cc.PushString(field->Entry->Name);
+        CompileChild(cc, field->Init);
+        b.SetMember();
+      }
     }
-  }
+  };
+  // Static members.
+  setFields(true);
   for (TFuncDefNode* method : Body->Methods) {
     if (!IsStatic(*method)) continue;
     PushRegister(cc, 1);
@@ -517,6 +533,9 @@ void TClassImplNode::Compile(TCompileContext& cc) {
   b.GetMember();
   b.StoreRegister(1);
   b.Pop();
+  // Instance fields with initialisers are members of the prototype, so that
+  // a superclass's constructor sees them too.
+  setFields(false);
   std::vector<int> properties;
   for (TFuncDefNode* method : Body->Methods) {
     if (IsStatic(*method)) continue;

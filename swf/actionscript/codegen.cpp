@@ -630,26 +630,48 @@ void TFuncDefNode::Compile(TCompileContext& cc) {
   if (Has(kNodeDiscard) && Name == kIdEmpty) B(cc).Pop();
 }
 
+namespace {
+
+// Pushes super: its register, or the variable where functions have no
+// registers.
+void PushSuper(TCompileContext& cc, const TIdentTable* scope) {
+  if (int reg = scope ? scope->UsageRegister(kIdSuper) : 0)
+    return PushRegister(cc, reg);
+  cc.PushString(kIdSuper);
+  B(cc).GetVariable();
+}
+
+}  // namespace
+
 void TFuncDefNode::Generate(TCompileContext& cc, int name, TClassImplNode* constructorOf) {
   TFlashActionScript& b = B(cc);
   if (Has(kNodeMember)) Scope->MarkUsage(kIdThis);
   if (constructorOf) Scope->MarkUsage(kIdSuper);
-  Scope->AllocateRegisters();
   std::vector<std::string> names;
   for (TArgDeclNode* param : Parameters->Parameters) names.push_back(Text(cc, param->Entry->Name));
-  const int registerCount = std::min(Scope->NextRegister, 255);
-  TSWFActionDefineFunction2* record =
-      b.DefineFunction2(Text(cc, name), names, static_cast<std::uint8_t>(registerCount));
-  for (std::size_t i = 0; i < Parameters->Parameters.size(); ++i) {
-    int reg = Parameters->Parameters[i]->Entry->Register;
-    record->SetParamRegister(i, static_cast<std::uint8_t>(reg > 0 ? reg : 0));
+  TSWFBranchLink* end = nullptr;
+  if (cc.SWFVersion() < 7) {
+    // DefineFunction2 needs players of version 7: before that, functions
+    // have no registers and reach this, super and arguments by name.
+    Scope->Allocated = true;
+    end = b.DefineFunction(Text(cc, name), names);
+  } else {
+    Scope->AllocateRegisters();
+    const int registerCount = std::min(Scope->NextRegister, 255);
+    TSWFActionDefineFunction2* record =
+        b.DefineFunction2(Text(cc, name), names, static_cast<std::uint8_t>(registerCount));
+    for (std::size_t i = 0; i < Parameters->Parameters.size(); ++i) {
+      int reg = Parameters->Parameters[i]->Entry->Register;
+      record->SetParamRegister(i, static_cast<std::uint8_t>(reg > 0 ? reg : 0));
+    }
+    record->PreloadThis = Scope->Uses(kUsesThis);
+    record->SuppressThis = !record->PreloadThis;
+    record->PreloadArguments = Scope->Uses(kUsesArguments);
+    record->SuppressArguments = !record->PreloadArguments;
+    record->PreloadSuper = Scope->Uses(kUsesSuper);
+    record->SuppressSuper = !record->PreloadSuper;
+    end = record;
   }
-  record->PreloadThis = Scope->Uses(kUsesThis);
-  record->SuppressThis = !record->PreloadThis;
-  record->PreloadArguments = Scope->Uses(kUsesArguments);
-  record->SuppressArguments = !record->PreloadArguments;
-  record->PreloadSuper = Scope->Uses(kUsesSuper);
-  record->SuppressSuper = !record->PreloadSuper;
 
   // break and continue never leave a function body.
   std::vector<TBreakTarget*> saved;
@@ -660,27 +682,18 @@ void TFuncDefNode::Generate(TCompileContext& cc, int name, TClassImplNode* const
     ~Restore() { cc.BreakStack().swap(saved); }
   } restore{cc, saved};
 
-  if (constructorOf) {
-    if (constructorOf->Super && Scope->ImplicitSuper) {
-      PushInt(cc, 0);
-      PushRegister(cc, Scope->UsageRegister(kIdSuper));
-      PushUndefined(cc);
-      b.CallMethod();
-      b.Pop();
-    }
-    for (TVarDeclListNode* fields : constructorOf->Body->Fields) {
-      if (fields->Static) continue;
-      for (TVarDeclNode* field : fields->Declarations) {
-        if (!field->Init) continue;
-        PushRegister(cc, Scope->UsageRegister(kIdThis));
-        cc.PushString(field->Entry->Name);
-        CompileChild(cc, field->Init);
-        b.SetMember();
-      }
-    }
+  // A constructor without a call of super calls it first. (Instance fields
+  // are set on the prototype by the class code, so that the superclass's
+  // constructor sees them too.)
+  if (constructorOf && constructorOf->Super && Scope->ImplicitSuper) {
+    PushInt(cc, 0);
+    PushSuper(cc, Scope);
+    PushUndefined(cc);
+    b.CallMethod();
+    b.Pop();
   }
   CompileChild(cc, Body);
-  PlaceForward(cc, record->Marker());
+  PlaceForward(cc, end->Marker());
 }
 
 // --- calls
@@ -728,7 +741,10 @@ void TFuncCallNode::Compile(TCompileContext& cc) {
   PushArguments(cc);
   if (object) {
     CompileChild(cc, object);
-    cc.PushString(name);
+    if (NameExpression)
+      CompileChild(cc, NameExpression);
+    else
+      cc.PushString(name);
     if (construct)
       b.NewMethod();
     else
@@ -736,9 +752,9 @@ void TFuncCallNode::Compile(TCompileContext& cc) {
   } else if (construct && AsciiLower(Text(cc, Name)) == "array") {
     b.InitArray();
   } else if (IsSuper && !construct) {
-    int reg = Scope ? Scope->UsageRegister(kIdSuper) : 0;
-    if (!reg) Fail(*this, "super() can only be called in a class constructor (line " + std::to_string(Pos.Line) + ")");
-    PushRegister(cc, reg);
+    if (!Scope || Scope->Kind != kScopeFunction)
+      Fail(*this, "super() can only be called in a class constructor (line " + std::to_string(Pos.Line) + ")");
+    PushSuper(cc, Scope);
     PushUndefined(cc);
     b.CallMethod();
   } else if (InRegister(Entry, Scope)) {

@@ -118,7 +118,6 @@ TIdentInfo* TBaseIdentTable::Lookup(int name) const {
     int depth = 0;
     for (const TBaseIdentTable* table = scope; table && depth < kMaxInheritance; table = table->Inherited, ++depth) {
       if (TIdentInfo* entry = table->Find(name)) {
-        if (auto* alias = dynamic_cast<TAliasInfo*>(entry)) return alias->Class ? alias : nullptr;
         return entry;
       }
     }

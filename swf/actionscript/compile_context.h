@@ -93,6 +93,7 @@ enum TIdentFlag : int {
   kIdentPrivate = 16,
   kIdentAccessor = 32,     // a getter or setter of a class
   kIdentConstructor = 64,  // the constructor of a class: no member
+  kIdentUnresolved = 128,  // an import of a class no class path holds
 };
 
 class TBaseIdentTable;

@@ -157,6 +157,12 @@ TParseTreeNode* Discard(TParseTreeNode* expression) {
   return expression;
 }
 
+// A name that stands for an import of a missing class cannot be used.
+static void CheckResolved(TCompileContext& cc, const TIdentInfo* entry) {
+  if (entry && (entry->Flags & kIdentUnresolved))
+    throw EActionCompileError("Class " + Text(cc, entry->TypeName) + " not found.");
+}
+
 TLvalueNode* PlainReference(TCompileContext& cc, int name) {
   TIdentTable* scope = cc.CurrentScope();
   if (name == kIdThis || name == kIdSuper || name == kIdArguments) {
@@ -167,6 +173,7 @@ TLvalueNode* PlainReference(TCompileContext& cc, int name) {
     entry = scope->Lookup(name);
     if (entry && entry->ScopeKind == kScopeFunction && entry->Scope != scope) entry->Register = -1;
   }
+  CheckResolved(cc, entry);
   if (TClassInfo* info = ClassOf(cc, entry, name)) {
     MarkUsed(info);
     return MemberChain(TCompoundName::FromText(cc.Strings(), Text(cc, info->Name)), TSourcePos());
@@ -209,6 +216,7 @@ TFuncCallNode* PlainCall(TCompileContext& cc, int name, TSourcePosNode* pos, TEx
   call->Scope = cc.CurrentScope();
   if (pos) call->Pos = pos->Pos;
   call->Entry = call->Scope->Lookup(name);
+  CheckResolved(cc, call->Entry);
   if (TClassInfo* info = ClassOf(cc, call->Entry, name)) {
     call->Class = info;
     MarkUsed(info);
@@ -241,6 +249,17 @@ TFuncCallNode* MethodCall(TCompileContext& cc, TParseTreeNode* object, int name,
       }
     }
   }
+  return call;
+}
+
+TFuncCallNode* IndexCall(TCompileContext& cc, TParseTreeNode* object, TParseTreeNode* name, TSourcePosNode* pos,
+                         TExprListNode* args) {
+  auto* call = MakeNode<TFuncCallNode>();
+  call->Object = object;
+  call->NameExpression = name;
+  call->Arguments = args ? args : MakeNode<TExprListNode>();
+  call->Scope = cc.CurrentScope();
+  if (pos) call->Pos = pos->Pos;
   return call;
 }
 
@@ -599,8 +618,17 @@ TParseTreeNode* Import(TCompileContext& cc, TNameNode* name, bool package) {
   std::string dotted = Text(cc, name->Name.DottedId(cc.Strings()));
   if (!package) {
     TClassInfo* info = cc.Classes().FindClass(name->Name.DottedId(cc.Strings()));
-    if (!info) throw EActionCompileError("Class " + dotted + " not found.");
-    alias(info);
+    if (info) {
+      alias(info);
+    } else {
+      // An import of a class that no class path holds is an error only
+      // where the name is used: the name stands for nothing.
+      auto entry = std::make_unique<TAliasInfo>();
+      entry->Name = name->Name.Last();
+      entry->TypeName = name->Name.DottedId(cc.Strings());
+      entry->Flags = kIdentUnresolved;
+      scope->Declare(std::move(entry));
+    }
     return node;
   }
   std::string prefix = AsciiLower(dotted) + ".";

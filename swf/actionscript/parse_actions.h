@@ -31,6 +31,8 @@ TLvalueNode* EvalReference(TParseTreeNode* expression);
 TFuncCallNode* PlainCall(TCompileContext& cc, int name, TSourcePosNode* pos, TExprListNode* args);
 TFuncCallNode* MethodCall(TCompileContext& cc, TParseTreeNode* object, int name, TSourcePosNode* pos,
                           TExprListNode* args);
+TFuncCallNode* IndexCall(TCompileContext& cc, TParseTreeNode* object, TParseTreeNode* name, TSourcePosNode* pos,
+                         TExprListNode* args);
 TSourcePosNode* Position(TCompileContext& cc);
 TParseTreeNode* NewCall(TCompileContext& cc, TFuncCallNode* call);
 TParseTreeNode* IncDec(TCompileContext& cc, int kind, TLvalueNode* target, bool postfix);

@@ -285,6 +285,8 @@ class TFuncCallNode : public TParseTreeNode {
 
   TParseTreeNode* Object = nullptr;
   int Name = 0;
+  // The method name of a call written obj[expression](...), else null.
+  TParseTreeNode* NameExpression = nullptr;
   TExprListNode* Arguments = nullptr;
   TClassInfo* Class = nullptr;
   TIdentInfo* Entry = nullptr;

@@ -18,8 +18,28 @@ class TCatchNode; class TClassDefNode; class TLoopStmtNode; class TIdentTable; s
 using namespace yel::swf;
 using namespace yel::swf::pa;
 namespace yel::swf { int NextToken(YYSTYPE* value, void* scanner); }
-static int yylex(YYSTYPE* value, TScanner* s) { return NextToken(value, s->Flex); }
-static void yyerror(TScanner* s, const char*) { s->SyntaxError = true; }
+static int yylex(YYSTYPE* value, TScanner* s) {
+  s->LineBreak = false;
+  return NextToken(value, s->Flex);
+}
+// A syntax error records the depth of the parser stack where it was found
+// (yyerror is only called inside yyparse, where the stack is in scope).
+static void SyntaxErrorAt(TScanner* s, long depth) {
+  s->SyntaxError = true;
+  s->ErrorDepth = depth;
+}
+#define yyerror(s, message) SyntaxErrorAt(s, yyssp - yyss)
+// Automatic semicolon: a statement that lacks its ";" ends there when the
+// offending token starts a new line, is a "}" or is the end of the input,
+// and only when the error was found right behind the statement (the error
+// token was shifted onto the state of the error, nothing was popped).
+#define END_STATEMENT                                                             \
+  do {                                                                            \
+    if (yyssp - yyss != s->ErrorDepth + 1 || !(s->LineBreak || yychar == '}' || yychar == YYEOF)) \
+      YYABORT;                                                                    \
+    s->SyntaxError = false;                                                       \
+    yyerrok;                                                                      \
+  } while (0)
 #define YYINITDEPTH 1024
 #define YYMAXDEPTH 1024
 #define CC (*s->Context)
@@ -224,6 +244,7 @@ StatementsOpt
 
 ExprStatement
   : Expression ';'              { $$ = Discard($1); }
+  | Expression error            { END_STATEMENT; $$ = Discard($1); }
   | Reference '=' FunctionExpr  { $$ = Discard(Assign(CC, kAssign, $1, $3)); }
   ;
 
@@ -240,11 +261,18 @@ Primary
   | ObjectLiteral               { $$ = $1; }
   | Call                        { $$ = $1; }
   | '(' Expression ')'          { $$ = $2; }
+  | NUMBER                      { $$ = MakeNode<TNumberNode>($1); }
+  | STRING                      { $$ = MakeNode<TStrNode>($1); }
+  | K_NULL                      { $$ = MakeNode<TStrNode>(kValueNull); }
+  | K_UNDEFINED                 { $$ = MakeNode<TStrNode>(kValueUndefined); }
+  | K_TRUE                      { $$ = MakeNode<TStrNode>(kValueTrue); }
+  | K_FALSE                     { $$ = MakeNode<TStrNode>(kValueFalse); }
   ;
 
 Call
   : IDENT Pos '(' Arguments ')'             { $$ = PlainCall(CC, $1, $2, $4); }
   | Primary '.' IDENT Pos '(' Arguments ')' { $$ = MethodCall(CC, $1, $3, $4, $6); }
+  | Primary '[' Expression ']' Pos '(' Arguments ')' { $$ = IndexCall(CC, $1, $3, $5, $7); }
   ;
 
 Pos
@@ -253,12 +281,6 @@ Pos
 
 Postfix
   : Primary
-  | NUMBER                      { $$ = MakeNode<TNumberNode>($1); }
-  | STRING                      { $$ = MakeNode<TStrNode>($1); }
-  | K_NULL                      { $$ = MakeNode<TStrNode>(kValueNull); }
-  | K_UNDEFINED                 { $$ = MakeNode<TStrNode>(kValueUndefined); }
-  | K_TRUE                      { $$ = MakeNode<TStrNode>(kValueTrue); }
-  | K_FALSE                     { $$ = MakeNode<TStrNode>(kValueFalse); }
   | New
   | Reference INC               { $$ = IncDec(CC, kIncrement, $1, true); }
   | Reference DEC               { $$ = IncDec(CC, kDecrement, $1, true); }
@@ -357,6 +379,7 @@ Property
 
 VarStatement
   : K_VAR VarList ';'           { $$ = $2; }
+  | K_VAR VarList error         { END_STATEMENT; $$ = $2; }
   | K_VAR IDENT TypeOpt '=' FunctionExpr { $$ = VarList(nullptr, VarDecl(CC, $2, $3, $5, true)); }
   ;
 
@@ -400,6 +423,7 @@ While
 
 DoWhile
   : K_DO '{' StatementsOpt '}' K_WHILE '(' Expression ')' ';' { $$ = Loop($7, $3, true); }
+  | K_DO '{' StatementsOpt '}' K_WHILE '(' Expression ')' error { END_STATEMENT; $$ = Loop($7, $3, true); }
   ;
 
 For
@@ -425,15 +449,19 @@ ExpressionOpt
 
 Break
   : K_BREAK ';'                 { $$ = MakeNode<TBreakStmtNode>(); }
+  | K_BREAK error               { END_STATEMENT; $$ = MakeNode<TBreakStmtNode>(); }
   ;
 
 Continue
   : K_CONTINUE ';'              { $$ = MakeNode<TContinueStmtNode>(); }
+  | K_CONTINUE error            { END_STATEMENT; $$ = MakeNode<TContinueStmtNode>(); }
   ;
 
 Return
   : K_RETURN ';'                { $$ = ReturnStmt(nullptr); }
   | K_RETURN Expression ';'     { $$ = ReturnStmt($2); }
+  | K_RETURN error              { END_STATEMENT; $$ = ReturnStmt(nullptr); }
+  | K_RETURN Expression error   { END_STATEMENT; $$ = ReturnStmt($2); }
   ;
 
 With
@@ -460,6 +488,7 @@ Finally
 
 Throw
   : K_THROW Expression ';'      { $$ = ThrowStmt($2); }
+  | K_THROW Expression error    { END_STATEMENT; $$ = ThrowStmt($2); }
   ;
 
 ClassDecl
@@ -510,6 +539,7 @@ Modifier
 Import
   : K_IMPORT QualifiedName              { $$ = Import(CC, $2, false); }
   | K_IMPORT QualifiedName '.' '*' ';'  { $$ = Import(CC, $2, true); }
+  | K_IMPORT QualifiedName '.' '*' error { END_STATEMENT; $$ = Import(CC, $2, true); }
   ;
 
 InterfaceDecl

@@ -39,8 +39,11 @@ struct TScanner {
   int OpenColumn = 0;
   std::string Text;  // string literal being read
   void* Flex = nullptr;  // the flex scanner
-  // Set by the parser's error hook.
+  // Set by the parser's error hook, with the parser's stack depth then.
   bool SyntaxError = false;
+  long ErrorDepth = 0;
+  // A line break (or a comment holding one) came before the last token.
+  bool LineBreak = false;
 
   // Advances the position over matched bytes.
   void Advance(const char* text, std::size_t length);

@@ -147,8 +147,39 @@ TEST_F(CompilerTest, TheEndOfTheInputEndsATokenLikeALineBreak) {
     EXPECT_EQ(Compile(source).rfind("error", 0), std::string::npos) << source << ": " << Compile(source);
   }
   EXPECT_EQ(Compile("x = 5x;").rfind("error: Parse Error", 0), 0u);
-  // A final digit is a number, so the error is the missing ";" after it.
-  EXPECT_EQ(Compile("x = 5"), Compile("x = 7"));
+  // A final digit is a number, and the end of the input ends its statement.
+  EXPECT_EQ(Compile("x = 5"), Compile("x = 5;"));
+}
+
+TEST_F(CompilerTest, ALineBreakEndsAStatementThatLacksItsSemicolon) {
+  // Each source compiles as the same source with the semicolons written.
+  struct Case {
+    const char* without;
+    const char* with;
+  } same[] = {
+      {"a = 1\nb = 2\n", "a = 1;\nb = 2;\n"},
+      {"trace(a)\nvar v = f()\nv++", "trace(a);\nvar v = f();\nv++;"},
+      {"function f() { return 1 }\nfunction g() { if (a) return\n}", "function f() { return 1; }\nfunction g() { if (a) return;\n}"},
+      {"do { i++ } while (i < 3)\nfor (;;) { break\n}", "do { i++; } while (i < 3);\nfor (;;) { break;\n}"},
+      {"a = b /* a comment\n over lines */ c = d", "a = b; c = d;"},
+      // A line break before a token that continues the expression ends
+      // nothing.
+      {"a = b\n+ c\n.d", "a = b + c.d;"},
+  };
+  for (const auto& c : same) EXPECT_EQ(Compile(c.without), Compile(c.with)) << c.without;
+  // No semicolon where the next token is on the same line, or where the
+  // error lies inside an unfinished construct.
+  for (const char* source : {"a = 1 b = 2;", "f(a\n b);", "return (\n}", "x = [1,\n 2 3];", "if (a\n b) c();"})
+    EXPECT_EQ(Compile(source).rfind("error: Parse Error", 0), 0u) << source;
+}
+
+TEST_F(CompilerTest, LiteralsAndComputedNamesStartMemberAccessAndCalls) {
+  EXPECT_EQ(Compile("n = \"foo\".length;"),
+            "ConstantPool 3: \"n\", \"foo\", \"length\"\nPush const8 0 (\"n\"), const8 1 (\"foo\"), const8 2 "
+            "(\"length\")\nGetMember\nSetVariable\n");
+  EXPECT_EQ(Compile("o[k](1);"),
+            "ConstantPool 2: \"o\", \"k\"\nPush int 1, int 1, const8 0 (\"o\")\nGetVariable\nPush const8 1 "
+            "(\"k\")\nGetVariable\nCallMethod\nPop\n");
 }
 
 TEST_F(CompilerTest, ErrorsNameTheirPosition) {
@@ -222,6 +253,34 @@ TEST_F(CompilerTest, ClassesCompileIntoInitActionsOfTheirOwnSprites) {
   EXPECT_LT(listings.find("\"Base\""), listings.find("\"Child\""));
   EXPECT_NE(listings.find("\"addProperty\""), std::string::npos);
   EXPECT_NE(listings.find("Extends"), std::string::npos);
+}
+
+TEST_F(CompilerTest, AnImportOfAMissingClassFailsOnlyWhereTheNameIsUsed) {
+  EXPECT_EQ(Compile("import a.b.Missing;\nx = 1;"), Compile("x = 1;"));
+  for (const char* use : {"var m = new Missing();", "Missing.f();", "t = Missing;"})
+    EXPECT_EQ(Compile(std::string("import a.b.Missing;\n") + use), "error: Class a.b.Missing not found.") << use;
+}
+
+TEST_F(CompilerTest, MoviesBeforeVersion7GetFunctionsWithoutRegisters) {
+  yel::testing::TempDir dir;
+  dir.Write("A.as", "class A { var n = 1; function A() { trace(n); } }\n");
+  dir.Write("B.as", "class B extends A { var m = 2; function B(x) { super(); trace(x + m); } }\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  movie.SetVersion(6);
+  std::string listing = Compile("function f(a) { var b = a; return this; }\nvar o = new B(1);");
+  EXPECT_NE(listing.find("DefineFunction \"f\" (a)"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("register"), std::string::npos);
+  std::string classes;
+  for (const auto& object : movie.ObjectList())
+    if (auto* sprite = dynamic_cast<TFlashSprite*>(object.get()); sprite && sprite->HasInitActions())
+      classes += Listing(sprite->InitActions().Actions());
+  // No DefineFunction2 or Extends (version 7 actions): the prototype of B
+  // is made by new A(), and fields are members of the prototypes.
+  EXPECT_EQ(classes.find("DefineFunction2"), std::string::npos);
+  EXPECT_EQ(classes.find("Extends"), std::string::npos);
+  EXPECT_NE(classes.find("NewMethod"), std::string::npos);
+  EXPECT_NE(classes.find("(\"super\")\nGetVariable"), std::string::npos) << classes;
+  EXPECT_EQ(movie.Version(), 6);
 }
 
 TEST_F(CompilerTest, ClipHandlersGoIntoClipActionRecords) {
