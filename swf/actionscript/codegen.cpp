@@ -177,8 +177,40 @@ void TLvalueNode::Set(TCompileContext& cc) {
   B(cc).SetVariable();
 }
 
+int TLvalueNode::SuperAccessor() const {
+  if (!Object || !Object->Has(kNodeSuper)) return -1;
+  int name = static_cast<const TStrNode*>(Member)->Id;
+  const TBaseIdentTable* scope = Scope;
+  while (scope && scope->Kind != kScopeClass) scope = scope->Enclosing;
+  int depth = 0;
+  for (scope = scope ? scope->Inherited : nullptr; scope && depth < 256; scope = scope->Inherited, ++depth)
+    if (TIdentInfo* entry = scope->Find(name); entry && (entry->Flags & kIdentAccessor)) return name;
+  return -1;
+}
+
+namespace {
+
+// Calls the accessor method prefix + name of super with the arguments
+// already pushed (count of them given).
+void CallSuperAccessor(TCompileContext& cc, TLvalueNode& ref, const char* prefix, int count) {
+  PushInt(cc, count);
+  CompileChild(cc, ref.Object);
+  cc.PushString(prefix + Text(cc, static_cast<TStrNode*>(ref.Member)->Id));
+  B(cc).CallMethod();
+}
+
+}  // namespace
+
 void TLvalueNode::Compile(TCompileContext& cc) {
   if (Has(kNodeDiscard) && !Object) return;
+  // A property of a superclass read through super: its getter is called,
+  // so that it runs for this class's instance as a method of the
+  // superclass.
+  if (SuperAccessor() >= 0) {
+    CallSuperAccessor(cc, *this, "__get__", 0);
+    if (Has(kNodeDiscard)) B(cc).Pop();
+    return;
+  }
   Refs(cc);
   Get(cc);
   if (Has(kNodeDiscard)) B(cc).Pop();
@@ -212,6 +244,15 @@ void TAssignNode::Compile(TCompileContext& cc) {
   const bool used = !Has(kNodeDiscard);
   TLvalueNode& target = *Target;
   target.Resolve(cc);
+  if (Kind == kAssign && target.SuperAccessor() >= 0) {
+    // The setter of a superclass's property, called as a method.
+    CompileChild(cc, Value);
+    if (used) B(cc).StoreRegister(0);
+    CallSuperAccessor(cc, target, "__set__", 1);
+    B(cc).Pop();
+    if (used) PushRegister(cc, 0);
+    return;
+  }
   if (Kind == kIncrement || Kind == kDecrement) {
     const bool postfix = Has(kNodePostfix);
     target.Refs(cc);
@@ -693,6 +734,19 @@ void TFuncDefNode::Generate(TCompileContext& cc, int name, TClassImplNode* const
     b.Pop();
   }
   CompileChild(cc, Body);
+  if (Has(kNodeSetter)) {
+    // A setter returns the property's new value, read through its getter:
+    // the value of an assignment to the property.
+    if (int reg = Scope->UsageRegister(kIdThis)) {
+      PushRegister(cc, reg);
+    } else {
+      cc.PushString(kIdThis);
+      b.GetVariable();
+    }
+    cc.PushString(Name);
+    b.GetMember();
+    b.Return();
+  }
   PlaceForward(cc, end->Marker());
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "base/byte_stream.h"
@@ -24,6 +25,9 @@ namespace {
 
 TCompileContext* g_current = nullptr;
 
+// The events of a button condition: rollOver to menuDragOut.
+constexpr int kButtonEventCount = 9;
+
 // Superclass chains longer than this are taken for a cycle.
 constexpr int kMaxInheritance = 256;
 
@@ -38,7 +42,7 @@ TStringTable::TStringTable() {
 }
 
 int TStringTable::Id(std::string_view text) {
-  auto found = ids_.find(std::string(text));
+  auto found = ids_.find(text);
   if (found != ids_.end()) return found->second;
   int id = static_cast<int>(texts_.size());
   texts_.emplace_back(text);
@@ -89,7 +93,7 @@ TBaseIdentTable::TBaseIdentTable(TCompileContext& context, int kind, TBaseIdentT
 
 TBaseIdentTable::~TBaseIdentTable() = default;
 
-std::string TBaseIdentTable::Key(int name) const { return std::to_string(name); }
+int TBaseIdentTable::Key(int name) const { return name; }
 
 TIdentInfo* TBaseIdentTable::Declare(std::unique_ptr<TIdentInfo> entry) {
   entry->Scope = this;
@@ -125,7 +129,13 @@ TIdentInfo* TBaseIdentTable::Lookup(int name) const {
   return nullptr;
 }
 
-std::string TClassTable::Key(int name) const { return AsciiLower(context_.Strings().Text(name)); }
+int TClassTable::Key(int name) const {
+  auto known = lower_.find(name);
+  if (known != lower_.end()) return known->second;
+  int key = context_.Strings().Id(AsciiLower(context_.Strings().Text(name)));
+  lower_.emplace(name, key);
+  return key;
+}
 
 TClassInfo* TClassTable::FindClass(int name) const {
   TIdentInfo* entry = Find(name);
@@ -173,6 +183,29 @@ void TIdentTable::AllocateRegisters() {
     give(e);
     if (e->Register > 0) byName.emplace(e->Name, e->Register);
   }
+}
+
+TNodeArena::~TNodeArena() {
+  for (auto it = nodes_.rbegin(); it != nodes_.rend(); ++it)
+    if (*it) (*it)->~TParseTreeNode();
+}
+
+void* TNodeArena::Allocate(std::size_t size, std::size_t align) {
+  constexpr std::size_t kBlockSize = 64 * 1024;
+  auto aligned = [&] {
+    auto at = reinterpret_cast<std::uintptr_t>(next_);
+    return reinterpret_cast<std::byte*>((at + align - 1) & ~(std::uintptr_t{align} - 1));
+  };
+  if (!next_ || aligned() + size > end_) {
+    std::size_t blockSize = std::max(kBlockSize, size + align);
+    blocks_.push_back(std::unique_ptr<std::byte[]>(new std::byte[blockSize]));
+    next_ = blocks_.back().get();
+    end_ = next_ + blockSize;
+  }
+  std::byte* at = aligned();
+  next_ = at + size;
+  nodes_.push_back(nullptr);  // the slot Adopt fills once the node is made
+  return at;
 }
 
 TCompileUnit::TCompileUnit() = default;
@@ -338,6 +371,12 @@ void TCompileContext::GenerateRoot(TProgramNode& root) {
   CompileChild(*this, &root);
 }
 
+void TCompileContext::ParseWithClasses(TStream& source) {
+  Parse(source);
+  ParseUsedClasses();
+  GenerateUsedClasses();
+}
+
 void TCompileContext::CompileScript(TStream& source, TFlashActionScript& builder) {
   auto unit = std::make_unique<TCompileUnit>();
   unit->OwnerKind = TCompileUnit::TOwnerKind::Script;
@@ -349,47 +388,42 @@ void TCompileContext::CompileScript(TStream& source, TFlashActionScript& builder
       for (const auto& text : pool->ConstantPool) unit->Pool.IndexOf(strings_.Id(text));
   }
   TCompileSession session(*this, std::move(unit));
-  Parse(source);
-  ParseUsedClasses();
-  GenerateUsedClasses();
+  ParseWithClasses(source);
   builder_ = &builder;
   GenerateRoot(*unit_->Root);
   InsertConstantPool(builder.Actions());
   FinalPass(builder.Actions());
 }
 
+void TCompileContext::CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit, int eventCount,
+                                      const std::function<TSWFActionList*(int event)>& listOf) {
+  TCompileSession session(*this, std::move(unit));
+  ParseWithClasses(source);
+  // The handlers choose their lists themselves; statements outside them
+  // have no builder.
+  builder_ = nullptr;
+  GenerateRoot(*unit_->Root);
+  std::set<TSWFActionList*> done;
+  for (int event = 0; event < eventCount; ++event) {
+    TSWFActionList* list = listOf(event);
+    if (list && done.insert(list).second) FinalPass(*list);
+  }
+}
+
 void TCompileContext::CompileButton(TStream& source, TFlashButtonConditions& button) {
   auto unit = std::make_unique<TCompileUnit>();
   unit->OwnerKind = TCompileUnit::TOwnerKind::Button;
   unit->Button = &button;
-  TCompileSession session(*this, std::move(unit));
-  Parse(source);
-  ParseUsedClasses();
-  GenerateUsedClasses();
-  builder_ = nullptr;
-  GenerateRoot(*unit_->Root);
-  std::set<TSWFActionList*> done;
-  for (int event = 0; event < 9; ++event) {
-    TSWFActionList* list = button.FindCondition(static_cast<std::uint16_t>(1u << event));
-    if (list && done.insert(list).second) FinalPass(*list);
-  }
+  CompileHandlers(source, std::move(unit), kButtonEventCount,
+                  [&](int event) { return button.FindCondition(static_cast<std::uint16_t>(1u << event)); });
 }
 
 void TCompileContext::CompileClip(TStream& source, TFlashPlaceObject& place) {
   auto unit = std::make_unique<TCompileUnit>();
   unit->OwnerKind = TCompileUnit::TOwnerKind::Clip;
   unit->Clip = &place;
-  TCompileSession session(*this, std::move(unit));
-  Parse(source);
-  ParseUsedClasses();
-  GenerateUsedClasses();
-  builder_ = nullptr;
-  GenerateRoot(*unit_->Root);
-  std::set<TSWFActionList*> done;
-  for (int event = 0; event < kClipEventCount; ++event) {
-    TSWFActionList* list = place.FindActionEvent(1u << event, false);
-    if (list && done.insert(list).second) FinalPass(*list);
-  }
+  CompileHandlers(source, std::move(unit), kClipEventCount,
+                  [&](int event) { return place.FindActionEvent(1u << event, false); });
 }
 
 // --- class files
@@ -502,14 +536,26 @@ void TCompileContext::GenerateClass(TClassInfo& info, int guard) {
 
 namespace {
 
-bool IsFunction(const TSWFAction* action) {
-  return dynamic_cast<const TSWFActionDefineFunction2*>(action) ||
-         dynamic_cast<const TSWFActionDefineFunction*>(action);
+// Record codes the final pass looks at (tests of the code are much cheaper
+// than casts on every record).
+constexpr std::uint8_t kCodePop = 0x17;
+constexpr std::uint8_t kCodeConstantPool = 0x88;
+constexpr std::uint8_t kCodeDefineFunction2 = 0x8E;
+constexpr std::uint8_t kCodePush = 0x96;
+constexpr std::uint8_t kCodeDefineFunction = 0x9B;
+
+// The name of a function definition, or null for another record.
+const std::string* FunctionName(const TSWFAction* action) {
+  if (action->ActionCode == kCodeDefineFunction2) return &static_cast<const TSWFActionDefineFunction2*>(action)->Name;
+  if (action->ActionCode == kCodeDefineFunction) return &static_cast<const TSWFActionDefineFunction*>(action)->Name;
+  return nullptr;
 }
 
-const std::string& FunctionName(const TSWFAction* action) {
-  if (auto* f2 = dynamic_cast<const TSWFActionDefineFunction2*>(action)) return f2->Name;
-  return static_cast<const TSWFActionDefineFunction*>(action)->Name;
+// The marker that ends a function definition's body, if any.
+TSWFOffsetMarker* FunctionEnd(TSWFAction* action) {
+  if (action->ActionCode == kCodeDefineFunction2)
+    return static_cast<TSWFActionDefineFunction2*>(action)->CurrentMarker();
+  return static_cast<TSWFActionDefineFunction*>(action)->CurrentMarker();
 }
 
 }  // namespace
@@ -519,43 +565,42 @@ void TCompileContext::FinalPass(TSWFActionList& list) {
   // 1. Named function definitions at the top level move to the front,
   // behind the leading constant pool.
   std::vector<std::unique_ptr<TSWFAction>> front;
-  std::vector<std::unique_ptr<TSWFAction>> hoisted;
   std::vector<std::unique_ptr<TSWFAction>> rest;
+  front.reserve(items.size());
+  rest.reserve(items.size());
   std::size_t i = 0;
-  if (!items.empty() && dynamic_cast<TSWFActionConstantPool*>(items[0].get())) front.push_back(std::move(items[i++]));
+  if (!items.empty() && items[0]->ActionCode == kCodeConstantPool) front.push_back(std::move(items[i++]));
   while (i < items.size()) {
     TSWFAction* action = items[i].get();
-    if (!IsFunction(action)) {
+    const std::string* name = FunctionName(action);
+    if (!name) {
       rest.push_back(std::move(items[i++]));
       continue;
     }
-    auto* link = dynamic_cast<TSWFBranchLink*>(action);
-    TSWFOffsetMarker* end = link ? link->CurrentMarker() : nullptr;
+    TSWFOffsetMarker* end = FunctionEnd(action);
     std::size_t last = i;
     if (end) {
       std::size_t j = i + 1;
       while (j < items.size() && items[j].get() != end) ++j;
       if (j < items.size()) last = j;
     }
-    auto& target = FunctionName(action).empty() ? rest : hoisted;
+    auto& target = name->empty() ? rest : front;
     for (; i <= last; ++i) target.push_back(std::move(items[i]));
   }
-  for (auto& item : hoisted) front.push_back(std::move(item));
-  for (auto& item : rest) front.push_back(std::move(item));
   // 2. A Push of one value directly followed by a Pop goes, with the Pop.
   std::vector<std::unique_ptr<TSWFAction>> out;
-  out.reserve(front.size());
-  for (auto& item : front) {
-    if (item->ActionCode == 0x17 && !out.empty()) {
-      auto* push = dynamic_cast<TSWFActionPush*>(out.back().get());
-      if (push && push->ValueCount() == 1) {
-        out.pop_back();
-        continue;
-      }
+  out.reserve(front.size() + rest.size());
+  auto add = [&](std::unique_ptr<TSWFAction>& item) {
+    if (item->ActionCode == kCodePop && !out.empty() && out.back()->ActionCode == kCodePush &&
+        static_cast<TSWFActionPush*>(out.back().get())->ValueCount() == 1) {
+      out.pop_back();
+      return;
     }
     out.push_back(std::move(item));
-  }
-  for (auto& item : out) list.Insert(list.Count(), std::move(item));
+  };
+  for (auto& item : front) add(item);
+  for (auto& item : rest) add(item);
+  list.PutAll(std::move(out));
   SettleSkipCounts(list);
 }
 

@@ -4,7 +4,9 @@
 // paths, the compile unit being worked on and its constant pool.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,8 +45,13 @@ class TStringTable {
   const std::string& Text(int id) const { return texts_.at(static_cast<std::size_t>(id)); }
 
  private:
+  // Finds texts by a string_view without making a string of it.
+  struct THash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
   std::vector<std::string> texts_;
-  std::unordered_map<std::string, int> ids_;
+  std::unordered_map<std::string, int, THash, std::equal_to<>> ids_;
 };
 
 // The string ids a unit has pushed, in order of first use.
@@ -158,12 +165,14 @@ class TBaseIdentTable {
   std::unique_ptr<TCompoundName> QualifiedName;
 
  protected:
-  virtual std::string Key(int name) const;
+  // The key under which a name is indexed: its id, or an id standing for
+  // all spellings the table does not tell apart.
+  virtual int Key(int name) const;
   TCompileContext& context_;
 
  private:
   std::vector<std::unique_ptr<TIdentInfo>> entries_;
-  std::unordered_map<std::string, TIdentInfo*> latest_;
+  std::unordered_map<int, TIdentInfo*> latest_;
 };
 
 // The classes found on class paths; names compared without regard to case.
@@ -173,7 +182,11 @@ class TClassTable : public TBaseIdentTable {
   TClassInfo* FindClass(int name) const;
 
  protected:
-  std::string Key(int name) const override;
+  // The id of the lower-cased text.
+  int Key(int name) const override;
+
+ private:
+  mutable std::unordered_map<int, int> lower_;
 };
 
 enum TUsage : int { kUsesThis = 1, kUsesSuper = 2, kUsesArguments = 4 };
@@ -202,6 +215,28 @@ class TIdentTable : public TBaseIdentTable {
   TIdentInfo* FunctionEntry = nullptr;
 };
 
+// The memory of the syntax-tree nodes of one unit: nodes are made one after
+// the other in large blocks and destroyed all together with the unit.
+class TNodeArena {
+ public:
+  TNodeArena() = default;
+  ~TNodeArena();
+  TNodeArena(const TNodeArena&) = delete;
+  TNodeArena& operator=(const TNodeArena&) = delete;
+
+  // Room for a node of the given size and alignment.
+  void* Allocate(std::size_t size, std::size_t align);
+  // The node just made in the room Allocate gave, destroyed with the arena.
+  void Adopt(TParseTreeNode* node) { nodes_.back() = node; }
+  std::size_t Count() const { return nodes_.size(); }
+
+ private:
+  std::vector<std::unique_ptr<std::byte[]>> blocks_;
+  std::byte* next_ = nullptr;
+  std::byte* end_ = nullptr;
+  std::vector<TParseTreeNode*> nodes_;
+};
+
 // One source being compiled: a frame, button or clip script, or a class file.
 class TCompileUnit {
  public:
@@ -214,7 +249,7 @@ class TCompileUnit {
   TFlashButtonConditions* Button = nullptr;
   TFlashPlaceObject* Clip = nullptr;
   TProgramNode* Root = nullptr;
-  std::vector<std::unique_ptr<TParseTreeNode>> Nodes;
+  TNodeArena Nodes;
   std::vector<std::unique_ptr<TBaseIdentTable>> Scopes;
   TConstantPool Pool;
   std::string FileName;  // of a class file
@@ -286,6 +321,14 @@ class TCompileContext : public TBaseCompileContext {
  private:
   friend class TCompileSession;
   void Parse(TStream& source);
+  // Parses the source into the current unit, then the class files it uses,
+  // and generates those classes.
+  void ParseWithClasses(TStream& source);
+  // A button or clip script: its handlers make their own lists; the final
+  // pass then runs over the list of each of the eventCount events (once per
+  // list).
+  void CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit, int eventCount,
+                       const std::function<TSWFActionList*(int event)>& listOf);
   void ScanClassFolder(const std::string& folder, const std::string& prefix);
   void ParseUsedClasses();
   void GenerateUsedClasses();

@@ -44,6 +44,20 @@ std::string ChainText(TCompileContext& cc, TParseTreeNode* node) {
   return head.empty() ? head : head + "." + Text(cc, member->Id);
 }
 
+// The id of a type annotation's dotted name, or -1 without one.
+int TypeId(TCompileContext& cc, const TNameNode* type) { return type ? type->Name.DottedId(cc.Strings()) : -1; }
+
+// A call node at the position of pos (when given); no arguments make an
+// empty list.
+TFuncCallNode* CallNode(TCompileContext& cc, TParseTreeNode* object, TSourcePosNode* pos, TExprListNode* args) {
+  auto* call = MakeNode<TFuncCallNode>();
+  call->Object = object;
+  call->Arguments = args ? args : MakeNode<TExprListNode>();
+  call->Scope = cc.CurrentScope();
+  if (pos) call->Pos = pos->Pos;
+  return call;
+}
+
 }  // namespace
 
 TProgramNode* BeginProgram(TCompileContext& cc) {
@@ -114,7 +128,7 @@ TFuncDefNode* FunctionDef(TCompileContext& cc, int name, TIdentTable* scope, TAr
   cc.CloseScope();
   auto* node = MakeNode<TFuncDefNode>();
   node->Name = name;
-  node->ReturnType = type ? type->Name.DottedId(cc.Strings()) : -1;
+  node->ReturnType = TypeId(cc, type);
   node->Parameters = params ? params : MakeNode<TArgDeclListNode>();
   node->Body = body;
   node->Scope = scope;
@@ -135,7 +149,7 @@ TArgDeclListNode* Params(TArgDeclListNode* list, TArgDeclNode* param) {
 
 TArgDeclNode* Param(TCompileContext& cc, int name, TNameNode* type) {
   auto* node = MakeNode<TArgDeclNode>();
-  node->Entry = cc.CurrentScope()->Declare(name, type ? type->Name.DottedId(cc.Strings()) : -1, kIdentVariable);
+  node->Entry = cc.CurrentScope()->Declare(name, TypeId(cc, type), kIdentVariable);
   return node;
 }
 
@@ -182,6 +196,7 @@ TLvalueNode* PlainReference(TCompileContext& cc, int name) {
   node->Member = MakeNode<TStrNode>(name);
   node->Entry = entry;
   node->Scope = scope;
+  if (name == kIdSuper) node->Flags |= kNodeSuper;
   return node;
 }
 
@@ -210,11 +225,8 @@ TLvalueNode* EvalReference(TParseTreeNode* expression) {
 }
 
 TFuncCallNode* PlainCall(TCompileContext& cc, int name, TSourcePosNode* pos, TExprListNode* args) {
-  auto* call = MakeNode<TFuncCallNode>();
+  auto* call = CallNode(cc, nullptr, pos, args);
   call->Name = name;
-  call->Arguments = args ? args : MakeNode<TExprListNode>();
-  call->Scope = cc.CurrentScope();
-  if (pos) call->Pos = pos->Pos;
   call->Entry = call->Scope->Lookup(name);
   CheckResolved(cc, call->Entry);
   if (TClassInfo* info = ClassOf(cc, call->Entry, name)) {
@@ -233,12 +245,8 @@ TFuncCallNode* PlainCall(TCompileContext& cc, int name, TSourcePosNode* pos, TEx
 
 TFuncCallNode* MethodCall(TCompileContext& cc, TParseTreeNode* object, int name, TSourcePosNode* pos,
                           TExprListNode* args) {
-  auto* call = MakeNode<TFuncCallNode>();
-  call->Object = object;
+  auto* call = CallNode(cc, object, pos, args);
   call->Name = name;
-  call->Arguments = args ? args : MakeNode<TExprListNode>();
-  call->Scope = cc.CurrentScope();
-  if (pos) call->Pos = pos->Pos;
   std::string chain = ChainText(cc, object);
   if (!chain.empty()) {
     std::string qualified = chain + "." + Text(cc, name);
@@ -254,12 +262,8 @@ TFuncCallNode* MethodCall(TCompileContext& cc, TParseTreeNode* object, int name,
 
 TFuncCallNode* IndexCall(TCompileContext& cc, TParseTreeNode* object, TParseTreeNode* name, TSourcePosNode* pos,
                          TExprListNode* args) {
-  auto* call = MakeNode<TFuncCallNode>();
-  call->Object = object;
+  auto* call = CallNode(cc, object, pos, args);
   call->NameExpression = name;
-  call->Arguments = args ? args : MakeNode<TExprListNode>();
-  call->Scope = cc.CurrentScope();
-  if (pos) call->Pos = pos->Pos;
   return call;
 }
 
@@ -360,14 +364,16 @@ TVarDeclListNode* VarList(TVarDeclListNode* list, TVarDeclNode* declaration) {
   return list;
 }
 
-TVarDeclNode* VarDecl(TCompileContext& cc, int name, TNameNode* type, TParseTreeNode* init, bool function) {
+TVarDeclNode* VarDecl(TCompileContext& cc, int name, TNameNode* type, TParseTreeNode* init, bool byName) {
   auto* node = MakeNode<TVarDeclNode>();
   node->Init = init;
-  node->Entry = cc.CurrentScope()->Declare(name, type ? type->Name.DottedId(cc.Strings()) : -1, kIdentVariable);
+  node->Entry = cc.CurrentScope()->Declare(name, TypeId(cc, type), kIdentVariable);
   // A variable that holds a function is never kept in a register.
-  if (function || dynamic_cast<TFuncDefNode*>(init)) node->Entry->Register = -1;
+  if (byName || dynamic_cast<TFuncDefNode*>(init)) node->Entry->Register = -1;
   return node;
 }
+
+int JoinName(TCompileContext& cc, int head, int part) { return cc.Strings().Id(Text(cc, head) + "." + Text(cc, part)); }
 
 TParseTreeNode* IfStmt(TParseTreeNode* condition, TParseTreeNode* then, TParseTreeNode* otherwise) {
   auto* node = MakeNode<TIfStmtNode>();
@@ -463,7 +469,7 @@ TParseTreeNode* TryStmt(TParseTreeNode* statement, TCatchNode* catchClause, TPar
 TCatchNode* CatchClause(int name, TNameNode* type, TParseTreeNode* statements) {
   auto* node = MakeNode<TCatchNode>();
   node->Name = name;
-  node->TypeName = type ? type->Name.DottedId(CurrentContext()->Strings()) : -1;
+  node->TypeName = TypeId(*CurrentContext(), type);
   node->Statements = statements;
   return node;
 }
@@ -497,6 +503,17 @@ TClassInfo* FindNamedClass(TCompileContext& cc, const TCompoundName& name) {
   return info ? info : cc.Classes().FindClass(id);
 }
 
+// The superclass or base interface named after extends, by its full
+// qualified name; what names the kind in the error when it is missing.
+TClassInfo* SetSuper(TCompileContext& cc, TClassDefNode* node, TNameNode* name, const char* what) {
+  TClassInfo* info = FindNamedClass(cc, name->Name);
+  if (!info) throw EActionCompileError(what + Text(cc, name->Name.DottedId(cc.Strings())) + " not found.");
+  MarkUsed(info);
+  node->SuperName = TCompoundName::FromText(cc.Strings(), Text(cc, info->Name));
+  node->Super = &node->SuperName;
+  return info;
+}
+
 TIdentTable* OpenClassScope(TCompileContext& cc, TClassDefNode* node, TNameNode* name) {
   node->Name = name->Name;
   int id = name->Name.DottedId(cc.Strings());
@@ -519,15 +536,7 @@ TIdentTable* OpenClassScope(TCompileContext& cc, TClassDefNode* node, TNameNode*
 
 TClassDefNode* BeginClass(TCompileContext& cc, TNameNode* name, TNameNode* super, TClassImplListNode* interfaces) {
   auto* node = MakeNode<TClassImplNode>();
-  TClassInfo* superClass = nullptr;
-  if (super) {
-    superClass = FindNamedClass(cc, super->Name);
-    if (!superClass)
-      throw EActionCompileError("Superclass " + Text(cc, super->Name.DottedId(cc.Strings())) + " not found.");
-    MarkUsed(superClass);
-    node->SuperName = TCompoundName::FromText(cc.Strings(), Text(cc, superClass->Name));
-    node->Super = &node->SuperName;
-  }
+  TClassInfo* superClass = super ? SetSuper(cc, node, super, "Superclass ") : nullptr;
   if (interfaces) {
     for (auto& interfaceName : interfaces->Names) {
       TClassInfo* info = FindNamedClass(cc, interfaceName);
@@ -585,15 +594,7 @@ TClassBodyNode* Member(TClassBodyNode* body, int modifiers, TParseTreeNode* memb
 
 TClassDefNode* BeginInterface(TCompileContext& cc, TNameNode* name, TNameNode* base) {
   auto* node = MakeNode<TClassIntfNode>();
-  TClassInfo* baseInterface = nullptr;
-  if (base) {
-    baseInterface = FindNamedClass(cc, base->Name);
-    if (!baseInterface)
-      throw EActionCompileError("Interface " + Text(cc, base->Name.DottedId(cc.Strings())) + " not found.");
-    MarkUsed(baseInterface);
-    node->SuperName = TCompoundName::FromText(cc.Strings(), Text(cc, baseInterface->Name));
-    node->Super = &node->SuperName;
-  }
+  if (base) SetSuper(cc, node, base, "Interface ");
   OpenClassScope(cc, node, name);
   return node;
 }

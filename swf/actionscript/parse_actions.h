@@ -47,7 +47,10 @@ TExprListNode* ObjectLiteral(TExprListNode* list, TPairNode* property);
 TPairNode* PropertyPair(int name, TParseTreeNode* value);
 
 TVarDeclListNode* VarList(TVarDeclListNode* list, TVarDeclNode* declaration);
-TVarDeclNode* VarDecl(TCompileContext& cc, int name, TNameNode* type, TParseTreeNode* init, bool function);
+// byName: the variable is never held in a register (it holds a function,
+// or its name is a path).
+TVarDeclNode* VarDecl(TCompileContext& cc, int name, TNameNode* type, TParseTreeNode* init, bool byName);
+int JoinName(TCompileContext& cc, int head, int part);
 TParseTreeNode* IfStmt(TParseTreeNode* condition, TParseTreeNode* then, TParseTreeNode* otherwise);
 TParseTreeNode* SwitchStmt(TParseTreeNode* expression, TSwitchCaseListNode* cases);
 TSwitchCaseListNode* Cases(TSwitchCaseListNode* list, TSwitchCaseNode* clause);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ enum TNodeFlag : std::uint16_t {
   kNodeMember = 1 << 8,      // class member
   kNodeGetter = 1 << 9,
   kNodeSetter = 1 << 10,
+  kNodeSuper = 1 << 11,      // the plain name super
 };
 
 struct TSourcePos {
@@ -52,10 +54,10 @@ class TParseTreeNode {
 // Makes a node owned by the current unit.
 template <class T, class... A>
 T* MakeNode(A&&... args) {
-  auto node = std::make_unique<T>(std::forward<A>(args)...);
-  T* raw = node.get();
-  CurrentContext()->Unit()->Nodes.push_back(std::move(node));
-  return raw;
+  TNodeArena& arena = CurrentContext()->Unit()->Nodes;
+  T* node = new (arena.Allocate(sizeof(T), alignof(T))) T(std::forward<A>(args)...);
+  arena.Adopt(node);
+  return node;
 }
 
 // Compiles a child (null allowed) with the nesting guard.
@@ -225,6 +227,9 @@ class TLvalueNode : public TParseTreeNode {
   // Resolves a plain name once, at generation: register, member of a class
   // or variable.
   void Resolve(TCompileContext& cc);
+  // For super.name where name is a getter or setter of a superclass: the
+  // name (its accessor methods are called directly), else -1.
+  int SuperAccessor() const;
 
   TParseTreeNode* Object = nullptr;
   TParseTreeNode* Member = nullptr;

@@ -79,7 +79,7 @@ static void SyntaxErrorAt(TScanner* s, long depth) {
   yel::swf::TIdentTable* scope;
 }
 
-%token <id> IDENT STRING LISTING
+%token <id> IDENT STRING LISTING PATH
 %token <num> NUMBER
 %token <op> ASSIGNOP
 %token GETTER SETTER EVAL NOT EQ NE SEQ SNE LE GE ANDAND OROR INC DEC SHL SHR USHR INVALID_NUMBER
@@ -127,6 +127,7 @@ static void SyntaxErrorAt(TScanner* s, long depth) {
 %type <loop> ForHead
 %type <scope> FuncScope AnonScope
 %type <op> Modifiers Modifier
+%type <id> VarPath DottedName
 
 %%
 
@@ -169,6 +170,8 @@ Event
 
 FunctionDecl
   : K_FUNCTION IDENT FuncScope '(' ParameterList ')' TypeOpt FunctionBody
+                                { $$ = FunctionDef(CC, $2, $3, $5, $7, $8, 0); }
+  | K_FUNCTION PATH FuncScope '(' ParameterList ')' TypeOpt FunctionBody
                                 { $$ = FunctionDef(CC, $2, $3, $5, $7, $8, 0); }
   | GETTER IDENT FuncScope '(' ')' TypeOpt FunctionBody
                                 { $$ = FunctionDef(CC, $2, $3, nullptr, $6, $7, kNodeGetter); }
@@ -250,6 +253,7 @@ ExprStatement
 
 Reference
   : IDENT                       { $$ = PlainReference(CC, $1); }
+  | PATH                        { $$ = PlainReference(CC, $1); }
   | Primary '.' IDENT           { $$ = MemberReference(CC, $1, $3); }
   | Primary '[' Expression ']'  { $$ = IndexReference($1, $3); }
   | EVAL '(' Expression ')'     { $$ = EvalReference($3); }
@@ -391,6 +395,19 @@ VarList
 VarDeclaration
   : IDENT TypeOpt '=' Assignment   { $$ = VarDecl(CC, $1, $2, $4, false); }
   | IDENT TypeOpt                  { $$ = VarDecl(CC, $1, $2, nullptr, false); }
+  | VarPath TypeOpt '=' Assignment { $$ = VarDecl(CC, $1, $2, $4, true); }
+  | VarPath TypeOpt                { $$ = VarDecl(CC, $1, $2, nullptr, true); }
+  ;
+
+/* A variable named by a path (var /:a, var _root.a): the name is the text. */
+VarPath
+  : PATH
+  | DottedName                  { $$ = $1; }
+  ;
+
+DottedName
+  : IDENT '.' IDENT             { $$ = JoinName(CC, $1, $3); }
+  | DottedName '.' IDENT        { $$ = JoinName(CC, $1, $3); }
   ;
 
 If

@@ -195,7 +195,8 @@ TSWFActionWaitForFrame* TFlashActionScript::WaitForFrame(std::uint16_t frame, st
 
 TSWFActionPush* TFlashActionScript::TrailingPush() {
   if (!actions_->Empty()) {
-    if (auto* push = dynamic_cast<TSWFActionPush*>((*actions_)[actions_->Count() - 1])) return push;
+    TSWFAction* last = (*actions_)[actions_->Count() - 1];
+    if (last->ActionCode == 0x96) return static_cast<TSWFActionPush*>(last);
   }
   return actions_->Add(std::make_unique<TSWFActionPush>());
 }

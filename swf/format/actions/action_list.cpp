@@ -23,7 +23,8 @@ int TSWFActionList::IndexOf(const TSWFAction* action) const {
 TSWFAction* TSWFActionList::Insert(std::size_t index, std::unique_ptr<TSWFAction> action) {
   if (!action) throw std::invalid_argument("no action record to insert");
   if (index > items_.size()) throw std::out_of_range("action list index out of range");
-  if (auto* marker = dynamic_cast<TSWFOffsetMarker*>(action.get())) marker->InList = true;
+  // Every marker class has the marker code (a cheap test on every append).
+  if (action->ActionCode == kActionOffsetMarker) static_cast<TSWFOffsetMarker*>(action.get())->InList = true;
   TSWFAction* raw = action.get();
   items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(action));
   return raw;
@@ -74,6 +75,14 @@ std::vector<std::unique_ptr<TSWFAction>> TSWFActionList::TakeAll() {
   std::vector<std::unique_ptr<TSWFAction>> items;
   items.swap(items_);
   return items;
+}
+
+void TSWFActionList::PutAll(std::vector<std::unique_ptr<TSWFAction>> items) {
+  for (auto& item : items) {
+    if (!item) throw std::invalid_argument("no action record to insert");
+    if (item->ActionCode == kActionOffsetMarker) static_cast<TSWFOffsetMarker*>(item.get())->InList = true;
+  }
+  items_ = std::move(items);
 }
 
 int ActionListMinVersion(const TSWFActionList& list, int minimum) {

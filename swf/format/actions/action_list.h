@@ -44,6 +44,8 @@ class TSWFActionList {
   // Hands out every record (markers included) and leaves the list empty;
   // records keep their links to each other's markers.
   std::vector<std::unique_ptr<TSWFAction>> TakeAll();
+  // Replaces the records by items (as TakeAll gave them, or reordered).
+  void PutAll(std::vector<std::unique_ptr<TSWFAction>> items);
 
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }

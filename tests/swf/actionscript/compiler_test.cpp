@@ -255,6 +255,32 @@ TEST_F(CompilerTest, ClassesCompileIntoInitActionsOfTheirOwnSprites) {
   EXPECT_NE(listings.find("Extends"), std::string::npos);
 }
 
+TEST_F(CompilerTest, SlashSyntaxNamesAreVariablesByPath) {
+  std::string listing = Compile("function /:f() { }\nvar /:a = 1;\nvar _root.b;\nt = /c/:d;\nx = c ? p/q:r;");
+  for (const char* part : {"DefineFunction2 \"/:f\"", "(\"/:a\"), int 1\nDefineLocal\n", "(\"_root.b\")\nDefineLocal2",
+                           "(\"/c/:d\")\nGetVariable", "Divide"})
+    EXPECT_NE(listing.find(part), std::string::npos) << part << "\n" << listing;
+  // Inside a function such names are never held in registers.
+  EXPECT_EQ(Compile("function g() { var /:v = 2; }").find("StoreRegister"), std::string::npos);
+}
+
+TEST_F(CompilerTest, PropertiesOfASuperclassAreReachedThroughTheirAccessors) {
+  yel::testing::TempDir dir;
+  dir.Write("P.as", "class P { function get v() { return 1; } function set v(x) { } }\n");
+  dir.Write("Q.as", "class Q extends P { function get v() { return super.v; } function set v(x) { super.v = x; } }\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  ASSERT_EQ(Compile("var q = new Q();").rfind("error", 0), std::string::npos);
+  std::string classes;
+  for (const auto& object : movie.ObjectList())
+    if (auto* sprite = dynamic_cast<TFlashSprite*>(object.get()); sprite && sprite->HasInitActions())
+      classes += Listing(sprite->InitActions().Actions());
+  // super.v calls the superclass's __get__v and __set__v; every setter
+  // returns the property read through this.
+  EXPECT_NE(classes.find("(\"__get__v\")\nCallMethod"), std::string::npos) << classes;
+  EXPECT_NE(classes.find("(\"__set__v\")\nCallMethod\nPop"), std::string::npos) << classes;
+  EXPECT_NE(classes.find("GetMember\nReturn\nL"), std::string::npos) << classes;
+}
+
 TEST_F(CompilerTest, AnImportOfAMissingClassFailsOnlyWhereTheNameIsUsed) {
   EXPECT_EQ(Compile("import a.b.Missing;\nx = 1;"), Compile("x = 1;"));
   for (const char* use : {"var m = new Missing();", "Missing.f();", "t = Missing;"})
