@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
@@ -29,6 +30,7 @@
 #include "app/pages/publish_page.h"
 #include "app/pages/setting_page.h"
 #include "app/pages/window_frame.h"
+#include "app/player/flash_player.h"
 #include "app/studio/about_box.h"
 #include "app/studio/icons.h"
 #include "app/studio/photo_page.h"
@@ -512,7 +514,24 @@ QImage TfrmMain::Screenshot(const QSize& size) {
   }
   thumbnails_->WaitIdle(30000);
   QApplication::processEvents();
-  return grab().toImage();
+  QImage picture = grab().toImage();
+  // A grab of the widgets does not reach what the players draw through the
+  // web engine: each shown player's current picture is painted in, after its
+  // movie has run for a moment (a transition under way, the album past its
+  // loading frame).
+  QPainter painter(&picture);
+  for (TFlashPlayer* player : findChildren<TFlashPlayer*>()) {
+    if (!player->isVisibleTo(this) || !player->WaitForMovie(20000)) continue;
+    settle.restart();
+    while (settle.elapsed() < 1500) {
+      QApplication::processEvents();
+      QThread::msleep(10);
+    }
+    player->WaitForDrawing();
+    const QImage shown = player->CurrentPicture();
+    if (!shown.isNull()) painter.drawImage(player->mapTo(this, QPoint(0, 0)), shown);
+  }
+  return picture;
 }
 
 }  // namespace yel::app

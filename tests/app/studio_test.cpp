@@ -27,6 +27,8 @@
 
 #include "album/album_model.h"
 #include "album/project_file.h"
+#include "app/pages/effect_page.h"
+#include "app/pages/publish_page.h"
 #include "app/player/flash_player.h"
 #include "app/studio/about_box.h"
 #include "app/studio/main_window.h"
@@ -725,6 +727,14 @@ void StudioTest::screenshotsOfEveryPage() {
       QAbstractButton* close = window.findChild<QAbstractButton*>("CloseButton");
       QVERIFY(close->isVisible());
       QVERIFY(close->mapTo(&window, QPoint(close->width(), 0)).x() <= size.width());
+      if (page == 1 || page == 4) {
+        // The page's player shows its movie in the picture, not an empty area.
+        const QWidget* pageWidget = page == 1 ? static_cast<QWidget*>(window.EffectPage()) : window.PublishPage();
+        const TFlashPlayer* player = pageWidget->findChild<TFlashPlayer*>();
+        QVERIFY(player);
+        const QPoint middle = player->mapTo(&window, QPoint(player->width() / 2, player->height() / 2));
+        QVERIFY2(image.pixelColor(middle) != QColor(Qt::white), names[page]);
+      }
       if (page <= 1) {
         // The slide strip shows the demo's slides with their pictures.
         QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(5));
