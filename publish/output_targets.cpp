@@ -479,41 +479,59 @@ void WriteZipArchive(const std::string& zipFile, const std::string& folder) {
     except = relative.generic_string();
   const std::vector<std::string> names = FilesUnder(root, except);
 
-  // libzip writes the archive under a temporary name of its own beside
-  // zipFile and renames it into place when it is closed; an archive that
-  // fails is discarded, and zipFile stays as it was.
-  struct stat existing {};
-  const bool replaces = ::stat(zipFile.c_str(), &existing) == 0;
+  // libzip writes the archive itself (under a second temporary name beside
+  // the one it is given), so the atomic writer cannot serve here. It is
+  // given a hidden name of ours, which the next write into the folder
+  // removes when a killed publish left it (with libzip's own copy, whose
+  // name starts the same), and the finished archive is renamed into place.
+  std::string temp = FolderPartOf(zipFile) + ".yel-zip-XXXXXX";
+  if (FolderPartOf(zipFile).empty()) temp = "./" + temp;
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) ThrowFileError(zipFile, "cannot write: " + SystemErrorText(errno));
+  ::close(fd);
+  auto fail = [&](const std::string& message) {
+    ::unlink(temp.c_str());
+    ThrowFileError(zipFile, message);
+  };
+
   ZipGuard archive;
   int error = 0;
-  archive.zip = zip_open(zipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  archive.zip = zip_open(temp.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   if (!archive.zip) {
     zip_error_t ze;
     zip_error_init_with_code(&ze, error);
     const std::string message = std::string("cannot create the zip archive: ") + zip_error_strerror(&ze);
     zip_error_fini(&ze);
-    ThrowFileError(zipFile, message);
+    fail(message);
   }
   for (const std::string& name : names) {
     const std::string path = root + name;
     zip_source_t* source = zip_source_file(archive.zip, path.c_str(), 0, -1);
-    if (!source) ThrowFileError(zipFile, path + ": cannot add to the zip archive: " + ZipErrorText(archive.zip));
+    if (!source) fail(path + ": cannot add to the zip archive: " + ZipErrorText(archive.zip));
     if (zip_file_add(archive.zip, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS) < 0) {
       zip_source_free(source);
-      ThrowFileError(zipFile, path + ": cannot add to the zip archive: " + ZipErrorText(archive.zip));
+      fail(path + ": cannot add to the zip archive: " + ZipErrorText(archive.zip));
     }
   }
-  // An archive of an empty folder is still written (libzip writes nothing
-  // then): the bare end record, through the atomic writer.
+  // An archive of an empty folder is still written (libzip skips it).
   if (names.empty()) {
+    zip_discard(archive.zip);
+    archive.zip = nullptr;
     static const char kEmptyZip[22] = {'P', 'K', 5, 6};
-    WriteFileAtomically(zipFile, std::string_view(kEmptyZip, sizeof kEmptyZip));
-    return;
+    WriteFileAtomically(temp, std::string_view(kEmptyZip, sizeof kEmptyZip));
+  } else if (zip_close(archive.zip) != 0) {
+    fail("cannot write the zip archive: " + ZipErrorText(archive.zip));
+  } else {
+    archive.zip = nullptr;
   }
-  if (zip_close(archive.zip) != 0) ThrowFileError(zipFile, "cannot write the zip archive: " + ZipErrorText(archive.zip));
-  archive.zip = nullptr;
-  // A replaced archive keeps its permission bits, a new one gets the usual.
-  ::chmod(zipFile.c_str(), replaces ? (existing.st_mode & 07777) : NewFileMode(0666));
+  struct stat existing {};
+  const mode_t mode = ::stat(zipFile.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode(0666);
+  ::chmod(temp.c_str(), mode);
+  if (::rename(temp.c_str(), zipFile.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    ThrowFileError(zipFile, "cannot replace: " + SystemErrorText(saved));
+  }
 }
 
 std::string EMailBody() {
