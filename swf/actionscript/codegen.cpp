@@ -441,6 +441,15 @@ void PlaceExits(TCompileContext& cc, TBreakTarget& target) {
   for (TSWFActionJump* jump : target.Exits) PlaceForward(cc, jump->Marker());
 }
 
+// The loop's test: leaves the loop (a jump placed with its exits) when the
+// condition is false.
+void ExitUnless(TCompileContext& cc, TBreakTarget& target, TParseTreeNode* condition) {
+  TFlashActionScript& b = B(cc);
+  CompileChild(cc, condition);
+  b.Not();
+  target.Exits.push_back(b.If());
+}
+
 }  // namespace
 
 void TLoopStmtNode::Compile(TCompileContext& cc) {
@@ -448,21 +457,12 @@ void TLoopStmtNode::Compile(TCompileContext& cc) {
   TBreakTarget target;
   target.IsLoop = true;
   BreakScope scope(cc, target);
-  if (Has(kNodeDoWhile)) {
-    TSWFActionJump* toBody = b.Jump();
-    target.ContinueMarker = b.PlaceMarker();
-    CompileChild(cc, Condition);
-    b.Not();
-    target.Exits.push_back(b.If());
-    PlaceForward(cc, toBody->Marker());
-    CompileChild(cc, Body);
-  } else {
-    target.ContinueMarker = b.PlaceMarker();
-    CompileChild(cc, Condition);
-    b.Not();
-    target.Exits.push_back(b.If());
-    CompileChild(cc, Body);
-  }
+  // A do-while loop enters its body first, past the test.
+  TSWFActionJump* toBody = Has(kNodeDoWhile) ? b.Jump() : nullptr;
+  target.ContinueMarker = b.PlaceMarker();
+  ExitUnless(cc, target, Condition);
+  if (toBody) PlaceForward(cc, toBody->Marker());
+  CompileChild(cc, Body);
   b.Jump()->SetMarker(target.ContinueMarker);
   PlaceExits(cc, target);
 }
@@ -480,11 +480,7 @@ void TForStmtNode::Compile(TCompileContext& cc) {
   target.ContinueMarker = b.PlaceMarker();
   CompileChild(cc, Update);
   PlaceForward(cc, toCondition->Marker());
-  if (Condition) {
-    CompileChild(cc, Condition);
-    b.Not();
-    target.Exits.push_back(b.If());
-  }
+  if (Condition) ExitUnless(cc, target, Condition);
   CompileChild(cc, Body);
   b.Jump()->SetMarker(target.ContinueMarker);
   PlaceExits(cc, target);
