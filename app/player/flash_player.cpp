@@ -38,7 +38,9 @@ namespace yel::app {
 namespace {
 
 // yelplayer://player/<control id>/<file>: the page and its scripts,
-// ruffle/<file> from the Ruffle resources, movie/<serial> the control's movie.
+// ruffle/<file> from the Ruffle resources, movie/<serial> the control's movie,
+// file/<percent-encoded path> an SWF file on disk that the movie loads (the
+// theme editor's stage loads its frame, shapes and pictures by path).
 constexpr char kScheme[] = "yelplayer";
 
 // The movies of the living controls, by control id.
@@ -52,6 +54,22 @@ QString ContentType(const QString& file) {
   if (file.endsWith(QLatin1String(".js"))) return QStringLiteral("text/javascript");
   if (file.endsWith(QLatin1String(".wasm"))) return QStringLiteral("application/wasm");
   return QStringLiteral("application/octet-stream");
+}
+
+// Only regular files that are SWF movies (signature FWS or CWS) are served.
+void ServeMovieFile(QWebEngineUrlRequestJob* job) {
+  const QByteArray encoded = job->requestUrl().path(QUrl::FullyEncoded).toUtf8();
+  const qsizetype at = encoded.indexOf("/file/");
+  const QString path = at < 0 ? QString() : QUrl::fromPercentEncoding(encoded.mid(at + 6));
+  auto* device = new QFile(path, job);
+  char signature[3] = {};
+  if (path.isEmpty() || !QFileInfo(path).isFile() || !device->open(QIODevice::ReadOnly) ||
+      device->peek(signature, 3) != 3 || signature[1] != 'W' || signature[2] != 'S' ||
+      (signature[0] != 'F' && signature[0] != 'C')) {
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    return;
+  }
+  job->reply("application/x-shockwave-flash", device);
 }
 
 class TSchemeHandler : public QWebEngineUrlSchemeHandler {
@@ -76,6 +94,10 @@ class TSchemeHandler : public QWebEngineUrlSchemeHandler {
       auto* buffer = new QBuffer(job);
       buffer->setData(Movies().value(id));
       job->reply("application/x-shockwave-flash", buffer);
+      return;
+    }
+    if (parts[1] == QLatin1String("file")) {
+      ServeMovieFile(job);
       return;
     }
     QString resource;
@@ -371,8 +393,12 @@ std::optional<std::pair<QString, QVariantList>> TFlashPlayer::ParseInvoke(const 
     while (xml.readNextStartElement()) {
       const QString kind = xml.name().toString();
       if (kind == QLatin1String("number")) {
+        // General decimal format, or "0x" and hexadecimal digits as colours
+        // are sent.
         bool ok = false;
-        const double value = xml.readElementText().trimmed().toDouble(&ok);
+        const QString text = xml.readElementText().trimmed();
+        const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+        const double value = hex ? double(text.mid(2).toUInt(&ok, 16)) : text.toDouble(&ok);
         args << (ok ? QVariant(value) : QVariant());
       } else if (kind == QLatin1String("string")) {
         args << xml.readElementText();
@@ -388,6 +414,20 @@ std::optional<std::pair<QString, QVariantList>> TFlashPlayer::ParseInvoke(const 
   if (xml.hasError()) return std::nullopt;
   return std::make_pair(name, args);
 }
+
+QString TFlashPlayer::InvokeString(const QString& function, const QVariantList& args) {
+  QString text = QStringLiteral("<invoke name=\"") + function.toHtmlEscaped() +
+                 QStringLiteral("\" returntype =\"xml\"><arguments>");
+  for (const QVariant& arg : args) {
+    if (arg.typeId() == QMetaType::Double || arg.typeId() == QMetaType::Int)
+      text += QStringLiteral("<number>") + QString::number(arg.toDouble(), 'g', 15) + QStringLiteral("</number>");
+    else
+      text += QStringLiteral("<string>") + arg.toString().toHtmlEscaped() + QStringLiteral("</string>");
+  }
+  return text + QStringLiteral("</arguments></invoke>");
+}
+
+QWidget* TFlashPlayer::InputWidget() const { return view_->focusProxy() ? view_->focusProxy() : view_; }
 
 std::optional<QVariant> TFlashPlayer::CallFunction(const QString& invoke, int timeoutMs) {
   const auto call = ParseInvoke(invoke);

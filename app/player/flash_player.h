@@ -114,6 +114,14 @@ class TFlashPlayer : public QWidget {
   // (<number> as a double, <string> as text, <true/>, <false/>, <null/>);
   // nothing when it is not one.
   static std::optional<std::pair<QString, QVariantList>> ParseInvoke(const QString& invoke);
+  // The invoke string of a call: numbers (double, int) as <number> in
+  // general decimal format, text as <string>, the XML escaped, so that any
+  // file name passes.
+  static QString InvokeString(const QString& function, const QVariantList& args);
+
+  // The widget that receives the view's mouse and key input (the web
+  // engine's own child), for event filters and simulated input.
+  QWidget* InputWidget() const;
 
  signals:
   // fscommand(command, args) sent by the movie, on the GUI thread.

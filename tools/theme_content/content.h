@@ -77,6 +77,9 @@ void WriteEffectLibrary(const std::string& appFolder);
 // "YEL_Links.dll": the CD icon and, when `player` names the player program,
 // that program as EXE/YEL_Player.
 void WriteLinksLibrary(const std::string& appFolder, const std::string& player = "");
+// "YEL.dll": the theme editor's stage movies SWF/YEL_Template and
+// SWF/YEL_LoadingBar, compiled from the scripts of scriptFolder.
+void WriteStageLibrary(const std::string& appFolder, const std::string& scriptFolder);
 // Full-size PNG pictures of each template as PaintTemplate shows it, for
 // looking at the designs.
 void WriteTemplatePreviews(const std::string& folder);

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: theme-content PROGRAM_FOLDER [STAMP_FILE]\n"
                  "       theme-content --links PROGRAM_FOLDER [PLAYER]  (YEL_Links.dll only)\n"
+                 "       theme-content --stage PROGRAM_FOLDER SCRIPT_FOLDER  (YEL.dll only)\n"
                  "       theme-content --previews FOLDER\n");
     return argc >= 2 ? 0 : 2;
   }
@@ -68,6 +69,12 @@ int main(int argc, char** argv) {
       std::string folder = argv[2];
       if (folder.back() != '/') folder += '/';
       yel::content::WriteLinksLibrary(folder, argc == 4 ? argv[3] : "");
+      return 0;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--stage") {
+      std::string folder = argv[2];
+      if (folder.back() != '/') folder += '/';
+      yel::content::WriteStageLibrary(folder, argv[3]);
       return 0;
     }
     if (argc == 3 && std::string(argv[1]) == "--previews") {

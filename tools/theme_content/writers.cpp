@@ -16,6 +16,11 @@
 #include "album/theme_catalogue.h"
 #include "base/files.h"
 #include "publish/transition_effects.h"
+#include "base/byte_stream.h"
+#include "base/error.h"
+#include "swf/actionscript/compile_context.h"
+#include "swf/builder/compile_context_base.h"
+#include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_shape.h"
 #include "tools/theme_content/content.h"
@@ -409,6 +414,30 @@ void WriteLinksLibrary(const std::string& appFolder, const std::string& player) 
   // reports the missing resource.
   if (!player.empty()) entries.push_back({"EXE", "YEL_Player", ReadFileBytes(player)});
   WriteLibrary(appFolder + "YEL_Links.dll", entries);
+}
+
+// A stage script compiled into the frame actions of a movie of its own (the
+// editor imports its definitions and scripts into the stage it builds).
+std::vector<std::uint8_t> StageMovie(const std::string& script) {
+  using namespace yel::swf;
+  InstallActionCompiler();
+  TFlashMovie movie(0, 0, 720, 540, 24, TSWFSystemCoord::Pix);
+  movie.SetVersion(8);
+  movie.SetCompressed(true);
+  movie.CompileContext().AddIncludePath(std::filesystem::path(script).parent_path().string());
+  if (!movie.FrameActions().CompileFile(script)) {
+    TMemoryStream& log = movie.CompileErrors();
+    throw Error(script + ": " + std::string(reinterpret_cast<const char*>(log.Data()), log.Size()));
+  }
+  movie.ShowFrame(1);
+  TMemoryStream out;
+  movie.MakeStreamInto(out);
+  return std::vector<std::uint8_t>(out.Data(), out.Data() + out.Size());
+}
+
+void WriteStageLibrary(const std::string& appFolder, const std::string& scriptFolder) {
+  WriteLibrary(appFolder + "YEL.dll", {{"SWF", "YEL_Template", StageMovie(scriptFolder + "/template_stage.as")},
+                                       {"SWF", "YEL_LoadingBar", StageMovie(scriptFolder + "/loading_bar_stage.as")}});
 }
 
 }  // namespace yel::content
