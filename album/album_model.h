@@ -138,6 +138,7 @@ struct TPublish {
   std::string Name = "my Album";  // base name of published files
   std::string Folder;             // defaults to the user's documents folder
   TPhExe Exe;
+  bool HtmlPlain = false;  // "Publish HTML File" writes the page without the Ruffle player
 };
 
 class TTemplate;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include "album/album_model.h"
@@ -174,6 +175,69 @@ std::string UrlPathSegment(const std::string& s) {
   return out;
 }
 
+// --- the player beside the page
+
+constexpr const char* kPlayerFolderName = "ruffle";
+
+struct UniqueFd {
+  int fd = -1;
+  ~UniqueFd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The player's folder beside a page may be missing or a real folder; a
+// symbolic link there (which would send the files anywhere) or a file is
+// refused.
+void CheckPlayerFolder(const std::string& target) {
+  struct stat info {};
+  if (::lstat(target.c_str(), &info) != 0) {
+    if (errno == ENOENT) return;
+    ThrowFileError(target, "cannot read the player folder: " + SystemErrorText(errno));
+  }
+  if (S_ISLNK(info.st_mode))
+    ThrowFileError(target, "is a symbolic link; the player files are not written through it");
+  if (!S_ISDIR(info.st_mode)) ThrowFileError(target, "is in the way of the player folder (it is not a folder)");
+}
+
+std::string PlayerFolderBeside(const std::string& pageFolder) {
+  return (pageFolder.empty() ? std::string("./") : WithSlash(pageFolder)) + kPlayerFolderName;
+}
+
+// Writes name inside the open folder dir (shown as folder) under a
+// temporary name that is then renamed over it.
+void WriteIntoFolder(int dir, const std::string& folder, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  const std::string path = folder + "/" + name;
+  struct stat existing {};
+  const mode_t mode = ::fstatat(dir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(existing.st_mode)
+                          ? existing.st_mode & 07777
+                          : NewFileMode(0666);
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string temp;
+  UniqueFd out;
+  for (int attempt = 0; attempt < 100 && out.fd < 0; ++attempt) {
+    temp = ".yel-write-";
+    for (int i = 0; i < 8; ++i) temp += kLetters[random() % (sizeof kLetters - 1)];
+    out.fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out.fd < 0 && errno != EEXIST) ThrowFileError(path, "cannot write: " + SystemErrorText(errno));
+  }
+  if (out.fd < 0) ThrowFileError(path, "cannot write: no free temporary name");
+  auto fail = [&](const std::string& what) {
+    const int saved = errno;
+    ::unlinkat(dir, temp.c_str(), 0);
+    ThrowFileError(path, what + ": " + SystemErrorText(saved));
+  };
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(out.fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail("cannot write");
+    done += std::size_t(n);
+  }
+  if (::fchmod(out.fd, mode) != 0 || ::fsync(out.fd) != 0) fail("cannot write");
+  if (::renameat(dir, temp.c_str(), dir, name.c_str()) != 0) fail("cannot replace");
+}
+
 // --- zip
 
 // Every regular file under folder, as paths relative to it with '/', sorted;
@@ -268,7 +332,7 @@ TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
 }
 
 TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
-                              const std::optional<std::string>& chosenFile) {
+                              const std::optional<std::string>& chosenFile, const THtmlOptions& options) {
   TOutputResult result;
   if (!chosenFile) return result.Cancelled = true, result;
   const std::string folder = FolderPartOf(*chosenFile);
@@ -279,9 +343,18 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
   const std::string html = folder + base + ".html";
   CheckReplaceable(swf);
   CheckReplaceable(html);
+  const std::string player = options.PlayerFolder.empty() ? RufflePlayerFolder() : options.PlayerFolder;
+  if (!options.Plain) {
+    RufflePlayerFiles(player);
+    CheckPlayerFolder(PlayerFolderBeside(folder));
+  }
   if (!BuildInto(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(swf);
-  WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height));
+  // The page comes last: once it is there, so is the player it loads.
+  if (!options.Plain) {
+    for (std::string& file : WriteRufflePlayer(player, folder)) result.Files.push_back(std::move(file));
+  }
+  WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height, !options.Plain));
   result.Files.push_back(html);
   return result;
 }
@@ -384,7 +457,7 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   return result;
 }
 
-std::string HtmlPage(const std::string& base, int width, int height) {
+std::string HtmlPage(const std::string& base, int width, int height, bool withPlayer) {
   const std::string text = HtmlEscape(base);
   const std::string url = HtmlEscape(UrlPathSegment(base) + ".swf");
   const std::string w = std::to_string(width), h = std::to_string(height);
@@ -423,8 +496,54 @@ std::string HtmlPage(const std::string& base, int width, int height) {
       "</html>",
   };
   std::string page;
-  for (const std::string& line : lines) page += line + "\r\n";
+  for (const std::string& line : lines) {
+    page += line + "\r\n";
+    if (withPlayer && &line == &lines[2]) page += std::string("    <script src=\"") + kPlayerFolderName + "/ruffle.js\"></script>\r\n";
+  }
   return page;
+}
+
+std::string RufflePlayerFolder() {
+  if (const char* dir = std::getenv("YEL_RUFFLE_DIR"); dir && *dir) return dir;
+  return ExecutableFolder() + kPlayerFolderName;
+}
+
+std::vector<std::string> RufflePlayerFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    const std::string ext = ExtensionOf(name);
+    std::error_code type_ec;
+    if ((ext == ".js" || ext == ".wasm" || name.starts_with("LICENSE")) && entry.is_regular_file(type_ec))
+      names.push_back(name);
+  }
+  if (ec || std::find(names.begin(), names.end(), "ruffle.js") == names.end())
+    ThrowFileError(folder, "the Ruffle player files are not there (reinstall the program, or set YEL_RUFFLE_DIR to "
+                           "a self-hosted Ruffle folder)");
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> WriteRufflePlayer(const std::string& sourceFolder, const std::string& pageFolder) {
+  const std::vector<std::string> names = RufflePlayerFiles(sourceFolder);
+  const std::string target = PlayerFolderBeside(pageFolder);
+  CheckPlayerFolder(target);
+  if (::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST)
+    ThrowFileError(target, "cannot create the player folder: " + SystemErrorText(errno));
+  UniqueFd dir{::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  if (dir.fd < 0) {
+    if (errno == ELOOP || errno == ENOTDIR)
+      ThrowFileError(target, "is a symbolic link or no folder; the player files are not written there");
+    ThrowFileError(target, "cannot open the player folder: " + SystemErrorText(errno));
+  }
+  RemoveStaleTemporaries(target);
+  std::vector<std::string> written;
+  for (const std::string& name : names) {
+    WriteIntoFolder(dir.fd, target, name, ReadFileBytes(WithSlash(sourceFolder) + name));
+    written.push_back(target + "/" + name);
+  }
+  return written;
 }
 
 void WriteExecutable(const std::string& exeFile, const std::vector<std::uint8_t>& player, const std::string& swfFile) {

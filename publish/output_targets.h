@@ -67,11 +67,21 @@ std::optional<std::vector<std::uint8_t>> Preview(const TFlashAlbum& album, TfrmC
 TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
                              const std::optional<std::string>& chosenFile);
 
-// "Publish HTML File": the movie as folder + base + ".swf", then the page
-// that embeds it as folder + base + ".html" (base: the chosen name without
-// folder and extension).
+// How "Publish HTML File" writes its page.
+struct THtmlOptions {
+  // The page without the player, for browsers with a Flash plug-in.
+  bool Plain = false;
+  // Where the Ruffle player files come from; empty: RufflePlayerFolder().
+  std::string PlayerFolder;
+};
+
+// "Publish HTML File": the movie as folder + base + ".swf", then (unless
+// Plain) the self-hosted Ruffle player in folder + "ruffle/", then the page
+// that embeds the movie as folder + base + ".html" (base: the chosen name
+// without folder and extension). Missing player files, or a "ruffle" beside
+// the page that is a symbolic link or no folder, are refused before building.
 TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
-                              const std::optional<std::string>& chosenFile);
+                              const std::optional<std::string>& chosenFile, const THtmlOptions& options = {});
 
 // "Create Executable": remembers the dialog's answers in album.Publish,
 // builds the movie beside the executable, writes the executable from the
@@ -98,8 +108,28 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
 // --- the pieces, also used on their own
 
 // The HTML page embedding base + ".swf", lines ending in CR LF. The name is
-// escaped for HTML, and percent-encoded where it is a URL.
-std::string HtmlPage(const std::string& base, int width, int height);
+// escaped for HTML, and percent-encoded where it is a URL. With the player,
+// one line in the head loads "ruffle/ruffle.js", which replaces the page's
+// <object> with the Ruffle player in browsers without Flash; the other lines
+// are those of the plain page.
+std::string HtmlPage(const std::string& base, int width, int height, bool withPlayer = false);
+
+// The folder of the self-hosted Ruffle player: $YEL_RUFFLE_DIR when set,
+// else "ruffle" in the program's folder (where the build and the installation
+// put it).
+std::string RufflePlayerFolder();
+
+// The names of the player's files in folder: its scripts, WebAssembly
+// modules and licence texts, sorted. Throws yel::Error naming the folder
+// when ruffle.js is not there.
+std::vector<std::string> RufflePlayerFiles(const std::string& folder);
+
+// Copies the player's files from sourceFolder into pageFolder + "ruffle/"
+// (created when missing) and returns the paths written. The folder is opened
+// without following a symbolic link (one in its place is refused), and each
+// file is written under a temporary name in it and renamed into place, so
+// an existing file or link of that name is replaced, never written through.
+std::vector<std::string> WriteRufflePlayer(const std::string& sourceFolder, const std::string& pageFolder);
 
 // Writes the executable: player, the movie file's bytes, marker, movie
 // length (little-endian), through a temporary file renamed into place. The

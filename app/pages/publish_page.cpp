@@ -1,6 +1,7 @@
 // The Publish page.
 #include "app/pages/publish_page.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -11,6 +12,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <memory>
 #include <sstream>
 
 #include "app/pages/convert_window.h"
@@ -122,9 +124,19 @@ bool TfrmPublish::Build(const QString& title, const std::function<void(publish::
   return Guarded(this, [&] { convert_->Run(title, work); });
 }
 
-std::optional<std::string> TfrmPublish::AskSaveFile(const QString& filter, const QString& suffix) {
+std::optional<std::string> TfrmPublish::AskSaveFile(const QString& filter, const QString& suffix, QWidget* extra) {
   QFileDialog dialog(this, QString(), QString(), filter);
   dialog.setObjectName(QStringLiteral("saveDialog"));
+  if (extra) {
+    // Qt's own dialog, whose grid takes one more row for the check box.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+      grid->addWidget(extra, grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  // The caller owns the check box and reads it after the dialog has gone.
+  const std::unique_ptr<QWidget, void (*)(QWidget*)> release(extra, [](QWidget* w) {
+    if (w) w->setParent(nullptr);
+  });
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(suffix);
   dialog.setDirectory(album_.Publish.Folder.empty()
@@ -172,11 +184,18 @@ void TfrmPublish::CreateSwfMovie() {
 }
 
 void TfrmPublish::PublishHtmlFile() {
-  const auto file = AskSaveFile(QStringLiteral("HTML File(*.html)"), QStringLiteral("html"));
+  const auto plain =
+      std::make_unique<QCheckBox>(QStringLiteral("Plain page without the Ruffle player (for browsers with Flash)"));
+  plain->setObjectName(QStringLiteral("htmlPlain"));
+  plain->setToolTip(QStringLiteral("Without it the page plays the album in today's browsers, served by a web server"));
+  plain->setChecked(album_.Publish.HtmlPlain);
+  const auto file = AskSaveFile(QStringLiteral("HTML File(*.html)"), QStringLiteral("html"), plain.get());
   if (!file) return;
+  album_.Publish.HtmlPlain = plain->isChecked();  // remembered for the next time
   publish::TOutputResult result;
+  const publish::THtmlOptions options{.Plain = album_.Publish.HtmlPlain, .PlayerFolder = {}};
   if (Build(QStringLiteral("Publish HTML File ..."),
-            [&](publish::TfrmConvert& p) { result = publish::PublishHtmlFile(album_, p, file); }))
+            [&](publish::TfrmConvert& p) { result = publish::PublishHtmlFile(album_, p, file, options); }))
     Finish(result);
 }
 

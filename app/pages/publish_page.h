@@ -51,7 +51,8 @@ class TfrmPublish : public QWidget {
   // Runs a publishing handler in the progress window; false on an error
   // (shown) or a cancel.
   bool Build(const QString& title, const std::function<void(publish::TfrmConvert&)>& work);
-  std::optional<std::string> AskSaveFile(const QString& filter, const QString& suffix);
+  // The save dialog; a check box, when given, is shown under its fields.
+  std::optional<std::string> AskSaveFile(const QString& filter, const QString& suffix, QWidget* extra = nullptr);
   // Shows what a handler wrote in the player and says what it could not do.
   void Finish(const publish::TOutputResult& result);
   void ShowMovie(const std::vector<std::uint8_t>& bytes);

@@ -1,9 +1,13 @@
 // The published HTML page in a browser: `yel publish --html` with a file
-// name full of characters that mean something in HTML and in URLs. The page
-// is opened in headless Chromium, Ruffle takes over its <object>, and the
+// name full of characters that mean something in HTML and in URLs. The
+// published folder alone (the page, the movie and the player in ruffle/) is
+// served over HTTP and the page opened in headless Chromium as it is: no
+// Flash plug-in, no extension, no player settings of the test. The page's
+// own script line loads the player, which takes over its <object>; the
 // check requires that the browser asked for exactly the movie file that was
-// written, that Ruffle loaded it (its stage size) and showed the photo, and
-// that the page's title and the object's id read back as the plain name.
+// written and the player beside the page, that Ruffle loaded the movie (its
+// stage size) and showed the album's first slide, and that the page's title
+// and the object's id read back as the plain name.
 //
 // Usage: node html_page_player_check.mjs YEL_BINARY
 import { execFileSync } from 'node:child_process';
@@ -11,13 +15,10 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
 import { solidBmp } from '../player/bmp.mjs';
 
 const [yel] = process.argv.slice(2);
-const require = createRequire(import.meta.url);
-const ruffleDir = path.dirname(require.resolve('@ruffle-rs/ruffle/package.json'));
 const types = { '.js': 'text/javascript', '.wasm': 'application/wasm', '.html': 'text/html',
   '.swf': 'application/x-shockwave-flash' };
 const failures = [];
@@ -37,15 +38,15 @@ try {
   execFileSync(yel, ['publish', album, '--html', path.join(work, 'site', name + '.html')], { stdio: ['ignore', 'pipe', 'pipe'] });
   const movie = fs.readFileSync(path.join(work, 'site', name + '.swf'));
 
-  // Serves the site folder by decoded path, and the player files.
+  check(fs.existsSync(path.join(work, 'site', 'ruffle', 'ruffle.js')), 'no player beside the page');
+
+  // Serves the published folder by decoded path, as a static web server does.
+  const site = path.join(work, 'site');
   server = http.createServer((request, response) => {
     const pathname = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
     requests.push(pathname);
-    const file = pathname.startsWith('/ruffle/')
-      ? path.join(ruffleDir, path.normalize(pathname.slice('/ruffle/'.length)))
-      : path.join(work, 'site', path.normalize(pathname));
-    if ((file.startsWith(ruffleDir) || file.startsWith(path.join(work, 'site'))) && fs.existsSync(file) &&
-        fs.statSync(file).isFile()) {
+    const file = path.join(site, path.normalize(pathname));
+    if (file.startsWith(site + path.sep) && fs.existsSync(file) && fs.statSync(file).isFile()) {
       response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
       fs.createReadStream(file).pipe(response);
     } else {
@@ -60,31 +61,31 @@ try {
     executablePath: process.env.YEL_CHROMIUM || '/usr/bin/chromium', headless: true,
     viewport: { width: 1024, height: 768 }, deviceScaleFactor: 1,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--autoplay-policy=no-user-gesture-required'],
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
   const tab = context.pages()[0] || await context.newPage();
   const log = [];
   tab.on('console', message => log.push(`${message.type()}: ${message.text()}`));
-  await tab.addInitScript(() => {
-    window.RufflePlayer = { config: { autoplay: 'on', unmuteOverlay: 'hidden', splashScreen: false,
-      contextMenu: 'off', letterbox: 'off', preferredRenderer: 'webgl', logLevel: 'warn', openUrlMode: 'deny' } };
-  });
   await tab.goto(`${origin}/${encodeURIComponent(name + '.html')}`);
 
-  // The page as the browser read it, before the player replaces the object.
-  const page = await tab.evaluate(() => ({
-    title: document.title,
-    id: document.querySelector('object')?.id,
-    param: new URL(document.querySelector('param[name=movie]').getAttribute('value'), location.href).pathname,
-    embed: new URL(document.querySelector('embed').getAttribute('src'), location.href).pathname,
-  }));
+  // The page as the browser reads it (the player replaces its object soon
+  // after loading).
+  const page = await tab.evaluate(async () => {
+    const text = await (await fetch(location.href)).text();
+    const doc = new DOMParser().parseFromString(text, 'text/html');
+    return {
+      title: doc.title,
+      id: doc.querySelector('object')?.id,
+      param: new URL(doc.querySelector('param[name=movie]').getAttribute('value'), location.href).pathname,
+      embed: new URL(doc.querySelector('embed').getAttribute('src'), location.href).pathname,
+    };
+  });
   check(page.title === name, `title reads ${JSON.stringify(page.title)}`);
   check(page.id === name, `object id reads ${JSON.stringify(page.id)}`);
   for (const [what, url] of [['movie parameter', page.param], ['embed source', page.embed]])
     check(decodeURIComponent(url) === '/' + name + '.swf', `${what} is ${url}`);
 
-  await tab.addScriptTag({ url: '/ruffle/ruffle.js' });
+  check(requests.includes('/ruffle/ruffle.js'), `the page did not load its player: ${requests.join(', ')}`);
   const size = await tab.waitForFunction(() => {
     const player = document.querySelector('ruffle-object, ruffle-embed');
     const metadata = player && (player.ruffle ? player.ruffle().metadata : player.metadata);
@@ -114,6 +115,7 @@ try {
       if (!red) await tab.waitForTimeout(150);
     }
     check(red, 'the photo never showed in the middle of the player');
+    if (process.env.YEL_SCREENSHOT) await tab.screenshot({ path: process.env.YEL_SCREENSHOT });
   }
 } finally {
   if (context) await context.close();

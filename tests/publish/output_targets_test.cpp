@@ -164,23 +164,109 @@ TEST(HtmlPage, NamesAreEscapedAndEncoded) {
   }
 }
 
-TEST(OutputTargets, HtmlWritesTheMovieAndThePageBesideIt) {
+// The page with the player is the plain page and one line in its head.
+TEST(HtmlPage, ThePlayerLineComesBeforeTheObject) {
+  std::vector<std::string> lines = Lines(HtmlPage("a\"b", 720, 540, true));
+  ASSERT_EQ(lines.size(), 30u);
+  EXPECT_EQ(lines[3], "    <script src=\"ruffle/ruffle.js\"></script>");
+  lines.erase(lines.begin() + 3);
+  EXPECT_EQ(lines, Lines(HtmlPage("a\"b", 720, 540)));
+}
+
+// A self-hosted player folder as the package has it: the scripts, the
+// WebAssembly module and licence texts are copied, the rest is not.
+std::string WritePlayerFixture(const std::string& root) {
+  const std::string folder = root + "/player";
+  fs::create_directories(folder);
+  for (const char* name : {"ruffle.js", "core.ruffle.1a2b.js", "3c4d.wasm", "LICENSE_MIT", "README.md", "ruffle.js.map"})
+    WriteFileAtomically(folder + "/" + name, std::string("fixture ") + name);
+  return folder;
+}
+
+TEST(OutputTargets, HtmlWritesTheMovieThePlayerAndThePageBesideIt) {
   TempDir dir;
   Album a(dir.path());
   Progress progress;
-  const TOutputResult result = PublishHtmlFile(a.album, progress, dir / "show.htm");
+  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app")};
+  fs::create_directories(dir / "site");
+  const TOutputResult result = PublishHtmlFile(a.album, progress, dir / "site/show.htm", options);
   EXPECT_EQ(progress.titles, std::vector<std::string>{"Publish HTML File ..."});
-  EXPECT_EQ(result.Files, (std::vector<std::string>{dir / "show.swf", dir / "show.html"}));
-  EXPECT_EQ(ReadAll(dir / "show.swf").substr(0, 4), std::string("CWS\x08"));
-  EXPECT_EQ(ReadAll(dir / "show.html"), HtmlPage("show", 64, 48));
-  EXPECT_FALSE(fs::exists(dir / "show.htm"));
+  const std::string ruffle = dir / "site/ruffle/";
+  EXPECT_EQ(result.Files, (std::vector<std::string>{dir / "site/show.swf", ruffle + "3c4d.wasm", ruffle + "LICENSE_MIT",
+                                                    ruffle + "core.ruffle.1a2b.js", ruffle + "ruffle.js",
+                                                    dir / "site/show.html"}));
+  EXPECT_EQ(ReadAll(dir / "site/show.swf").substr(0, 4), std::string("CWS\x08"));
+  EXPECT_EQ(ReadAll(dir / "site/show.html"), HtmlPage("show", 64, 48, true));
+  EXPECT_EQ(ReadAll(ruffle + "ruffle.js"), "fixture ruffle.js");
+  EXPECT_FALSE(fs::exists(ruffle + "README.md"));
+  EXPECT_FALSE(fs::exists(dir / "site/show.htm"));
+
+  // The plain page: no player is needed or written.
+  fs::remove_all(dir / "site/ruffle");
+  EXPECT_EQ(PublishHtmlFile(a.album, progress, dir / "site/show.html", {.Plain = true, .PlayerFolder = {}}).Files,
+            (std::vector<std::string>{dir / "site/show.swf", dir / "site/show.html"}));
+  EXPECT_EQ(ReadAll(dir / "site/show.html"), HtmlPage("show", 64, 48));
+  EXPECT_FALSE(fs::exists(dir / "site/ruffle"));
+
   // A name with markup characters gets files of that name and an escaped page.
-  PublishHtmlFile(a.album, progress, dir / "a\"b<c.html");
+  PublishHtmlFile(a.album, progress, dir / "a\"b<c.html", options);
   EXPECT_TRUE(fs::exists(dir / "a\"b<c.swf"));
   EXPECT_NE(ReadAll(dir / "a\"b<c.html").find("src=\"a%22b%3Cc.swf\""), std::string::npos);
   // The publish settings belong to the executable and e-mail targets.
   EXPECT_EQ(a.album.Publish.Folder, "/remembered/");
   EXPECT_EQ(a.album.Publish.Name, "my Album");
+}
+
+// The player folder beside the page: files there are replaced (a link of a
+// player file's name too, never written through); a link or a file in the
+// folder's place, or a missing player, stops the publish before building.
+TEST(OutputTargets, HtmlPlayerFolderIsWrittenSafely) {
+  TempDir dir;
+  Album a(dir.path());
+  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app")};
+  fs::create_directories(dir / "site/ruffle");
+  fs::create_directories(dir / "elsewhere");
+  WriteFileAtomically(dir / "elsewhere/outside.js", std::string("outside"));
+  WriteFileAtomically(dir / "site/ruffle/3c4d.wasm", std::string("old player"));
+  WriteFileAtomically(dir / "site/ruffle/mine.txt", std::string("kept"));
+  fs::create_symlink(dir / "elsewhere/outside.js", dir / "site/ruffle/ruffle.js");
+  Progress progress;
+  PublishHtmlFile(a.album, progress, dir / "site/show.html", options);
+  EXPECT_EQ(ReadAll(dir / "site/ruffle/3c4d.wasm"), "fixture 3c4d.wasm");
+  EXPECT_FALSE(fs::is_symlink(dir / "site/ruffle/ruffle.js"));
+  EXPECT_EQ(ReadAll(dir / "site/ruffle/ruffle.js"), "fixture ruffle.js");
+  EXPECT_EQ(ReadAll(dir / "elsewhere/outside.js"), "outside");
+  EXPECT_EQ(ReadAll(dir / "site/ruffle/mine.txt"), "kept");
+  for (const auto& entry : fs::directory_iterator(dir / "site/ruffle"))
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".yel-")) << entry.path();
+
+  fs::create_directories(dir / "linked");
+  fs::create_symlink(dir / "elsewhere", dir / "linked/ruffle");
+  fs::create_directories(dir / "plain");
+  WriteFileAtomically(dir / "plain/ruffle", std::string("a file"));
+  fs::create_directories(dir / "nothing");
+  struct Case {
+    std::string page;
+    THtmlOptions options;
+    const char* message;
+  };
+  const Case cases[] = {
+      {dir / "linked/show.html", options, "symbolic link"},
+      {dir / "plain/show.html", options, "not a folder"},
+      {dir / "site/other.html", {.PlayerFolder = dir / "nothing"}, "player files are not there"},
+  };
+  Progress none;
+  for (const Case& c : cases) {
+    try {
+      PublishHtmlFile(a.album, none, c.page, c.options);
+      ADD_FAILURE() << c.page;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_TRUE(none.titles.empty());  // nothing was built
+  EXPECT_EQ(fs::directory_iterator(dir / "elsewhere")->path().filename(), "outside.js");
+  EXPECT_FALSE(fs::exists(dir / "linked/show.swf"));
 }
 
 TEST(OutputTargets, ExecutableLayoutOfAMillionByteMovie) {
@@ -444,7 +530,8 @@ TEST(OutputTargets, CancellingWritesNothingAndKeepsPublish) {
     auto given = [&](auto value) { return cancelAt == 0 ? std::nullopt : std::optional(value); };
     Progress p1(cancelAt), p2(cancelAt), p3(cancelAt), p4(cancelAt);
     EXPECT_TRUE(CreateSwfMovie(a.album, p1, given(dir / "out/a.swf")).Cancelled);
-    EXPECT_TRUE(PublishHtmlFile(a.album, p2, given(dir / "out/b.html")).Cancelled);
+    EXPECT_TRUE(PublishHtmlFile(a.album, p2, given(dir / "out/b.html"), {.PlayerFolder = WritePlayerFixture(dir / "app")})
+                    .Cancelled);
     EXPECT_TRUE(CreateExecutable(a.album, p3, given(TExeDialogResult{"c", dir / "out", false})).Cancelled);
     EXPECT_TRUE(SendViaEmail(a.album, p4, given(TEMailDialogResult{"d", dir / "out/new/sub"}), "true").Cancelled);
     for (const Progress* p : {&p1, &p2, &p3, &p4}) EXPECT_EQ(p->titles.size(), cancelAt == 0 ? 0u : 1u);

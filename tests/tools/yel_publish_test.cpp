@@ -86,6 +86,7 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
       {{"publish", dir / "album.yel"}, 2, "which output? Give --swf OUT.swf"},
       {{"publish", dir / "album.yel", "--swf", out, "--html", dir / "out.html"}, 2, "one output per run"},
       {{"publish", dir / "album.yel", "--swf", out, "--cd"}, 2, "--cd goes with --exe"},
+      {{"publish", dir / "album.yel", "--swf", out, "--html-plain"}, 2, "--html-plain goes with --html"},
       {{"publish", dir / "album.yel", "--swf", out, "--folder", dir.path()}, 2, "--folder goes with --email"},
       {{"publish", dir / "album.yel", "--email", "x"}, 2, "--email NAME needs --folder DIR"},
       {{"publish", dir / "nope.yel", "--swf", out}, 1, dir / "nope.yel"},
@@ -101,14 +102,32 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
   }
 }
 
+// The page, its movie and the player beside it; --html-plain leaves the
+// player out (and needs none).
 TEST(YelPublish, HtmlPageBesideTheMovie) {
   testing::TempDir dir;
+  std::filesystem::create_directories(dir / "player");
+  std::filesystem::create_directories(dir / "plain");
+  dir.Write("player/ruffle.js", "// player");
+  dir.Write("player/core.wasm", "wasm");
+  ::setenv("YEL_RUFFLE_DIR", (dir / "player").c_str(), 1);
   CliRun run = Yel({"publish", Project(dir), "--html", dir / "show.htm"});
+  ::setenv("YEL_RUFFLE_DIR", (dir / "nowhere").c_str(), 1);
+  CliRun plain = Yel({"publish", Project(dir), "--html", dir / "plain/show.html", "--html-plain"});
+  ::unsetenv("YEL_RUFFLE_DIR");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Wrote " + dir / "show.swf"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Wrote " + dir / "ruffle/core.wasm"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Wrote " + dir / "show.html"), std::string::npos) << run.out;
-  EXPECT_NE(testing::ReadAll(dir / "show.html").find("<embed name=\"YEL\" src=\"show.swf\""), std::string::npos);
+  const std::string page = testing::ReadAll(dir / "show.html");
+  EXPECT_NE(page.find("<embed name=\"YEL\" src=\"show.swf\""), std::string::npos);
+  EXPECT_NE(page.find("<script src=\"ruffle/ruffle.js\"></script>"), std::string::npos);
+  EXPECT_EQ(testing::ReadAll(dir / "ruffle/ruffle.js"), "// player");
   EXPECT_NE(run.err.find("Publish HTML File ..."), std::string::npos);
+
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(testing::ReadAll(dir / "plain/show.html").find("ruffle"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "plain/ruffle"));
 }
 
 // The program's folder of the test has no resource library: no executable

@@ -38,7 +38,10 @@ constexpr const char* kPublishHelp =
     "Builds the album's movie (compressed SWF 8) and writes one target:\n"
     "  --swf OUT.swf              the movie\n"
     "  --html FILE.html           the movie as FILE.swf and, beside it, the page\n"
-    "                             FILE.html that embeds it\n"
+    "                             FILE.html that embeds it and the Ruffle player\n"
+    "                             in ruffle/, which plays it in browsers without\n"
+    "                             Flash (serve the folder with a web server);\n"
+    "                             --html-plain writes the page without the player\n"
     "  --exe FILE [--cd]          FILE.exe: the player program (from YEL_Links.dll\n"
     "                             in the program's folder) with the movie appended;\n"
     "                             --cd also writes Shell.ico and autorun.inf beside it\n"
@@ -201,12 +204,6 @@ int Cancelled() {
 
 // --- preview page and server
 
-std::string RuffleFolder() {
-  if (const char* dir = std::getenv("YEL_RUFFLE_DIR"); dir && *dir) return dir;
-  // The build copies the player into the program's folder.
-  return ExecutableFolder() + "ruffle";
-}
-
 std::string PageText(int width, int height) {
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Album preview</title>\n"
@@ -273,9 +270,8 @@ int RunPreviewCommand(const Args& args) {
       throw UsageError{"unexpected argument '" + reader.Peek() + "'"};
   }
   if (project.empty()) throw UsageError{"which album? Give ALBUM.yel to preview"};
-  const std::string ruffle = RuffleFolder();
-  if (!FileExists((fs::path(ruffle) / "ruffle.js").string()))
-    ThrowFileError(ruffle, "the Ruffle player files are not there (set YEL_RUFFLE_DIR to a self-hosted Ruffle folder)");
+  const std::string ruffle = publish::RufflePlayerFolder();
+  const std::vector<std::string> playerFiles = publish::RufflePlayerFiles(ruffle);
 
   TFlashAlbum album(themes.AppFolder);
   OpenProjectFile(album, project);
@@ -291,15 +287,11 @@ int RunPreviewCommand(const Args& args) {
   // The files are gathered first, written into the folder and served from
   // memory: the server opens nothing on disk.
   PreviewServer::Files files;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(ruffle, ec)) {
-    const std::string name = entry.path().filename().string();
-    const std::string ext = ExtensionOf(name);
-    std::error_code type_ec;
-    if ((ext != ".js" && ext != ".wasm") || !entry.is_regular_file(type_ec)) continue;
-    files["ruffle/" + name] = ReadFileBytes(entry.path().string());
+  for (const std::string& name : playerFiles) {
+    if (name.starts_with("LICENSE")) continue;
+    files["ruffle/" + name] = ReadFileBytes((fs::path(ruffle) / name).string());
   }
-  if (ec) ThrowFileError(ruffle, "cannot read the player files: " + ec.message());
+  std::error_code ec;
   files["album.swf"] = std::move(movie);
   const std::string page = PageText(album.Width, album.Height);
   files["index.html"].assign(page.begin(), page.end());
@@ -335,7 +327,7 @@ int RunPublish(const Args& args) {
   }
   ArgReader reader(args);
   std::string project, output, html, exe, email, folder, music;
-  bool cd = false, strict = false;
+  bool cd = false, strict = false, plain = false;
   ThemeChoice themes;
   while (!reader.AtEnd()) {
     if (themes.Take(reader))
@@ -348,6 +340,8 @@ int RunPublish(const Args& args) {
       exe = reader.TakeValue();
     else if (reader.TakeFlag({"--cd"}))
       cd = true;
+    else if (reader.TakeFlag({"--html-plain"}))
+      plain = true;
     else if (reader.TakeFlag({"--strict"}))
       strict = true;
     else if (reader.TakeFlag({"--email"}))
@@ -367,6 +361,7 @@ int RunPublish(const Args& args) {
     throw UsageError{"which output? Give --swf OUT.swf, --html FILE.html, --exe FILE or --email NAME --folder DIR"};
   if (targets > 1) throw UsageError{"give one output per run: --swf, --html, --exe or --email"};
   if (cd && exe.empty()) throw UsageError{"--cd goes with --exe FILE"};
+  if (plain && html.empty()) throw UsageError{"--html-plain goes with --html FILE.html"};
   if (!folder.empty() && email.empty()) throw UsageError{"--folder goes with --email NAME"};
   if (!email.empty() && folder.empty()) throw UsageError{"--email NAME needs --folder DIR"};
   // A music file named on the command line must be there (the album itself
@@ -393,7 +388,7 @@ int RunPublish(const Args& args) {
     if (!output.empty()) {
       result = publish::CreateSwfMovie(album, progress, output);
     } else if (!html.empty()) {
-      result = publish::PublishHtmlFile(album, progress, html);
+      result = publish::PublishHtmlFile(album, progress, html, {.Plain = plain, .PlayerFolder = {}});
     } else if (!exe.empty()) {
       const std::string path = AbsolutePath(exe);
       const std::string name = FileNameOf(path);

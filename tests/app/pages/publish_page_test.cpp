@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -31,7 +32,7 @@ namespace {
 
 // Answers the next save dialog with file, typed as a user would (selectFile
 // leaves a focused name box alone), again until the dialog has closed.
-void AnswerSaveDialog(const std::string& file) {
+void AnswerSaveDialog(const std::string& file, const std::function<void(QFileDialog*)>& also = {}) {
   auto* timer = new QTimer;
   auto answering = std::make_shared<QPointer<QFileDialog>>();
   auto taken = std::make_shared<bool>(false);
@@ -49,6 +50,7 @@ void AnswerSaveDialog(const std::string& file) {
     }
     QFileDialog* dialog = answering->data();
     if (*taken && dialog && dialog->isVisible()) {
+      if (also) also(dialog);
       if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
         name->setText(QString::fromStdString(file));
       else
@@ -151,10 +153,40 @@ class PublishPageTest : public QObject {
     const std::vector<std::uint8_t> swf = ReadFileBytes(out + "/album.swf");
     QCOMPARE(app::ReadMovieInfo(swf, "album.swf").Width, 720);
 
-    AnswerSaveDialog(out + "/show.html");
+    // The HTML page with the player beside it; then, with the dialog's check
+    // box, a plain page, which the dialog then offers again.
+    fs::create_directories(dir_ / "player");
+    WriteFileAtomically(dir_ / "player/ruffle.js", std::string("// player"));
+    qputenv("YEL_RUFFLE_DIR", QByteArray::fromStdString(dir_ / "player"));
+    bool offered = true;
+    auto plainBox = [&](bool check) {
+      return [&offered, check](QFileDialog* dialog) {
+        auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("htmlPlain"));
+        offered = box && box->isVisible() && !box->isChecked();
+        if (box) box->setChecked(check);
+        if (!check) SaveShot(*dialog, QStringLiteral("publish-html-dialog"));
+      };
+    };
+    AnswerSaveDialog(out + "/show.html", plainBox(false));
     QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
+    QVERIFY(offered);
     QVERIFY(ReadFileText(out + "/show.html").find("src=\"show.swf\"") != std::string::npos);
+    QVERIFY(ReadFileText(out + "/show.html").find("<script src=\"ruffle/ruffle.js\">") != std::string::npos);
+    QCOMPARE(ReadFileText(out + "/ruffle/ruffle.js"), std::string("// player"));
     app::ReadMovieInfo(ReadFileBytes(out + "/show.swf"), "show.swf");
+    AnswerSaveDialog(out + "/plain/show.html", plainBox(true));
+    fs::create_directories(out + "/plain");
+    QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
+    QCOMPARE(FilesUnder(out + "/plain"), (std::vector<std::string>{"show.html", "show.swf"}));
+    QVERIFY(album_->Publish.HtmlPlain);
+    AnswerModal<QFileDialog>([&](QFileDialog* dialog) {
+      auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("htmlPlain"));
+      offered = box && box->isChecked();
+      dialog->reject();
+    });
+    QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
+    QVERIFY2(offered, "the check box was not remembered");
+    qunsetenv("YEL_RUFFLE_DIR");
 
     AnswerModal<app::TfrmExe>([&](app::TfrmExe* dialog) {
       SaveShot(*dialog, QStringLiteral("create-executable-dialog"));
