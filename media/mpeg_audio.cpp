@@ -3,6 +3,7 @@
 #include "media/mpeg_audio.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -194,9 +195,43 @@ void TMPEGaudio::Reset() {
   FileLength = 0;
   WaveHeader = false;
   VBR = TVBRData();
+  Lame = TLameTag();
   FrameData = TFrameData();
   ID3v1.Reset();
   ID3v2.Reset();
+}
+
+namespace {
+
+// Bytes of side information after the header (and its CRC), where a Xing or
+// "Info" header stands in a header frame.
+std::size_t SideInfoSize(const TMPEGFrameHeader& h) {
+  if (h.VersionID == kMPEG1) return h.ModeID != kModeMono ? 36 : 21;
+  return h.ModeID != kModeMono ? 21 : 13;
+}
+
+}  // namespace
+
+bool IsVBRHeaderFrame(std::span<const std::uint8_t> frame, TLameTag* lame) {
+  if (frame.size() < 4 || !IsFrameHeader(frame.data())) return false;
+  const TMPEGFrameHeader h = DecodeFrameHeader(frame.data());
+  // VBRI stands 32 bytes after the header whatever the channel mode.
+  if (frame.size() >= 40 && std::memcmp(&frame[36], "VBRI", 4) == 0) return true;
+  const std::size_t at = SideInfoSize(h);
+  if (frame.size() < at + 8) return false;
+  const bool xing = std::memcmp(&frame[at], "Xing", 4) == 0 || std::memcmp(&frame[at], "Info", 4) == 0;
+  if (!xing) return false;
+  // The fields the flags announce, then the LAME tag: a 9-character encoder
+  // name, and 21 bytes on the 12-bit delay and padding.
+  const std::uint32_t flags = BE32(&frame[at + 4]);
+  const std::size_t tag = at + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+  if (lame && tag + 24 <= frame.size() && std::isalpha(frame[tag]) &&
+      std::all_of(&frame[tag], &frame[tag + 4], [](std::uint8_t c) { return c >= 0x20 && c < 0x7F; })) {
+    lame->Found = true;
+    lame->EncoderDelay = static_cast<std::uint16_t>(frame[tag + 21] << 4 | frame[tag + 22] >> 4);
+    lame->EncoderPadding = static_cast<std::uint16_t>((frame[tag + 22] & 0x0F) << 8 | frame[tag + 23]);
+  }
+  return true;
 }
 
 bool TMPEGaudio::SearchBlock(const std::vector<std::uint8_t>& block) {
@@ -227,10 +262,7 @@ bool TMPEGaudio::SearchBlock(const std::vector<std::uint8_t>& block) {
     FrameData.EmphasisID = b[3] & 3;
     FrameData.Empty = i + 10 <= block.size() && std::all_of(b + 4, b + 10, [](std::uint8_t v) { return v == 0; });
 
-    std::size_t side;
-    if (h.VersionID == kMPEG1) side = h.ModeID != kModeMono ? 36 : 21;
-    else side = h.ModeID != kModeMono ? 21 : 13;
-    const std::size_t at = i + side;
+    const std::size_t at = i + SideInfoSize(h);
     if (at + 4 <= block.size() && std::memcmp(&block[at], "Xing", 4) == 0) {
       VBR.Found = true;
       std::memcpy(VBR.ID, "Xing", 4);
@@ -249,6 +281,8 @@ bool TMPEGaudio::SearchBlock(const std::vector<std::uint8_t>& block) {
         VBR.Frames = BE32(&block[at + 14]);
       }
     }
+    FrameData.HeaderFrame =
+        IsVBRHeaderFrame(std::span(block).subspan(i, std::min(length, block.size() - i)), &Lame);
     return true;
   }
   return false;

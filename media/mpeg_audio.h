@@ -50,11 +50,23 @@ struct TVBRData {
   char VendorID[9] = {0};
 };
 
+// The LAME tag that LAME (and encoders built on it) writes after the Xing or
+// "Info" header: how many samples of silence the encoder put before the
+// sound (its delay) and after it (padding to whole frames).
+struct TLameTag {
+  bool Found = false;
+  std::uint16_t EncoderDelay = 0;
+  std::uint16_t EncoderPadding = 0;
+};
+
 struct TFrameData {
   bool Found = false;
   std::uint32_t Position = 0;  // first frame, within the examined block
   std::uint16_t Size = 0;      // length of the first frame
   bool Empty = false;
+  // The first frame is a Xing, "Info" or VBRI header frame, which decodes
+  // to silence and holds no sound.
+  bool HeaderFrame = false;
   std::uint8_t Header[4] = {0, 0, 0, 0};
   std::uint8_t VersionID = 1, LayerID = 0, ProtectionBit = 0, BitRateID = 0, SampleRateID = 3, PaddingBit = 0,
                PrivateBit = 0, ModeID = 4, ModeExtensionID = 4, CopyrightBit = 0, OriginalBit = 0, EmphasisID = 2;
@@ -99,6 +111,7 @@ class TMPEGaudio {
   std::uint32_t FileLength = 0;
   bool WaveHeader = false;
   TVBRData VBR;
+  TLameTag Lame;
   TFrameData FrameData;
   TID3v1 ID3v1;
   TID3v2 ID3v2;
@@ -106,6 +119,14 @@ class TMPEGaudio {
  private:
   bool SearchBlock(const std::vector<std::uint8_t>& block);
 };
+
+// Samples a Layer III decoder puts out before the first sample the encoder
+// was given (its synthesis filter bank's delay), beyond the encoder's delay.
+inline constexpr int kMPEGDecoderDelay = 529;
+
+// True when the whole frame is a Xing, "Info" or VBRI header frame. When it
+// is one with a LAME tag, *lame receives it.
+bool IsVBRHeaderFrame(std::span<const std::uint8_t> frame, TLameTag* lame = nullptr);
 
 // One frame of an MPEG audio stream: where it starts and how long it is.
 struct TMPEGFrame {

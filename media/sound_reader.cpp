@@ -265,6 +265,9 @@ void TWaveReader::OpenMPEG(std::uint32_t offset, std::uint32_t size, bool keepWa
   if (FrameSize > 0 && static_cast<std::uint64_t>(FrameSize) * frames > mpeg.FileLength) frames = mpeg.FileLength / FrameSize;
   FrameCount = static_cast<std::uint16_t>(std::min<std::uint32_t>(frames, 0xFFFF));
   BitRate = static_cast<std::uint16_t>(std::max(0, mpeg.BitRate()));
+  EncoderDelayKnown = mpeg.Lame.Found;
+  EncoderDelay = mpeg.Lame.EncoderDelay;
+  EncoderPadding = mpeg.Lame.EncoderPadding;
 
   // SWF carries Layer III at 11, 22 or 44 kHz only: anything else is decoded
   // and encoded again as MP3 at the nearest of those rates.
@@ -273,11 +276,15 @@ void TWaveReader::OpenMPEG(std::uint32_t offset, std::uint32_t size, bool keepWa
   const std::uint32_t to = NearestSWFRate(from, true);
   const double fileSeconds = Duration;
   std::vector<std::uint8_t> data(Data().begin(), Data().end());
-  bytes_ = TranscodeMPEGAudio(data, to, Channels, BitRate > 0 ? BitRate : 128, FileName);
+  TTranscoded converted = TranscodeMPEGAudio(data, to, BitRate > 0 ? BitRate : 128, FileName);
+  bytes_ = std::move(converted.Bytes);
   SampleRate = 0;
   OpenMPEG(0, 0, false);
   if (SampleRate != to) ThrowFileError(FileName, "the sound could not be converted to " + std::to_string(to) + " Hz");
   SourceSampleRate = from;
+  EncoderDelayKnown = true;
+  EncoderDelay = static_cast<std::uint16_t>(converted.EncoderDelay);
+  EncoderPadding = static_cast<std::uint16_t>(converted.EncoderPadding);
   if (Duration == 0) Duration = fileSeconds;
 }
 

@@ -60,6 +60,10 @@ class TWaveReader {
   TADPCMFormat ADPCM;
   // The rate of the file when it was converted on opening, else 0.
   std::uint32_t SourceSampleRate = 0;
+  // MPEG audio: the samples of silence its encoder put before the sound and
+  // after it, when known (from a LAME tag, or from our own conversion).
+  bool EncoderDelayKnown = false;
+  std::uint16_t EncoderDelay = 0, EncoderPadding = 0;
 
   // The bytes the fields describe (the file, or the converted data).
   std::span<const std::uint8_t> Bytes() const { return bytes_; }

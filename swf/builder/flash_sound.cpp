@@ -5,14 +5,28 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
+#include "base/error.h"
 #include "base/paths.h"
+#include "media/mp3_transcoder.h"
 #include "media/mpeg_audio.h"
 #include "media/sound_reader.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/format/sound_tags.h"
 
 namespace yel::swf {
+
+namespace {
+
+// Looping music is decoded whole before it is encoded again; past this size
+// it loops as its frames are.
+constexpr std::uint64_t kMaxLoopPCMBytes = 1ull << 30;
+// Frames of looping music before its end at which the copied frames give
+// way to the loop encoded again.
+constexpr std::int64_t kJoinMargin = 3;
+
+}  // namespace
 
 TFlashSound::TFlashSound(TFlashMovie* owner, const std::string& fileName) : TFlashIDObject(owner) {
   FileName = fileName;
@@ -34,6 +48,8 @@ void TFlashSound::LoadFromFile(const std::string& fileName) {
   reader_.reset();
   mp3_.clear();
   frames_.clear();
+  gapless_ = false;
+  loop_encoder_.reset();
   Duration = reader->Duration;
   switch (reader->FormatTag) {
     case media::kWaveFormatPCM: Format = 0; break;
@@ -67,6 +83,27 @@ void TFlashSound::LoadFromFile(const std::string& fileName) {
     const auto data = reader->Data();
     mp3_.assign(data.begin(), data.end());
     frames_ = media::ListMPEGFrames(mp3_);
+    // A Xing, Info or VBRI header frame decodes to silence: it is left out.
+    if (!frames_.empty() && media::IsVBRHeaderFrame(std::span(mp3_).subspan(frames_[0].Offset, frames_[0].Length)))
+      frames_.erase(frames_.begin());
+    bit_rate_ = reader->BitRate;
+    // Decoded, the frames hold the encoder's delay, the sound, and padding
+    // to the end of the last frame; with the decoder's own delay the sound
+    // starts lead_ samples in.
+    const std::int64_t n = SamplesPerFrame;
+    if (reader->EncoderDelayKnown && n > 0) {
+      lead_ = reader->EncoderDelay + media::kMPEGDecoderDelay;
+      pass_length_ = static_cast<std::int64_t>(frames_.size()) * n - reader->EncoderDelay - reader->EncoderPadding;
+      if (pass_length_ > 0) {
+        gapless_ = true;
+        // The join stays a few frames clear of the end: where the sound
+        // stops, the encoder switched to short blocks, whose windows do not
+        // overlap cleanly with the long ones the loop starts with.
+        join_frame_ = static_cast<std::size_t>(std::clamp<std::int64_t>(
+            (pass_length_ + lead_) / n - kJoinMargin, 0, static_cast<std::int64_t>(frames_.size())));
+        join_at_ = static_cast<std::int64_t>(join_frame_) * n - lead_;
+      }
+    }
   } else {
     reader_ = std::move(reader);
   }
@@ -86,6 +123,8 @@ void TFlashSound::FillStreamHead(TSWFSoundStreamHead& head, float fps) {
   frame_samples_ = fps > 0 ? static_cast<std::uint32_t>(std::min(65535.0, std::trunc(SampleRate / static_cast<double>(fps)))) : 0;
   head.StreamSoundSampleCount = static_cast<std::uint16_t>(frame_samples_);
   head.LatencySeek = 0;
+  fps_ = fps;
+  loop_encoder_.reset();
   if (reader_) reader_->Rewind();
   samples_written_ = 0;
   next_frame_ = 0;
@@ -101,16 +140,72 @@ void TFlashSound::WriteStreamBlock(TBitsEngine& be) {
   }
   if (!reader_ || !reader_->HasSource() || frame_samples_ == 0) return;
   if (reader_->AtEnd() && !Loop) return;
+  // Each block holds the samples that bring the sound to the timeline's
+  // place after its frame, so that the sound neither falls behind nor runs
+  // ahead however the rate divides by the frame rate.
+  const auto samples = static_cast<std::uint32_t>(TimelineSamples(blocks_written_ + 1) - TimelineSamples(blocks_written_));
+  ++blocks_written_;
   TSWFSoundStreamBlock block;
   const bool adpcmSource = Format == 1;
-  block.OnDataWrite = [this, adpcmSource](TSWFDataObject&, TBitsEngine& body) {
+  const std::uint32_t bytes = samples * (Stereo ? 2 : 1) * (Is16Bit ? 2 : 1);
+  block.OnDataWrite = [this, adpcmSource, samples, bytes](TSWFDataObject&, TBitsEngine& body) {
     if (adpcmSource) {
-      reader_->WriteADPCMBlock(body, frame_samples_, Loop, wave_compress_bits_);
+      reader_->WriteADPCMBlock(body, samples, Loop, wave_compress_bits_);
     } else {
-      reader_->WritePCM(body, frame_bytes_, Loop, wave_compress_bits_);
+      reader_->WritePCM(body, bytes, Loop, wave_compress_bits_);
     }
   };
   block.WriteToStream(be);
+}
+
+std::uint64_t TFlashSound::TimelineSamples(std::uint64_t blocks) const {
+  if (fps_ <= 0) return blocks * frame_samples_;
+  return static_cast<std::uint64_t>(std::floor(static_cast<double>(blocks) * SampleRate / fps_ + 1e-9));
+}
+
+std::span<const std::uint8_t> TFlashSound::NextStreamFrame() {
+  if (loop_encoder_) {
+    frame_buffer_ = loop_encoder_->NextFrame();
+    return frame_buffer_;
+  }
+  const bool joining = Loop && gapless_;
+  if (next_frame_ < (joining ? join_frame_ : frames_.size())) {
+    const media::TMPEGFrame& frame = frames_[next_frame_++];
+    return std::span(mp3_).subspan(frame.Offset, frame.Length);
+  }
+  if (!Loop || frames_.empty()) return {};
+  if (joining && StartLoopEncoder()) return NextStreamFrame();
+  // Without a known delay and padding the frames loop as they are.
+  gapless_ = false;
+  if (next_frame_ >= frames_.size()) next_frame_ = 0;
+  return NextStreamFrame();
+}
+
+// The pass of the sound, decoded without the delay and padding, encoded
+// again as an endless loop that continues where the copied frames end.
+bool TFlashSound::StartLoopEncoder() {
+  const int channels = Stereo ? 2 : 1;
+  const std::int64_t n = SamplesPerFrame;
+  if (static_cast<std::uint64_t>(frames_.size()) * n * channels * 2 > kMaxLoopPCMBytes) return false;
+  try {
+    std::vector<std::uint8_t> data;
+    for (const media::TMPEGFrame& frame : frames_)
+      data.insert(data.end(), mp3_.begin() + frame.Offset, mp3_.begin() + frame.Offset + frame.Length);
+    media::TDecodedAudio pcm = media::DecodeMPEGAudio(data, false, FileName);
+    if (pcm.Rate != SampleRate || pcm.Channels != channels) return false;
+    const std::int64_t decoded = static_cast<std::int64_t>(pcm.Samples.size() / channels);
+    const std::int64_t length = std::min(pass_length_, decoded - lead_);
+    if (length <= 0) return false;
+    std::vector<std::int16_t> pass(pcm.Samples.begin() + lead_ * channels,
+                                   pcm.Samples.begin() + (lead_ + length) * channels);
+    std::optional<std::int64_t> joinAt;
+    if (join_frame_ > 0) joinAt = join_at_;
+    loop_encoder_ = std::make_unique<media::TMP3LoopEncoder>(std::move(pass), channels, SampleRate,
+                                                             bit_rate_ > 0 ? bit_rate_ : 128, joinAt, FileName);
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
 }
 
 // MP3 blocks carry whole frames, as many as keep the data from falling a
@@ -118,12 +213,13 @@ void TFlashSound::WriteStreamBlock(TBitsEngine& be) {
 // ahead of the data.
 void TFlashSound::WriteMP3Block(TBitsEngine& be) {
   const std::int64_t n = SamplesPerFrame;
-  const std::int64_t s = frame_samples_;
   if (frames_.empty() || n == 0 || (!Loop && next_frame_ >= frames_.size())) return;
+  const auto now = static_cast<std::int64_t>(TimelineSamples(blocks_written_));
+  const auto next = static_cast<std::int64_t>(TimelineSamples(blocks_written_ + 1));
   std::int64_t c = seek_carry_;
-  std::int64_t count = std::llabs(c) > n ? 0 : std::max<std::int64_t>(0, (c + s) / n);
+  std::int64_t count = std::llabs(c) > n ? 0 : std::max<std::int64_t>(0, (c + next - now) / n);
   if (blocks_written_ > 0) {
-    c = static_cast<std::int64_t>(blocks_written_) * s - static_cast<std::int64_t>(samples_written_);
+    c = now - static_cast<std::int64_t>(samples_written_);
     if (std::llabs(c) > n) {
       c = 0;
       count = 0;
@@ -133,34 +229,29 @@ void TFlashSound::WriteMP3Block(TBitsEngine& be) {
   }
   ++blocks_written_;
 
+  // Whole frames only: without Loop the last block holds what is left.
+  std::vector<std::uint8_t> data;
+  std::int64_t got = 0;
+  for (; got < count; ++got) {
+    const std::span<const std::uint8_t> frame = NextStreamFrame();
+    if (frame.empty()) break;
+    data.insert(data.end(), frame.begin(), frame.end());
+  }
+  count = got;
   if (count > 0) {
-    // Whole frames only: without Loop the last block holds what is left.
-    std::vector<std::size_t> picked;
-    std::uint64_t bytes = 0;
-    for (std::int64_t i = 0; i < count; ++i) {
-      if (next_frame_ >= frames_.size()) {
-        if (!Loop) break;
-        next_frame_ = 0;
-      }
-      picked.push_back(next_frame_);
-      bytes += frames_[next_frame_].Length;
-      ++next_frame_;
-    }
-    count = static_cast<std::int64_t>(picked.size());
     TStream& out = be.Stream();
     be.FlushLastByte(true);
-    WriteTagHeader(out, tag::SoundStreamBlock, bytes + 4, true);
+    WriteTagHeader(out, tag::SoundStreamBlock, data.size() + 4, true);
     be.WriteWord(static_cast<std::uint16_t>(std::min<std::int64_t>(count * n, 0xFFFF)));
     be.WriteWord(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp<std::int64_t>(c, -32768, 32767))));
-    for (std::size_t index : picked) out.Write(mp3_.data() + frames_[index].Offset, frames_[index].Length);
+    out.Write(data.data(), data.size());
   } else {
     be.FlushLastByte(true);
     WriteTagHeader(be.Stream(), tag::SoundStreamBlock, 4, false);
     be.WriteDWord(0);
   }
   samples_written_ += static_cast<std::uint64_t>(count * n);
-  seek_carry_ = static_cast<std::int64_t>(blocks_written_) * s - static_cast<std::int64_t>(samples_written_);
-  if (Loop && next_frame_ >= frames_.size()) next_frame_ = 0;
+  seek_carry_ = static_cast<std::int64_t>(TimelineSamples(blocks_written_)) - static_cast<std::int64_t>(samples_written_);
 }
 
 void TFlashSound::WriteToStream(TBitsEngine& be) {

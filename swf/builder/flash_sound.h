@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 namespace yel::media {
 class TWaveReader;
+class TMP3LoopEncoder;
 struct TMPEGFrame;
 }  // namespace yel::media
 
@@ -66,13 +68,30 @@ class TFlashSound : public TFlashIDObject {
  private:
   void WriteMP3Block(TBitsEngine& be);
   bool PCMSource() const { return Format == 0; }
+  // Samples of the timeline after `blocks` frames.
+  std::uint64_t TimelineSamples(std::uint64_t blocks) const;
+  // The next MP3 frame of the stream, empty when a sound without Loop has
+  // run out (see WriteMP3Block).
+  std::span<const std::uint8_t> NextStreamFrame();
+  bool StartLoopEncoder();
 
   std::unique_ptr<media::TWaveReader> reader_;  // PCM and ADPCM sources
   std::vector<std::uint8_t> mp3_;               // MP3 sources: the audio data
-  std::vector<media::TMPEGFrame> frames_;       // the whole frames of mp3_
+  std::vector<media::TMPEGFrame> frames_;       // the whole frames of mp3_ that hold sound
+  // MP3 sources whose encoder delay and padding are known: the frames up to
+  // join_frame_ decode to the sound up to sample join_at_ of its pass
+  // (pass_length_ samples without the delay and padding); from there a
+  // loop is encoded again without silence at its joins.
+  bool gapless_ = false;
+  std::size_t join_frame_ = 0;
+  std::int64_t join_at_ = 0, pass_length_ = 0, lead_ = 0;
+  int bit_rate_ = 0;
+  std::unique_ptr<media::TMP3LoopEncoder> loop_encoder_;
+  std::vector<std::uint8_t> frame_buffer_;
   std::uint8_t wave_compress_bits_ = 4;
   // Stream state.
-  std::uint32_t frame_samples_ = 0;  // S: samples per SWF frame
+  double fps_ = 0;
+  std::uint32_t frame_samples_ = 0;  // S: samples per SWF frame (the head's count)
   std::uint32_t frame_bytes_ = 0;    // PCM bytes per SWF frame
   std::uint64_t samples_written_ = 0;
   std::size_t next_frame_ = 0;

@@ -118,6 +118,39 @@ TEST(TMPEGaudio, XingHeaderGivesFramesAndAverageBitRate) {
   EXPECT_NEAR(m.Duration(), 144.0 * 256 * 8 / 44100, 1e-9);
 }
 
+// A header frame (Xing or Info, the fields its flags announce, then the
+// LAME tag) is recognised as such, and the tag's 12-bit encoder delay and
+// padding are read wherever the flags put it; a VBRI frame is a header frame
+// too; a frame of sound is not.
+TEST(TMPEGaudio, HeaderFramesAndTheLameTag) {
+  struct Case {
+    const char* id;
+    std::uint8_t flags;
+    std::size_t tagAt;  // from the "Xing"/"Info" word
+  };
+  for (const Case c : {Case{"Info", 0x0F, 120}, Case{"Xing", 0x03, 16}, Case{"Info", 0x05, 112}}) {
+    std::string first = MpegFrame(0xFB, 0x90, 0x00, 417);
+    first.replace(36, 4, c.id);
+    first[43] = static_cast<char>(c.flags);
+    first.replace(36 + c.tagAt, 9, "LAME3.100");
+    // Delay 0x240 (576) and padding 0x34E (846), 12 bits each.
+    first[36 + c.tagAt + 21] = 0x24, first[36 + c.tagAt + 22] = 0x03, first[36 + c.tagAt + 23] = 0x4E;
+    const TMPEGaudio m = Examine(first + CbrFrames(20));
+    EXPECT_TRUE(m.FrameData.HeaderFrame) << c.id << c.tagAt;
+    EXPECT_TRUE(m.Lame.Found) << c.tagAt;
+    EXPECT_EQ(m.Lame.EncoderDelay, 576) << c.tagAt;
+    EXPECT_EQ(m.Lame.EncoderPadding, 846) << c.tagAt;
+  }
+  std::string vbri = MpegFrame(0xFB, 0x90, 0x00, 417);
+  vbri.replace(36, 4, "VBRI");
+  const TMPEGaudio v = Examine(vbri + CbrFrames(20));
+  EXPECT_TRUE(v.FrameData.HeaderFrame);
+  EXPECT_FALSE(v.Lame.Found);
+  const TMPEGaudio plain = Examine(CbrFrames(20));
+  EXPECT_FALSE(plain.FrameData.HeaderFrame);
+  EXPECT_FALSE(plain.Lame.Found);
+}
+
 TEST(ListMPEGFrames, WholeFramesAcrossPaddingAndGarbage) {
   const std::string data = MpegFrame(0xFB, 0x90, 0, 417) + MpegFrame(0xFB, 0x92, 0, 418) + "garbage\xFF\xFB" +
                            CbrFrames(3) + MpegFrame(0xFB, 0x90, 0, 200);  // the last one is cut short
@@ -282,6 +315,12 @@ TEST(TWaveReader, ConvertsRatesSWFCannotDeclare) {
   const auto frames = ListMPEGFrames(m.Data());
   ASSERT_FALSE(frames.empty());
   EXPECT_EQ(frames.back().Offset + frames.back().Length, m.Data().size());
+  // Our encoder's delay and padding are known: the frames hold them and the
+  // two seconds of sound (with the source's own delay, which its file does
+  // not tell).
+  ASSERT_TRUE(m.EncoderDelayKnown);
+  EXPECT_GT(m.EncoderDelay, 0);
+  EXPECT_NEAR(double(frames.size() * 1152) - m.EncoderDelay - m.EncoderPadding, 88200, 2500);
 
   // At a declarable rate MP3 data is left exactly as it is.
   const std::string mp3at44 = EncodeMp3(Sine(44100, 1, 44100, 440), 1, 44100, 96);

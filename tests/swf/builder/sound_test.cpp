@@ -105,7 +105,7 @@ TEST(SoundStream, PcmAsAdpcmOrRaw) {
   EXPECT_EQ(head->StreamSoundType, false);
   EXPECT_EQ(head->StreamSoundSampleCount, 918);
   auto blocks = Tags<TSWFSoundStreamBlock>(*adpcm);
-  ASSERT_EQ(blocks.size(), 25u);  // 22050 samples at 918 a frame; then the data is out
+  ASSERT_EQ(blocks.size(), 24u);  // 22050 samples at 918.75 a frame; then the data is out
   EXPECT_EQ(blocks[0]->DataSize(), (2u + 22 + 917 * 4 + 7) / 8);
   EXPECT_EQ(blocks[0]->Data()[0] >> 6, 2);  // code size of 4 bits
 
@@ -221,6 +221,84 @@ TEST(SoundStream, FfmpegDecodesWhatWeWrite) {
   const std::string log = dir / "ffmpeg.log";
   EXPECT_EQ(std::system(("ffmpeg -v error -xerror -i " + dir / "blocks.mp3" + " -f null - 2>" + log).c_str()), 0);
   EXPECT_EQ(ReadAll(log), "");
+}
+
+// Blocks hold the samples that keep the sound with the timeline: 918.75 a
+// frame at 22050 Hz and 24 frames per second, so one second is 24 blocks
+// and never falls a sample behind.
+TEST(SoundStream, BlocksFollowTheTimelineExactly) {
+  TempDir dir;
+  const std::string wav = dir.Write("raw.wav", PcmWav(Sine(22050 * 2, 1, 22050, 440), 1, 22050));
+  auto raw = Stream(wav, 24, 48, false, 0);
+  std::size_t total = 0;
+  int b = 0;
+  for (auto* block : Tags<TSWFSoundStreamBlock>(*raw)) {
+    total += block->DataSize() / 2;
+    ++b;
+    EXPECT_EQ(total, static_cast<std::size_t>(b * 22050 / 24)) << b;
+  }
+  EXPECT_EQ(b, 48);
+}
+
+// Looping music decoded by ffmpeg from the movie's stream: a continuous tone
+// shows no run of silence longer than 5 ms anywhere past the stream's start,
+// so none at its loop points either: a LAME MP3 whose first frame is the
+// Info frame (left out of the stream, and its delay and padding used), the
+// same at 22.05 kHz mono (576-sample frames), one at 48 kHz (converted by
+// us), and PCM WAV (streamed as ADPCM) at 44.1 and 48 kHz.
+TEST(SoundStream, LoopsJoinWithoutSilence) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg missing";
+  TempDir dir;
+  struct Case {
+    const char* file;
+    const char* make;  // ffmpeg output options for the tone
+  };
+  const Case cases[] = {
+      {"lame44.mp3", "-ar 44100 -ac 2 -c:a libmp3lame -b:a 128k"},
+      {"lame22.mp3", "-ar 22050 -ac 1 -c:a libmp3lame -b:a 64k"},
+      {"lame48.mp3", "-ar 48000 -ac 2 -c:a libmp3lame -b:a 128k"},
+      {"pcm44.wav", "-ar 44100 -ac 2 -c:a pcm_s16le"},
+      {"pcm48.wav", "-ar 48000 -ac 1 -c:a pcm_s16le"},
+  };
+  for (const Case& c : cases) {
+    const std::string tone = dir / c.file;
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1.3 " +
+                           std::string(c.make) + " " + tone)
+                              .c_str()),
+              0)
+        << c.file;
+    const std::string movieFile = dir / (std::string(c.file) + ".swf");
+    int rate = 0;
+    {
+      // 4.5 seconds: the tone loops three times.
+      TFlashMovie movie(0, 0, 100, 100, 24, TSWFSystemCoord::Pix);
+      movie.BackgroundSound().LoadFromFile(tone);
+      movie.BackgroundSound().Loop = true;
+      rate = static_cast<int>(movie.BackgroundSound().SampleRate);
+      for (int i = 0; i < 108; ++i) movie.ShowFrame();
+      movie.MakeStream();
+      movie.SaveToFile(movieFile);
+    }
+    if (std::string(c.file) == "lame44.mp3") {
+      // The stream's first frame is sound, not the file's Info frame.
+      auto r = ReadMovie(ReadFileBytes(movieFile));
+      auto blocks = Tags<TSWFSoundStreamBlock>(*r);
+      ASSERT_FALSE(blocks.empty());
+      EXPECT_NE(std::string(reinterpret_cast<const char*>(blocks[0]->Data()) + 4 + 36, 4), "Info");
+    }
+    const std::string raw = movieFile + ".raw";
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + movieFile + " -ac 1 -f s16le " + raw).c_str()), 0) << c.file;
+    const std::string decoded = ReadAll(raw);
+    const std::size_t samples = decoded.size() / 2;
+    EXPECT_GT(samples, static_cast<std::size_t>(rate * 4.4)) << c.file;
+    std::size_t run = 0, longest = 0, at = 0;
+    for (std::size_t i = static_cast<std::size_t>(rate / 10); i + rate / 20 < samples; ++i) {
+      const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(decoded[2 * i]) | decoded[2 * i + 1] << 8);
+      run = std::abs(v) <= 16 ? run + 1 : 0;
+      if (run > longest) longest = run, at = i;
+    }
+    EXPECT_LE(longest * 1000.0 / rate, 5.0) << c.file << ": " << longest << " silent samples before " << at;
+  }
 }
 
 }  // namespace
