@@ -130,7 +130,6 @@ void TFlashSound::FillStreamHead(TSWFSoundStreamHead& head, float fps) {
   next_frame_ = 0;
   blocks_written_ = 0;
   seek_carry_ = SeekSamples;
-  frame_bytes_ = frame_samples_ * (Stereo ? 2 : 1) * (Is16Bit ? 2 : 1);
 }
 
 void TFlashSound::WriteStreamBlock(TBitsEngine& be) {

@@ -92,7 +92,6 @@ class TFlashSound : public TFlashIDObject {
   // Stream state.
   double fps_ = 0;
   std::uint32_t frame_samples_ = 0;  // S: samples per SWF frame (the head's count)
-  std::uint32_t frame_bytes_ = 0;    // PCM bytes per SWF frame
   std::uint64_t samples_written_ = 0;
   std::size_t next_frame_ = 0;
   std::uint64_t blocks_written_ = 0;

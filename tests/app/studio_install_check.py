@@ -2,7 +2,8 @@
 """Installs the build into a temporary prefix (cmake --install) and checks the
 editor's desktop integration there: the yel-studio link runs, the desktop
 entry opens .yel files with it, the icon is where the entry names it, and the
-MIME database built from the installed type maps *.yel to that type.
+MIME database built from the installed type maps *.yel to that type; the
+Ruffle player that HTML pages are published with is in the program's folder.
 
 Usage: studio_install_check.py BUILD_DIR
 """
@@ -29,6 +30,10 @@ def main():
             run = subprocess.run([str(studio), "--help"], capture_output=True, text=True)
             if run.returncode != 0 or "yel-studio" not in run.stdout:
                 problems.append(f"yel-studio --help failed: {run.returncode} {run.stderr}")
+
+            player = studio.resolve().parent / "ruffle"
+            if not (player / "ruffle.js").is_file() or not list(player.glob("*.wasm")):
+                problems.append(f"the Ruffle player is not installed in {player}")
 
         entry_file = prefix / "share" / "applications" / "yel-studio.desktop"
         entry = configparser.ConfigParser(interpolation=None)

@@ -98,4 +98,22 @@ inline std::string EncodeMp3(const std::vector<std::int16_t>& samples, int chann
   return mp3;
 }
 
+// The longest run of near-silent samples (|v| <= 16) in 16-bit mono data,
+// leaving out skipStart samples at the start and skipEnd at the end: its
+// length, and where it ends.
+struct TSilence {
+  std::size_t Length = 0, EndsAt = 0;
+};
+inline TSilence LongestSilence(const std::string& s16, std::size_t skipStart, std::size_t skipEnd) {
+  TSilence longest;
+  const std::size_t samples = s16.size() / 2;
+  std::size_t run = 0;
+  for (std::size_t i = skipStart; i + skipEnd < samples; ++i) {
+    const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(s16[2 * i]) | s16[2 * i + 1] << 8);
+    run = v >= -16 && v <= 16 ? run + 1 : 0;
+    if (run > longest.Length) longest = {run, i};
+  }
+  return longest;
+}
+
 }  // namespace yel::testing

@@ -73,6 +73,24 @@ TEST(YelPublish, MusicGoesIntoTheMovieNotTheProject) {
   EXPECT_FALSE(std::filesystem::exists(dir / "none.swf"));
 }
 
+// The published album's music, a LAME MP3 tone with its Info frame,
+// decoded by ffmpeg from the movie: no silence over 5 ms where it loops.
+TEST(YelPublish, MusicLoopsWithoutAGap) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg missing";
+  testing::TempDir dir;
+  const std::string tone = dir / "tone.mp3";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=0.9 -ac 2 "
+                         "-c:a libmp3lame -b:a 128k " + tone).c_str()),
+            0);
+  CliRun run = Yel({"publish", Project(dir), "--swf", dir / "music.swf", "--music", tone});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + dir / "music.swf" + " -ac 1 -f s16le " + dir / "music.raw").c_str()), 0);
+  const std::string decoded = testing::ReadAll(dir / "music.raw");
+  EXPECT_GT(decoded.size() / 2, 44100u * 3);  // several loops
+  const testing::TSilence silence = testing::LongestSilence(decoded, 4410, 2205);
+  EXPECT_LE(silence.Length, 220u) << "silent samples before " << silence.EndsAt;
+}
+
 TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
   testing::TempDir dir;
   const std::string out = dir / "out.swf";

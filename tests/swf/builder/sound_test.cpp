@@ -289,15 +289,10 @@ TEST(SoundStream, LoopsJoinWithoutSilence) {
     const std::string raw = movieFile + ".raw";
     ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + movieFile + " -ac 1 -f s16le " + raw).c_str()), 0) << c.file;
     const std::string decoded = ReadAll(raw);
-    const std::size_t samples = decoded.size() / 2;
-    EXPECT_GT(samples, static_cast<std::size_t>(rate * 4.4)) << c.file;
-    std::size_t run = 0, longest = 0, at = 0;
-    for (std::size_t i = static_cast<std::size_t>(rate / 10); i + rate / 20 < samples; ++i) {
-      const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(decoded[2 * i]) | decoded[2 * i + 1] << 8);
-      run = std::abs(v) <= 16 ? run + 1 : 0;
-      if (run > longest) longest = run, at = i;
-    }
-    EXPECT_LE(longest * 1000.0 / rate, 5.0) << c.file << ": " << longest << " silent samples before " << at;
+    EXPECT_GT(decoded.size() / 2, static_cast<std::size_t>(rate * 4.4)) << c.file;
+    const TSilence silence = LongestSilence(decoded, rate / 10, rate / 20);
+    EXPECT_LE(silence.Length * 1000.0 / rate, 5.0)
+        << c.file << ": " << silence.Length << " silent samples before " << silence.EndsAt;
   }
 }
 
