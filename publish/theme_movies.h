@@ -5,6 +5,7 @@
 // wanted size).
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace yel {
@@ -19,11 +20,19 @@ bool BuildStageMovie(const std::string& libraryPath, const std::string& resource
 
 // The photo-frame wrapper: a movie of Round(width) × Round(height) holding
 // the source's library without its frame scripts, whose script attaches
-// "mc_PhotoFrame" at that size. left and top are the values the source's
-// own variables gave. Written uncompressed to dest (atomically; dest may be
-// the source).
-void MakePhotoFrameWrapper(const std::string& source, const std::string& dest, const std::string& name, double left,
-                           double top, double width, double height, double fps);
+// "mc_PhotoFrame" at that size. Left and Top are the values of the source's
+// own variables (0 when it has none). The clip is scaled so that its design
+// rectangle, the source's frame size (or the DesignWidth and DesignHeight an
+// earlier wrapper noted), becomes width × height: a frame drawn around that
+// rectangle, beyond it, keeps its place around the photo window. Written
+// uncompressed to dest (atomically; dest may be the source).
+void MakePhotoFrameWrapper(const std::string& source, const std::string& dest, const std::string& name, double width,
+                           double height, double fps);
+
+// The initial values of the variables that a movie's first frame script
+// sets from constants (var Name = "text"; var Width = 540; ...), as text;
+// what a player would answer for them before anything else ran.
+std::map<std::string, std::string> ReadMovieVariables(const std::string& file);
 
 // The shape wrapper: the same for "mc_Shape", named after the source file.
 void MakeShapeWrapper(const std::string& source, const std::string& dest, double width, double height, double fps);

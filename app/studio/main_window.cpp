@@ -173,8 +173,9 @@ void TfrmMain::CreatePages() {
   connect(effect_, &TfrmEffect::AlbumModified, this, &TfrmMain::UpdateTitle);
 
   theme_ = new TfrmTheme(*album_);
-  pages_[TFlashAlbum::ThemePage].Widget = theme_;
-  pages_[TFlashAlbum::ThemePage].Reloaded = [this] { theme_->AlbumReloaded(); };
+  pages_[TFlashAlbum::ThemePage] = {theme_, [this] { theme_->PageShown(); }, [this] { theme_->PageHidden(); },
+                                    [this] { theme_->AlbumReloaded(); }, {}};
+  connect(theme_, &TfrmTheme::AlbumModified, this, &TfrmMain::UpdateTitle);
 
   setting_ = new TfrmSetting(*album_);
   pages_[TFlashAlbum::SettingPage].Widget = setting_;

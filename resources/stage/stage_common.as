@@ -24,9 +24,12 @@ var gRightDown:Boolean = false;
 var gOnPlaced:Function = null;
 
 // The player serves local files under file/ followed by the percent-encoded
-// path.
+// path. Each load asks anew (the editor rewrites its movies under the same
+// names), so the address differs each time.
+var gLoads:Number = 0;
 function StageUrl(path:String):String {
-  return "file/" + escape(path);
+  gLoads++;
+  return "file/" + escape(path) + "?" + gLoads;
 }
 
 function Send(command:String, value):Void {
@@ -104,8 +107,10 @@ function MakeObject(kind:String, path:String, depth:Number, left:Number, top:Num
   o.NaturalHeight = 0;
   var listener:Object = new Object();
   listener.onLoadInit = function(target:MovieClip) {
-    o.NaturalWidth = target._width;
-    o.NaturalHeight = target._height;
+    // A photo frame movie is built at the object's size (its drawing may
+    // reach beyond it); other movies are scaled from what they draw.
+    o.NaturalWidth = kind == "frame" ? o.Width : target._width;
+    o.NaturalHeight = kind == "frame" ? o.Height : target._height;
     if (o.Width == undefined) o.Width = o.NaturalWidth;
     if (o.Height == undefined) o.Height = o.NaturalHeight;
     Place(o);
@@ -227,8 +232,8 @@ function Press(right:Boolean):Void {
   if (!right) {
     gDrag = {Handle: handle, X: x, Y: y, Left: o.Left, Top: o.Top, Width: Width(o), Height: Height(o)};
   }
-  SendPlace();
   Send("CMD_MENU", 1);
+  SendPlace();
 }
 
 function Drag():Void {

@@ -131,7 +131,7 @@ class StageMovieTest : public QObject {
 
     // The photo frame: the wrapper of an installed one at 300 × 200.
     const std::string frame = dir_ / "PhotoFrame.swf";
-    yel::MakePhotoFrameWrapper((kBin + "Theme/Template/Classic/PhotoFrame.swf").toStdString(), frame, "Gold", 0, 0,
+    yel::MakePhotoFrameWrapper((kBin + "Theme/Template/Classic/PhotoFrame.swf").toStdString(), frame, "Gold",
                                300, 200, 24);
     Call(QStringLiteral("Create_PhotoFrame"), {QString::fromStdString(frame), 100, 80, 300, 200});
     QCOMPARE(Get(QStringLiteral("PTemplate.SelectObject.IsPhotoFrame")), QStringLiteral("true"));

@@ -29,6 +29,7 @@
 #include "album/project_file.h"
 #include "app/pages/effect_page.h"
 #include "app/pages/publish_page.h"
+#include "app/pages/tile_view.h"
 #include "app/player/flash_player.h"
 #include "app/studio/about_box.h"
 #include "app/studio/main_window.h"
@@ -617,9 +618,10 @@ void StudioTest::themePageChoosesForPublishing() {
   QCOMPARE(album.Templates.Selected, album.Templates.Items[0].get());
   QCOMPARE(album.LoadingBars.Selected, album.LoadingBars.Items[0].get());
   window.SetActivePage(TFlashAlbum::ThemePage);
-  QTest::mouseClick(theme.findChild<QWidget*>("Template2"), Qt::LeftButton);
+  theme.TemplateTiles().Tiles()[1]->click();
   QCOMPARE(album.Templates.Selected, album.Templates.Items[1].get());
-  QTest::mouseClick(theme.findChild<QWidget*>("LoadingBar2"), Qt::LeftButton);
+  theme.ShowLoadingBarTab();
+  theme.LoadingBarTiles().Tiles()[1]->click();
   QCOMPARE(album.LoadingBars.Selected, album.LoadingBars.Items[1].get());
   QCOMPARE(album.Template.Loading.Name, album.LoadingBars.Items[1]->Name);
   // The bar's place follows a new album size when the Publish page is shown.
