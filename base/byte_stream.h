@@ -18,6 +18,10 @@ class TStream {
   virtual std::size_t Read(void* dst, std::size_t n) = 0;
   // Writes n bytes at the position (growing the stream when needed).
   virtual void Write(const void* src, std::size_t n) = 0;
+  // Writes n bytes that are already deflate-compressed data (the zlib
+  // stream of a bitmap): a stream that compresses what it is given passes
+  // them through as they are instead of compressing them again.
+  virtual void WriteCompressed(const void* src, std::size_t n) { Write(src, n); }
   virtual std::uint64_t Position() const = 0;
   // Positions beyond the end are allowed; reads there return nothing.
   virtual void Seek(std::uint64_t position) = 0;

@@ -1,24 +1,31 @@
-// Publishing an album of generated 1600 × 1200 JPEG photos at 720 × 540,
-// 24 frames per second, Speed 2, Duration 2 (Blinds1 on every slide).
+// Publishing an album of generated 1600 × 1200 photo-like JPEGs (1/f
+// texture, colour and sensor noise, quality 85; deterministic, made once and
+// kept under the build folder) at 720 × 540, 24 frames per second, Speed 2,
+// Duration 2 (Blinds1 on every slide).
 //
-// For each album size (default 25, 50 and 100 photos) a child process
-//  1. runs the bare per-photo library work: libjpeg decode, cairo scale to
-//     720 × 540, zlib deflate of the scaled pixels; then the final deflate
-//     of a body of the movie's size;
-//  2. runs the build phase by phase on one thread (decode, scale and record,
-//     canvas conversion, transition frames, stream building, compression);
-// and further children run BuildMovie itself (photos decoded and bitmaps
-// compressed on a second thread), once writing the movie to a file as
-// `yel publish` does and once for the preview (the bytes in memory); both
-// must give the bytes of the phased build. Reported: times, the movie size
-// and BuildMovie's peak resident memory in both runs.
+// For each album size (default 50, 100 and 200 photos) a child process
+//  1. times each step of the per-photo work the old way and the new way on
+//     one thread, so that each change's speed-up shows on its own:
+//     decoding (whole picture to RGB, then to ARGB / DCT-scaled straight to
+//     ARGB), scaling to the slide with cairo (from the whole picture / from
+//     the scaled one), deflating the slide's pixels (zlib / libdeflate, both
+//     level 6), and the final compression of the movie (all of the body
+//     deflated again / bitmap data passed through in stored blocks);
+//  2. runs the build phase by phase on one thread (decode, record, canvas
+//     conversion, transition frames, bitmap compression, writing);
+// and further children run BuildMovie itself (bitmaps compressed on one
+// thread per core), once writing the movie to a file as `yel publish` does,
+// once for the preview (the bytes in memory) and once with one compression
+// thread; all must give the bytes of the phased build. Reported: times per
+// photo, the movie size and each BuildMovie's peak resident memory.
 // Usage: album_publish_bench [--photos DIR] [N ...]   (run it from a release
-// build). With --photos the photos are kept in DIR (and taken from there when
-// they are already made), so that other tools can be run on the same album.
+// build). The photos are kept in DIR (default: album-photos beside the
+// program), so that other tools (bench/publish_compare) use the same album.
 #include <cairo.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -28,6 +35,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "album/album_model.h"
@@ -38,8 +46,10 @@
 #include "platform/gdi/recording_context.h"
 #include "publish/album_movie.h"
 #include "publish/slide_photo.h"
+#include "swf/builder/flash_image.h"
 #include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_movie.h"
+#include "tests/testing/photo_fixture.h"
 
 namespace {
 
@@ -64,33 +74,20 @@ class Silent : public publish::TfrmConvert {
   void Close() override {}
 };
 
-// A photo-like picture: smooth gradients with some texture, different per
-// index, encoded at quality 85.
 std::string MakePhoto(const fs::path& dir, int index) {
-  media::TDecodedImage image;
-  image.Width = 1600, image.Height = 1200, image.Components = 3;
-  image.Pixels.resize(std::size_t(image.Width) * image.Height * 3);
-  std::uint32_t seed = 977u * (index + 1);
-  for (int y = 0; y < image.Height; ++y)
-    for (int x = 0; x < image.Width; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      const int noise = int(seed >> 28) - 8;
-      std::uint8_t* p = &image.Pixels[(std::size_t(y) * image.Width + x) * 3];
-      p[0] = std::uint8_t(std::clamp((x * 255 / image.Width + index * 37) % 256 + noise, 0, 255));
-      p[1] = std::uint8_t(std::clamp((y * 255 / image.Height + index * 11) % 256 + noise, 0, 255));
-      p[2] = std::uint8_t(std::clamp(((x + y) * 128 / image.Width + index * 53) % 256 + noise, 0, 255));
-    }
   const std::string file = (dir / ("photo" + std::to_string(1000 + index) + ".jpg")).string();
-  WriteFileAtomically(file, media::EncodeJPEG(image, 85));
+  WriteFileAtomically(file, yel::testing::PhotoLikeJpeg(1600, 1200, std::uint32_t(index + 1)));
   return file;
 }
 
 struct Report {
   int photos = 0;
-  double bare_decode = 0, bare_scale = 0, bare_deflate = 0, bare_final = 0;
-  double decode = 0, record = 0, convert = 0, transitions = 0, stream = 0, compress = 0;
+  // Old way, new way.
+  double old_decode = 0, new_decode = 0, old_scale = 0, new_scale = 0, old_deflate = 0, new_deflate = 0;
+  double old_final = 0, new_final = 0;
+  double decode = 0, record = 0, convert = 0, transitions = 0, compress = 0, write = 0;
   double build_movie = 0;
-  double bare_cpu = 0, build_cpu = 0;  // CPU seconds of the bare work and of BuildMovie
+  double build_cpu = 0;  // CPU seconds of BuildMovie
   double movie_mb = 0, peak_mb = 0;
   std::uint32_t checksum = 0;  // of the movie bytes
 };
@@ -113,14 +110,16 @@ std::unique_ptr<TFlashAlbum> MakeAlbum(const std::vector<std::string>& files) {
 // BuildMovie as the program runs it, alone in its process for the peak:
 // into a file (`yel publish`) or, without a file name, into memory (the
 // preview).
-void RunBuildMovie(const std::vector<std::string>& files, const std::string& out, Report& r) {
+void RunBuildMovie(const std::vector<std::string>& files, const std::string& out, int threads, Report& r) {
   std::unique_ptr<TFlashAlbum> album = MakeAlbum(files);
   Silent progress;
   std::vector<std::uint8_t> bytes;
+  publish::TBuildOptions options;
+  options.CompressionThreads = threads;
   auto t = Clock::now();
   const double cpu = CpuSeconds();
-  const bool built = out.empty() ? publish::BuildMovie(*album, "", "", progress, &bytes)
-                                 : publish::BuildMovie(*album, out, "", progress);
+  const bool built = out.empty() ? publish::BuildMovie(*album, "", "", progress, &bytes, options)
+                                 : publish::BuildMovie(*album, out, "", progress, nullptr, options);
   r.build_movie = Seconds(t);
   r.build_cpu = CpuSeconds() - cpu;
   rusage usage{};
@@ -131,45 +130,75 @@ void RunBuildMovie(const std::vector<std::string>& files, const std::string& out
   r.checksum = built ? Checksum(bytes) : 0;
 }
 
+// 720 × 540 ARGB of a picture, scaled by cairo as the slide's drawing does.
+std::vector<std::uint32_t> ScaleToSlide(std::vector<std::uint32_t>& argb, int w, int h) {
+  std::vector<std::uint32_t> slide(720 * 540);
+  cairo_surface_t* src = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(argb.data()),
+                                                             CAIRO_FORMAT_ARGB32, w, h, w * 4);
+  cairo_surface_t* dst = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(slide.data()),
+                                                             CAIRO_FORMAT_ARGB32, 720, 540, 720 * 4);
+  cairo_t* cr = cairo_create(dst);
+  cairo_scale(cr, 720.0 / w, 540.0 / h);
+  cairo_set_source_surface(cr, src, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(dst);
+  cairo_surface_destroy(src);
+  return slide;
+}
+
+// The movie through a compressing stream that only counts what comes out.
+class TCountingStream : public TStream {
+ public:
+  std::size_t Read(void*, std::size_t) override { return 0; }
+  void Write(const void*, std::size_t n) override { size_ += n; }
+  std::uint64_t Position() const override { return size_; }
+  void Seek(std::uint64_t) override {}
+  std::uint64_t Size() const override { return size_; }
+
+ private:
+  std::uint64_t size_ = 0;
+};
+
 void Run(const std::vector<std::string>& files, Report& r) {
   r.photos = int(files.size());
   std::unique_ptr<TFlashAlbum> owned = MakeAlbum(files);
   const TFlashAlbum& album = *owned;
 
-  // 1. Bare library work.
-  double cpu = CpuSeconds();
+  // 1. Each step the old way and the new way.
   for (const std::string& f : files) {
-    auto t = Clock::now();
     const std::vector<std::uint8_t> bytes = ReadFileBytes(f);
-    media::TDecodedImage image = media::DecodeJPEG(bytes, f, false, true);
-    r.bare_decode += Seconds(t);
+    auto t = Clock::now();
+    media::TDecodedImage image = media::DecodeJPEG(bytes, f, true, true);
+    std::vector<std::uint32_t> whole(std::size_t(image.Width) * image.Height);
+    for (std::size_t i = 0; i < whole.size(); ++i)
+      whole[i] = 0xFF000000u | std::uint32_t(image.Pixels[3 * i]) << 16 | std::uint32_t(image.Pixels[3 * i + 1]) << 8 |
+                 image.Pixels[3 * i + 2];
+    r.old_decode += Seconds(t);
     t = Clock::now();
-    std::vector<std::uint32_t> argb(std::size_t(image.Width) * image.Height);
-    for (std::size_t i = 0; i < argb.size(); ++i)
-      argb[i] = 0xFF000000u | std::uint32_t(image.Pixels[3 * i]) << 16 | std::uint32_t(image.Pixels[3 * i + 1]) << 8 |
-                image.Pixels[3 * i + 2];
-    cairo_surface_t* src = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(argb.data()),
-                                                               CAIRO_FORMAT_RGB24, image.Width, image.Height,
-                                                               image.Width * 4);
-    cairo_surface_t* dst = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 720, 540);
-    cairo_t* cr = cairo_create(dst);
-    cairo_scale(cr, 720.0 / image.Width, 540.0 / image.Height);
-    cairo_set_source_surface(cr, src, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(dst);
-    r.bare_scale += Seconds(t);
+    media::TARGBImage scaled = media::DecodeJPEGScaledARGB(bytes, f, 721, 541);
+    r.new_decode += Seconds(t);
     t = Clock::now();
-    uLongf size = compressBound(720 * 540 * 4);
-    std::vector<Bytef> out(size);
-    compress2(out.data(), &size, cairo_image_surface_get_data(dst), 720 * 540 * 4, Z_DEFAULT_COMPRESSION);
-    r.bare_deflate += Seconds(t);
-    cairo_surface_destroy(dst);
-    cairo_surface_destroy(src);
+    std::vector<std::uint32_t> slide = ScaleToSlide(whole, image.Width, image.Height);
+    r.old_scale += Seconds(t);
+    t = Clock::now();
+    slide = ScaleToSlide(scaled.Pixels, scaled.Width, scaled.Height);
+    r.new_scale += Seconds(t);
+    const auto* pixels = reinterpret_cast<const std::uint8_t*>(slide.data());
+    const std::size_t size = slide.size() * 4;
+    t = Clock::now();
+    uLongf zsize = compressBound(uLong(size));
+    std::vector<Bytef> out(zsize);
+    compress2(out.data(), &zsize, pixels, uLong(size), Z_DEFAULT_COMPRESSION);
+    r.old_deflate += Seconds(t);
+    t = Clock::now();
+    libdeflate_compressor* c = libdeflate_alloc_compressor(6);
+    out.resize(libdeflate_zlib_compress_bound(c, size));
+    libdeflate_zlib_compress(c, pixels, size, out.data(), out.size());
+    libdeflate_free_compressor(c);
+    r.new_deflate += Seconds(t);
   }
-
-  r.bare_cpu = CpuSeconds() - cpu;
 
   // 2. The build, phase by phase, on one thread.
   std::vector<std::uint8_t> phased;
@@ -182,16 +211,20 @@ void Run(const std::vector<std::string>& files, Report& r) {
     for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
       const TSlideView& slide = album.SlideViews[i];
       auto t = Clock::now();
-      gdi::Picture photo = publish::LoadPhotoPicture(slide.ImageFile);
+      const publish::TSlidePhoto photo = publish::LoadFittedPhoto(slide.ImageFile, 720, 540);
       r.decode += Seconds(t);
       t = Clock::now();
       gdi::RecordingContext& dc = build.Canvas().Handle();
       dc.FillRectangle({0, 0, 720, 540}, 0);
-      dc.DrawPicture(photo, {0, 0, 720, 540});
+      dc.DrawPicture(photo.Picture, {0, 0, 720, 540});
       r.record += Seconds(t);
       t = Clock::now();
+      const std::uint16_t images = movie.Images().Count();
       swf::TFlashSprite* sprite = build.Canvas().MakeSprite();
       r.convert += Seconds(t);
+      t = Clock::now();
+      for (std::uint16_t k = images; k < movie.Images().Count(); ++k) movie.Images().Items(k)->MakeLosslessData();
+      r.compress += Seconds(t);
       t = Clock::now();
       build.AddTransition(previous, sprite, slide);
       build.ShowHoldFrames(slide);
@@ -199,22 +232,21 @@ void Run(const std::vector<std::string>& files, Report& r) {
       r.transitions += Seconds(t);
     }
     auto t = Clock::now();
-    movie.MakeStream();
-    r.stream = Seconds(t);
-    t = Clock::now();
     TMemoryStream stream;
-    movie.SaveToStream(stream);
-    r.compress = Seconds(t);
+    movie.MakeStreamInto(stream);
+    r.write = Seconds(t);
     phased = stream.TakeBytes();
-    // The bare final deflate: the body the movie compressed.
+    // The final compression alone: the body deflated as a whole (as before)
+    // and written with the bitmap data passed through.
+    movie.MakeStream();
     t = Clock::now();
-    cpu = CpuSeconds();
-    const auto& body = movie.BodyStream().Bytes();
-    uLongf size = compressBound(uLong(body.size()));
-    std::vector<Bytef> out(size);
-    compress2(out.data(), &size, body.data(), uLong(body.size()), Z_DEFAULT_COMPRESSION);
-    r.bare_final = Seconds(t);
-    r.bare_cpu += CpuSeconds() - cpu;
+    TCountingStream counted;
+    movie.SaveToStream(counted);
+    r.old_final = Seconds(t);
+    t = Clock::now();
+    TCountingStream passed;
+    movie.MakeStreamInto(passed);
+    r.new_final = Seconds(t);
   }
 
   r.checksum = Checksum(phased);
@@ -225,31 +257,26 @@ void Run(const std::vector<std::string>& files, Report& r) {
 int main(int argc, char** argv) {
   std::vector<int> sizes;
   fs::path dir;
-  bool keep = false;
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "--photos" && i + 1 < argc) {
       dir = argv[++i];
-      keep = true;
     } else {
       sizes.push_back(std::atoi(argv[i]));
     }
   }
-  if (sizes.empty()) sizes = {25, 50, 100};
+  if (sizes.empty()) sizes = {50, 100, 200};
   int most = 0;
   for (int n : sizes) most = std::max(most, n);
 
-  if (dir.empty()) dir = fs::temp_directory_path() / ("yel-publish-bench-" + std::to_string(getpid()));
+  if (dir.empty()) dir = fs::absolute(argv[0]).parent_path() / "album-photos";
   fs::create_directories(dir);
   std::vector<std::string> files;
   for (int i = 0; i < most; ++i) {
     const fs::path made = dir / ("photo" + std::to_string(1000 + i) + ".jpg");
     files.push_back(fs::exists(made) ? made.string() : MakePhoto(dir, i));
   }
-  const std::string out = (dir / "album.swf").string();
+  const std::string out = (fs::temp_directory_path() / ("yel-publish-bench-" + std::to_string(getpid()) + ".swf")).string();
 
-  std::printf("%6s %8s %8s | %7s %7s %7s %7s %7s %7s | %8s %8s %6s %8s %8s %s\n", "photos", "bare s", "phased s",
-              "decode", "scale", "convert", "trans", "stream", "deflate", "build s", "ratio", "MB", "peak MB",
-              "peak-out", "same");
   // Runs fn in a child process and returns its report.
   auto in_child = [](auto fn, Report& r) {
     int pipe_fds[2];
@@ -269,34 +296,44 @@ int main(int argc, char** argv) {
     waitpid(child, &status, 0);
     return got;
   };
+  std::printf("%u cores; load average at the start: ", std::thread::hardware_concurrency());
+  if (std::FILE* load = std::fopen("/proc/loadavg", "r")) {
+    char text[64] = {};
+    if (std::fgets(text, sizeof text, load)) std::printf("%s", text);
+    std::fclose(load);
+  }
   for (int n : sizes) {
     const std::vector<std::string> some(files.begin(), files.begin() + n);
-    Report r, b, p;
+    Report r, b, p, one;
     const bool got = in_child([&](Report& report) { Run(some, report); }, r) &&
-                     in_child([&](Report& report) { RunBuildMovie(some, out, report); }, b) &&
-                     in_child([&](Report& report) { RunBuildMovie(some, "", report); }, p);
-    r.build_movie = b.build_movie, r.movie_mb = b.movie_mb, r.peak_mb = b.peak_mb;
-    const bool identical = b.checksum == r.checksum && p.checksum == r.checksum;
+                     in_child([&](Report& report) { RunBuildMovie(some, out, 0, report); }, b) &&
+                     in_child([&](Report& report) { RunBuildMovie(some, "", 0, report); }, p) &&
+                     in_child([&](Report& report) { RunBuildMovie(some, "", 1, report); }, one);
     if (!got) {
       std::fprintf(stderr, "the run with %d photos failed\n", n);
       continue;
     }
-    const double bare = r.bare_decode + r.bare_scale + r.bare_deflate + r.bare_final;
-    const double phased = r.decode + r.record + r.convert + r.transitions + r.stream + r.compress;
-    // Per-photo phases in milliseconds.
-    const double k = 1000.0 / r.photos;
-    std::printf("%6d %8.2f %8.2f | %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f | %8.2f %8.2f %6.1f %8.0f %8.0f %s\n", r.photos,
-                bare, phased, r.decode * k, r.record * k, r.convert * k, r.transitions * k, r.stream * k,
-                r.compress * k, r.build_movie, r.build_movie / bare, r.movie_mb, r.peak_mb, r.peak_mb - r.movie_mb,
-                identical ? "yes" : "NO");
-    std::printf("%6s bare per photo: decode %.1f ms, scale %.1f ms, deflate %.1f ms; final deflate %.2f s\n", "",
-                r.bare_decode * k, r.bare_scale * k, r.bare_deflate * k, r.bare_final);
-    std::printf("%6s CPU: bare %.2f s, BuildMovie %.2f s (both threads), ratio %.2f\n", "", r.bare_cpu, b.build_cpu,
-                b.build_cpu / r.bare_cpu);
-    std::printf("%6s preview (bytes in memory): %.2f s, CPU %.2f s, peak %.0f MB, peak-out %.0f MB\n", "",
-                p.build_movie, p.build_cpu, p.peak_mb, p.peak_mb - p.movie_mb);
+    const bool identical = b.checksum == r.checksum && p.checksum == r.checksum && one.checksum == r.checksum;
+    const double k = 1000.0 / r.photos;  // per photo, in milliseconds
+    std::printf("\n%d photos, movie %.1f MB, same bytes in every build: %s\n", n, b.movie_mb, identical ? "yes" : "NO");
+    std::printf("  per photo, old way -> new way (speed-up):\n");
+    auto step = [&](const char* name, double before, double after, double scale) {
+      std::printf("    %-34s %8.1f -> %7.1f ms  (%.2fx)\n", name, before * scale, after * scale, before / after);
+    };
+    step("decode (whole / DCT-scaled, ARGB)", r.old_decode, r.new_decode, k);
+    step("scale to the slide (cairo)", r.old_scale, r.new_scale, k);
+    step("deflate the slide (zlib / libdeflate)", r.old_deflate, r.new_deflate, k);
+    step("final compression, whole movie (s)", r.old_final, r.new_final, 1.0 / 1000);
+    std::printf("  phased build on one thread, per photo: decode %.1f, record %.1f, convert %.1f, compress %.1f, "
+                "transitions %.1f ms; writing the movie %.2f s\n",
+                r.decode * k, r.record * k, r.convert * k, r.compress * k, r.transitions * k, r.write);
+    std::printf("  BuildMovie to a file:   %6.2f s (%.1f ms a photo), CPU %6.2f s, peak %5.0f MB (%.2f x output + %.0f MB)\n",
+                b.build_movie, b.build_movie * k, b.build_cpu, b.peak_mb, b.peak_mb / b.movie_mb,
+                b.peak_mb - b.movie_mb);
+    std::printf("  BuildMovie to memory:   %6.2f s, CPU %6.2f s, peak %5.0f MB (output + %.0f MB)\n", p.build_movie,
+                p.build_cpu, p.peak_mb, p.peak_mb - p.movie_mb);
+    std::printf("  one compression thread: %6.2f s, CPU %6.2f s\n", one.build_movie, one.build_cpu);
   }
   fs::remove(out);
-  if (!keep) fs::remove_all(dir);
   return 0;
 }

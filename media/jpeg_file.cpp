@@ -1,6 +1,7 @@
 // JPEG marker walks, decoding and baseline encoding with libjpeg-turbo.
 #include "media/jpeg_file.h"
 
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -168,9 +169,13 @@ TJPEGProbe ProbeJPEGFile(const std::string& file_name) {
   return probe;
 }
 
-TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string& name, bool apply_orientation,
-                         bool to_rgb) {
-  TDecodedImage image;
+namespace {
+
+// The one decoding loop behind DecodeJPEG and DecodeJPEGScaledARGB: scaled
+// by scale_num / 8 (8: full size), into `image` (1 or 3 bytes a pixel) or,
+// when argb is given, into opaque 0xAARRGGBB words.
+void DecodeInto(std::span<const std::uint8_t> bytes, const std::string& name, bool to_rgb, int scale_num,
+                TDecodedImage& image, TARGBImage* argb) {
   std::vector<std::uint8_t> cmyk_row;
   jpeg_decompress_struct cinfo;
   ErrorManager err;
@@ -190,8 +195,12 @@ TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string&
   jpeg_save_markers(&cinfo, JPEG_APP0 + 14, 0);
   jpeg_read_header(&cinfo, TRUE);
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-  const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE && !to_rgb;
-  cinfo.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_RGB;
+  const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE && !to_rgb && !argb;
+  // libjpeg-turbo writes blue, green, red, 0xFF: the words 0xFFRRGGBB of a
+  // little-endian machine; others take RGB and widen it row by row.
+  constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+  const bool direct_argb = argb && !cmyk && kLittleEndian;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : direct_argb ? JCS_EXT_BGRA : JCS_RGB;
   const std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
   const int components = grey ? 1 : 3;
   if (pixels > kMaxPixels) {
@@ -205,21 +214,32 @@ TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string&
     ThrowFileError(name, "the JPEG data claims " + std::to_string(cinfo.image_width) + " x " +
                              std::to_string(cinfo.image_height) + " pixels, more than the file could hold");
   }
+  cinfo.scale_num = static_cast<unsigned>(scale_num);
+  cinfo.scale_denom = 8;
   jpeg_start_decompress(&cinfo);
-  image.Width = static_cast<int>(cinfo.output_width);
-  image.Height = static_cast<int>(cinfo.output_height);
-  image.Components = components;
-  const std::size_t row_bytes = static_cast<std::size_t>(image.Width) * components;
-  image.Pixels.resize(row_bytes * image.Height);
-  if (cmyk) cmyk_row.resize(static_cast<std::size_t>(image.Width) * 4);
+  const int width = static_cast<int>(cinfo.output_width), height = static_cast<int>(cinfo.output_height);
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * components;
+  std::vector<std::uint8_t> rgb_row;
+  if (argb) {
+    argb->Width = width, argb->Height = height;
+    argb->Pixels.resize(static_cast<std::size_t>(width) * height);
+    if (!direct_argb) rgb_row.resize(row_bytes);
+  } else {
+    image.Width = width, image.Height = height, image.Components = components;
+    image.Pixels.resize(row_bytes * height);
+  }
+  if (cmyk) cmyk_row.resize(static_cast<std::size_t>(width) * 4);
   // Adobe writes CMYK inverted; its APP14 marker says so.
   const bool inverted = cinfo.saw_Adobe_marker;
   while (cinfo.output_scanline < cinfo.output_height) {
-    std::uint8_t* dst = image.Pixels.data() + row_bytes * cinfo.output_scanline;
+    const std::size_t y = cinfo.output_scanline;
+    std::uint8_t* dst = argb ? (direct_argb ? reinterpret_cast<std::uint8_t*>(&argb->Pixels[y * width])
+                                            : rgb_row.data())
+                             : image.Pixels.data() + row_bytes * y;
     JSAMPROW row = cmyk ? cmyk_row.data() : dst;
     jpeg_read_scanlines(&cinfo, &row, 1);
     if (cmyk) {
-      for (int x = 0; x < image.Width; ++x) {
+      for (int x = 0; x < width; ++x) {
         const std::uint8_t* p = &cmyk_row[4 * static_cast<std::size_t>(x)];
         const unsigned k = inverted ? p[3] : 255 - p[3];
         for (int c = 0; c < 3; ++c) {
@@ -228,14 +248,75 @@ TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string&
         }
       }
     }
+    if (argb && !direct_argb) {
+      std::uint32_t* out = &argb->Pixels[y * width];
+      for (int x = 0; x < width; ++x)
+        out[x] = 0xFF000000u | std::uint32_t{dst[3 * x]} << 16 | std::uint32_t{dst[3 * x + 1]} << 8 | dst[3 * x + 2];
+    }
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
+}
+
+// Turns pixels of `n` elements each by an EXIF orientation (2..8).
+template <typename Element>
+void Orient(std::vector<Element>& pixels, int& width, int& height, int n, int orientation) {
+  if (orientation < 2 || orientation > 8) return;
+  const int w = width, h = height;
+  const bool swap = orientation >= 5;
+  const int ow = swap ? h : w;
+  std::vector<Element> out(pixels.size());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int dx = x, dy = y;
+      switch (orientation) {
+        case 2: dx = w - 1 - x; break;
+        case 3: dx = w - 1 - x, dy = h - 1 - y; break;
+        case 4: dy = h - 1 - y; break;
+        case 5: dx = y, dy = x; break;
+        case 6: dx = h - 1 - y, dy = x; break;
+        case 7: dx = h - 1 - y, dy = w - 1 - x; break;
+        case 8: dx = y, dy = w - 1 - x; break;
+      }
+      std::memcpy(&out[(static_cast<std::size_t>(dy) * ow + dx) * n], &pixels[(static_cast<std::size_t>(y) * w + x) * n],
+                  n * sizeof(Element));
+    }
+  }
+  pixels = std::move(out);
+  if (swap) std::swap(width, height);
+}
+
+}  // namespace
+
+TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string& name, bool apply_orientation,
+                         bool to_rgb) {
+  TDecodedImage image;
+  DecodeInto(bytes, name, to_rgb, 8, image, nullptr);
   if (apply_orientation) {
     const int orientation = ProbeJPEG(bytes).Orientation;
     if (orientation != 1) ApplyOrientation(image, orientation);
   }
   return image;
+}
+
+int JPEGScaleFor(int width, int height, int min_width, int min_height) {
+  for (int m = 1; m < 8; ++m)
+    if ((std::int64_t{width} * m + 7) / 8 >= min_width && (std::int64_t{height} * m + 7) / 8 >= min_height) return m;
+  return 8;
+}
+
+TARGBImage DecodeJPEGScaledARGB(std::span<const std::uint8_t> bytes, const std::string& name, int min_width,
+                                int min_height) {
+  const TJPEGProbe probe = ProbeJPEG(bytes);
+  const bool turned = probe.Orientation >= 5;
+  int scale = 8;
+  if (probe.Width > 0 && probe.Height > 0 && min_width > 0 && min_height > 0)
+    scale = JPEGScaleFor(probe.Width, probe.Height, turned ? min_height : min_width, turned ? min_width : min_height);
+  TDecodedImage unused;
+  TARGBImage argb;
+  DecodeInto(bytes, name, true, scale, unused, &argb);
+  Orient(argb.Pixels, argb.Width, argb.Height, 1, probe.Orientation);
+  return argb;
 }
 
 std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality) {
@@ -274,29 +355,7 @@ std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality) {
 }
 
 void ApplyOrientation(TDecodedImage& image, int orientation) {
-  if (orientation < 2 || orientation > 8) return;
-  const int w = image.Width, h = image.Height, n = image.Components;
-  const bool swap = orientation >= 5;
-  const int ow = swap ? h : w;
-  std::vector<std::uint8_t> out(image.Pixels.size());
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int dx = x, dy = y;
-      switch (orientation) {
-        case 2: dx = w - 1 - x; break;
-        case 3: dx = w - 1 - x, dy = h - 1 - y; break;
-        case 4: dy = h - 1 - y; break;
-        case 5: dx = y, dy = x; break;
-        case 6: dx = h - 1 - y, dy = x; break;
-        case 7: dx = h - 1 - y, dy = w - 1 - x; break;
-        case 8: dx = y, dy = w - 1 - x; break;
-      }
-      std::memcpy(&out[(static_cast<std::size_t>(dy) * ow + dx) * n],
-                  &image.Pixels[(static_cast<std::size_t>(y) * w + x) * n], n);
-    }
-  }
-  image.Pixels = std::move(out);
-  if (swap) std::swap(image.Width, image.Height);
+  Orient(image.Pixels, image.Width, image.Height, image.Components, orientation);
 }
 
 }  // namespace yel::media

@@ -49,6 +49,24 @@ struct TDecodedImage {
 TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string& name, bool apply_orientation,
                          bool to_rgb = false);
 
+// Opaque pixels as 0xAARRGGBB words (alpha 255), rows top to bottom: what a
+// drawing surface of premultiplied ARGB takes as it is.
+struct TARGBImage {
+  int Width = 0, Height = 0;
+  std::vector<std::uint32_t> Pixels;
+};
+
+// The smallest n of n/8 (1..8) at which a width × height JPEG decodes to at
+// least min_width × min_height pixels (the decoder rounds sizes up).
+int JPEGScaleFor(int width, int height, int min_width, int min_height);
+
+// Decodes like DecodeJPEG (any kind; EXIF orientation applied), with the
+// DCT scaled down to the smallest n/8 at which the upright picture still
+// has at least min_width × min_height pixels (full size when either is 0),
+// straight into ARGB words in one pass.
+TARGBImage DecodeJPEGScaledARGB(std::span<const std::uint8_t> bytes, const std::string& name, int min_width,
+                                int min_height);
+
 // Encodes pixels (1 or 3 components) as a baseline JPEG with the library's
 // default settings (quality 75 unless given).
 std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality = 75);

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csetjmp>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -276,32 +277,78 @@ TRGBAPicture DecodePicture(std::span<const std::uint8_t> bytes, const std::strin
   ThrowFileError(name, "not a picture this program reads (JPEG, PNG, GIF or BMP)");
 }
 
+namespace {
+
+// The file's bytes once its header has passed the checks of
+// DecodePictureFile.
+std::vector<std::uint8_t> ReadCheckedPictureFile(const std::string& file) {
+  std::ifstream in;
+  std::uint64_t file_size = 0;
+  {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) ThrowFileError(file, "cannot open: " + SystemErrorText(errno));
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    if (!regular) ThrowFileError(file, "is not a regular file");
+    file_size = std::uint64_t(info.st_size);
+  }
+  in.open(file, std::ios::binary);
+  std::vector<std::uint8_t> head(std::size_t(std::min<std::uint64_t>(file_size, kHeadBytes)));
+  in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
+  head.resize(std::size_t(in.gcount()));
+  const TPictureSize size = PictureHeaderSize(head);
+  CheckPixelBudget(size, file);
+  if (size.Width > 0 && size.Height > 0 &&
+      file_size > std::uint64_t(size.Width) * std::uint64_t(size.Height) * 4 + kMetadataAllowance)
+    ThrowFileError(file, "the file is " + std::to_string(file_size >> 20) + " MB, far more than a " +
+                             std::to_string(size.Width) + " x " + std::to_string(size.Height) +
+                             " picture needs; it is refused");
+  return head.size() == file_size ? std::move(head) : ReadFileBytes(file);
+}
+
+}  // namespace
+
 TRGBAPicture DecodePictureFile(const std::string& file) {
   try {
-    std::ifstream in;
-    std::uint64_t file_size = 0;
-    {
-      const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-      if (fd < 0) ThrowFileError(file, "cannot open: " + SystemErrorText(errno));
-      struct stat info {};
-      const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-      ::close(fd);
-      if (!regular) ThrowFileError(file, "is not a regular file");
-      file_size = std::uint64_t(info.st_size);
+    return DecodePicture(ReadCheckedPictureFile(file), file);
+  } catch (const std::bad_alloc&) {
+    ThrowFileError(file, "not enough memory to decode the picture");
+  }
+}
+
+TFittedPhoto DecodePhotoFileFitted(const std::string& file, int box_width, int box_height) {
+  try {
+    const std::vector<std::uint8_t> bytes = ReadCheckedPictureFile(file);
+    TFittedPhoto photo;
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+      const TJPEGProbe probe = ProbeJPEG(bytes);
+      const bool turned = probe.Orientation >= 5;
+      const int w = turned ? probe.Height : probe.Width, h = turned ? probe.Width : probe.Height;
+      int min_w = 0, min_h = 0;
+      if (w > 0 && h > 0 && box_width > 0 && box_height > 0) {
+        // The fitted size, one pixel more for the rounding of its place.
+        const double s = std::min(double(box_width) / w, double(box_height) / h);
+        min_w = int(std::min<double>(w, std::ceil(w * s) + 1));
+        min_h = int(std::min<double>(h, std::ceil(h * s) + 1));
+      }
+      photo.Image = DecodeJPEGScaledARGB(bytes, file, min_w, min_h);
+      photo.FullWidth = w > 0 ? w : photo.Image.Width;
+      photo.FullHeight = h > 0 ? h : photo.Image.Height;
+      return photo;
     }
-    in.open(file, std::ios::binary);
-    std::vector<std::uint8_t> head(std::size_t(std::min<std::uint64_t>(file_size, kHeadBytes)));
-    in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
-    head.resize(std::size_t(in.gcount()));
-    const TPictureSize size = PictureHeaderSize(head);
-    CheckPixelBudget(size, file);
-    if (size.Width > 0 && size.Height > 0 &&
-        file_size > std::uint64_t(size.Width) * std::uint64_t(size.Height) * 4 + kMetadataAllowance)
-      ThrowFileError(file, "the file is " + std::to_string(file_size >> 20) + " MB, far more than a " +
-                               std::to_string(size.Width) + " x " + std::to_string(size.Height) +
-                               " picture needs; it is refused");
-    const std::vector<std::uint8_t> bytes = head.size() == file_size ? std::move(head) : ReadFileBytes(file);
-    return DecodePicture(bytes, file);
+    const TRGBAPicture decoded = DecodePicture(bytes, file);
+    photo.FullWidth = photo.Image.Width = decoded.Width;
+    photo.FullHeight = photo.Image.Height = decoded.Height;
+    photo.Image.Pixels.resize(std::size_t(decoded.Width) * decoded.Height);
+    const std::uint8_t* p = decoded.Pixels.data();
+    for (std::uint32_t& out : photo.Image.Pixels) {
+      const std::uint32_t a = p[3];
+      auto channel = [a](std::uint32_t c) { return a == 255 ? c : (c * a + 127) / 255; };
+      out = a << 24 | channel(p[0]) << 16 | channel(p[1]) << 8 | channel(p[2]);
+      p += 4;
+    }
+    return photo;
   } catch (const std::bad_alloc&) {
     ThrowFileError(file, "not enough memory to decode the picture");
   }

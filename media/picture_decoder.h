@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "media/jpeg_file.h"
+
 namespace yel::media {
 
 // Rows top to bottom, four bytes per pixel: red, green, blue, alpha (not
@@ -40,5 +42,16 @@ TRGBAPicture DecodePicture(std::span<const std::uint8_t> bytes, const std::strin
 // could need (padding) is refused before the file is read whole. Running
 // out of memory is an error naming the file.
 TRGBAPicture DecodePictureFile(const std::string& file);
+
+// A photo to be drawn fitted into a box, as premultiplied ARGB words. JPEG
+// photos are decoded with the DCT scaled down as far as the fitted size
+// allows (never below it), in one pass; other kinds at full size. FullWidth
+// and FullHeight are the upright picture's own size, the one to fit. The
+// file is checked and errors are reported as by DecodePictureFile.
+struct TFittedPhoto {
+  TARGBImage Image;
+  int FullWidth = 0, FullHeight = 0;
+};
+TFittedPhoto DecodePhotoFileFitted(const std::string& file, int box_width, int box_height);
 
 }  // namespace yel::media

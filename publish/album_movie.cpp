@@ -1,8 +1,8 @@
 // Album movie assembly. The build runs the steps in a fixed order and asks
 // the progress window whether to go on at the checked points. While the main
-// thread decodes, draws and animates a slide, a second thread compresses the
-// bitmaps of the slide before (the heaviest step, which writing the movie
-// would do later otherwise). That changes neither the movie's content nor
+// thread decodes, draws and animates a slide, worker threads (one per core)
+// compress the bitmaps of the slides before (the heaviest step, which
+// writing the movie would do later otherwise). That changes neither the movie's content nor
 // its order, so the bytes are those of a build on one thread. The finished
 // movie is written straight into its file (or the preview's bytes) without
 // holding its tag body, and each bitmap lets go of its pixels once they are
@@ -11,7 +11,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <future>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <system_error>
 
 #include "album/album_model.h"
@@ -61,6 +65,76 @@ auto NamingMemoryFailures(const std::string& file, const char* doing, Step step)
     ThrowFileError(file, std::string("not enough memory to ") + doing);
   }
 }
+
+// Compresses the lossless data of bitmaps on worker threads, in any order:
+// each bitmap's data depends on its pixels alone, so the movie's bytes do
+// not depend on the number of threads. Add blocks while the queue is full,
+// which bounds the pixels waiting; Finish waits for all and rethrows the
+// first failure. Destroying the object without Finish abandons the queue.
+class TBitmapCompression {
+ public:
+  explicit TBitmapCompression(int threads) {
+    if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    limit_ = std::size_t(threads) * 2;
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+  }
+  ~TBitmapCompression() {
+    {
+      std::lock_guard lock(mutex_);
+      queue_.clear();
+      closing_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+  TBitmapCompression(const TBitmapCompression&) = delete;
+  TBitmapCompression& operator=(const TBitmapCompression&) = delete;
+
+  void Add(swf::TFlashImage* image) {
+    if (image->DataState != swf::kImageLossless || !image->HasBMPReader()) return;
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [this] { return queue_.size() < limit_ || failure_; });
+    queue_.push_back(image);
+    wake_.notify_one();
+  }
+  void Finish() {
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [this] { return (queue_.empty() && busy_ == 0) || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  void Work() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+      if (closing_) return;
+      swf::TFlashImage* image = queue_.front();
+      queue_.pop_front();
+      ++busy_;
+      lock.unlock();
+      std::exception_ptr failure;
+      try {
+        image->MakeLosslessData();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      lock.lock();
+      --busy_;
+      if (failure && !failure_) failure_ = failure;
+      room_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_, room_;
+  std::deque<swf::TFlashImage*> queue_;
+  std::size_t limit_ = 2;
+  int busy_ = 0;
+  bool closing_ = false;
+  std::exception_ptr failure_;
+  std::vector<std::thread> workers_;
+};
 
 }  // namespace
 
@@ -132,17 +206,19 @@ void TAlbumMovie::BuildTemplateOverlay() {
 
 swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const TSlideView& slide) {
   if (!FileExists(slide.ImageFile)) return BuildSlideSprite(nullptr);
-  const gdi::Picture photo = LoadPhotoPicture(slide.ImageFile);
-  return BuildSlideSprite(&photo);
+  const TSlidePhoto photo = LoadFittedPhoto(slide.ImageFile, RoundEven(PhotoRect.W), RoundEven(PhotoRect.H));
+  return BuildSlideSprite(&photo.Picture, photo.FullWidth, photo.FullHeight);
 }
 
-swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const gdi::Picture* photo) {
+swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const gdi::Picture* photo, int fullWidth, int fullHeight) {
   swf::TFlashCanvas& canvas = Canvas();
   gdi::RecordingContext& dc = canvas.Handle();
   const std::int32_t w = RoundEven(PhotoRect.W), h = RoundEven(PhotoRect.H);
   dc.FillRectangle({0, 0, w, h}, Packed(album_.Background));
   if (photo && photo->width > 0 && photo->height > 0) {
-    FloatRect r = FitRect(0, PhotoRect.W, PhotoRect.H, float(photo->width), float(photo->height));
+    const bool full = fullWidth > 0 && fullHeight > 0;
+    FloatRect r = FitRect(0, PhotoRect.W, PhotoRect.H, float(full ? fullWidth : photo->width),
+                          float(full ? fullHeight : photo->height));
     dc.DrawPicture(*photo, {RoundEven(r.X), RoundEven(r.Y), RoundEven(double(r.X) + r.W), RoundEven(double(r.Y) + r.H)});
   }
   swf::TFlashSprite* sprite = canvas.MakeSprite();
@@ -224,7 +300,7 @@ std::vector<std::string> MissingPhotos(const TFlashAlbum& album) {
 }
 
 bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
-                TfrmConvert& progress, std::vector<std::uint8_t>* bytes) {
+                TfrmConvert& progress, std::vector<std::uint8_t>* bytes, const TBuildOptions& options) {
   CheckFrameLimit(album);
   progress.ConvertProgress("Processing [1/4]...", 0);
   progress.Show(title);
@@ -245,18 +321,10 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
 
   const TSlideViews& slides = album.SlideViews;
   const std::size_t n = slides.Count();
-  // Compresses the pixel data of the bitmaps a slide added (what writing
-  // them would do later), while the next slide is prepared.
+  // The bitmaps a slide added are compressed (what writing them would do
+  // later) on worker threads while the next slides are prepared.
   swf::TFlashMovie& movie = build->Movie();
-  auto compress = [&movie](std::uint16_t first) {
-    std::vector<swf::TFlashImage*> images;
-    for (std::uint16_t k = first; k < movie.Images().Count(); ++k) images.push_back(movie.Images().Items(k));
-    return std::async(std::launch::async, [images] {
-      for (swf::TFlashImage* image : images)
-        if (image->DataState == swf::kImageLossless && image->HasBMPReader()) image->MakeLosslessData();
-    });
-  };
-  std::future<void> compressing;
+  TBitmapCompression compression(options.CompressionThreads);
   swf::TFlashSprite* previous = nullptr;
   for (std::size_t i = 0; i < n; ++i) {
     const int percent = RoundEven(double(i) / double(n) * 100 + 10);
@@ -265,13 +333,12 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
     const std::uint16_t images_before = movie.Images().Count();
     swf::TFlashSprite* sprite =
         NamingMemoryFailures(slide.ImageFile, "draw the slide", [&] { return build->BuildSlideSprite(slide); });
-    if (compressing.valid()) compressing.get();
-    compressing = compress(images_before);
+    for (std::uint16_t k = images_before; k < movie.Images().Count(); ++k) compression.Add(movie.Images().Items(k));
     build->AddTransition(previous, sprite, slide);
     previous = sprite;
     build->ShowHoldFrames(slide);
   }
-  if (compressing.valid()) compressing.get();
+  compression.Finish();
 
   // The stream build and the compression report their progress; a cancel
   // request there is honoured too, so the command line can stop at once.

@@ -88,8 +88,10 @@ class TAlbumMovie {
   // The slide drawn on the movie's canvas: the album background colour over
   // the photo rectangle and the photo fitted into it.
   swf::TFlashSprite* BuildSlideSprite(const TSlideView& slide);
-  // The same with the photo already decoded (null: no photo).
-  swf::TFlashSprite* BuildSlideSprite(const gdi::Picture* photo);
+  // The same with the photo already decoded (null: no photo). The picture
+  // is fitted as a fullWidth × fullHeight one (its own size when 0), so a
+  // photo decoded at a reduced scale takes the place of the whole one.
+  swf::TFlashSprite* BuildSlideSprite(const gdi::Picture* photo, int fullWidth = 0, int fullHeight = 0);
   // Places the new slide at depth 101 and runs its entry transition from
   // `previous` (null before the first slide: a black rectangle).
   void AddTransition(swf::TFlashVisualObject* previous, swf::TFlashSprite* slideSprite, const TSlideView& slide);
@@ -125,7 +127,14 @@ std::vector<std::string> MissingPhotos(const TFlashAlbum& album);
 // preview) the SWF file bytes are put there as well. Errors (a damaged
 // photo, a file that cannot be written) are thrown as yel::Error; the
 // progress window is closed in every case.
+// How a build runs and what form its slides take.
+struct TBuildOptions {
+  // Threads that compress the slides' bitmaps; 0: one per core. The bytes
+  // of the movie do not depend on it.
+  int CompressionThreads = 0;
+};
+
 bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
-                TfrmConvert& progress, std::vector<std::uint8_t>* bytes = nullptr);
+                TfrmConvert& progress, std::vector<std::uint8_t>* bytes = nullptr, const TBuildOptions& options = {});
 
 }  // namespace yel::publish

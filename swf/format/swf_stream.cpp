@@ -174,6 +174,15 @@ class TDeflateStream : public TStream {
     FlushPending();
     Pump(bytes, n, Z_NO_FLUSH);
   }
+  // Compressed data goes into stored blocks: compressing it again costs
+  // much time and saves about 1%.
+  void WriteCompressed(const void* src, std::size_t n) override {
+    FlushPending();
+    written_ += n;
+    SetLevel(0);
+    Pump(static_cast<const std::uint8_t*>(src), n, Z_NO_FLUSH);
+    SetLevel(Z_DEFAULT_COMPRESSION);
+  }
   std::uint64_t Position() const override { return written_; }
   void Seek(std::uint64_t position) override {
     if (position != written_) throw Error("internal: moving back in a stream that compresses");
@@ -191,6 +200,21 @@ class TDeflateStream : public TStream {
     if (pending_.empty()) return;
     Pump(pending_.data(), pending_.size(), Z_NO_FLUSH);
     pending_.clear();
+  }
+  // Changes the compression level from here on; zlib ends the current
+  // block first, which may take several rounds of output.
+  void SetLevel(int level) {
+    zs_.next_in = nullptr;
+    zs_.avail_in = 0;
+    while (true) {
+      zs_.next_out = out_.data();
+      zs_.avail_out = static_cast<uInt>(out_.size());
+      const int ret = deflateParams(&zs_, level, Z_DEFAULT_STRATEGY);
+      const std::size_t produced = out_.size() - zs_.avail_out;
+      if (produced > 0) destination_.Write(out_.data(), produced);
+      if (ret == Z_OK) return;
+      if (ret != Z_BUF_ERROR || produced == 0) throw Error("zlib compression failed");
+    }
   }
   // Deflates one input block; Z_FINISH ends the zlib stream.
   void Pump(const std::uint8_t* data, std::uint64_t size, int flush) {

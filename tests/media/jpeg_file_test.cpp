@@ -126,6 +126,45 @@ TEST(DecodeJPEG, ColourGreyCmykAndOrientation) {
   ExpectNear(upright, 13, 21, kQuadrants[1]);
 }
 
+// The one-pass ARGB decode at full scale gives the colours of the byte
+// decode (widened to RGB, CMYK converted, EXIF orientation applied); scaled,
+// it is the smallest n/8 size that still covers the asked size.
+TEST(DecodeJPEGScaledARGB, FullScaleMatchesTheByteDecodeAndScalesCoverTheAskedSize) {
+  Bytes inks(24 * 16 * 4, 0);
+  for (std::size_t i = 0; i < inks.size(); i += 4) inks[i] = std::uint8_t(i % 251), inks[i + 3] = std::uint8_t(i % 97);
+  JpegSpec turned{24, 16};
+  turned.orientation = 6;
+  const struct {
+    const char* name;
+    std::string file;
+  } files[] = {{"colour", MakeJpeg({24, 16}, Quadrants(24, 16, kQuadrants))},
+               {"grey", MakeJpeg({24, 16, 1}, Bytes(24 * 16, 100))},
+               {"cmyk", MakeJpeg({24, 16, 4}, inks)},
+               {"turned", MakeJpeg(turned, Quadrants(24, 16, kQuadrants))}};
+  for (const auto& f : files) {
+    const Bytes bytes = AsBytes(f.file);
+    const TDecodedImage rgb = DecodeJPEG(bytes, f.name, true, true);
+    const TARGBImage argb = DecodeJPEGScaledARGB(bytes, f.name, 0, 0);
+    ASSERT_EQ(argb.Width, rgb.Width) << f.name;
+    ASSERT_EQ(argb.Height, rgb.Height) << f.name;
+    for (std::size_t i = 0; i < argb.Pixels.size(); ++i) {
+      const std::uint8_t* p = &rgb.Pixels[3 * i];
+      ASSERT_EQ(argb.Pixels[i], 0xFF000000u | p[0] << 16 | p[1] << 8 | p[2]) << f.name << " pixel " << i;
+    }
+  }
+  // 24 x 16 stored, 16 x 24 upright: 5 x 7 needs 3/8 (9 x 6 stored).
+  const TARGBImage small = DecodeJPEGScaledARGB(AsBytes(files[3].file), "t.jpg", 5, 7);
+  EXPECT_EQ(small.Width, 6);
+  EXPECT_EQ(small.Height, 9);
+
+  const struct {
+    int w, h, min_w, min_h, scale;
+  } cases[] = {{1600, 1200, 720, 540, 4}, {1600, 1200, 801, 540, 5}, {1600, 1200, 1601, 1, 8}, {1600, 1200, 0, 0, 1},
+               {9, 9, 3, 3, 2},           {3000, 2000, 401, 267, 2},  {1600, 1200, 200, 150, 1}};
+  for (const auto& c : cases)
+    EXPECT_EQ(JPEGScaleFor(c.w, c.h, c.min_w, c.min_h), c.scale) << c.w << "x" << c.h << " to " << c.min_w << "x" << c.min_h;
+}
+
 TEST(ApplyOrientation, EveryOrientationOfATwoByThreePicture) {
   // Pixels numbered 0..5 in reading order; the expected layout after each
   // orientation as an image viewer shows it.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,11 @@
 #include "album/album_model.h"
 #include "base/error.h"
 #include "base/files.h"
+#include "media/bmp_reader.h"
+#include "publish/slide_photo.h"
+#include "swf/builder/flash_image.h"
+#include "swf/builder/flash_movie.h"
+#include "tests/testing/photo_fixture.h"
 #include "tests/testing/picture_fixtures.h"
 #include "tests/testing/sound_fixtures.h"
 #include "swf/format/actions/do_action_tags.h"
@@ -308,6 +315,46 @@ TEST_F(AlbumMovieTest, TheLoadingFrameRunsThePreloader) {
   EXPECT_EQ(records, 24);
 }
 
+// The pixels of the movie's one bitmap, as RGB bytes rows from the top.
+std::vector<std::uint8_t> SlideBitmap(TAlbumMovie& build) {
+  swf::TFlashMovie& movie = build.Movie();
+  EXPECT_EQ(movie.Images().Count(), 1u);
+  media::TBMPReader& r = movie.Images().Items(0)->BMPReader();
+  const int bytes = r.BitCount() / 8;
+  std::vector<std::uint8_t> rgb;
+  for (int y = 0; y < r.RowCount(); ++y)
+    for (int x = 0; x < r.Width(); ++x) rgb.insert(rgb.end(), r.RowFromTop(y) + x * bytes, r.RowFromTop(y) + x * bytes + 3);
+  return rgb;
+}
+
+// A JPEG slide decoded at a reduced DCT scale looks like the slide drawn
+// from the whole photo: same place and size, PSNR at least 40 dB.
+TEST_F(AlbumMovieTest, ScaledPhotoDecodeLooksLikeTheWholePhoto) {
+  const struct {
+    int photo_w, photo_h, album_w, album_h;
+  } cases[] = {{1600, 1200, 720, 540}, {1203, 801, 400, 300}, {640, 960, 300, 300}};
+  for (const auto& c : cases) {
+    const std::string file = Path("photo.jpg");
+    WriteFileAtomically(file, yel::testing::PhotoLikeJpeg(c.photo_w, c.photo_h, 7));
+    TFlashAlbum album;
+    album.Width = c.album_w, album.Height = c.album_h;
+    TSlideView& slide = Slide(album, file, 0);
+    TAlbumMovie scaled(album), whole(album);
+    scaled.BuildTemplateOverlay();
+    whole.BuildTemplateOverlay();
+    scaled.BuildSlideSprite(slide);
+    const gdi::Picture full = LoadPhotoPicture(file);
+    ASSERT_EQ(full.width, c.photo_w);
+    whole.BuildSlideSprite(&full);
+    const std::vector<std::uint8_t> a = SlideBitmap(scaled), b = SlideBitmap(whole);
+    ASSERT_EQ(a.size(), b.size()) << c.photo_w << "x" << c.photo_h;
+    double squares = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) squares += double(a[i] - b[i]) * (a[i] - b[i]);
+    const double psnr = squares == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * double(a.size()) / squares);
+    EXPECT_GE(psnr, 40) << c.photo_w << "x" << c.photo_h << " on " << c.album_w << "x" << c.album_h;
+  }
+}
+
 TEST_F(AlbumMovieTest, SlidesOfOnePhotoAreIndependentSprites) {
   TFlashAlbum album;
   const std::string photo = Photo("p.bmp", 16, 12, 0, 200, 0);
@@ -336,6 +383,15 @@ TEST_F(AlbumMovieTest, SameAlbumSameBytesAndTheFileHoldsThem) {
   EXPECT_EQ(first, Build(album));
   EXPECT_EQ(ReadFileBytes(out), first);
   EXPECT_EQ(std::string(first.begin(), first.begin() + 4), std::string("CWS\x08"));
+  // The bitmaps come out the same whatever number of threads compresses them.
+  for (int threads : {1, 2, 5}) {
+    Recorder progress;
+    std::vector<std::uint8_t> again;
+    TBuildOptions options;
+    options.CompressionThreads = threads;
+    ASSERT_TRUE(BuildMovie(album, "", "Preview ...", progress, &again, options));
+    EXPECT_EQ(again, first) << threads << " threads";
+  }
 }
 
 // The album's music streams under every frame, looping (the sound is

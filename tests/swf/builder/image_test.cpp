@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "base/error.h"
@@ -295,6 +297,43 @@ TEST_F(ImageTest, PixelsLetGoComeBackUnchanged) {
     alpha.MakeLosslessData(), alpha_kept.MakeLosslessData();
     EXPECT_EQ(alpha.DataStream().Bytes(), alpha_kept.DataStream().Bytes());
   }
+}
+
+// In a compressed movie the lossless data, which is deflate data already,
+// lies in stored blocks as it is; inflated, the movie is the uncompressed
+// one byte for byte.
+TEST_F(ImageTest, CompressedMovieKeepsBitmapDataAsItIs) {
+  media::TBMPReader noise;
+  noise.SetFormat(300, 200, 24);
+  std::uint32_t seed = 1;
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 300 * 3; ++x) noise.Row(y)[x] = std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+  auto write = [&](bool compressed, Bytes* data) {
+    TFlashMovie m(0, 0, 300, 200, 12, TSWFSystemCoord::Pix);
+    m.SetCompressed(compressed);
+    TFlashImage* image = m.AddImage("");
+    image->LoadDataFromBMPReader(noise);
+    m.PlaceObject(m.AddShapeImage(image), 1);
+    m.ShowFrame();
+    TMemoryStream out;
+    m.MakeStreamInto(out);
+    if (data) *data = image->DataStream().Bytes();
+    return out.TakeBytes();
+  };
+  Bytes data;
+  const Bytes cws = write(true, &data), fws = write(false, nullptr);
+  ASSERT_GT(data.size(), 150000u);
+  EXPECT_NE(std::search(cws.begin(), cws.end(), data.begin(), data.begin() + 20000), cws.end());
+  EXPECT_LT(cws.size(), data.size() + 1000);
+  ASSERT_EQ(std::string(cws.begin(), cws.begin() + 3), "CWS");
+  Bytes body(fws.size() - 8);
+  uLongf length = body.size();
+  ASSERT_EQ(uncompress(body.data(), &length, cws.data() + 8, cws.size() - 8), Z_OK);
+  EXPECT_EQ(length, body.size());
+  EXPECT_TRUE(std::equal(body.begin(), body.end(), fws.begin() + 8));
+  EXPECT_EQ(testing::ReadMovie(cws)->TagCount(), testing::ReadMovie(fws)->TagCount());
+  if (const char* folder = std::getenv("YEL_BUILDER_MOVIES"))
+    WriteFileAtomically(std::string(folder) + "/ImageTest.CompressedMovieKeepsBitmapDataAsItIs.swf", cws);
 }
 
 TEST_F(ImageTest, BadFilesAddNothing) {
