@@ -317,13 +317,13 @@ int main(int argc, char** argv) {
     const double k = 1000.0 / r.photos;  // per photo, in milliseconds
     std::printf("\n%d photos, movie %.1f MB, same bytes in every build: %s\n", n, b.movie_mb, identical ? "yes" : "NO");
     std::printf("  per photo, old way -> new way (speed-up):\n");
-    auto step = [&](const char* name, double before, double after, double scale) {
-      std::printf("    %-34s %8.1f -> %7.1f ms  (%.2fx)\n", name, before * scale, after * scale, before / after);
+    auto step = [&](const char* name, double before, double after) {
+      std::printf("    %-40s %8.1f -> %7.1f ms  (%.2fx)\n", name, before * k, after * k, before / after);
     };
-    step("decode (whole / DCT-scaled, ARGB)", r.old_decode, r.new_decode, k);
-    step("scale to the slide (cairo)", r.old_scale, r.new_scale, k);
-    step("deflate the slide (zlib / libdeflate)", r.old_deflate, r.new_deflate, k);
-    step("final compression, whole movie (s)", r.old_final, r.new_final, 1.0 / 1000);
+    step("decode (whole / DCT-scaled, ARGB)", r.old_decode, r.new_decode);
+    step("scale to the slide (cairo)", r.old_scale, r.new_scale);
+    step("deflate the slide (zlib / libdeflate)", r.old_deflate, r.new_deflate);
+    step("final compression (deflated / stored)", r.old_final, r.new_final);
     std::printf("  phased build on one thread, per photo: decode %.1f, record %.1f, convert %.1f, compress %.1f, "
                 "transitions %.1f ms; writing the movie %.2f s\n",
                 r.decode * k, r.record * k, r.convert * k, r.compress * k, r.transitions * k, r.write);

@@ -22,12 +22,13 @@ inline std::uint32_t Hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed) 
   return h ^ (h >> 15);
 }
 
-// Value noise in [-1, 1] summed over octaves of cell sizes 512 down to 2
-// pixels, each with half the amplitude of the one before; one row at a time.
-inline void NoiseRow(int y, int width, std::uint32_t seed, std::vector<float>& row) {
+// Value noise summed over octaves of cell sizes from `largest` down to
+// `smallest` pixels, each with 0.8 times the amplitude of the one before;
+// one row at a time.
+inline void NoiseRow(int y, int width, std::uint32_t seed, std::vector<float>& row, int largest = 512,
+                     int smallest = 2, float amplitude = 1.0f) {
   row.assign(std::size_t(width), 0.0f);
-  float amplitude = 1.0f;
-  for (int cell = 512; cell >= 2; cell /= 2, amplitude *= 0.55f) {
+  for (int cell = largest; cell >= smallest; cell /= 2, amplitude *= 0.8f) {
     const int cy = y / cell;
     float fy = float(y % cell) / float(cell);
     fy = fy * fy * (3 - 2 * fy);
@@ -47,23 +48,28 @@ inline void NoiseRow(int y, int width, std::uint32_t seed, std::vector<float>& r
 
 }  // namespace photo_detail
 
-// RGB pixels of a photo-like picture.
+// RGB pixels of a photo-like picture: large shapes everywhere, fine texture
+// only in parts (as a photo has sky and walls beside foliage and fabric).
 inline media::TDecodedImage PhotoLikePicture(int width, int height, std::uint32_t seed) {
   media::TDecodedImage image;
   image.Width = width, image.Height = height, image.Components = 3;
   image.Pixels.resize(std::size_t(width) * height * 3);
-  std::vector<float> light, warm;
+  std::vector<float> light, detail, where, warm;
   std::uint32_t noise = seed * 2654435761u + 1;
   for (int y = 0; y < height; ++y) {
-    photo_detail::NoiseRow(y, width, seed * 3 + 1, light);
-    photo_detail::NoiseRow(y, width, seed * 3 + 2, warm);
+    photo_detail::NoiseRow(y, width, seed * 4 + 1, light, 512, 32);
+    photo_detail::NoiseRow(y, width, seed * 4 + 2, detail, 16, 2, 0.41f);
+    photo_detail::NoiseRow(y, width, seed * 4 + 3, where, 512, 128);
+    photo_detail::NoiseRow(y, width, seed * 4 + 4, warm);
     std::uint8_t* out = &image.Pixels[std::size_t(y) * width * 3];
     for (int x = 0; x < width; ++x) {
-      const float l = 128 + 70 * light[std::size_t(x)], w = 40 * warm[std::size_t(x)];
+      const float textured = std::clamp(0.4f + where[std::size_t(x)], 0.0f, 1.0f);
+      const float l = 128 + 70 * (light[std::size_t(x)] + textured * detail[std::size_t(x)]);
+      const float w = 40 * warm[std::size_t(x)];
       const float rgb[3] = {l + w, l + 0.2f * w, l - w};
       for (float c : rgb) {
         noise = noise * 1664525u + 1013904223u;
-        const float grain = float(int(noise >> 29) + int((noise >> 26) & 7) - 7) * 0.7f;  // about ±5
+        const float grain = float(int(noise >> 29) + int((noise >> 26) & 7) - 7) * 0.4f;  // about ±3
         *out++ = std::uint8_t(std::clamp(int(c + grain + 0.5f), 0, 255));
       }
     }
