@@ -139,6 +139,11 @@ struct TPublish {
   std::string Folder;             // defaults to the user's documents folder
   TPhExe Exe;
   bool HtmlPlain = false;  // "Publish HTML File" writes the page without the Ruffle player
+  // Each slide's photo as JPEG data of this quality (1..100) instead of a
+  // lossless bitmap: albums several times smaller. The project file does
+  // not keep these; the editor remembers them.
+  bool JPEGSlides = false;
+  int JPEGQuality = 85;
 };
 
 class TTemplate;

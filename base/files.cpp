@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,26 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
   return bytes;
+}
+
+MappedFile::MappedFile(const std::string& path) {
+  FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  if (file.fd < 0) ThrowFileError(path, "cannot open: " + SystemErrorText(errno));
+  struct stat info {};
+  if (::fstat(file.fd, &info) != 0) ThrowFileError(path, "cannot read: " + SystemErrorText(errno));
+  if (S_ISDIR(info.st_mode)) ThrowFileError(path, "is a folder, not a file");
+  if (!S_ISREG(info.st_mode)) ThrowFileError(path, "is not a regular file (a device, pipe or socket)");
+  if (info.st_size == 0) return;
+  void* at = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, file.fd, 0);
+  if (at == MAP_FAILED) ThrowFileError(path, "cannot read: " + SystemErrorText(errno));
+  // Read front to back: the kernel reads ahead and drops what was read.
+  ::madvise(at, static_cast<std::size_t>(info.st_size), MADV_SEQUENTIAL);
+  data_ = static_cast<const std::uint8_t*>(at);
+  size_ = static_cast<std::size_t>(info.st_size);
+}
+
+MappedFile::~MappedFile() {
+  if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
 std::string ReadFileText(const std::string& path) {

@@ -16,6 +16,26 @@ namespace yel {
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 
+// A regular file's bytes mapped read-only into memory, for files too large
+// to copy (a movie of a hundred megabytes): the pages come from the file
+// system's cache as they are read, and nothing is zeroed or copied. The
+// mapping is private to the process; a file that shrinks while it is mapped
+// is not supported. Throws Error naming the file when it cannot be mapped.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path);
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  const std::uint8_t* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // Writes bytes to path atomically (temporary file, flush, rename). An existing
 // target keeps its permission bits. A target that exists and is not a regular
 // file (a device, a pipe) is refused. Throws Error naming the file on failure;

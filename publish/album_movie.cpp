@@ -2,14 +2,20 @@
 // the progress window whether to go on at the checked points. While the main
 // thread decodes, draws and animates a slide, worker threads (one per core)
 // compress the bitmaps of the slides before (the heaviest step, which
-// writing the movie would do later otherwise). That changes neither the movie's content nor
-// its order, so the bytes are those of a build on one thread. The finished
-// movie is written straight into its file (or the preview's bytes) without
-// holding its tag body, and each bitmap lets go of its pixels once they are
-// compressed, so a build holds little more than the compressed bitmaps.
+// writing the movie would do later otherwise). That changes neither the
+// movie's content nor its order, so the bytes are those of a build on one
+// thread. The finished movie is written straight into its file (or, for the
+// preview's bytes, a temporary file read back after the build is gone)
+// without holding its tag body, and each bitmap lets go of its pixels once
+// they are compressed, so a build holds little more than the compressed
+// bitmaps.
 #include "publish/album_movie.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <condition_variable>
 #include <deque>
@@ -66,14 +72,19 @@ auto NamingMemoryFailures(const std::string& file, const char* doing, Step step)
   }
 }
 
-// Compresses the lossless data of bitmaps on worker threads, in any order:
-// each bitmap's data depends on its pixels alone, so the movie's bytes do
-// not depend on the number of threads. Add blocks while the queue is full,
+// The deflate level of the slides' bitmaps: on photos the slower levels
+// save well under 1% and take twice the time or more.
+constexpr int kSlideDeflateLevel = 1;
+
+// Compresses bitmaps on worker threads, in any order: into lossless data,
+// or, given a JPEG quality, opaque ones into JPEG data. Each bitmap's data
+// depends on its pixels alone, so the movie's bytes do not depend on the
+// number of threads. Add blocks while the queue is full,
 // which bounds the pixels waiting; Finish waits for all and rethrows the
 // first failure. Destroying the object without Finish abandons the queue.
 class TBitmapCompression {
  public:
-  explicit TBitmapCompression(int threads) {
+  TBitmapCompression(int threads, int jpegQuality) : jpeg_quality_(jpegQuality) {
     if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
     limit_ = std::size_t(threads) * 2;
     for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
@@ -115,7 +126,7 @@ class TBitmapCompression {
       lock.unlock();
       std::exception_ptr failure;
       try {
-        image->MakeLosslessData();
+        if (jpeg_quality_ <= 0 || !image->MakeJPEGData(jpeg_quality_)) image->MakeLosslessData(kSlideDeflateLevel);
       } catch (...) {
         failure = std::current_exception();
       }
@@ -129,11 +140,62 @@ class TBitmapCompression {
   std::mutex mutex_;
   std::condition_variable wake_, room_;
   std::deque<swf::TFlashImage*> queue_;
+  const int jpeg_quality_;
   std::size_t limit_ = 2;
   int busy_ = 0;
   bool closing_ = false;
   std::exception_ptr failure_;
   std::vector<std::thread> workers_;
+};
+
+// A stream over an unnamed file in the temporary folder (removed when
+// closed, or at once where the file system makes unnamed files).
+class TTemporaryFileStream : public TStream {
+ public:
+  TTemporaryFileStream() {
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      std::string pattern = folder + "/yel-movie-XXXXXX";
+      fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+      if (fd_ < 0) ThrowFileError(folder, "cannot make a temporary file: " + SystemErrorText(errno));
+      ::unlink(pattern.c_str());
+    }
+  }
+  ~TTemporaryFileStream() override { ::close(fd_); }
+  TTemporaryFileStream(const TTemporaryFileStream&) = delete;
+  TTemporaryFileStream& operator=(const TTemporaryFileStream&) = delete;
+
+  std::size_t Read(void*, std::size_t) override { throw Error("internal: reading a stream that is being written"); }
+  void Write(const void* src, std::size_t n) override {
+    const auto* p = static_cast<const std::uint8_t*>(src);
+    while (n > 0) {
+      const ssize_t done = ::pwrite(fd_, p, n, off_t(position_));
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) throw Error("cannot write the movie to a temporary file: " + SystemErrorText(errno));
+      p += done, n -= std::size_t(done), position_ += std::uint64_t(done);
+      size_ = std::max(size_, position_);
+    }
+  }
+  std::uint64_t Position() const override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  std::uint64_t Size() const override { return size_; }
+
+  std::vector<std::uint8_t> ReadAll() const {
+    std::vector<std::uint8_t> bytes(size_);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = ::pread(fd_, bytes.data() + done, bytes.size() - done, off_t(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) throw Error("cannot read the movie back from its temporary file: " + SystemErrorText(errno));
+      done += std::size_t(got);
+    }
+    return bytes;
+  }
+
+ private:
+  int fd_ = -1;
+  std::uint64_t position_ = 0, size_ = 0;
 };
 
 }  // namespace
@@ -302,6 +364,8 @@ std::vector<std::string> MissingPhotos(const TFlashAlbum& album) {
 bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
                 TfrmConvert& progress, std::vector<std::uint8_t>* bytes, const TBuildOptions& options) {
   CheckFrameLimit(album);
+  if (album.Publish.JPEGSlides && (album.Publish.JPEGQuality < 1 || album.Publish.JPEGQuality > 100))
+    throw Error("the JPEG quality must be 1 to 100, not " + std::to_string(album.Publish.JPEGQuality));
   progress.ConvertProgress("Processing [1/4]...", 0);
   progress.Show(title);
   struct CloseWindow {
@@ -324,7 +388,8 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
   // The bitmaps a slide added are compressed (what writing them would do
   // later) on worker threads while the next slides are prepared.
   swf::TFlashMovie& movie = build->Movie();
-  TBitmapCompression compression(options.CompressionThreads);
+  TBitmapCompression compression(options.CompressionThreads,
+                                 album.Publish.JPEGSlides ? album.Publish.JPEGQuality : 0);
   swf::TFlashSprite* previous = nullptr;
   for (std::size_t i = 0; i < n; ++i) {
     const int percent = RoundEven(double(i) / double(n) * 100 + 10);
@@ -347,16 +412,22 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
     if (!progress.ConvertProgress(message, percent)) throw Cancelled{};
   };
   try {
-    // The movie goes straight into the file or the preview's bytes: its
-    // body is never held in memory.
+    // The movie goes straight into the file: its body is never held in
+    // memory. The preview's bytes are written to an unnamed temporary file
+    // and read back once the build has let go of its bitmaps, so that the
+    // two are never held at once.
     NamingMemoryFailures(fileName.empty() ? title : fileName, "write the movie", [&] {
-      if (!bytes && !fileName.empty()) {
+      if (!fileName.empty()) {
         movie.MakeStreamToFile(fileName);
-      } else {
-        TMemoryStream stream;
-        movie.MakeStreamInto(stream);
-        if (bytes) *bytes = stream.TakeBytes();
-        if (!fileName.empty()) WriteFileAtomically(fileName, *bytes);
+        if (bytes) {
+          build.reset();
+          *bytes = ReadFileBytes(fileName);
+        }
+      } else if (bytes) {
+        TTemporaryFileStream file;
+        movie.MakeStreamInto(file);
+        build.reset();
+        *bytes = file.ReadAll();
       }
     });
   } catch (const Cancelled&) {

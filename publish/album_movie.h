@@ -119,6 +119,13 @@ void CheckFrameLimit(const TFlashAlbum& album);
 // read (missing, a folder, a pipe): such a slide shows only the background.
 std::vector<std::string> MissingPhotos(const TFlashAlbum& album);
 
+// How a build runs.
+struct TBuildOptions {
+  // Threads that compress the slides' bitmaps; 0: one per core. The bytes
+  // of the movie do not depend on it.
+  int CompressionThreads = 0;
+};
+
 // Builds the album movie (an album over the frame limit is refused before
 // anything is built). Returns false when the user cancelled (nothing is
 // written then). With a file name the movie is written there, compressed
@@ -127,13 +134,6 @@ std::vector<std::string> MissingPhotos(const TFlashAlbum& album);
 // preview) the SWF file bytes are put there as well. Errors (a damaged
 // photo, a file that cannot be written) are thrown as yel::Error; the
 // progress window is closed in every case.
-// How a build runs and what form its slides take.
-struct TBuildOptions {
-  // Threads that compress the slides' bitmaps; 0: one per core. The bytes
-  // of the movie do not depend on it.
-  int CompressionThreads = 0;
-};
-
 bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
                 TfrmConvert& progress, std::vector<std::uint8_t>* bytes = nullptr, const TBuildOptions& options = {});
 

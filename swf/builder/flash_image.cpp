@@ -38,15 +38,19 @@ std::string UpperExtension(const std::string& fileName) {
   return ext;
 }
 
-// zlib data (level 6, as zlib's default) made with libdeflate, which does it
-// in a fraction of zlib's time. One compressor per thread, made on first
-// use: bitmaps are compressed on several threads at once.
-std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size) {
+// zlib data made with libdeflate, which does it in a fraction of zlib's
+// time (level 6 compresses as zlib's default does). One compressor per
+// thread and level, made on first use: bitmaps are compressed on several
+// threads at once.
+std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size, int level = 6) {
   struct Compressor {
-    libdeflate_compressor* c = libdeflate_alloc_compressor(6);
+    libdeflate_compressor* c = nullptr;
     ~Compressor() { libdeflate_free_compressor(c); }
   };
-  thread_local Compressor compressor;
+  thread_local Compressor compressors[13];
+  level = std::clamp(level, 1, 12);
+  Compressor& compressor = compressors[level];
+  if (!compressor.c) compressor.c = libdeflate_alloc_compressor(level);
   if (!compressor.c) throw std::bad_alloc();
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor.c, size);
   // The room for the worst case is left untouched beyond what is written,
@@ -394,7 +398,7 @@ void TFlashImage::SetAlphaIndex(int index, std::uint8_t alpha) {
 
 // --- lossless data
 
-void TFlashImage::MakeLosslessData() {
+void TFlashImage::MakeLosslessData(int level) {
   if (LosslessFormat == 0) GetBMPInfo();
   const media::TBMPReader& r = BMPReader();
   const int w = r.Width(), h = r.RowCount();
@@ -477,7 +481,7 @@ void TFlashImage::MakeLosslessData() {
     }
     default: throw Error("no lossless format for this bitmap");
   }
-  data_stream_ = std::make_unique<TMemoryStream>(Deflate(block.data(), block.size()));
+  data_stream_ = std::make_unique<TMemoryStream>(Deflate(block.data(), block.size(), level));
   DataState = kImageLossless;
   // The pixels are the largest part of a bitmap by far; a movie full of
   // photos would otherwise hold every one of them twice until it is freed.
@@ -485,6 +489,31 @@ void TFlashImage::MakeLosslessData() {
     released_ = std::make_unique<TReleasedPixels>(TReleasedPixels{bmp_reader_->BitmapInfo(), bmp_reader_->TransparentIndex});
     bmp_reader_.reset();
   }
+}
+
+bool TFlashImage::MakeJPEGData(int quality) {
+  if (DataState != kImageLossless || !HasBMPReader() || HasAlphaData() || LosslessFormat == kLosslessPalette) return false;
+  const media::TBMPReader& r = BMPReader();
+  const int bytes = r.BitCount() / 8;
+  if ((bytes != 3 && bytes != 4) || r.Compression() != media::kBI_RGB) return false;
+  media::TDecodedImage image;
+  image.Width = r.Width(), image.Height = r.RowCount(), image.Components = 3;
+  image.Pixels.resize(std::size_t(image.Width) * image.Height * 3);
+  std::uint8_t* out = image.Pixels.data();
+  for (int y = 0; y < image.Height; ++y) {
+    const std::uint8_t* p = r.RowFromTop(y);
+    for (int x = 0; x < image.Width; ++x, p += bytes, out += 3) {
+      if (bytes == 4 && p[3] != 255) return false;
+      out[0] = p[2], out[1] = p[1], out[2] = p[0];
+    }
+  }
+  data_stream_ = std::make_unique<TMemoryStream>(media::EncodeJPEG(image, quality));
+  ForgetPixels();
+  IsJPEG = true;
+  HasAlpha = false;
+  LosslessFormat = 0;
+  DataState = kImageJPEGInMemory;
+  return true;
 }
 
 // --- writing

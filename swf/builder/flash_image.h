@@ -76,8 +76,14 @@ class TFlashImage : public TFlashIDObject {
   // decoded pixels of 24- and 32-bit bitmaps are then let go when that data
   // gives them back exactly; anything that needs them again (BMPReader, the
   // alpha and palette operations, Assign, DataStream) gets them rebuilt from
-  // the data first.
-  void MakeLosslessData();
+  // the data first. Level: the deflate level, 1 (fastest) to 12 (smallest);
+  // on photos the levels differ little in size and much in time.
+  void MakeLosslessData(int level = 6);
+  // Encodes an opaque bitmap's pixels as baseline JPEG data of the given
+  // quality (1..100), written as DefineBitsJPEG2 in place of lossless data;
+  // the pixels are let go. A bitmap with transparency, or one that is not
+  // lossless, is left as it is and false returned.
+  bool MakeJPEGData(int quality);
 
   std::uint16_t Width() const { return static_cast<std::uint16_t>(width_); }
   std::uint16_t Height() const { return static_cast<std::uint16_t>(height_); }

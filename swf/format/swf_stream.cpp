@@ -357,8 +357,9 @@ TSWFStreamReader::TSWFStreamReader(const std::string& fileName) {
 TSWFStreamReader::TSWFStreamReader(TStream& stream) { LoadFromStream(stream); }
 
 void TSWFStreamReader::LoadFromFile(const std::string& fileName) {
-  std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
-  LoadFromBytes(bytes.data(), bytes.size(), fileName);
+  // Mapped, not copied: only the body the reader keeps takes memory.
+  const MappedFile file(fileName);
+  LoadFromBytes(file.Data(), file.Size(), fileName);
 }
 
 void TSWFStreamReader::LoadFromStream(TStream& stream, const std::string& sourceName) {

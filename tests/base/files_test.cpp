@@ -19,6 +19,27 @@ namespace {
 using testing::ReadAll;
 using testing::TempDir;
 
+// A mapped file shows the file's bytes (none for an empty file); folders,
+// pipes and missing files are errors naming them.
+TEST(MappedFile, BytesOfRegularFilesOnly) {
+  TempDir dir;
+  const std::string content(100000, 'x');
+  const MappedFile mapped(dir.Write("a.bin", content + "end"));
+  ASSERT_EQ(mapped.Size(), content.size() + 3);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.Data()) + content.size(), 3), "end");
+  const MappedFile empty(dir.Write("empty.bin", ""));
+  EXPECT_EQ(empty.Size(), 0u);
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  for (const std::string& bad : {dir.path(), dir / "pipe", dir / "missing.bin"}) {
+    try {
+      MappedFile refused(bad);
+      ADD_FAILURE() << bad;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(bad), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions) {
   TempDir dir;
   std::string path = dir.Write("a.txt", "old content that is longer");

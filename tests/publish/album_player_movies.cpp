@@ -4,7 +4,9 @@
 //                coloured album background;
 //   effect-NAME.swf  for each transition effect: a slide of colour A, then a
 //                slide of colour B entering with the effect, E = 12.
-// Usage: album_player_movies OUTDIR
+// With "slides": only lossless-slides.swf and jpeg-slides.swf, one album of
+// three photo-like JPEG photos published both ways (JPEG quality 85).
+// Usage: album_player_movies OUTDIR [slides]
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,6 +17,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "publish/album_movie.h"
+#include "tests/testing/photo_fixture.h"
 #include "tests/testing/picture_fixtures.h"
 
 namespace {
@@ -51,14 +54,28 @@ void Publish(const TFlashAlbum& album, const fs::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: album_player_movies OUTDIR\n");
+  if (argc != 2 && !(argc == 3 && std::string(argv[2]) == "slides")) {
+    std::fprintf(stderr, "usage: album_player_movies OUTDIR [slides]\n");
     return 2;
   }
   try {
     const fs::path out = argv[1];
     const fs::path photos = out / "photos";
     fs::create_directories(photos);
+    if (argc == 3) {
+      TFlashAlbum album;
+      album.Width = 360, album.Height = 270, album.FrameRate = 24;
+      album.Background = 0x204060;
+      for (int i = 0; i < 3; ++i) {
+        const std::string photo = (photos / ("photo" + std::to_string(i) + ".jpg")).string();
+        WriteFileAtomically(photo, yel::testing::PhotoLikeJpeg(1200, 900 - 150 * i, std::uint32_t(i + 1)));
+        Add(album, photo, 0, 0.5f, 0.5f);
+      }
+      Publish(album, out / "lossless-slides.swf");
+      album.Publish.JPEGSlides = true;
+      Publish(album, out / "jpeg-slides.swf");
+      return 0;
+    }
 
     TFlashAlbum album;
     album.Width = 240, album.Height = 180, album.FrameRate = 24;

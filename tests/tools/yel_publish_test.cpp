@@ -12,6 +12,7 @@
 #include "album/album_model.h"
 #include "album/project_file.h"
 #include "album/resource_library.h"
+#include "tests/testing/photo_fixture.h"
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/testing/theme_fixtures.h"
@@ -110,6 +111,10 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
       {{"publish", dir / "nope.yel", "--swf", out}, 1, dir / "nope.yel"},
       {{"publish", Project(dir, true), "--swf", out}, 1, dir / "broken.jpg"},
       {{"publish", Project(dir, false, "good.yel"), "--swf", dir / "no/such/folder/out.swf"}, 1, "no/such/folder"},
+      {{"publish", dir / "album.yel", "--swf", out, "--slide-format", "png"}, 2, "--slide-format is lossless or jpeg"},
+      {{"publish", dir / "album.yel", "--swf", out, "--slide-format", "jpeg", "--jpeg-quality", "0"}, 2, "1 to 100"},
+      {{"publish", dir / "album.yel", "--swf", out, "--slide-format", "jpeg", "--jpeg-quality", "9x"}, 2, "not '9x'"},
+      {{"publish", dir / "album.yel", "--swf", out, "--jpeg-quality", "50"}, 2, "goes with --slide-format jpeg"},
       {{"preview"}, 2, "which album?"},
   };
   for (const Case& c : cases) {
@@ -118,6 +123,31 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(out));
   }
+}
+
+// --slide-format jpeg writes the photos as JPEG data: a smaller movie whose
+// bitmaps are DefineBitsJPEG2 tags (code 21).
+TEST(YelPublish, JpegSlidesMakeASmallerMovie) {
+  testing::TempDir dir;
+  TFlashAlbum album;
+  album.Width = 320, album.Height = 240;
+  const std::string photo = dir / "photo.jpg";
+  const std::vector<std::uint8_t> jpeg = testing::PhotoLikeJpeg(800, 600, 3);
+  dir.Write("photo.jpg", std::string(jpeg.begin(), jpeg.end()));
+  album.AddSlide(photo);
+  SaveProjectFile(album, dir / "album.yel");
+  ASSERT_EQ(Yel({"publish", dir / "album.yel", "--swf", dir / "lossless.swf"}).status, 0);
+  CliRun run = Yel({"publish", dir / "album.yel", "--swf", dir / "jpeg.swf", "--slide-format", "jpeg"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Yel({"publish", dir / "album.yel", "--swf", dir / "q30.swf", "--slide-format", "jpeg", "--jpeg-quality",
+                 "30"}).status, 0);
+  const auto lossless = std::filesystem::file_size(dir / "lossless.swf");
+  const auto at85 = std::filesystem::file_size(dir / "jpeg.swf"), at30 = std::filesystem::file_size(dir / "q30.swf");
+  EXPECT_LT(at85 * 3, lossless);
+  EXPECT_LT(at30, at85);
+  CliRun dump = Yel({"dump", dir / "jpeg.swf"});
+  EXPECT_NE(dump.out.find("DefineBitsJPEG2"), std::string::npos) << dump.out;
+  EXPECT_EQ(dump.out.find("DefineBitsLossless"), std::string::npos) << dump.out;
 }
 
 // The page, its movie and the player beside it; --html-plain leaves the

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "base/paths.h"
 
 namespace yel::cli {
@@ -49,6 +50,22 @@ bool SendAll(int fd, const char* data, std::size_t size, const std::atomic<bool>
 }
 
 }  // namespace
+
+ServedBytes::ServedBytes(std::vector<std::uint8_t> bytes) {
+  auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+  data_ = owned->data();
+  size_ = owned->size();
+  owner_ = std::move(owned);
+}
+
+ServedBytes ServedBytes::Map(const std::string& file) {
+  auto mapped = std::make_shared<const MappedFile>(file);
+  ServedBytes bytes;
+  bytes.data_ = mapped->Data();
+  bytes.size_ = mapped->Size();
+  bytes.owner_ = std::move(mapped);
+  return bytes;
+}
 
 PreviewServer::PreviewServer(Files files) : files_(std::make_shared<const Files>(std::move(files))) {
   socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -144,7 +161,7 @@ void PreviewServer::Answer(int client) const {
     SendAll(client, answer.data(), answer.size(), stopping_);
     return;
   }
-  const std::vector<std::uint8_t>& body = file->second;
+  const ServedBytes& body = file->second;
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(ContentType(file->first)) +
                            "\r\nContent-Length: " + std::to_string(body.size()) +
                            "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nConnection: close\r\n\r\n";

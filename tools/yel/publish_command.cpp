@@ -33,7 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPublishHelp =
-    "Usage: yel publish ALBUM.yel TARGET [--music FILE] [--strict] [THEMES]\n"
+    "Usage: yel publish ALBUM.yel TARGET [--music FILE] [--strict]\n"
+    "                   [--slide-format lossless|jpeg] [--jpeg-quality Q] [THEMES]\n"
     "\n"
     "Builds the album's movie (compressed SWF 8) and writes one target:\n"
     "  --swf OUT.swf              the movie\n"
@@ -53,16 +54,19 @@ constexpr const char* kPublishHelp =
     "(the project file does not keep the music).\n"
     "A slide whose photo is missing shows only the background, with a warning;\n"
     "--strict makes a missing or unreadable photo an error instead.\n"
+    "--slide-format jpeg writes each slide's photo as JPEG data of quality Q\n"
+    "(--jpeg-quality, 1 to 100, default 85) instead of a lossless bitmap (the\n"
+    "default): a movie several times smaller.\n"
     "A progress bar runs on stderr; Ctrl-C cancels and leaves no file.\n";
 
 constexpr const char* kPreviewHelp =
     "Usage: yel preview ALBUM.yel [--dir DIR] [--no-serve] [THEMES]\n"
     "\n"
-    "Builds the album's movie in memory and writes DIR/index.html, a page\n"
-    "that plays it with the Ruffle player, beside DIR/album.swf and the player\n"
-    "files (DIR defaults to a new folder only you can open, under\n"
-    "XDG_RUNTIME_DIR or the temporary folder, removed when the preview ends).\n"
-    "These files are then served from memory on 127.0.0.1 and the page opened\n"
+    "Builds the album's movie into DIR/album.swf and writes DIR/index.html, a\n"
+    "page that plays it with the Ruffle player, beside the player files (DIR\n"
+    "defaults to a new folder only you can open, under XDG_RUNTIME_DIR or the\n"
+    "temporary folder, removed when the preview ends). These files are then\n"
+    "served from memory (the movie mapped) on 127.0.0.1 and the page opened\n"
     "with xdg-open until Ctrl-C. --no-serve only writes the folder and prints\n"
     "where it is.\n"
     "The player files come from YEL_RUFFLE_DIR or the ruffle folder in the\n"
@@ -277,44 +281,55 @@ int RunPreviewCommand(const Args& args) {
   OpenProjectFile(album, project);
   themes.Apply(album);
   for (const std::string& message : publish::MissingPhotos(album)) Err() << "yel preview: warning: " << message << "\n";
-  std::vector<std::uint8_t> movie;
-  {
-    InterruptGuard guard;
-    TerminalProgress progress(Err());
-    if (!publish::BuildMovie(album, "", "Preview ...", progress, &movie)) return Cancelled();
-  }
-
-  // The files are gathered first, written into the folder and served from
-  // memory: the server opens nothing on disk.
-  PreviewServer::Files files;
-  for (const std::string& name : playerFiles) {
-    if (name.starts_with("LICENSE")) continue;
-    files["ruffle/" + name] = ReadFileBytes((fs::path(ruffle) / name).string());
-  }
-  std::error_code ec;
-  files["album.swf"] = std::move(movie);
-  const std::string page = PageText(album.Width, album.Height);
-  files["index.html"].assign(page.begin(), page.end());
-
   const bool made = dir.empty();
+  std::error_code ec;
   if (made) {
     dir = MakePrivatePreviewFolder();
   } else {
     fs::create_directories(dir, ec);
     if (ec) ThrowFileError(dir, "cannot create the preview folder: " + ec.message());
   }
+  // A folder made here goes again when the preview does not come about.
+  struct RemoveMade {
+    const std::string& dir;
+    bool remove;
+    ~RemoveMade() {
+      std::error_code ignored;
+      if (remove) fs::remove_all(dir, ignored);
+    }
+  } remove_made{dir, made};
+  // The movie is written into its file as it is built (no copy of it in
+  // memory) and served from a mapping of that file.
+  const std::string movie = (fs::path(dir) / "album.swf").string();
+  {
+    InterruptGuard guard;
+    TerminalProgress progress(Err());
+    if (!publish::BuildMovie(album, movie, "Preview ...", progress)) return Cancelled();
+  }
+
+  // The other files are gathered first and written into the folder; all are
+  // served from memory: the server opens nothing on disk.
+  PreviewServer::Files files;
+  for (const std::string& name : playerFiles) {
+    if (name.starts_with("LICENSE")) continue;
+    files["ruffle/" + name] = ReadFileBytes((fs::path(ruffle) / name).string());
+  }
+  const std::string page = PageText(album.Width, album.Height);
+  files["index.html"] = std::vector<std::uint8_t>(page.begin(), page.end());
+
   // A link in place of the player folder would send the files elsewhere.
   const fs::path player = fs::path(dir) / "ruffle";
   if (fs::is_symlink(fs::symlink_status(player, ec)))
     ThrowFileError(player.string(), "is a symbolic link; the player files are not written through it");
   fs::create_directory(player, ec);
   if (ec) ThrowFileError(player.string(), "cannot create the player folder: " + ec.message());
-  for (const auto& [name, bytes] : files) WriteFileAtomically((fs::path(dir) / name).string(), bytes);
+  for (const auto& [name, bytes] : files)
+    WriteFileAtomically((fs::path(dir) / name).string(),
+                        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  files["album.swf"] = ServedBytes::Map(movie);
   Out() << "Preview page: " << (fs::path(dir) / "index.html").string() << "\n";
-  if (serve) {
-    Serve(std::move(files));
-    if (made) fs::remove_all(dir, ec);
-  }
+  remove_made.remove = made && serve;
+  if (serve) Serve(std::move(files));
   return 0;
 }
 
@@ -326,7 +341,7 @@ int RunPublish(const Args& args) {
     return 0;
   }
   ArgReader reader(args);
-  std::string project, output, html, exe, email, folder, music;
+  std::string project, output, html, exe, email, folder, music, slideFormat = "lossless", quality;
   bool cd = false, strict = false, plain = false;
   ThemeChoice themes;
   while (!reader.AtEnd()) {
@@ -350,6 +365,10 @@ int RunPublish(const Args& args) {
       folder = reader.TakeValue();
     else if (reader.TakeFlag({"--music"}))
       music = reader.TakeValue();
+    else if (reader.TakeFlag({"--slide-format"}))
+      slideFormat = reader.TakeValue();
+    else if (reader.TakeFlag({"--jpeg-quality"}))
+      quality = reader.TakeValue();
     else if (project.empty())
       project = TakeAlbum(reader, "publish");
     else
@@ -364,6 +383,16 @@ int RunPublish(const Args& args) {
   if (plain && html.empty()) throw UsageError{"--html-plain goes with --html FILE.html"};
   if (!folder.empty() && email.empty()) throw UsageError{"--folder goes with --email NAME"};
   if (!email.empty() && folder.empty()) throw UsageError{"--email NAME needs --folder DIR"};
+  if (slideFormat != "lossless" && slideFormat != "jpeg")
+    throw UsageError{"--slide-format is lossless or jpeg, not '" + slideFormat + "'"};
+  int jpegQuality = 85;
+  if (!quality.empty()) {
+    const bool digits = quality.size() <= 3 && quality.find_first_not_of("0123456789") == std::string::npos;
+    jpegQuality = digits ? std::stoi(quality) : 0;
+    if (jpegQuality < 1 || jpegQuality > 100)
+      throw UsageError{"--jpeg-quality is a whole number from 1 to 100, not '" + quality + "'"};
+    if (slideFormat != "jpeg") throw UsageError{"--jpeg-quality goes with --slide-format jpeg"};
+  }
   // A music file named on the command line must be there (the album itself
   // skips a missing one silently).
   if (!music.empty() && !FileExists(music)) ThrowFileError(music, "the music file does not exist");
@@ -375,6 +404,8 @@ int RunPublish(const Args& args) {
   OpenProjectFile(album, project);
   themes.Apply(album);
   if (!music.empty()) album.MusicFile = music;
+  album.Publish.JPEGSlides = slideFormat == "jpeg";
+  album.Publish.JPEGQuality = jpegQuality;
   publish::CheckFrameLimit(album);
   const std::vector<std::string> missing = publish::MissingPhotos(album);
   for (const std::string& message : missing) Err() << "yel publish: " << (strict ? "" : "warning: ") << message << "\n";

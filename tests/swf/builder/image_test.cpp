@@ -336,6 +336,39 @@ TEST_F(ImageTest, CompressedMovieKeepsBitmapDataAsItIs) {
     WriteFileAtomically(std::string(folder) + "/ImageTest.CompressedMovieKeepsBitmapDataAsItIs.swf", cws);
 }
 
+// Opaque bitmaps become JPEG data that decodes close to the pixels; a
+// bitmap with a transparent pixel, or a palette one, stays lossless.
+TEST_F(ImageTest, JpegDataOfOpaqueBitmapsOnly) {
+  media::TBMPReader opaque, see_through, palette;
+  opaque.SetFormat(16, 16, 32);
+  opaque.Fill({40, 120, 200, 255});
+  see_through.Assign(opaque, true);
+  see_through.SetPixel(3, 3, {0, 0, 0, 0});
+  palette.SetFormat(4, 4, 8);
+  const struct {
+    const char* name;
+    const media::TBMPReader& bitmap;
+    bool jpeg;
+  } cases[] = {{"opaque", opaque, true}, {"transparent pixel", see_through, false}, {"palette", palette, false}};
+  for (const auto& c : cases) {
+    TFlashMovie m(0, 0, 16, 16, 12, TSWFSystemCoord::Pix);
+    TFlashImage* image = m.AddImage("");
+    image->LoadDataFromBMPReader(c.bitmap);
+    EXPECT_EQ(image->MakeJPEGData(85), c.jpeg) << c.name;
+    Written w = WriteMovie(m, image, std::string("-") + c.name);
+    ASSERT_NE(w.bitmap, nullptr);
+    EXPECT_EQ(w.bitmap->TagID, c.jpeg ? tag::DefineBitsJPEG2 : c.name == std::string("palette") ? tag::DefineBitsLossless
+                                                                                                 : tag::DefineBitsLossless2)
+        << c.name;
+    if (c.jpeg) {
+      const media::TDecodedImage back = media::DecodeJPEG(image->DataStream().Bytes(), "slide", false);
+      ASSERT_EQ(back.Width, 16);
+      EXPECT_NEAR(back.Pixels[0], 200, 3);  // red of blue 40, green 120, red 200
+      EXPECT_NEAR(back.Pixels[2], 40, 3);
+    }
+  }
+}
+
 TEST_F(ImageTest, BadFilesAddNothing) {
   const std::string garbage = dir.Write("broken.jpg", "\xFF\xD8\xFF\xE0 not really a JPEG");
   const struct {
