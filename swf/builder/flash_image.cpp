@@ -580,7 +580,7 @@ void TFlashImage::WriteToStream(TBitsEngine& be) {
   be.FlushLastByte(true);
   WriteTagHeader(be.Stream(), tag->TagID, head.Size() + data_stream_->Size(), false);
   be.Stream().Write(std::as_const(head).Data(), head.Size());
-  be.Stream().WriteCompressed(data_stream_->Data(), data_stream_->Size());
+  be.Stream().WriteCompressed(std::as_const(*data_stream_).Data(), data_stream_->Size());
 }
 
 // --- the movie's and the shape's image operations
