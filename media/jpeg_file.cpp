@@ -300,7 +300,7 @@ TDecodedImage DecodeJPEG(std::span<const std::uint8_t> bytes, const std::string&
 }
 
 int JPEGScaleFor(int width, int height, int min_width, int min_height) {
-  for (int m = 1; m < 8; ++m)
+  for (int m = 1; m < 8; m *= 2)
     if ((std::int64_t{width} * m + 7) / 8 >= min_width && (std::int64_t{height} * m + 7) / 8 >= min_height) return m;
   return 8;
 }

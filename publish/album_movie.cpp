@@ -423,11 +423,11 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
           build.reset();
           *bytes = ReadFileBytes(fileName);
         }
-      } else if (bytes) {
+      } else {
         TTemporaryFileStream file;
         movie.MakeStreamInto(file);
         build.reset();
-        *bytes = file.ReadAll();
+        if (bytes) *bytes = file.ReadAll();
       }
     });
   } catch (const Cancelled&) {

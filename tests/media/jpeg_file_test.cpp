@@ -152,15 +152,15 @@ TEST(DecodeJPEGScaledARGB, FullScaleMatchesTheByteDecodeAndScalesCoverTheAskedSi
       ASSERT_EQ(argb.Pixels[i], 0xFF000000u | p[0] << 16 | p[1] << 8 | p[2]) << f.name << " pixel " << i;
     }
   }
-  // 24 x 16 stored, 16 x 24 upright: 5 x 7 needs 3/8 (9 x 6 stored).
+  // 24 x 16 stored, 16 x 24 upright: 5 x 7 needs 4/8 (12 x 8 stored).
   const TARGBImage small = DecodeJPEGScaledARGB(AsBytes(files[3].file), "t.jpg", 5, 7);
-  EXPECT_EQ(small.Width, 6);
-  EXPECT_EQ(small.Height, 9);
+  EXPECT_EQ(small.Width, 8);
+  EXPECT_EQ(small.Height, 12);
 
   const struct {
     int w, h, min_w, min_h, scale;
-  } cases[] = {{1600, 1200, 720, 540, 4}, {1600, 1200, 801, 540, 5}, {1600, 1200, 1601, 1, 8}, {1600, 1200, 0, 0, 1},
-               {9, 9, 3, 3, 2},           {3000, 2000, 401, 267, 2},  {1600, 1200, 200, 150, 1}};
+  } cases[] = {{1600, 1200, 720, 540, 4}, {1600, 1200, 801, 540, 8}, {1600, 1200, 1601, 1, 8}, {1600, 1200, 0, 0, 1},
+               {9, 9, 3, 3, 2},           {3000, 2000, 401, 267, 2},  {1600, 1200, 200, 150, 1}, {1203, 801, 401, 268, 4}};
   for (const auto& c : cases)
     EXPECT_EQ(JPEGScaleFor(c.w, c.h, c.min_w, c.min_h), c.scale) << c.w << "x" << c.h << " to " << c.min_w << "x" << c.min_h;
 }
