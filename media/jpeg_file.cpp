@@ -319,7 +319,7 @@ TARGBImage DecodeJPEGScaledARGB(std::span<const std::uint8_t> bytes, const std::
   return argb;
 }
 
-std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality) {
+std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality, bool full_colour) {
   jpeg_compress_struct cinfo;
   ErrorManager err;
   unsigned char* buffer = nullptr;
@@ -341,6 +341,8 @@ std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality) {
   cinfo.in_color_space = image.Components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  if (full_colour && image.Components == 3)
+    for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
   jpeg_start_compress(&cinfo, TRUE);
   const std::size_t row_bytes = static_cast<std::size_t>(image.Width) * image.Components;
   while (cinfo.next_scanline < cinfo.image_height) {

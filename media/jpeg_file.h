@@ -71,8 +71,10 @@ TARGBImage DecodeJPEGScaledARGB(std::span<const std::uint8_t> bytes, const std::
                                 int min_height);
 
 // Encodes pixels (1 or 3 components) as a baseline JPEG with the library's
-// default settings (quality 75 unless given).
-std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality = 75);
+// default settings (quality 75 unless given). full_colour keeps the colour
+// at full resolution instead of halving it both ways (larger files, colour
+// detail as sharp as brightness).
+std::vector<std::uint8_t> EncodeJPEG(const TDecodedImage& image, int quality = 75, bool full_colour = false);
 
 // Applies an EXIF orientation (2..8) to decoded pixels.
 void ApplyOrientation(TDecodedImage& image, int orientation);

@@ -507,7 +507,9 @@ bool TFlashImage::MakeJPEGData(int quality) {
       out[0] = p[2], out[1] = p[1], out[2] = p[0];
     }
   }
-  data_stream_ = std::make_unique<TMemoryStream>(media::EncodeJPEG(image, quality));
+  // Colour at full resolution: a slide is small, and halved colour blurs
+  // the fine colour detail of photos visibly.
+  data_stream_ = std::make_unique<TMemoryStream>(media::EncodeJPEG(image, quality, true));
   ForgetPixels();
   IsJPEG = true;
   HasAlpha = false;

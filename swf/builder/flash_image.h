@@ -80,7 +80,7 @@ class TFlashImage : public TFlashIDObject {
   // on photos the levels differ little in size and much in time.
   void MakeLosslessData(int level = 6);
   // Encodes an opaque bitmap's pixels as baseline JPEG data of the given
-  // quality (1..100), written as DefineBitsJPEG2 in place of lossless data;
+  // quality (1..100, colour at full resolution), written as DefineBitsJPEG2 in place of lossless data;
   // the pixels are let go. A bitmap with transparency, or one that is not
   // lossless, is left as it is and false returned.
   bool MakeJPEGData(int quality);
