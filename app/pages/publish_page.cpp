@@ -8,10 +8,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QComboBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -68,6 +72,38 @@ TfrmPublish::TfrmPublish(TFlashAlbum& album, QWidget* parent) : QWidget(parent),
     hint->setContentsMargins(4, 0, 0, 6);
     column->addWidget(hint);
   }
+  // The form of the slides' photos, remembered for the next run.
+  auto* slides = new QGridLayout;
+  slides->setContentsMargins(4, 6, 0, 0);
+  slide_format_ = new QComboBox(this);
+  slide_format_->addItem(QStringLiteral("Lossless (large)"));
+  slide_format_->addItem(QStringLiteral("JPEG (small)"));
+  slide_format_->setToolTip(QStringLiteral("JPEG slides make the album several times smaller"));
+  jpeg_quality_ = new QSpinBox(this);
+  jpeg_quality_->setRange(1, 100);
+  slides->addWidget(new QLabel(QStringLiteral("Slides:"), this), 0, 0);
+  slides->addWidget(slide_format_, 0, 1);
+  slides->addWidget(new QLabel(QStringLiteral("JPEG quality:"), this), 1, 0);
+  slides->addWidget(jpeg_quality_, 1, 1);
+  slides->setColumnStretch(1, 1);
+  column->addLayout(slides);
+  QSettings settings;
+  album_.Publish.JPEGSlides = settings.value(QStringLiteral("Publish/SlideFormat")).toString() == QStringLiteral("jpeg");
+  album_.Publish.JPEGQuality = std::clamp(settings.value(QStringLiteral("Publish/JPEGQuality"), 85).toInt(), 1, 100);
+  slide_format_->setCurrentIndex(album_.Publish.JPEGSlides ? 1 : 0);
+  jpeg_quality_->setValue(album_.Publish.JPEGQuality);
+  jpeg_quality_->setEnabled(album_.Publish.JPEGSlides);
+  connect(slide_format_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    album_.Publish.JPEGSlides = index == 1;
+    jpeg_quality_->setEnabled(album_.Publish.JPEGSlides);
+    QSettings().setValue(QStringLiteral("Publish/SlideFormat"),
+                         album_.Publish.JPEGSlides ? QStringLiteral("jpeg") : QStringLiteral("lossless"));
+  });
+  connect(jpeg_quality_, &QSpinBox::valueChanged, this, [this](int quality) {
+    album_.Publish.JPEGQuality = quality;
+    QSettings().setValue(QStringLiteral("Publish/JPEGQuality"), quality);
+  });
+
   column->addStretch(1);
   connect(buttons_[PreviewButton], &QPushButton::clicked, this, &TfrmPublish::Preview);
   connect(buttons_[SwfButton], &QPushButton::clicked, this, &TfrmPublish::CreateSwfMovie);
@@ -111,7 +147,7 @@ std::string TfrmPublish::AlbumSignature() const {
   std::ostringstream s;
   s << album_.Width << 'x' << album_.Height << '@' << album_.FrameRate << '#' << album_.Background << '|'
     << album_.MusicFile << '|' << (album_.Templates.Selected ? album_.Templates.Selected->Name : "") << '|'
-    << album_.Template.Loading.Name << '|';
+    << album_.Template.Loading.Name << '|' << album_.Publish.JPEGSlides << ':' << album_.Publish.JPEGQuality << '|';
   for (std::size_t i = 0; i < album_.SlideViews.Count(); ++i) {
     const TSlideView& slide = album_.SlideViews[i];
     s << slide.ImageFile << '/' << slide.Transition.EntryEffect << '/' << slide.Transition.Speed << '/'

@@ -11,7 +11,9 @@
 
 #include "album/album_model.h"
 
+class QComboBox;
 class QPushButton;
+class QSpinBox;
 
 namespace yel::publish {
 class TfrmConvert;
@@ -40,6 +42,10 @@ class TfrmPublish : public QWidget {
   TfrmConvert& ConvertWindow() const { return *convert_; }
   enum Button { PreviewButton, SwfButton, HtmlButton, ExeButton, EMailButton };
   QPushButton& ButtonOf(Button button) const { return *buttons_[button]; }
+  // The slides' form ("Lossless (large)", "JPEG (small)") and the JPEG
+  // quality; both go into the album's publish settings and are remembered.
+  QComboBox& SlideFormat() const { return *slide_format_; }
+  QSpinBox& JPEGQuality() const { return *jpeg_quality_; }
 
   void Preview();
   void CreateSwfMovie();
@@ -63,6 +69,8 @@ class TfrmPublish : public QWidget {
   TFlashPlayer* player_;
   TfrmConvert* convert_;
   QPushButton* buttons_[5];
+  QComboBox* slide_format_;
+  QSpinBox* jpeg_quality_;
   std::string previewed_;  // AlbumSignature() of the movie in the player
 };
 

@@ -2,7 +2,8 @@
 // output writes its files through the real dialogs (answered by the test);
 // a cancelled dialog writes nothing and keeps the remembered answers; the
 // progress window keeps repainting while a 100-photo album is built on the
-// worker thread, and its Cancel leaves no file.
+// worker thread, and its Cancel leaves no file; the slides' form (lossless or
+// JPEG) reaches the movie and is remembered.
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -10,6 +11,10 @@
 #include <QProgressBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QComboBox>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -20,6 +25,8 @@
 #include "app/pages/publish_dialogs.h"
 #include "app/pages/publish_page.h"
 #include "app/player/movie_bytes.h"
+#include "swf/format/swf_stream.h"
+#include "swf/format/tag_codes.h"
 #include "tests/app/pages/page_test_support.h"
 #include "tests/testing/temp_dir.h"
 
@@ -306,6 +313,44 @@ class PublishPageTest : public QObject {
     QCOMPARE(questions, 2);
     QVERIFY(!window.isVisible());
     QCOMPARE(FilesUnder(out), std::vector<std::string>{"hundred.swf"});
+  }
+
+  // The slides' form goes into the album's publish settings and the movie,
+  // and a new page starts with the remembered choice.
+  void SlideFormatIsRememberedAndUsed() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
+    NewPage(2, 320, 240);
+    QCOMPARE(page_->SlideFormat().currentIndex(), 0);
+    QVERIFY(!page_->JPEGQuality().isEnabled());
+    QCOMPARE(page_->JPEGQuality().value(), 85);
+    page_->SlideFormat().setCurrentIndex(1);
+    page_->JPEGQuality().setValue(60);
+    QVERIFY(page_->JPEGQuality().isEnabled());
+    QVERIFY(album_->Publish.JPEGSlides);
+    QCOMPARE(album_->Publish.JPEGQuality, 60);
+    SaveShot(*page_, QStringLiteral("publish-page-jpeg-slides"));
+
+    const std::string out = dir_ / "jpeg";
+    fs::create_directories(out);
+    AnswerSaveDialog(out + "/small.swf");
+    QTest::mouseClick(&Button(TfrmPublish::SwfButton), Qt::LeftButton);
+    swf::TSWFStreamReader movie(out + "/small.swf");
+    movie.ParseTags(false);
+    int jpegs = 0, lossless = 0;
+    for (std::size_t i = 0; i < movie.TagCount(); ++i) {
+      jpegs += movie.TagInfo(i).TagID == swf::tag::DefineBitsJPEG2;
+      lossless += movie.TagInfo(i).TagID == swf::tag::DefineBitsLossless || movie.TagInfo(i).TagID == swf::tag::DefineBitsLossless2;
+    }
+    QCOMPARE(jpegs, 2);
+    QCOMPARE(lossless, 0);
+
+    NewPage(1);
+    QCOMPARE(page_->SlideFormat().currentIndex(), 1);
+    QCOMPARE(page_->JPEGQuality().value(), 60);
+    QVERIFY(album_->Publish.JPEGSlides);
+    QCOMPARE(album_->Publish.JPEGQuality, 60);
+    QSettings().clear();
   }
 };
 
