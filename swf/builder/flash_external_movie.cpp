@@ -11,8 +11,11 @@
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_sprite.h"
 #include "swf/format/control_tags.h"
+#include "swf/format/font_tags.h"
 #include "swf/format/swf_stream.h"
+#include "swf/format/swf_strings.h"
 #include "swf/format/tag_factory.h"
+#include "swf/format/text_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -52,62 +55,24 @@ std::uint16_t RandomPrefixNumber() {
   return static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 65534)(engine));
 }
 
-// Replaces the length-prefixed font name at offset `at` of a raw font tag.
-void RenameRawFont(TSWFByteCodeTag& tag, std::size_t at, const std::string& prefix) {
-  if (tag.Data() == nullptr || tag.BodySize <= at) return;
-  std::vector<std::uint8_t> body(tag.Data(), tag.Data() + tag.BodySize);
-  std::size_t length = body[at];
-  if (at + 1 + length > body.size()) return;  // a damaged tag is copied as it is
-  std::string name(body.begin() + at + 1, body.begin() + at + 1 + length);
-  std::string renamed = prefix + name;
-  // The length is one byte; a name that would grow past it keeps its end.
-  if (renamed.size() > 255) renamed.resize(255);
-  std::vector<std::uint8_t> out(body.begin(), body.begin() + at);
-  out.push_back(static_cast<std::uint8_t>(renamed.size()));
-  out.insert(out.end(), renamed.begin(), renamed.end());
-  out.insert(out.end(), body.begin() + at + 1 + length, body.end());
-  tag.BodySize = static_cast<std::uint32_t>(out.size());
-  tag.SetData(std::move(out));
-}
-
-// Prefixes the font faces of a DefineEditText kept as bytes, when it has an
-// HTML initial text. Fields are walked as the tag lays them out; a body that
-// ends early is left alone.
-void RenameEditTextFaces(TSWFByteCodeTag& tag, const std::string& prefix) {
-  const std::uint8_t* data = tag.Data();
-  std::size_t size = tag.BodySize;
-  if (!data || size < 3) return;
-  std::size_t p = 2;
-  int bits = data[p] >> 3;
-  p += (5 + 4 * bits + 7) / 8;
-  if (p + 2 > size) return;
-  std::uint8_t flags1 = data[p], flags2 = data[p + 1];
-  p += 2;
-  const bool hasText = flags1 & 0x80, hasColor = flags1 & 0x04, hasMaxLength = flags1 & 0x02,
-             hasFont = flags1 & 0x01, hasFontClass = flags2 & 0x80, hasLayout = flags2 & 0x20, html = flags2 & 0x02;
-  if (!hasText || !html) return;
-  auto skipString = [&]() {
-    while (p < size && data[p] != 0) ++p;
-    ++p;
-  };
-  if (hasFont) p += 2;
-  if (hasFontClass) skipString();
-  if (hasFont || hasFontClass) p += 2;
-  if (hasColor) p += 4;
-  if (hasMaxLength) p += 2;
-  if (hasLayout) p += 9;
-  if (p >= size) return;
-  skipString();  // variable name
-  if (p >= size) return;
-  std::size_t end = p;
-  while (end < size && data[end] != 0) ++end;
-  std::string text(data + p, data + end);
-  std::string renamed = PrefixHtmlFontFaces(text, prefix);
-  std::vector<std::uint8_t> out(data, data + p);
-  out.insert(out.end(), renamed.begin(), renamed.end());
-  out.insert(out.end(), data + end, data + size);
-  tag.BodySize = static_cast<std::uint32_t>(out.size());
-  tag.SetData(std::move(out));
+// A copy of a font or text-field tag with the prefix before its font names,
+// or null for any other tag (the tag itself stays as read, so a movie
+// written twice gets the prefix once each time).
+std::unique_ptr<TSWFObject> RenamedCopy(const TSWFObject& tag, const std::string& prefix) {
+  if (dynamic_cast<const TSWFDefineFont2*>(&tag) || dynamic_cast<const TSWFDefineFontInfo*>(&tag)) {
+    auto copy = CloneTag(tag);
+    if (auto* font = dynamic_cast<TSWFDefineFont2*>(copy.get())) font->FontName = prefix + font->FontName;
+    if (auto* info = dynamic_cast<TSWFDefineFontInfo*>(copy.get())) info->FontName = prefix + info->FontName;
+    return copy;
+  }
+  auto* field = dynamic_cast<const TSWFDefineEditText*>(&tag);
+  if (!field || !field->HasText || !field->HTML) return nullptr;
+  auto copy = CloneTag(tag);
+  auto& renamed = static_cast<TSWFDefineEditText&>(*copy);
+  renamed.InitialText = PrefixHtmlFontFaces(renamed.InitialText, prefix);
+  if (!renamed.WideInitialText.empty())
+    renamed.WideInitialText = Utf8ToUtf16(PrefixHtmlFontFaces(Utf16ToUtf8(renamed.WideInitialText), prefix));
+  return copy;
 }
 
 }  // namespace
@@ -172,9 +137,9 @@ std::uint16_t TFlashExternalMovie::CharacterCount() const {
 
 void TFlashExternalMovie::RenumberIDs(std::uint16_t firstId) {
   // The reader renumbers the characters it holds as objects. A definition it
-  // keeps as bytes (fonts, texts, buttons, morph shapes, video) would keep its
-  // old id and collide with the movie's characters, so such a file is refused
-  // rather than written wrong.
+  // keeps as bytes (a damaged tag, or a kind it does not decode) would keep
+  // its old id and collide with the movie's characters, so such a file is
+  // refused rather than written wrong.
   for (std::size_t i = 0; i < reader_->TagCount(); ++i) {
     const TSWFTagInfo& info = reader_->TagInfo(i);
     std::uint16_t code = info.TagObject ? CodeOf(*info.TagObject) : info.TagID;
@@ -245,10 +210,9 @@ void TFlashExternalMovie::WriteToStream(TBitsEngine& be) {
       continue;
     }
     if (RenameFonts) {
-      if (auto* raw = dynamic_cast<TSWFByteCodeTag*>(&tag)) {
-        if (code == tag::DefineFontInfo || code == tag::DefineFontInfo2) RenameRawFont(*raw, 2, prefix);
-        else if (code == tag::DefineFont2 || code == tag::DefineFont3) RenameRawFont(*raw, 4, prefix);
-        else if (code == tag::DefineEditText) RenameEditTextFaces(*raw, prefix);
+      if (auto renamed = RenamedCopy(tag, prefix)) {
+        renamed->WriteToStream(be);
+        continue;
       }
     }
     tag.WriteToStream(be);

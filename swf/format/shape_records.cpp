@@ -88,10 +88,16 @@ void TSWFStraightEdgeRecord::Assign(const TSWFShapeRecord& source) {
   const auto& src = RecordSource<TSWFStraightEdgeRecord>(source);
   DeltaX = src.DeltaX;
   DeltaY = src.DeltaY;
+  KeepWhenEmpty = src.KeepWhenEmpty;
 }
 
 void TSWFStraightEdgeRecord::WriteToStream(TBitsEngine& be) {
   std::int64_t big = std::max(Abs64(DeltaX), Abs64(DeltaY));
+  if (big == 0 && KeepWhenEmpty) {
+    be.WriteBits(0x30, 6);  // an edge, straight, 2-bit delta
+    be.WriteBits(0x4, 4);   // vertical, 0
+    return;
+  }
   if (big <= kMaxEdgeDelta) {
     WriteStraight(be, DeltaX, DeltaY);
     return;
@@ -275,6 +281,7 @@ void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecords& records, int fillBits, 
           bool vertical = be.ReadBits(1) == 1;
           (vertical ? edge->DeltaY : edge->DeltaX) = be.ReadSBits(n);
         }
+        edge->KeepWhenEmpty = edge->DeltaX == 0 && edge->DeltaY == 0;
         records.push_back(std::move(edge));
       } else {
         Need(be, 4 * n, "curved edge");

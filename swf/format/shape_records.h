@@ -41,12 +41,14 @@ class TSWFStraightEdgeRecord : public TSWFShapeRecord {
   TSWFStraightEdgeRecord(std::int32_t dx, std::int32_t dy)
       : TSWFShapeRecord(TSWFShapeRecordKind::StraightEdge), DeltaX(dx), DeltaY(dy) {}
   void Assign(const TSWFShapeRecord& source) override;
-  // Writes nothing for (0, 0). An edge too long for the 17-bit delta fields
-  // is written as several edges in a line.
+  // Writes nothing for (0, 0) unless KeepWhenEmpty. An edge too long for
+  // the 17-bit delta fields is written as several edges in a line.
   void WriteToStream(TBitsEngine& be) override;
 
   std::int32_t DeltaX = 0;
   std::int32_t DeltaY = 0;
+  // An empty edge read from a file (some fonts have them) is written back.
+  bool KeepWhenEmpty = false;
 
  protected:
   explicit TSWFStraightEdgeRecord(TSWFShapeRecordKind kind) : TSWFShapeRecord(kind) {}

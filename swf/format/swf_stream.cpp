@@ -16,10 +16,12 @@
 #include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
+#include "swf/format/font_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
 #include "swf/format/sound_tags.h"
 #include "swf/format/tag_factory.h"
+#include "swf/format/text_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -728,6 +730,12 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       define(sound->SoundId);
     } else if (auto* imports = dynamic_cast<TSWFImportAssets*>(tag)) {
       for (auto& asset : imports->Assets) define(asset.ID);
+    } else if (auto* font = dynamic_cast<TSWFDefineFont*>(tag)) {
+      define(font->FontID);
+    } else if (auto* text = dynamic_cast<TSWFDefineText*>(tag)) {
+      define(text->CharacterID);
+    } else if (auto* field = dynamic_cast<TSWFDefineEditText*>(tag)) {
+      define(field->CharacterID);
     }
   }
 
@@ -763,6 +771,25 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       for (auto& asset : exports->Assets) refer(asset.ID);
     } else if (auto* grid = dynamic_cast<TSWFDefineScalingGrid*>(tag)) {
       refer(grid->ID);
+    }
+    // Fonts named by their companion tags and by the texts that use them.
+    if (auto* info = dynamic_cast<TSWFDefineFontInfo*>(tag)) {
+      refer(info->FontID);
+    } else if (auto* zones = dynamic_cast<TSWFDefineFontAlignZones*>(tag)) {
+      refer(zones->FontID);
+    } else if (auto* fontName = dynamic_cast<TSWFDefineFontName*>(tag)) {
+      refer(fontName->FontID);
+    } else if (auto* settings = dynamic_cast<TSWFCSMTextSettings*>(tag)) {
+      refer(settings->TextID);
+    } else if (auto* text = dynamic_cast<TSWFDefineText*>(tag)) {
+      for (auto& record : text->TextRecords)
+        if (record->HasFont) {
+          std::uint16_t id = record->FontID();
+          refer(id);
+          record->SetFontID(id);
+        }
+    } else if (auto* field = dynamic_cast<TSWFDefineEditText*>(tag)) {
+      if (field->HasFont) refer(field->FontID);
     }
   }
   return start + static_cast<int>(ids.size());

@@ -2,6 +2,7 @@
 // the ANSI code page, which is Windows-1252 on this platform.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,13 @@ std::string Windows1252ToUtf8(std::string_view text);
 // for characters that code page lacks; text that is not UTF-8 is taken to be
 // Windows-1252 already and kept.
 std::string Utf8ToAnsi(std::string_view text);
+// One Windows-1252 byte as a Unicode character.
+char16_t Windows1252ToUnicode(std::uint8_t byte);
+// The Windows-1252 byte of a character, or -1 when the code page lacks it.
+int UnicodeToWindows1252(char32_t c);
+// UTF-16 to UTF-8 (an unpaired surrogate becomes U+FFFD).
+std::string Utf16ToUtf8(std::u16string_view text);
+// Text in memory (UTF-8, or Windows-1252 when it is not UTF-8) to UTF-16.
+std::u16string Utf8ToUtf16(std::string_view text);
 
 }  // namespace yel::swf

@@ -67,6 +67,7 @@ enum Code : std::uint16_t {
   DefineScalingGrid = 78,
   DefineShape4 = 83,
   DefineMorphShape2 = 84,
+  DefineFontName = 88,  // SWF 9, but version 8 tools write it; imports renumber it
   StartSound2 = 89,  // SWF 9; its class exists, the SWF 1-8 table leaves it raw
   // The raw tag's own code ("Error Tag"): a tag with this code in a file is
   // kept raw under it, like any code without a class.

@@ -8,9 +8,11 @@
 #include "swf/format/bitmap_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
+#include "swf/format/font_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
 #include "swf/format/sound_tags.h"
+#include "swf/format/text_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -39,10 +41,10 @@ constexpr TagEntry kTags[] = {
     {tag::DefineButton, "DefineButton", nullptr},
     {tag::JPEGTables, "JPEGTables", Make<TSWFJPEGTables>},
     {tag::SetBackgroundColor, "SetBackgroundColor", Make<TSWFSetBackgroundColor>},
-    {tag::DefineFont, "DefineFont", nullptr},
-    {tag::DefineText, "DefineText", nullptr},
+    {tag::DefineFont, "DefineFont", Make<TSWFDefineFont>},
+    {tag::DefineText, "DefineText", Make<TSWFDefineText>},
     {tag::DoAction, "DoAction", Make<TSWFDoAction>},
-    {tag::DefineFontInfo, "DefineFontInfo", nullptr},
+    {tag::DefineFontInfo, "DefineFontInfo", Make<TSWFDefineFontInfo>},
     {tag::DefineSound, "DefineSound", Make<TSWFDefineSound>},
     {tag::StartSound, "StartSound", Make<TSWFStartSound>},
     {tag::DefineButtonSound, "DefineButtonSound", nullptr},
@@ -56,37 +58,38 @@ constexpr TagEntry kTags[] = {
     {tag::PlaceObject2, "PlaceObject2", Make<TSWFPlaceObject2>},
     {tag::RemoveObject2, "RemoveObject2", Make<TSWFRemoveObject2>},
     {tag::DefineShape3, "DefineShape3", Make<TSWFDefineShape3>},
-    {tag::DefineText2, "DefineText2", nullptr},
+    {tag::DefineText2, "DefineText2", Make<TSWFDefineText2>},
     {tag::DefineButton2, "DefineButton2", nullptr},
     {tag::DefineBitsJPEG3, "DefineBitsJPEG3", Make<TSWFDefineBitsJPEG3>},
     {tag::DefineBitsLossless2, "DefineBitsLossless2", Make<TSWFDefineBitsLossless2>},
-    {tag::DefineEditText, "DefineEditText", nullptr},
+    {tag::DefineEditText, "DefineEditText", Make<TSWFDefineEditText>},
     {tag::DefineSprite, "DefineSprite", Make<TSWFDefineSprite>},
     {tag::NameCharacter, "NameCharacter", nullptr},
     {tag::FrameLabel, "FrameLabel", Make<TSWFFrameLabel>},
     {tag::SoundStreamHead2, "SoundStreamHead2", Make<TSWFSoundStreamHead2>},
     {tag::DefineMorphShape, "DefineMorphShape", nullptr},
-    {tag::DefineFont2, "DefineFont2", nullptr},
+    {tag::DefineFont2, "DefineFont2", Make<TSWFDefineFont2>},
     {tag::ExportAssets, "ExportAssets", Make<TSWFExportAssets>},
     {tag::ImportAssets, "ImportAssets", Make<TSWFImportAssets>},
     {tag::EnableDebugger, "EnableDebugger", Make<TSWFEnableDebugger>},
     {tag::DoInitAction, "DoInitAction", Make<TSWFDoInitAction>},
     {tag::DefineVideoStream, "DefineVideoStream", nullptr},
     {tag::VideoFrame, "VideoFrame", nullptr},
-    {tag::DefineFontInfo2, "DefineFontInfo2", nullptr},
+    {tag::DefineFontInfo2, "DefineFontInfo2", Make<TSWFDefineFontInfo2>},
     {tag::EnableDebugger2, "EnableDebugger2", Make<TSWFEnableDebugger2>},
     {tag::ScriptLimits, "ScriptLimits", Make<TSWFScriptLimits>},
     {tag::SetTabIndex, "SetTabIndex", Make<TSWFSetTabIndex>},
     {tag::FileAttributes, "FileAttributes", Make<TSWFFileAttributes>},
     {tag::PlaceObject3, "PlaceObject3", Make<TSWFPlaceObject3>},
     {tag::ImportAssets2, "ImportAssets2", Make<TSWFImportAssets2>},
-    {tag::DefineFontAlignZones, "DefineFontAlignZones", nullptr},
-    {tag::CSMTextSettings, "CSMTextSettings", nullptr},
-    {tag::DefineFont3, "DefineFont3", nullptr},
+    {tag::DefineFontAlignZones, "DefineFontAlignZones", Make<TSWFDefineFontAlignZones>},
+    {tag::CSMTextSettings, "CSMTextSettings", Make<TSWFCSMTextSettings>},
+    {tag::DefineFont3, "DefineFont3", Make<TSWFDefineFont3>},
     {tag::Metadata, "Metadata", Make<TSWFMetadata>},
     {tag::DefineScalingGrid, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
     {tag::DefineShape4, "DefineShape4", Make<TSWFDefineShape4>},
     {tag::DefineMorphShape2, "DefineMorphShape2", nullptr},
+    {tag::DefineFontName, "DefineFontName", Make<TSWFDefineFontName>},
     // The raw tag's own code: a tag with this code in a file is kept raw
     // under it, like any code without a class.
     {tag::ErrorTag, "Error Tag", nullptr},
@@ -130,7 +133,7 @@ bool TagNeedsReadContext(std::uint16_t code) {
   switch (code) {
     case tag::DefineButton: case tag::DefineButton2: case tag::DoAction: case tag::DoInitAction:
     case tag::DefineFontInfo: case tag::PlaceObject2: case tag::PlaceObject3: case tag::DefineSprite:
-    case tag::DefineFont2: case tag::DefineFont3:
+    case tag::DefineFont2: case tag::DefineFont3: case tag::DefineEditText:
       return true;
     default:
       return false;

@@ -78,6 +78,62 @@ try {
     if (raw.code !== 99 || raw.data.length !== 5000) fail(file, `raw tag ${raw.code} ${raw.data?.length}`);
   }
 
+  // Every font and text tag, field by field.
+  {
+    const file = "font-text-tags.swf";
+    const movie = parse(join(out, file));
+    const expected = [
+      "DefineGlyphFont", "DefineFontInfo", "DefineFontInfo", "DefineFont", "DefineFont", "DefineFontAlignZones",
+      "DefineFontName", "DefineText", "DefineText", "DefineDynamicText", "CsmTextSettings", "ShowFrame",
+    ];
+    if (!isDeepStrictEqual(typeNames(movie.tags), expected)) fail(file, `tags ${typeNames(movie.tags)}`);
+    const [font1, info, info2, font2, font3, zones, name, text, text2, field, settings] = movie.tags;
+    // Compared as JSON: fields that swf-parser leaves undefined drop out.
+    const check = (what, actual, want) => {
+      if (!isDeepStrictEqual(JSON.parse(JSON.stringify(actual)), want)) fail(file, `${what}: ${JSON.stringify(actual)}, expected ${JSON.stringify(want)}`);
+    };
+    check("DefineFont id", font1.id, 1);
+    check("DefineFont glyph 1 records", font1.glyphs[1].records.length, 4);
+    check("DefineFontInfo", [info.fontId, info.fontName, info.isBold, info.isAnsi, info.codeUnits], [1, "Old", true, true, [65, 66]]);
+    check("DefineFontInfo2", [info2.fontName, info2.language, info2.codeUnits], ["Old2", 1, [937, 1046]]);
+    check("DefineFont2 fields", [font2.id, font2.isItalic, font2.isBold, font2.emSquareSize, font2.codeUnits],
+          [2, true, false, 1024, [65, 66, 67]]);
+    // swf-parser reads font names byte by byte: the UTF-8 name of an SWF 8 movie.
+    check("DefineFont2 name bytes", Buffer.from(font2.fontName, "latin1").toString("utf8"), "Caf\u00e9");
+    check("DefineFont2 layout", font2.layout, {
+      ascent: 900, descent: 200, leading: 30, advances: [500, 501, 502],
+      bounds: [0, 1, 2].map((i) => ({ xMin: 0, xMax: 300 + 100 * i, yMin: -300 - 100 * i, yMax: 0 })),
+      kerning: [{ left: 65, right: 66, adjustment: -40 }],
+    });
+    check("DefineFont3", [font3.id, font3.isBold, font3.emSquareSize, font3.codeUnits], [3, true, 20480, [937]]);
+    check("DefineFont3 glyph records count", font3.glyphs[0].records.length, 4);
+    check("DefineFontAlignZones", zones, {
+      type: zones.type, fontId: 3, csmTableHint: 2,
+      zones: [{ data: [{ origin: 1, size: 2 }, { origin: 0, size: 1 }], hasX: true, hasY: true }],
+    });
+    check("DefineFontName", [name.fontId, name.name, name.copyright], [3, "Three Regular", "(c) nobody"]);
+    check("DefineText", [text.id, text.bounds, text.matrix.translateX, text.matrix.translateY],
+          [4, { xMin: -20, xMax: 2000, yMin: -400, yMax: 100 }, 100, 200]);
+    check("DefineText record", text.records, [{
+      fontId: 2, color: { r: 255, g: 0, b: 0, a: 255 }, offsetX: -20, offsetY: 360, fontSize: 480,
+      entries: [{ index: 0, advance: 234 }, { index: 2, advance: -17 }, { index: 1, advance: 1000 }],
+    }]);
+    check("DefineText2 records", text2.records, [
+      { fontId: 3, color: { r: 0, g: 128, b: 255, a: 100 }, offsetX: 0, offsetY: 0, fontSize: 240, entries: [{ index: 0, advance: 7 }] },
+      { offsetX: 0, offsetY: 0, entries: [{ index: 0, advance: -8 }] },
+    ]);
+    const { type: _t, ...fieldValues } = field;
+    check("DefineEditText", fieldValues, {
+      id: 6, bounds: { xMin: -40, xMax: 4000, yMin: -40, yMax: 800 }, wordWrap: true, multiline: true,
+      password: false, readonly: false, autoSize: true, noSelect: false, border: true, wasStatic: false,
+      html: false, useGlyphFont: true, fontId: 2, fontSize: 360, color: { r: 1, g: 2, b: 3, a: 200 },
+      maxLength: 30, align: 2, marginLeft: 10, marginRight: 20, indent: 30, leading: -5,
+      variableName: "_root.v", text: "\u03a9mega \u00e9",
+    });
+    check("CSMTextSettings", [settings.textId, settings.renderer, settings.fitting, settings.thickness, settings.sharpness],
+          [6, 1, 2, 1.5, -2]);
+  }
+
   // Small plain and compressed movies.
   for (const [file, version, frames, size] of [
     ["empty-v5.swf", 5, 0, { xMin: 0, xMax: 2000, yMin: 0, yMax: 2000 }],
