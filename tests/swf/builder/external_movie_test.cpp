@@ -256,7 +256,9 @@ TEST(ExternalMovieTest, FontsAndHtmlFacesGetTheSamePrefix) {
     // The font and the text field that uses it have new ids.
     auto read = ReadMovie(out);
     for (std::size_t i = 0; i < read->TagCount(); ++i) {
-      if (auto* font = dynamic_cast<TSWFDefineFont2*>(read->TagInfo(i).TagObject)) EXPECT_EQ(font->FontID, 5);
+      if (auto* font = dynamic_cast<TSWFDefineFont2*>(read->TagInfo(i).TagObject)) {
+        EXPECT_EQ(font->FontID, 5);
+      }
       if (auto* field = dynamic_cast<TSWFDefineEditText*>(read->TagInfo(i).TagObject)) {
         EXPECT_EQ(field->CharacterID, 6);
         EXPECT_EQ(field->FontID, 5);
