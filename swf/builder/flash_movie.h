@@ -12,6 +12,7 @@
 
 #include "swf/builder/flash_edges.h"
 #include "swf/builder/flash_object.h"
+#include "platform/gdi/gdi_types.h"
 #include "swf/format/swf_stream.h"
 
 namespace yel::swf {
@@ -55,6 +56,24 @@ class TFlashMovie : public TBasedSWFStream {
   // A sound loaded from an MP3 or WAV file (an event sound); a damaged
   // sound file throws and adds nothing.
   TFlashSound* AddSound(const std::string& fileName);
+
+  // --- fonts and texts (see TFlashFont, TFlashText)
+  // An empty device font.
+  TFlashFont* AddFont();
+  // A font from a platform font description; device: outlines only for
+  // static texts.
+  TFlashFont* AddFont(const gdi::LogFont& description, bool device);
+  TFlashFont* AddFont(const std::string& name, bool bold, bool italic, std::uint16_t size, bool device);
+  TFlashText* AddText();
+  // A static text standing at the left and top of position (movie units),
+  // in the font's size, aligned 0 left, 1 right, 2 center.
+  TFlashText* AddText(const std::u16string& text, TPackedColor color, TFlashFont* font, const TRect& position,
+                      std::uint8_t align = 0);
+  // A static text filling rect.
+  TFlashText* AddTextInRect(const std::u16string& text, TPackedColor color, const TRect& rect, TFlashFont* font);
+  // A text field with a variable, in rect.
+  TFlashText* AddDynamicText(const std::string& variableName, const std::u16string& text, const TRect& rect,
+                             TFlashFont* font, TPackedColor color);
 
   // Imports an SWF file (or a stream holding one) with an import type of
   // TFlashExternalMovie; with renumber its characters get fresh ids. For

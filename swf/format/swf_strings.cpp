@@ -128,6 +128,23 @@ int UnicodeToWindows1252(char32_t c) {
   return -1;
 }
 
+std::u16string Windows1252ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char c : text) out += Windows1252ToUnicode(static_cast<std::uint8_t>(c));
+  return out;
+}
+
+std::string Utf16ToWindows1252(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    int byte = UnicodeToWindows1252(c);
+    out += byte < 0 ? '?' : static_cast<char>(byte);
+  }
+  return out;
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -23,6 +23,9 @@ std::string Utf8ToAnsi(std::string_view text);
 char16_t Windows1252ToUnicode(std::uint8_t byte);
 // The Windows-1252 byte of a character, or -1 when the code page lacks it.
 int UnicodeToWindows1252(char32_t c);
+// Windows-1252 bytes to UTF-16 and back ("?" for what the code page lacks).
+std::u16string Windows1252ToUtf16(std::string_view text);
+std::string Utf16ToWindows1252(std::u16string_view text);
 // UTF-16 to UTF-8 (an unpaired surrogate becomes U+FFFD).
 std::string Utf16ToUtf8(std::u16string_view text);
 // Text in memory (UTF-8, or Windows-1252 when it is not UTF-8) to UTF-16.

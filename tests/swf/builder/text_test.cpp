@@ -1,0 +1,189 @@
+// Fonts and texts of the builder: character lists, outlines from the font
+// engine, glyph indices matched to the written glyphs, static text records,
+// text fields and their HTML, and the fonts the system resolves names to.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "base/error.h"
+#include "builder_test_util.h"
+#include "platform/gdi/font_engine.h"
+#include "swf/builder/flash_text.h"
+#include "swf/format/font_tags.h"
+#include "swf/format/text_tags.h"
+
+namespace yel::swf {
+namespace {
+
+using testing::ReadMovie;
+using testing::SaveMovie;
+
+template <class T>
+std::vector<T*> TagsOf(TSWFStreamReader& reader) {
+  std::vector<T*> out;
+  for (std::size_t i = 0; i < reader.TagCount(); ++i)
+    if (auto* tag = dynamic_cast<T*>(reader.TagInfo(i).TagObject)) out.push_back(tag);
+  return out;
+}
+
+TEST(FontTest, CharactersKeepCodeOrderAndVersion) {
+  TFlashMovie movie(0, 0, 100, 100, 12, TSWFSystemCoord::Pix);
+  TFlashFont* font = movie.AddFont("Arial", false, false, 12, false);
+  font->AddChars(std::string("abca"));
+  ASSERT_EQ(font->Chars().size(), 3u);
+  EXPECT_EQ(font->Chars()[0]->Code, 'a');
+  EXPECT_EQ(font->Chars()[2]->Code, 'c');
+  EXPECT_FALSE(font->Wide);
+  EXPECT_FALSE(font->AddChar('b')) << "present already";
+  // The euro sign of Windows-1252 is ordered by its Unicode value.
+  font->AddChar(0x80);
+  EXPECT_EQ(font->Chars().back()->WideCode, 0x20AC);
+  EXPECT_EQ(movie.Version(), 5);
+  font->AddChars(std::u16string(u"\u03A9"));
+  EXPECT_TRUE(font->Wide);
+  EXPECT_EQ(movie.Version(), 6);
+}
+
+TEST(FontTest, OutlinesFromTheResolvedFaces) {
+  // The three classic names resolve to the metric-compatible faces.
+  for (auto [name, face] : {std::pair{"Arial", "Liberation Sans"}, {"Times New Roman", "Liberation Serif"},
+                            {"Courier New", "Liberation Mono"}}) {
+    auto resolved = gdi::FontFace::Open(name, false, false);
+    EXPECT_EQ(resolved->FamilyName(), face);
+  }
+  // An unknown name falls back to the system's default face.
+  EXPECT_FALSE(gdi::FontFace::Open("No Such Font Family", false, false)->FamilyName().empty());
+
+  TFlashMovie movie(0, 0, 100, 100, 12, TSWFSystemCoord::Pix);
+  TFlashFont* font = movie.AddFont("Arial", false, false, 24, false);
+  font->AddChars(std::u16string(u"l \u0416"));
+  font->MakeGlyphs();
+  TFlashChar* l = font->FindChar('l');
+  ASSERT_NE(l, nullptr);
+  // Liberation Sans: 'l' advances 455/2048 of the em, the same as Arial.
+  EXPECT_EQ(l->Advance, 228);
+  // The stem of 'l' stands on the baseline and rises to about 0.73 em
+  // (y runs downward in the movie).
+  int y = 0, minY = 0, maxY = 0;
+  for (const auto& record : l->Edges) {
+    if (record->RecordKind == TSWFShapeRecordKind::StyleChange) {
+      const auto& move = static_cast<const TSWFStyleChangeRecord&>(*record);
+      if (move.StateMoveTo) y = move.DeltaY;
+    } else if (record->RecordKind == TSWFShapeRecordKind::StraightEdge) {
+      y += static_cast<const TSWFStraightEdgeRecord&>(*record).DeltaY;
+    } else if (record->RecordKind == TSWFShapeRecordKind::CurvedEdge) {
+      const auto& curve = static_cast<const TSWFCurvedEdgeRecord&>(*record);
+      y += curve.ControlY + curve.AnchorY;
+    }
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+  }
+  EXPECT_NEAR(minY, -742, 1);
+  EXPECT_EQ(maxY, 0);
+  EXPECT_TRUE(font->FindChar(' ')->GlyphMade);
+  EXPECT_GT(font->FindChar(' ')->Advance, 200);
+  EXPECT_FALSE(font->FindChar(0x416)->Edges.empty()) << "Cyrillic from the same face";
+  EXPECT_GT(font->Ascent, 800);
+  EXPECT_GT(font->Descent, 150);
+}
+
+// Static text glyph entries name the glyph written for their character,
+// also where Windows-1252 codes and Unicode order differ.
+TEST(TextTest, GlyphIndicesMatchTheWrittenGlyphs) {
+  for (bool wide : {false, true}) {
+    TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Pix);
+    movie.SetVersion(wide ? 6 : 5);
+    TFlashFont* font = movie.AddFont("Arial", false, false, 20, false);
+    TFlashText* text = movie.AddText();
+    text->SetFont(font);
+    // 0x80 is the euro sign (U+20AC), ordered after 0x9C (U+0153) by its
+    // Unicode value but before it by its byte.
+    if (wide) text->SetWideText(u"z\u20AC\u0153a\u03A9");
+    else text->SetText("z\x80\x9C" "a");
+    text->SetHeight(20);
+    text->Positioned = true;
+    movie.PlaceObject(text, 1);
+    movie.ShowFrame();
+    auto read = ReadMovie(SaveMovie(movie, wide ? "_wide" : "_ansi"));
+    auto fonts = TagsOf<TSWFDefineFont2>(*read);
+    auto texts = TagsOf<TSWFDefineText>(*read);
+    ASSERT_EQ(fonts.size(), 1u);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(fonts[0]->WideCodes, wide);
+    std::vector<std::uint16_t> expected =
+        wide ? std::vector<std::uint16_t>{'z', 0x20AC, 0x153, 'a', 0x3A9} : std::vector<std::uint16_t>{'z', 0x80, 0x9C, 'a'};
+    const auto& entries = texts[0]->TextRecords[0]->GlyphEntries;
+    ASSERT_EQ(entries.size(), expected.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      ASSERT_LT(entries[i].GlyphIndex, fonts[0]->Codes.size());
+      EXPECT_EQ(fonts[0]->Codes[entries[i].GlyphIndex], expected[i]) << i;
+    }
+    EXPECT_TRUE(std::is_sorted(fonts[0]->Codes.begin(), fonts[0]->Codes.end()));
+  }
+}
+
+TEST(TextTest, AdvancesBoundsAndRecord) {
+  TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Twips);
+  TFlashFont* font = movie.AddFont("Arial", false, false, 400, false);
+  TFlashText* text = movie.AddText(u"ll", SWFRGBA(255, 0, 0, 255), font, TRect{3000, 1000, 0, 0}, 1);
+  text->SetCharSpacing(7);
+  font->MakeGlyphs();
+  font->FindChar('l')->Advance = 600;
+  TSWFRectRec bounds = text->TextBounds();
+  EXPECT_EQ(bounds.XMax, 3000) << "right-aligned text ends at its position";
+  EXPECT_EQ(bounds.YMin, 1000);
+  movie.PlaceObject(text, 1);
+  movie.ShowFrame();
+  auto read = ReadMovie(SaveMovie(movie));
+  auto texts = TagsOf<TSWFDefineText>(*read);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0]->TagID, tag::DefineText);
+  const TSWFTextRecord& record = *texts[0]->TextRecords[0];
+  EXPECT_EQ(record.GlyphEntries[0].GlyphAdvance, 234 + 7) << "round(600 / 1024 * 400) + spacing";
+  EXPECT_EQ(record.TextHeight(), 400);
+  EXPECT_EQ(record.XOffset(), bounds.XMin);
+  EXPECT_EQ(record.YOffset(), std::lround(font->Ascent / 1024.0 * 400) + 1000);
+  EXPECT_EQ(record.ColorIfAny()->RGBA(), SWFRGBA(255, 0, 0, 255));
+
+  // A translucent colour makes a DefineText2.
+  TFlashText* faint = movie.AddText(u"l", SWFRGBA(0, 0, 0, 100), font, TRect{0, 0, 0, 0});
+  faint->SetFont(font);
+  EXPECT_EQ(faint->MinVersion(), 3);
+}
+
+TEST(TextTest, TextFields) {
+  TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Pix);
+  movie.SetVersion(6);
+  TFlashFont* device = movie.AddFont("Arial", true, true, 12, true);
+  TFlashText* field = movie.AddDynamicText("v", u"Hi \u00E9", TRect{10, 10, 200, 40}, device, SWFRGBA(0, 0, 255, 255));
+  field->SetHTML(true);
+  EXPECT_EQ(field->MinVersion(), 4);
+  EXPECT_EQ(device->UsedBy, 2);
+  movie.PlaceObject(field, 1);
+  movie.ShowFrame();
+  auto read = ReadMovie(SaveMovie(movie));
+  auto fonts = TagsOf<TSWFDefineFont2>(*read);
+  auto fields = TagsOf<TSWFDefineEditText>(*read);
+  ASSERT_EQ(fonts.size(), 1u);
+  ASSERT_EQ(fields.size(), 1u);
+  EXPECT_TRUE(fonts[0]->HasLayout) << "a device font of a text field has its layout";
+  EXPECT_TRUE(fonts[0]->Glyphs.empty());
+  EXPECT_EQ(fields[0]->InitialText, "<font face=\"Arial\"><b><i>Hi \xC3\xA9</i></b></font>");
+  EXPECT_EQ(fields[0]->VariableName, "v");
+  EXPECT_EQ(fields[0]->Bounds.Rect(), (TRect{200, 200, 4000, 800}));
+  EXPECT_FALSE(fields[0]->UseOutlines);
+  EXPECT_EQ(fields[0]->FontHeight, 240);
+}
+
+TEST(TextTest, StaticTextWithoutCharactersWritesNothing) {
+  TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Pix);
+  TFlashFont* font = movie.AddFont("Arial", false, false, 12, false);
+  TFlashText* text = movie.AddText(u"", SWFRGBA(0, 0, 0, 255), font, TRect{});
+  (void)text;
+  movie.ShowFrame();
+  auto read = ReadMovie(SaveMovie(movie));
+  EXPECT_TRUE(TagsOf<TSWFDefineText>(*read).empty());
+}
+
+}  // namespace
+}  // namespace yel::swf
