@@ -1,0 +1,68 @@
+// Fonts and texts: a font with the 95 printable ASCII characters and 200
+// static texts of 40 characters each, written as a movie (time, and the
+// process's peak resident memory afterwards); and the cost of one glyph
+// outline conversion (font engine outline to the character's edges).
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <string>
+
+#include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_text.h"
+
+namespace {
+
+using namespace yel::swf;
+
+double PeakResidentMB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+void BM_TextMovie(benchmark::State& state) {
+  std::u16string printable;
+  for (char16_t c = 32; c < 127; ++c) printable += c;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    TFlashMovie movie(0, 0, 800, 600, 24, TSWFSystemCoord::Pix);
+    movie.SetVersion(8);
+    TFlashFont* font = movie.AddFont("Arial", false, false, 16, false);
+    font->AddChars(printable);
+    for (int i = 0; i < 200; ++i) {
+      std::u16string text;
+      for (int k = 0; k < 40; ++k) text += printable[(i * 7 + k * 13) % printable.size()];
+      TFlashText* item = movie.AddText(text, 0xFF000000, font, TRect{10, 10 + (i % 30) * 19, 0, 0});
+      movie.PlaceObject(item, static_cast<std::uint16_t>(i + 1));
+    }
+    movie.ShowFrame();
+    yel::TMemoryStream file;
+    movie.MakeStreamInto(file);
+    bytes = file.Size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.counters["file_KB"] = bytes / 1024.0;
+  state.counters["peak_rss_MB"] = PeakResidentMB();
+}
+BENCHMARK(BM_TextMovie)->Unit(benchmark::kMillisecond);
+
+// One character's outline, fetched and converted again each time.
+void BM_GlyphOutline(benchmark::State& state) {
+  TFlashMovie movie(0, 0, 800, 600, 24, TSWFSystemCoord::Pix);
+  TFlashFont* font = movie.AddFont("Arial", false, false, 16, false);
+  font->AddChar('g');
+  font->MakeGlyphs();  // opens the face once
+  TFlashChar* c = font->FindChar('g');
+  for (auto _ : state) {
+    c->GlyphMade = false;
+    font->MakeGlyphs();
+    benchmark::DoNotOptimize(c->Edges.size());
+  }
+}
+BENCHMARK(BM_GlyphOutline)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
