@@ -272,8 +272,8 @@ void TFlashFont::WriteToStream(TBitsEngine& be) {
         for (std::size_t r = 0; r < written.size(); ++r) {
           std::int32_t adjust = Round(Face().Kerning(written[l]->WideCode, written[r]->WideCode));
           if (adjust != 0)
-            font.Kerning.push_back({font.Codes[l], font.Codes[r],
-                                    static_cast<std::int16_t>(std::clamp(adjust, -0x8000, 0x7FFF))});
+            font.Kerning.push_back(
+                {font.Codes[l], font.Codes[r], static_cast<std::int16_t>(std::clamp(adjust, -0x8000, 0x7FFF))});
         }
     }
   }
@@ -438,8 +438,8 @@ void TFlashText::SetPosition(std::int32_t x, std::int32_t y) {
 
 void TFlashText::SetBounds(const TRect& rect) {
   const int f = UnitFactor();
-  Bounds.SetRect(TRect{ScaleUnits(rect.Left, f), ScaleUnits(rect.Top, f), ScaleUnits(rect.Right, f),
-                       ScaleUnits(rect.Bottom, f)});
+  Bounds.SetRect(
+      TRect{ScaleUnits(rect.Left, f), ScaleUnits(rect.Top, f), ScaleUnits(rect.Right, f), ScaleUnits(rect.Bottom, f)});
 }
 
 TSWFMatrix& TFlashText::Matrix() {
@@ -515,13 +515,16 @@ void TFlashText::WriteToStream(TBitsEngine& be) {
 void TFlashText::WriteStatic(TBitsEngine& be) {
   if (!font_) return;
   std::vector<std::uint16_t> codes;
-  if (!wide_text_.empty()) codes = Units(wide_text_);
-  else for (char c : text_) codes.push_back(static_cast<std::uint8_t>(c));
+  if (!wide_text_.empty()) {
+    codes = Units(wide_text_);
+  } else {
+    for (char c : text_) codes.push_back(static_cast<std::uint8_t>(c));
+  }
   if (codes.empty()) return;
   font_->MakeGlyphs();
   const bool opaque = !color_ || color_->A() == 255;
-  std::unique_ptr<TSWFDefineText> text = opaque ? std::make_unique<TSWFDefineText>()
-                                                : std::unique_ptr<TSWFDefineText>(new TSWFDefineText2());
+  std::unique_ptr<TSWFDefineText> text =
+      opaque ? std::make_unique<TSWFDefineText>() : std::unique_ptr<TSWFDefineText>(new TSWFDefineText2());
   text->CharacterID = CharacterId();
   TSWFRectRec bounds = TextBounds();
   text->TextBounds.SetRect(bounds);
@@ -662,8 +665,8 @@ TFlashText* TFlashMovie::AddTextInRect(const std::u16string& text, TPackedColor 
   return out;
 }
 
-TFlashText* TFlashMovie::AddDynamicText(const std::string& variableName, const std::u16string& text,
-                                        const TRect& rect, TFlashFont* font, TPackedColor color) {
+TFlashText* TFlashMovie::AddDynamicText(const std::string& variableName, const std::u16string& text, const TRect& rect,
+                                        TFlashFont* font, TPackedColor color) {
   TFlashText* out = AddTextInRect(text, color, rect, font);
   out->SetDynamic(true);
   out->VariableName = variableName;

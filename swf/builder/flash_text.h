@@ -145,7 +145,7 @@ class TFlashText : public TFlashVisualObject {
   std::int32_t X() const;
   std::int32_t Y() const;
   void SetPosition(std::int32_t x, std::int32_t y);
-  TSWFRect Bounds;  // twips
+  TSWFRect Bounds;                    // twips
   void SetBounds(const TRect& rect);  // movie units
   TSWFMatrix& Matrix();
   std::int32_t CharSpacing() const;
