@@ -44,6 +44,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kBin = QStringLiteral(YEL_BINARY_DIR "/bin/");
+// How long the stage's commands may take to reach the page after a drag
+// on a loaded machine.
+constexpr int kCommandWait = 15000;
 
 // Within the stage's rounding to the control's pixels.
 bool Close(double a, double b) {
@@ -130,7 +133,6 @@ class ThemePageTest : public QObject {
     for (int step = 1; step <= 4; ++step)
       Mouse(QEvent::MouseMove, from + (to - from) * step / 4, Qt::NoButton, Qt::LeftButton);
     Mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-    QTest::qWait(300);  // the stage's commands arrive
   }
 
   QTreeWidgetItem* ResourceItem(const QString& name) {
@@ -261,15 +263,15 @@ class ThemePageTest : public QObject {
 
     // Moved by the mouse: the spin boxes follow; no album record changes.
     Drag({330 + width / 2, 440 + height / 2}, {330 + width / 2 + 60, 440 + height / 2 - 40});
-    QVERIFY(Close(page_->Spin(TfrmTheme::LeftTag).value(), 390));
-    QVERIFY(Close(page_->Spin(TfrmTheme::TopTag).value(), 400));
+    QTRY_VERIFY_WITH_TIMEOUT(Close(page_->Spin(TfrmTheme::LeftTag).value(), 390), kCommandWait);
+    QTRY_VERIFY_WITH_TIMEOUT(Close(page_->Spin(TfrmTheme::TopTag).value(), 400), kCommandWait);
     QCOMPARE(page_->PropertiesPage(), page_->ShapePage());
     QCOMPARE(Album().Template.PhotoFrame.Shape.Left, frameBefore.Left);
     QCOMPARE(Album().Template.PhotoFrame.Shape.Top, frameBefore.Top);
     // Resized by its bottom right handle.
     Drag({390 + width, 400 + height}, {390 + width + 20, 400 + height + 10});
-    QVERIFY(Close(page_->Spin(TfrmTheme::WidthTag).value(), width + 20));
-    QVERIFY(Close(page_->Spin(TfrmTheme::HeightTag).value(), height + 10));
+    QTRY_VERIFY_WITH_TIMEOUT(Close(page_->Spin(TfrmTheme::WidthTag).value(), width + 20), kCommandWait);
+    QTRY_VERIFY_WITH_TIMEOUT(Close(page_->Spin(TfrmTheme::HeightTag).value(), height + 10), kCommandWait);
     // Width by the spin box: the stage object follows.
     page_->Spin(TfrmTheme::WidthTag).setValue(120);
     page_->ApplySpin(TfrmTheme::WidthTag);
@@ -280,8 +282,8 @@ class ThemePageTest : public QObject {
     // The photo frame moved by the mouse changes the album's record.
     Drag({frameBefore.Left + 30, frameBefore.Top + 6}, {frameBefore.Left + 20, frameBefore.Top + 16});
     QCOMPARE(Get("PTemplate.SelectObject.IsPhotoFrame"), QStringLiteral("true"));
-    QVERIFY(Close(Album().Template.PhotoFrame.Shape.Left, frameBefore.Left - 10));
-    QVERIFY(Close(Album().Template.PhotoFrame.Shape.Top, frameBefore.Top + 10));
+    QTRY_VERIFY_WITH_TIMEOUT(Close(Album().Template.PhotoFrame.Shape.Left, frameBefore.Left - 10), kCommandWait);
+    QTRY_VERIFY_WITH_TIMEOUT(Close(Album().Template.PhotoFrame.Shape.Top, frameBefore.Top + 10), kCommandWait);
 
     // The first rosette deleted through the stage's menu: its file waits
     // for the save (the other three still use it).
@@ -351,11 +353,11 @@ class ThemePageTest : public QObject {
     const std::string bar = Album().Template.Loading.Name;
     const TMFShape before = Album().Template.Loading.Shape;
     Drag({before.Left + 20, before.Top + before.Height / 2}, {before.Left - 80, before.Top + before.Height / 2 + 100});
-    QVERIFY(Close(Album().Template.Loading.Shape.Left, before.Left - 100));
-    QVERIFY(Close(Album().Template.Loading.Shape.Top, before.Top + 100));
+    QTRY_VERIFY_WITH_TIMEOUT(Close(Album().Template.Loading.Shape.Left, before.Left - 100), kCommandWait);
+    QTRY_VERIFY_WITH_TIMEOUT(Close(Album().Template.Loading.Shape.Top, before.Top + 100), kCommandWait);
     Drag({before.Left - 100 + before.Width, before.Top + 100 + before.Height},
          {before.Left - 100 + before.Width + 50, before.Top + 100 + before.Height + 10});
-    QVERIFY(Close(Album().Template.Loading.Shape.Width, before.Width + 50));
+    QTRY_VERIFY_WITH_TIMEOUT(Close(Album().Template.Loading.Shape.Width, before.Width + 50), kCommandWait);
     QCOMPARE(page_->Spin(TfrmTheme::WidthTag).value(), double(Album().Template.Loading.Shape.Width));
     const QImage stage = (Stage().WaitForDrawing(), Stage().CurrentPicture());
     stage.save(output_ + "saved-bar-stage.png");
