@@ -35,7 +35,7 @@ constexpr std::initializer_list<std::uint16_t> kDefinitionCodes = {
 constexpr std::initializer_list<std::uint16_t> kControlCodes = {
     tag::PlaceObject,     tag::RemoveObject,     tag::DoAction,     tag::StartSound,
     tag::SoundStreamHead, tag::SoundStreamBlock, tag::PlaceObject2, tag::RemoveObject2,
-    tag::FrameLabel,      tag::SoundStreamHead2, tag::PlaceObject3};
+    tag::FrameLabel,      tag::SoundStreamHead2, tag::PlaceObject3, tag::VideoFrame};
 // Tags that belong to a whole file and never leave it.
 constexpr std::initializer_list<std::uint16_t> kFileCodes = {
     tag::End,     tag::SetBackgroundColor, tag::Protect, tag::EnableDebugger, tag::EnableDebugger2, tag::FileAttributes,
@@ -137,9 +137,9 @@ std::uint16_t TFlashExternalMovie::CharacterCount() const {
 
 void TFlashExternalMovie::RenumberIDs(std::uint16_t firstId) {
   // The reader renumbers the characters it holds as objects. A definition it
-  // keeps as bytes (a damaged tag, or a kind it does not decode) would keep
-  // its old id and collide with the movie's characters, so such a file is
-  // refused rather than written wrong.
+  // keeps as bytes (one it could not read, or a kind it does not decode)
+  // would keep its old id and collide with the movie's characters, so such a
+  // file is refused rather than written wrong.
   for (std::size_t i = 0; i < reader_->TagCount(); ++i) {
     const TSWFTagInfo& info = reader_->TagInfo(i);
     std::uint16_t code = info.TagObject ? CodeOf(*info.TagObject) : info.TagID;

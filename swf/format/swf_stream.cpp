@@ -14,14 +14,17 @@
 #include "base/files.h"
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/bitmap_tags.h"
+#include "swf/format/button_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/font_tags.h"
+#include "swf/format/morph_shape_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
 #include "swf/format/sound_tags.h"
 #include "swf/format/tag_factory.h"
 #include "swf/format/text_tags.h"
+#include "swf/format/video_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -693,6 +696,27 @@ void TSWFStreamReader::MoveResource(int to, int first, int last) {
   }
 }
 
+namespace {
+
+// The characters that buttons, morph shapes and video frames name.
+void RenumberCharacterReferences(TSWFObject& tag, const std::function<void(std::uint16_t&)>& refer) {
+  if (auto* button = dynamic_cast<TSWFBasedButton*>(&tag)) {
+    for (auto& record : button->ButtonRecords) refer(record->CharacterId);
+  } else if (auto* sounds = dynamic_cast<TSWFDefineButtonSound*>(&tag)) {
+    refer(sounds->ButtonId);
+    for (int slot = 0; slot < 4; ++slot)
+      if (auto* sound = sounds->Sound(static_cast<TSWFDefineButtonSound::Slot>(slot))) refer(sound->SoundId);
+  } else if (auto* cxform = dynamic_cast<TSWFDefineButtonCxform*>(&tag)) {
+    refer(cxform->ButtonId);
+  } else if (auto* morph = dynamic_cast<TSWFDefineMorphShape*>(&tag)) {
+    ForEachBitmapId(*morph, refer);
+  } else if (auto* frame = dynamic_cast<TSWFVideoFrame*>(&tag)) {
+    refer(frame->StreamID);
+  }
+}
+
+}  // namespace
+
 int TSWFStreamReader::RenumberCharacters(int start) {
   std::vector<std::uint16_t> ids;
   std::unordered_map<std::uint16_t, int> index;
@@ -736,6 +760,12 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       define(text->CharacterID);
     } else if (auto* field = dynamic_cast<TSWFDefineEditText*>(tag)) {
       define(field->CharacterID);
+    } else if (auto* button = dynamic_cast<TSWFBasedButton*>(tag)) {
+      define(button->ButtonId);
+    } else if (auto* morph = dynamic_cast<TSWFDefineMorphShape*>(tag)) {
+      define(morph->CharacterId);
+    } else if (auto* video = dynamic_cast<TSWFDefineVideoStream*>(tag)) {
+      define(video->CharacterId);
     }
   }
 
@@ -763,7 +793,10 @@ int TSWFStreamReader::RenumberCharacters(int start) {
       ForEachBitmapId(*shape, refer);
     } else if (auto* sprite = dynamic_cast<TSWFDefineSprite*>(tag)) {
       for (auto& item : sprite->ControlTags)
-        if (auto* nested = dynamic_cast<TSWFObject*>(item.get())) referPlaced(*nested);
+        if (auto* nested = dynamic_cast<TSWFObject*>(item.get())) {
+          referPlaced(*nested);
+          RenumberCharacterReferences(*nested, refer);
+        }
     }
     if (auto* init = dynamic_cast<TSWFDoInitAction*>(tag)) {
       refer(init->SpriteID);
@@ -791,6 +824,7 @@ int TSWFStreamReader::RenumberCharacters(int start) {
     } else if (auto* field = dynamic_cast<TSWFDefineEditText*>(tag)) {
       if (field->HasFont) refer(field->FontID);
     }
+    RenumberCharacterReferences(*tag, refer);
   }
   return start + static_cast<int>(ids.size());
 }

@@ -6,13 +6,16 @@
 #include "base/text.h"
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/bitmap_tags.h"
+#include "swf/format/button_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/font_tags.h"
+#include "swf/format/morph_shape_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/shape_tags.h"
 #include "swf/format/sound_tags.h"
 #include "swf/format/text_tags.h"
+#include "swf/format/video_tags.h"
 
 namespace yel::swf {
 namespace {
@@ -38,7 +41,7 @@ constexpr TagEntry kTags[] = {
     {tag::PlaceObject, "PlaceObject", Make<TSWFPlaceObject>},
     {tag::RemoveObject, "RemoveObject", Make<TSWFRemoveObject>},
     {tag::DefineBits, "DefineBits", Make<TSWFDefineBits>},
-    {tag::DefineButton, "DefineButton", nullptr},
+    {tag::DefineButton, "DefineButton", Make<TSWFDefineButton>},
     {tag::JPEGTables, "JPEGTables", Make<TSWFJPEGTables>},
     {tag::SetBackgroundColor, "SetBackgroundColor", Make<TSWFSetBackgroundColor>},
     {tag::DefineFont, "DefineFont", Make<TSWFDefineFont>},
@@ -47,19 +50,19 @@ constexpr TagEntry kTags[] = {
     {tag::DefineFontInfo, "DefineFontInfo", Make<TSWFDefineFontInfo>},
     {tag::DefineSound, "DefineSound", Make<TSWFDefineSound>},
     {tag::StartSound, "StartSound", Make<TSWFStartSound>},
-    {tag::DefineButtonSound, "DefineButtonSound", nullptr},
+    {tag::DefineButtonSound, "DefineButtonSound", Make<TSWFDefineButtonSound>},
     {tag::SoundStreamHead, "SoundStreamHead", Make<TSWFSoundStreamHead>},
     {tag::SoundStreamBlock, "SoundStreamBlock", Make<TSWFSoundStreamBlock>},
     {tag::DefineBitsLossless, "DefineBitsLossless", Make<TSWFDefineBitsLossless>},
     {tag::DefineBitsJPEG2, "DefineBitsJPEG2", Make<TSWFDefineBitsJPEG2>},
     {tag::DefineShape2, "DefineShape2", Make<TSWFDefineShape2>},
-    {tag::DefineButtonCxform, "DefineButtonCxform", nullptr},
+    {tag::DefineButtonCxform, "DefineButtonCxform", Make<TSWFDefineButtonCxform>},
     {tag::Protect, "Protect", Make<TSWFProtect>},
     {tag::PlaceObject2, "PlaceObject2", Make<TSWFPlaceObject2>},
     {tag::RemoveObject2, "RemoveObject2", Make<TSWFRemoveObject2>},
     {tag::DefineShape3, "DefineShape3", Make<TSWFDefineShape3>},
     {tag::DefineText2, "DefineText2", Make<TSWFDefineText2>},
-    {tag::DefineButton2, "DefineButton2", nullptr},
+    {tag::DefineButton2, "DefineButton2", Make<TSWFDefineButton2>},
     {tag::DefineBitsJPEG3, "DefineBitsJPEG3", Make<TSWFDefineBitsJPEG3>},
     {tag::DefineBitsLossless2, "DefineBitsLossless2", Make<TSWFDefineBitsLossless2>},
     {tag::DefineEditText, "DefineEditText", Make<TSWFDefineEditText>},
@@ -67,14 +70,14 @@ constexpr TagEntry kTags[] = {
     {tag::NameCharacter, "NameCharacter", nullptr},
     {tag::FrameLabel, "FrameLabel", Make<TSWFFrameLabel>},
     {tag::SoundStreamHead2, "SoundStreamHead2", Make<TSWFSoundStreamHead2>},
-    {tag::DefineMorphShape, "DefineMorphShape", nullptr},
+    {tag::DefineMorphShape, "DefineMorphShape", Make<TSWFDefineMorphShape>},
     {tag::DefineFont2, "DefineFont2", Make<TSWFDefineFont2>},
     {tag::ExportAssets, "ExportAssets", Make<TSWFExportAssets>},
     {tag::ImportAssets, "ImportAssets", Make<TSWFImportAssets>},
     {tag::EnableDebugger, "EnableDebugger", Make<TSWFEnableDebugger>},
     {tag::DoInitAction, "DoInitAction", Make<TSWFDoInitAction>},
-    {tag::DefineVideoStream, "DefineVideoStream", nullptr},
-    {tag::VideoFrame, "VideoFrame", nullptr},
+    {tag::DefineVideoStream, "DefineVideoStream", Make<TSWFDefineVideoStream>},
+    {tag::VideoFrame, "VideoFrame", Make<TSWFVideoFrame>},
     {tag::DefineFontInfo2, "DefineFontInfo2", Make<TSWFDefineFontInfo2>},
     {tag::EnableDebugger2, "EnableDebugger2", Make<TSWFEnableDebugger2>},
     {tag::ScriptLimits, "ScriptLimits", Make<TSWFScriptLimits>},
@@ -88,7 +91,7 @@ constexpr TagEntry kTags[] = {
     {tag::Metadata, "Metadata", Make<TSWFMetadata>},
     {tag::DefineScalingGrid, "DefineScalingGrid", Make<TSWFDefineScalingGrid>},
     {tag::DefineShape4, "DefineShape4", Make<TSWFDefineShape4>},
-    {tag::DefineMorphShape2, "DefineMorphShape2", nullptr},
+    {tag::DefineMorphShape2, "DefineMorphShape2", Make<TSWFDefineMorphShape2>},
     {tag::DefineFontName, "DefineFontName", Make<TSWFDefineFontName>},
     // The raw tag's own code: a tag with this code in a file is kept raw
     // under it, like any code without a class.

@@ -25,6 +25,7 @@ const std::vector<Command>& Commands() {
       {"project", "create a project from a folder of photos, or show a project", RunProject},
       {"compile", "compile an ActionScript file into a movie", RunCompile},
       {"dump", "list the header and the tags of an SWF file", RunDump},
+      {"copy", "read an SWF file tag by tag and write it again", RunCopy},
       {"publish", "build the album's movie and write it as an SWF file", RunPublish},
       {"preview", "build the album's movie and play it in a browser page", RunPreview},
       {"themes", "list the installed templates and loading bars", RunThemes},

@@ -61,6 +61,7 @@ bool WantsHelp(const Args& args);
 int RunProject(const Args& args);
 int RunCompile(const Args& args);
 int RunDump(const Args& args);
+int RunCopy(const Args& args);
 int RunPublish(const Args& args);
 int RunPreview(const Args& args);
 int RunThemes(const Args& args);

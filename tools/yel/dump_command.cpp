@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "swf/format/actions/action_disassembly.h"
 #include "swf/format/actions/do_action_tags.h"
+#include "swf/format/button_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
@@ -23,7 +24,7 @@ constexpr const char* kDumpHelp =
     "be read is listed with the reason.\n"
     "\n"
     "  --actions   also list the actions of DoAction and DoInitAction tags\n"
-    "              and the clip event actions of placed clips, one per\n"
+    "              and the actions of buttons and of placed clips, one per\n"
     "              line with its offset and fields, branch targets as\n"
     "              labels (L1, L2, ...)\n";
 
@@ -37,6 +38,16 @@ void PrintActions(std::ostream& out, const swf::TSWFObject& tag, int depth) {
   const std::string indent(static_cast<std::size_t>(11 + depth * 2), ' ');
   if (const auto* doAction = dynamic_cast<const swf::TSWFDoAction*>(&tag)) {
     swf::DisassembleActionList(doAction->Actions(), out, indent);
+  } else if (const auto* button = dynamic_cast<const swf::TSWFDefineButton*>(&tag)) {
+    out << indent << "on release:\n";
+    swf::DisassembleActionList(button->Actions, out, indent + "  ");
+  } else if (const auto* button2 = dynamic_cast<const swf::TSWFDefineButton2*>(&tag)) {
+    for (const auto& action : button2->CondActions) {
+      out << indent << "on " << swf::ButtonConditionsText(action->ActionConditions);
+      if (action->KeyPress) out << " (key " << int(action->KeyPress) << ")";
+      out << ":\n";
+      swf::DisassembleActionList(*action, out, indent + "  ");
+    }
   } else if (const auto* place = dynamic_cast<const swf::TSWFPlaceObject2*>(&tag)) {
     if (!place->HasClipActions) return;
     for (const auto& record : place->ClipActions().Records) {
