@@ -14,6 +14,7 @@
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sound.h"
 #include "swf/builder/flash_sprite.h"
+#include "swf/builder/flash_video.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
 #include "swf/format/sound_tags.h"
@@ -269,6 +270,7 @@ void TFlashMovie::WriteBody(TStream& out, bool report) {
   // encode their clip events for it, so every one must see the final value.
   int version = Version();
   for (const auto& object : objects_) version = std::max(version, object->MinVersion());
+  for (const auto& video : place_videos_) version = std::max(version, video->MinVersion());
   TFlashSound* streamSound = EnableBgSound ? background_sound_.get() : nullptr;
   if (streamSound) version = std::max(version, streamSound->MinVersion());
   if (Version() < version) SetVersion(static_cast<std::uint8_t>(std::min(version, 255)));
@@ -294,6 +296,7 @@ void TFlashMovie::WriteBody(TStream& out, bool report) {
     if (object.LibraryLevel() == 0) {
       switch (static_cast<TSWFObject&>(object).TagID) {
         case tag::ShowFrame:
+          for (const auto& video : place_videos_) video->WriteFrame(be, static_cast<std::uint32_t>(frames));
           if (streamSound) streamSound->WriteStreamBlock(be);
           ++frames;
           break;
@@ -314,7 +317,8 @@ void TFlashMovie::WriteBody(TStream& out, bool report) {
     if (object.LibraryLevel() != 0) frames += static_cast<TFlashObject&>(object).TimelineFrames();
   }
 
-  if (frames == 0 && placed) {
+  if (frames == 0 && (placed || !place_videos_.empty())) {
+    for (const auto& video : place_videos_) video->WriteFrame(be, 0);
     if (streamSound) streamSound->WriteStreamBlock(be);
     TSWFShowFrame().WriteToStream(be);
     frames = 1;
@@ -362,6 +366,7 @@ void TFlashMovie::Clear() {
            morph_shapes_.get(), videos_.get()}) {
     if (list) list->Clear();
   }
+  place_videos_.clear();
   objects_.clear();
   NextID = 0;
 }

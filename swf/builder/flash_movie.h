@@ -25,6 +25,7 @@ class TFlashSound;
 class TSWFStartSound;
 class TFlashCanvas;
 class TFlashExternalMovie;
+class TFlashPlaceVideo;
 
 class TFlashMovie : public TBasedSWFStream {
  public:
@@ -74,6 +75,13 @@ class TFlashMovie : public TBasedSWFStream {
   // A text field with a variable, in rect.
   TFlashText* AddDynamicText(const std::string& variableName, const std::u16string& text, const TRect& rect,
                              TFlashFont* font, TPackedColor color);
+  // A new morph shape, or the given one (which the movie takes over).
+  TFlashMorphShape* AddMorphShape(std::unique_ptr<TFlashMorphShape> shape = nullptr);
+  // A button: DefineButton2 in its second form, else DefineButton.
+  TFlashButton* AddButton(bool trackAsMenu = false, bool secondForm = true);
+  // A video from an FLV file, examined at once (a file that cannot be used
+  // throws and adds nothing).
+  TFlashVideo* AddVideo(const std::string& fileName);
 
   // Imports an SWF file (or a stream holding one) with an import type of
   // TFlashExternalMovie; with renumber its characters get fresh ids. For
@@ -101,6 +109,10 @@ class TFlashMovie : public TBasedSWFStream {
   TFlashPlaceObject* PlaceObject(TFlashVisualObject* visual, TFlashShape* mask, std::uint16_t depth);
   // RemoveObject2 for the depth, or RemoveObject when a character is given.
   TSWFObject* RemoveObject(std::uint16_t depth, TFlashIDObject* character = nullptr);
+  // Shows the video from the current frame on at depth: each frame of the
+  // timeline gets the video's next frame.
+  TFlashPlaceVideo* PlaceVideo(TFlashVideo* video, std::uint16_t depth);
+  const std::vector<std::unique_ptr<TFlashPlaceVideo>>& PlaceVideos() const { return place_videos_; }
   // Ends the frame: label, frame actions, then count ShowFrame tags (0 means 1).
   void ShowFrame(std::uint16_t count = 1);
   // Appends a StartSound record for the sound id and returns it.
@@ -213,6 +225,7 @@ class TFlashMovie : public TBasedSWFStream {
   std::unique_ptr<TFlashButtonList> buttons_;
   std::unique_ptr<TFlashMorphShapeList> morph_shapes_;
   std::unique_ptr<TFlashVideoList> videos_;
+  std::vector<std::unique_ptr<TFlashPlaceVideo>> place_videos_;
 };
 
 }  // namespace yel::swf

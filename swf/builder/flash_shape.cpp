@@ -343,6 +343,27 @@ TSWFLineStyle* TFlashShape::SetLineStyleRGBA(std::uint16_t width, std::uint32_t 
   return AddLineStyle(std::move(line));
 }
 
+TSWFMatrix LinearGradientMatrix(const TSWFRect& bounds, float angle) {
+  TSWFMatrix m;
+  double w = BoundsWidth(bounds), h = BoundsHeight(bounds);
+  double a = angle * std::numbers::pi / 180.0;
+  double sx = w / 32768.0, sy = h / 32768.0;
+  m.SetScale(static_cast<float>(std::cos(a) * sx), static_cast<float>(std::cos(a) * sy));
+  m.SetSkew(static_cast<float>(std::sin(a) * sx), static_cast<float>(-std::sin(a) * sy));
+  m.SetTranslate(Clamp32(bounds.XMin() + static_cast<std::int64_t>(w) / 2),
+                 Clamp32(bounds.YMin() + static_cast<std::int64_t>(h) / 2));
+  return m;
+}
+
+TSWFMatrix RadialGradientMatrix(const TSWFRect& bounds, std::uint8_t xPercent, std::uint8_t yPercent) {
+  TSWFMatrix m;
+  double w = BoundsWidth(bounds), h = BoundsHeight(bounds);
+  m.SetScale(static_cast<float>(w / 32768.0), static_cast<float>(h / 32768.0));
+  m.SetTranslate(Clamp32(bounds.XMin() + std::int64_t{RoundInt(w / 100.0 * xPercent)}),
+                 Clamp32(bounds.YMin() + std::int64_t{RoundInt(h / 100.0 * yPercent)}));
+  return m;
+}
+
 TSWFGradientFill* TFlashShape::SetLinearGradient(const std::vector<std::uint32_t>& colors, float angle) {
   std::size_t n = std::min<std::size_t>(colors.size(), TSWFBaseGradientFill::kMaxEntries);
   if (n == 0) return nullptr;
@@ -353,13 +374,7 @@ TSWFGradientFill* TFlashShape::SetLinearGradient(const std::vector<std::uint32_t
     if (HasAlphaBelowOpaque(colors[i])) HasAlpha = true;
     entry.Ratio = n > 1 ? static_cast<std::uint8_t>(std::nearbyint(double(i) / double(n - 1) * 255.0)) : 0;
   }
-  double w = BoundsWidth(bounds_), h = BoundsHeight(bounds_);
-  double a = angle * std::numbers::pi / 180.0;
-  double sx = w / 32768.0, sy = h / 32768.0;
-  fill->Matrix.SetScale(static_cast<float>(std::cos(a) * sx), static_cast<float>(std::cos(a) * sy));
-  fill->Matrix.SetSkew(static_cast<float>(std::sin(a) * sx), static_cast<float>(-std::sin(a) * sy));
-  fill->Matrix.SetTranslate(Clamp32(bounds_.XMin() + static_cast<std::int64_t>(w) / 2),
-                            Clamp32(bounds_.YMin() + static_cast<std::int64_t>(h) / 2));
+  fill->Matrix = LinearGradientMatrix(bounds_, angle);
   auto* raw = fill.get();
   AddFillStyle(std::move(fill));
   return raw;
@@ -381,10 +396,7 @@ TSWFGradientFill* TFlashShape::SetRadialGradient(const std::vector<std::uint32_t
     if (HasAlphaBelowOpaque(colors[i])) HasAlpha = true;
     entry.Ratio = n > 1 ? static_cast<std::uint8_t>(std::nearbyint(double(i) / double(n - 1) * 255.0)) : 0;
   }
-  double w = BoundsWidth(bounds_), h = BoundsHeight(bounds_);
-  fill->Matrix.SetScale(static_cast<float>(w / 32768.0), static_cast<float>(h / 32768.0));
-  fill->Matrix.SetTranslate(Clamp32(bounds_.XMin() + std::int64_t{RoundInt(w / 100.0 * xPercent)}),
-                            Clamp32(bounds_.YMin() + std::int64_t{RoundInt(h / 100.0 * yPercent)}));
+  fill->Matrix = RadialGradientMatrix(bounds_, xPercent, yPercent);
   auto* raw = fill.get();
   AddFillStyle(std::move(fill));
   return raw;

@@ -34,6 +34,12 @@ class TFlashLineStyle {
 
 enum class TFlashImageFillMode { Scale, Fit, Tile };
 
+// Gradient matrices over bounds in twips: a linear gradient across the
+// bounds at angle degrees, a radial one around the point at xPercent,
+// yPercent of them.
+TSWFMatrix LinearGradientMatrix(const TSWFRect& bounds, float angle);
+TSWFMatrix RadialGradientMatrix(const TSWFRect& bounds, std::uint8_t xPercent, std::uint8_t yPercent);
+
 class TFlashShape : public TFlashVisualObject {
  public:
   explicit TFlashShape(TFlashMovie* owner = nullptr);

@@ -181,6 +181,12 @@ export async function startPlayer({ renderer = defaultRenderer } = {}) {
   tab.on('pageerror', error => console_.push(`pageerror: ${error.message}`));
   await tab.goto(`http://127.0.0.1:${server.address().port}/`);
   let size = { width: 0, height: 0 };
+  const hideNotices = () => tab.evaluate(() => {
+    for (const player of document.querySelectorAll('ruffle-player, ruffle-object, ruffle-embed')) {
+      const notice = player.shadowRoot && player.shadowRoot.getElementById('hardware-acceleration-modal');
+      if (notice) notice.style.display = 'none';
+    }
+  });
 
   return {
     // Loads movie bytes; resolves once Ruffle has taken the movie.
@@ -217,6 +223,15 @@ export async function startPlayer({ renderer = defaultRenderer } = {}) {
     traces: () => tab.evaluate(() => window.yelTraces.filter(t => !t.startsWith('\u0001yel-frame '))),
     commands: () => tab.evaluate(() => window.yelCommands.slice()),
     console: () => console_.slice(),
+    // The pointer over the stage (stage pixels): move(x, y, options), down(),
+    // up(). The notice that Ruffle opens at the first pointer movement over a
+    // player without hardware acceleration is kept hidden: it would cover
+    // the stage.
+    mouse: {
+      move: async (x, y, options) => { await hideNotices(); await tab.mouse.move(x, y, options); },
+      down: async () => { await hideNotices(); await tab.mouse.down(); },
+      up: async () => { await hideNotices(); await tab.mouse.up(); },
+    },
     async close() {
       await context.close();
       server.close();
