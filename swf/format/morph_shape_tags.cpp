@@ -37,6 +37,20 @@ void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const std::string& what) {
   if (be.Stream().Remaining() < bytes) throw Error(what + " runs past the end of the tag");
 }
 
+// The end shape's style changes only move the pen: players pair each of its
+// moves with a move of the start shape, edge with edge, and know no other
+// style change there. A style change that does not move is left out of the
+// end shape (it changes nothing there), and the style selections of a move
+// are dropped.
+void MakeEndMoves(TSWFShapeRecords& records) {
+  std::erase_if(records, [](const std::unique_ptr<TSWFShapeRecord>& record) {
+    if (record->RecordKind != TSWFShapeRecordKind::StyleChange) return false;
+    auto& change = static_cast<TSWFStyleChangeRecord&>(*record);
+    change.StateFillStyle0 = change.StateFillStyle1 = change.StateLineStyle = change.StateNewStyles = false;
+    return !change.StateMoveTo;
+  });
+}
+
 }  // namespace
 
 // --- fill styles
@@ -335,6 +349,7 @@ void TSWFDefineMorphShape::WriteTagBody(TBitsEngine& be) {
   stream.Seek(offsetAt);
   be.WriteDWord(static_cast<std::uint32_t>(endEdgesAt - offsetAt - 4));
   stream.Seek(endEdgesAt);
+  MakeEndMoves(EndEdges);
   int endFillBits = second ? fillBits : 0, endLineBits = second ? lineBits : 0;
   be.WriteBits(static_cast<std::uint32_t>(endFillBits), 4);
   be.WriteBits(static_cast<std::uint32_t>(endLineBits), 4);

@@ -280,6 +280,23 @@ TEST(MorphShapeTagsTest, SecondFormRepeatsTheWidthsAndKeepsLineFlags) {
   EXPECT_TRUE(again->UsesScalingStrokes);
 }
 
+// Players pair each move of the end shape with a move of the start shape
+// and know no other style change there.
+TEST(MorphShapeTagsTest, EndShapeStyleChangesOnlyMove) {
+  TSWFDefineMorphShape2 morph;
+  DrawMorph(morph);
+  static_cast<TSWFStyleChangeRecord&>(*morph.EndEdges[0]).SetFill0(1);
+  morph.EndEdges.insert(morph.EndEdges.begin() + 2, std::make_unique<TSWFStyleChangeRecord>());
+  auto back = ReadAs<TSWFDefineMorphShape2>(tag::DefineMorphShape2, Body(morph));
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->EndEdges.size(), 4u);  // the style change without a move is gone
+  auto& start = dynamic_cast<TSWFStyleChangeRecord&>(*back->EndEdges[0]);
+  EXPECT_TRUE(start.StateMoveTo);
+  EXPECT_FALSE(start.StateFillStyle0);
+  EXPECT_EQ(back->EndEdges[1]->RecordKind, TSWFShapeRecordKind::StraightEdge);
+  EXPECT_EQ(back->EndEdges[2]->RecordKind, TSWFShapeRecordKind::StraightEdge);
+}
+
 TEST(MorphShapeTagsTest, WithoutFillStylesTheFillIndexIsDropped) {
   TSWFDefineMorphShape morph;
   DrawMorph(morph, false);
@@ -473,8 +490,9 @@ TEST(CharacterTagsCorpusTest, TagsComeBackByteForByte) {
     };
     for (std::size_t i = 0; i < reader.TagCount(); ++i) {
       const TSWFTagInfo& entry = reader.TagInfo(i);
-      if (entry.TagID == tag::ErrorTag)
+      if (entry.TagID == tag::ErrorTag) {
         EXPECT_FALSE(mine(dynamic_cast<TSWFByteCodeTag&>(*entry.TagObject).TagCode)) << name << " tag " << i;
+      }
       check(entry);
     }
     auto expected = expectedDifferences.find(name);
