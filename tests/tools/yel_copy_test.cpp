@@ -9,6 +9,7 @@
 
 #include "base/files.h"
 #include "swf/format/swf_stream.h"
+#include "swf/format/tag_codes.h"
 #include "tests/testing/corpus.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/tools/yel_run.h"
@@ -80,10 +81,24 @@ TEST(YelCopy, RealMoviesComeBackTheSame) {
     EXPECT_EQ(copy.MovieRect(), original.MovieRect());
     auto originalTags = TagsOf(original), copiedTags = TagsOf(copy);
     ASSERT_EQ(copiedTags.size(), originalTags.size());
-    int differences = 0;
+    int differences = 0, fonts = 0;
     for (std::size_t i = 0; i < originalTags.size(); ++i) {
       EXPECT_EQ(copiedTags[i].first, originalTags[i].first) << "tag " << i;
-      differences += copiedTags[i].second != originalTags[i].second;
+      if (copiedTags[i].second == originalTags[i].second) continue;
+      // Producers store some font fields wider than we write them (glyph
+      // offsets, bounds, layout): such a font must at least come back the
+      // same from our own copy.
+      const int code = originalTags[i].first;
+      if (code == swf::tag::DefineFont || code == swf::tag::DefineFont2 || code == swf::tag::DefineFont3)
+        ++fonts;
+      else
+        ++differences;
+    }
+    if (fonts > 0) {
+      const std::string again = dir / ("again-" + name);
+      ASSERT_EQ(Copy({out, again}).status, 0);
+      swf::TSWFStreamReader second(again);
+      EXPECT_TRUE(TagsOf(second) == copiedTags) << "a font changes again on a second copy";
     }
     if (reencoded.count(name)) {
       EXPECT_GT(differences, 0) << "now comes back byte for byte: take it off the list";

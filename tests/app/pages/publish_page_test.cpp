@@ -40,7 +40,7 @@ namespace {
 // Answers the next save dialog with file, typed as a user would (selectFile
 // leaves a focused name box alone), again until the dialog has closed.
 void AnswerSaveDialog(const std::string& file, const std::function<void(QFileDialog*)>& also = {}) {
-  auto* timer = new QTimer;
+  auto* timer = new QTimer(qApp);  // freed with the application if no dialog comes
   auto answering = std::make_shared<QPointer<QFileDialog>>();
   auto taken = std::make_shared<bool>(false);
   auto clock = std::make_shared<QElapsedTimer>();
