@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -83,6 +84,21 @@ std::string FolderOfPath(const std::string& path) {
 bool SameFolder(const std::string& a, const std::string& b) {
   std::error_code ec;
   return std::filesystem::equivalent(a, b, ec);
+}
+
+// The name under which a file from elsewhere is saved into folder d: its
+// own, unless d already holds a different file of that name (which other
+// parts of the template use); then the first free "name_N.ext".
+std::string FreeNameIn(const std::string& d, const std::string& source) {
+  std::string name = FileNameOf(source);
+  std::string target = Find(d + name);
+  if (!IsFile(target) || ReadFileBytes(target) == ReadFileBytes(source)) return name;
+  const std::filesystem::path base(name);
+  for (int n = 2; IsFile(target); ++n) {
+    name = base.stem().string() + "_" + std::to_string(n) + base.extension().string();
+    target = Find(d + name);
+  }
+  return name;
 }
 
 }  // namespace
@@ -964,15 +980,8 @@ void TfrmTheme::SaveTemplate(const std::string& name) {
     if (IsFile(frame.Background.ImageFile) && !SameFolder(FolderOfPath(frame.Background.ImageFile), d)) {
       // The folder's own file of that name is kept; a different picture
       // goes beside it under a free name, so that the new choice is saved.
-      std::string target = Find(d + image);
-      if (IsFile(target) && ReadFileBytes(target) != ReadFileBytes(frame.Background.ImageFile)) {
-        const std::filesystem::path base(image);
-        for (int n = 2; IsFile(target); ++n) {
-          image = base.stem().string() + "_" + std::to_string(n) + base.extension().string();
-          target = Find(d + image);
-        }
-      }
-      if (!IsFile(target)) std::filesystem::copy_file(frame.Background.ImageFile, d + image);
+      image = FreeNameIn(d, frame.Background.ImageFile);
+      if (!IsFile(Find(d + image))) std::filesystem::copy_file(frame.Background.ImageFile, d + image);
     }
     ini.WriteString("Background", "Image", image);
     if (IsFile(frame.SourceFile))
@@ -986,10 +995,19 @@ void TfrmTheme::SaveTemplate(const std::string& name) {
     ini.WriteFloat("Size", "Height", frame.Shape.Height);
     ini.WriteInteger("Shapes", "Count", count);
     int k = 0;
+    // A shape from elsewhere (the resource tree) must not replace a
+    // different file of the same name that the template's own shapes use;
+    // shapes dropped from one source share one saved file.
+    std::map<std::string, std::string> placed;
     for (const TStageShape& s : shapes) {
       if (!IsFile(s.File)) continue;
       const std::string section = "Shape_" + std::to_string(++k);
-      const std::string file = FileNameOf(s.File);
+      std::string file = FileNameOf(s.File);
+      if (!SameFolder(FolderOfPath(s.File), d)) {
+        auto [at, added] = placed.try_emplace(s.File);
+        if (added) at->second = FreeNameIn(d, s.File);
+        file = at->second;
+      }
       ini.WriteString(section, "FileName", file);
       MakeShapeWrapper(s.File, d + file, s.Width, s.Height, album_.FrameRate);
       ini.WriteFloat(section, "Left", s.Left / albumWidth);

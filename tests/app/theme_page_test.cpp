@@ -140,6 +140,26 @@ class ThemePageTest : public QObject {
     return found.isEmpty() ? nullptr : found.first();
   }
 
+  // A resource tree item dragged onto the stage point: enter, move, drop.
+  void DropResource(const QString& name, QPointF at) {
+    QTreeWidgetItem* item = ResourceItem(name);
+    QVERIFY(item);
+    page_->ResourceTree().setCurrentItem(item);
+    QVERIFY(page_->Preview().WaitForMovie(60000));
+    std::unique_ptr<QMimeData> data(page_->ResourceTree().model()->mimeData(
+        {page_->ResourceTree().indexFromItem(item)}));
+    QVERIFY(data);
+    const QPoint dropAt = page_->ControlPoint(at);
+    QDragEnterEvent enter(dropAt, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Stage().InputWidget(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(dropAt, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Stage().InputWidget(), &move);
+    QDropEvent drop(dropAt, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Stage().InputWidget(), &drop);
+    QVERIFY(drop.isAccepted());
+  }
+
   void ChooseTemplate(const std::string& name) {
     for (TTile* tile : page_->TemplateTiles().Tiles())
       if (tile->View().Name == name) tile->click();
@@ -237,23 +257,7 @@ class ThemePageTest : public QObject {
     QCOMPARE(Album().Template.PhotoFrame.Background.Color, TColor(0x3050D0));
 
     // An adornment dragged from the tree onto the stage.
-    QTreeWidgetItem* heart = ResourceItem(QStringLiteral("Heart"));
-    QVERIFY(heart);
-    page_->ResourceTree().setCurrentItem(heart);
-    QVERIFY(page_->Preview().WaitForMovie(60000));
-    std::unique_ptr<QMimeData> data(page_->ResourceTree().model()->mimeData(
-        {page_->ResourceTree().indexFromItem(heart)}));
-    QVERIFY(data);
-    const QPoint dropAt = page_->ControlPoint({330, 440});
-    // As a drag from the tree arrives: enter, move, drop.
-    QDragEnterEvent enter(dropAt, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Stage().InputWidget(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDragMoveEvent move(dropAt, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Stage().InputWidget(), &move);
-    QDropEvent drop(dropAt, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Stage().InputWidget(), &drop);
-    QVERIFY(drop.isAccepted());
+    DropResource(QStringLiteral("Heart"), {330, 440});
     QCOMPARE(Get("PTemplate.ShapeCount"), QStringLiteral("5"));
     QCOMPARE(page_->Spin(TfrmTheme::LeftTag).value(), 330.0);
     const double width = page_->Spin(TfrmTheme::WidthTag).value();
@@ -333,6 +337,30 @@ class ThemePageTest : public QObject {
                               .arg(p.x())
                               .arg(p.y())
                               .arg(Describe(shown.pixelColor(p)), Describe(published.pixelColor(p)))));
+  }
+
+  // Wedding's two hearts share its own Heart.swf; the adornment "Heart"
+  // (a different file of that name) dropped twice is saved once beside it.
+  void droppedShapeKeepsTheTemplatesFile() {
+    page_->ShowTemplateTab();
+    ChooseTemplate("Wedding");
+    const std::string d = TemplateDir("Wedding");
+    page_->Save();  // the folder's own file as a save writes it
+    const auto own = ReadFileBytes(d + "Heart.swf");
+    DropResource(QStringLiteral("Heart"), {300, 420});
+    DropResource(QStringLiteral("Heart"), {380, 420});
+    boxes_.Texts.clear();
+    page_->Save();
+    QCOMPARE(boxes_.Texts, QStringList{"Information: Preservation complete!"});
+    QCOMPARE(ReadFileBytes(d + "Heart.swf"), own);
+    const TIniFile ini = TIniFile::Load(ResolvePathIgnoreCase(d + "Config.ini"));
+    const std::int64_t count = ini.ReadInteger("Shapes", "Count", 0);
+    QStringList files;
+    for (std::int64_t i = 1; i <= count; ++i)
+      files << QString::fromStdString(ini.ReadString("Shape_" + std::to_string(i), "FileName"));
+    QCOMPARE(files, QStringList({"Heart.swf", "Heart.swf", "Rings.swf", "Heart_2.swf", "Heart_2.swf"}));
+    QVERIFY(fs::exists(d + "Heart_2.swf"));
+    QVERIFY(!fs::exists(d + "Heart_3.swf"));
   }
 
   // Every loading bar loads; one is moved and resized on the stage, saved
