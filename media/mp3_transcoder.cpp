@@ -7,7 +7,10 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <numbers>
 
 #include "base/error.h"
 #include "media/mpeg_audio.h"
@@ -136,30 +139,99 @@ TTranscoded TranscodeMPEGAudio(std::span<const std::uint8_t> data, std::uint32_t
   return out;
 }
 
+namespace {
+
+// The loop's cycle is stretched or squeezed to whole MP3 frames by at most
+// this part of its length: 1/2000 moves the pitch by under one cent.
+constexpr double kMaxStretch = 1.0 / 2000;
+
+// The whole frames nearest to `samples` (at least one).
+std::int64_t CycleLength(std::int64_t samples, std::int64_t n) {
+  return std::max<std::int64_t>(1, (samples + n / 2) / n) * n;
+}
+
+// `copies` passes end to end, resampled to `length` sample frames as one
+// cycle: a windowed-sinc (Lanczos, 8 lobes) interpolation that wraps round,
+// so the cycle's end leads into its start as the pass's does.
+std::vector<std::int16_t> Stretch(const std::vector<std::int16_t>& pass, int channels, std::int64_t copies,
+                                  std::int64_t length) {
+  const std::int64_t passLength = static_cast<std::int64_t>(pass.size() / channels);
+  const std::int64_t source = passLength * copies;
+  std::vector<std::int16_t> out(static_cast<std::size_t>(length * channels));
+  if (source == length) {
+    for (std::int64_t c = 0; c < copies; ++c)
+      std::copy(pass.begin(), pass.end(), out.begin() + c * passLength * channels);
+    return out;
+  }
+  // The kernel's weights at kPhases fractions of a sample (the nearest is
+  // used: under 1/4096 of a sample off).
+  constexpr int kLobes = 8, kTaps = 2 * kLobes, kPhases = 2048;
+  const auto sinc = [](double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); };
+  std::vector<double> table((kPhases + 1) * kTaps);
+  for (int p = 0; p <= kPhases; ++p) {
+    double* w = &table[static_cast<std::size_t>(p * kTaps)];
+    double sum = 0;
+    for (int k = 0; k < kTaps; ++k) {
+      const double d = static_cast<double>(p) / kPhases - (k - kLobes + 1);
+      w[k] = sinc(d) * sinc(d / kLobes);
+      sum += w[k];
+    }
+    for (int k = 0; k < kTaps; ++k) w[k] /= sum;
+  }
+  const double step = static_cast<double>(source) / static_cast<double>(length);
+  for (std::int64_t i = 0; i < length; ++i) {
+    const double x = static_cast<double>(i) * step;
+    const auto base = static_cast<std::int64_t>(std::floor(x));
+    const auto phase = static_cast<int>(std::lround((x - static_cast<double>(base)) * kPhases));
+    const double* w = &table[static_cast<std::size_t>(phase * kTaps)];
+    for (int ch = 0; ch < channels; ++ch) {
+      double v = 0;
+      for (int k = 0; k < kTaps; ++k) {
+        const std::int64_t s = (((base + k - kLobes + 1) % source) + source) % source;
+        v += w[k] * pass[static_cast<std::size_t>((s % passLength) * channels + ch)];
+      }
+      out[static_cast<std::size_t>(i * channels + ch)] =
+          static_cast<std::int16_t>(std::clamp<long>(std::lround(v), -32768L, 32767L));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 struct TMP3LoopEncoder::Lame {
   LamePtr gf;
 };
 
 TMP3LoopEncoder::TMP3LoopEncoder(std::vector<std::int16_t> pass, int channels, std::uint32_t rate, int kbps,
                                  std::optional<std::int64_t> joinAt, const std::string& name)
-    : lame_(std::make_unique<Lame>()), pass_(std::move(pass)), channels_(std::clamp(channels, 1, 2)), name_(name) {
-  const std::int64_t length = static_cast<std::int64_t>(pass_.size() / channels_);
+    : lame_(std::make_unique<Lame>()), channels_(std::clamp(channels, 1, 2)), name_(name) {
+  const std::int64_t length = static_cast<std::int64_t>(pass.size() / channels_);
   if (length == 0) ThrowFileError(name_, "the sound has no samples to loop");
   lame_->gf = NewEncoder(rate, channels_, kbps, false, name_);
   delay_ = lame_get_encoder_delay(lame_->gf.get());
-  if (joinAt) {
-    // Frame f of the encoder decodes to the input from f * N - (delay +
-    // decoder delay) on: starting the input `drop` frames' worth earlier
-    // puts frame `drop` at E. The input starts abruptly there, which the
-    // encoder meets with short blocks: a few more frames than the delay
-    // needs let it settle on the windows of steady sound before the first
-    // kept frame, whose start overlaps the frame before it in the stream.
-    const std::int64_t n = lame_get_framesize(lame_->gf.get());
-    const std::int64_t lead = delay_ + kMPEGDecoderDelay;
-    drop_ = (lead + n - 1) / n + 4;
-    const std::int64_t start = *joinAt + lead - drop_ * n;
-    position_ = static_cast<std::size_t>(((start % length) + length) % length);
-  }
+  const std::int64_t n = lame_get_framesize(lame_->gf.get());
+  const std::int64_t lead = delay_ + kMPEGDecoderDelay;
+  // The cycle: as many passes as bring the stretch to whole frames under
+  // kMaxStretch, resampled to those frames.
+  std::int64_t copies = 1;
+  while (std::llabs(CycleLength(copies * length, n) - copies * length) > kMaxStretch * static_cast<double>(copies * length))
+    ++copies;
+  const std::int64_t cycle = CycleLength(copies * length, n);
+  cycle_frames_ = static_cast<std::size_t>(cycle / n);
+  pass_ = Stretch(pass, channels_, copies, cycle);
+  const std::int64_t e = joinAt.value_or(0);
+  const std::int64_t inPass = ((e % length) + length) % length;
+  const std::int64_t at = static_cast<std::int64_t>(std::llround(static_cast<double>(inPass) * cycle / (copies * length)));
+  // Frame f of the encoder decodes to the input from f * N - (delay +
+  // decoder delay) on: starting the input `drop` frames' worth earlier
+  // puts frame `drop` at E. The input starts abruptly there, which the
+  // encoder meets with short blocks: a few more frames than the delay
+  // needs let it settle on the windows of steady sound before the first
+  // kept frame, whose start overlaps the frame before it in the stream.
+  drop_ = (lead + n - 1) / n + 4;
+  const std::int64_t start = at + lead - drop_ * n;
+  position_ = static_cast<std::size_t>(((start % cycle) + cycle) % cycle);
 }
 
 TMP3LoopEncoder::~TMP3LoopEncoder() = default;
@@ -188,9 +260,17 @@ void TMP3LoopEncoder::Encode() {
 }
 
 std::vector<std::uint8_t> TMP3LoopEncoder::NextFrame() {
-  while (frames_.empty()) Encode();
-  std::vector<std::uint8_t> frame = std::move(frames_.front());
-  frames_.pop_front();
+  // The encoder runs until it has one cycle's frames, encoded with the end
+  // of the cycle before them and its start after them; every cycle reuses
+  // those frames.
+  while (frames_.size() < cycle_frames_) Encode();
+  if (lame_) {
+    frames_.resize(cycle_frames_);
+    lame_.reset();
+    pending_.clear();
+  }
+  std::vector<std::uint8_t> frame = frames_[next_];
+  next_ = (next_ + 1) % cycle_frames_;
   return frame;
 }
 

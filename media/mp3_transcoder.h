@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -41,14 +40,16 @@ TTranscoded TranscodeMPEGAudio(std::span<const std::uint8_t> data, std::uint32_t
                                const std::string& name);
 
 // Encodes one pass of a sound as an endless MP3 stream of the sound looped
-// without a gap: the encoder is fed the pass again and again, so that no
-// delay or padding stands at the joins. The bit reservoir is off, so every
-// frame decodes on its own data.
+// without a gap. The pass (or a few passes, when one is short) is stretched
+// or squeezed to a whole number of frames, by under 1/2000 of its length
+// (under one cent of pitch); that cycle is encoded once, with its own end
+// before it and its own start after it, so that no delay or padding stands
+// at the joins, and its frames repeat for as long as the stream runs. The
+// bit reservoir is off, so every frame decodes on its own data.
 class TMP3LoopEncoder {
  public:
-  // pass: interleaved 16-bit samples. Without joinAt the stream starts as a
-  // file does, at the pass's first sample after the encoder's delay. With
-  // joinAt = E, its first frame continues a stream whose decoded sound has
+  // pass: interleaved 16-bit samples. Without joinAt the stream starts at
+  // the pass's first sample, without the encoder's delay. With joinAt = E, its first frame continues a stream whose decoded sound has
   // reached sample E of the pass (E may be the pass's length): the frames
   // that would decode to the sound before E are made and left out.
   TMP3LoopEncoder(std::vector<std::int16_t> pass, int channels, std::uint32_t rate, int kbps,
@@ -67,14 +68,16 @@ class TMP3LoopEncoder {
 
   struct Lame;
   std::unique_ptr<Lame> lame_;
-  std::vector<std::int16_t> pass_;
+  std::vector<std::int16_t> pass_;  // the cycle: the pass stretched to whole frames
   int channels_;
   std::string name_;
-  std::size_t position_ = 0;  // next sample frame of the pass to encode
+  std::size_t position_ = 0;  // next sample frame of the cycle to encode
   int delay_ = 0;
   std::int64_t drop_ = 0;  // frames still to leave out
   std::vector<std::uint8_t> pending_;
-  std::deque<std::vector<std::uint8_t>> frames_;
+  std::vector<std::vector<std::uint8_t>> frames_;  // the cycle's frames
+  std::size_t cycle_frames_ = 0;
+  std::size_t next_ = 0;  // the cycle's next frame to give
 };
 
 }  // namespace yel::media

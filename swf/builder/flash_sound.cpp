@@ -86,6 +86,9 @@ void TFlashSound::LoadFromFile(const std::string& fileName) {
     // A Xing, Info or VBRI header frame decodes to silence: it is left out.
     if (!frames_.empty() && media::IsVBRHeaderFrame(std::span(mp3_).subspan(frames_[0].Offset, frames_[0].Length)))
       frames_.erase(frames_.begin());
+    // The event sound counts the samples of the frames it holds.
+    SampleCount = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(frames_.size()) * SamplesPerFrame, 0xFFFFFFFFu));
     bit_rate_ = reader->BitRate;
     // Decoded, the frames hold the encoder's delay, the sound, and padding
     // to the end of the last frame; with the decoder's own delay the sound

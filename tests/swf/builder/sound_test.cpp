@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "media/mpeg_audio.h"
 #include "swf/builder/flash_sprite.h"
 #include "swf/format/display_list_tags.h"
 #include "swf/format/sound_tags.h"
@@ -285,6 +286,16 @@ TEST(SoundStream, LoopsJoinWithoutSilence) {
       auto blocks = Tags<TSWFSoundStreamBlock>(*r);
       ASSERT_FALSE(blocks.empty());
       EXPECT_NE(std::string(reinterpret_cast<const char*>(blocks[0]->Data()) + 4 + 36, 4), "Info");
+      // As an event sound, its sample count is that of the frames it holds.
+      TFlashMovie events(0, 0, 100, 100, 24, TSWFSystemCoord::Pix);
+      events.AddSound(tone)->StartSound();
+      events.ShowFrame();
+      auto e = ReadMovie(SaveMovie(events));
+      auto sounds = Tags<TSWFDefineSound>(*e);
+      ASSERT_EQ(sounds.size(), 1u);
+      const auto frames = media::ListMPEGFrames(std::span(sounds[0]->Data(), sounds[0]->DataSize()));
+      EXPECT_EQ(sounds[0]->SampleCount, frames.size() * 1152);
+      EXPECT_NE(std::string(reinterpret_cast<const char*>(sounds[0]->Data()) + 36, 4), "Info");
     }
     const std::string raw = movieFile + ".raw";
     ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + movieFile + " -ac 1 -f s16le " + raw).c_str()), 0) << c.file;
