@@ -59,7 +59,8 @@ try {
   let file = "EventSound.DefineSoundAndStartSound.swf";
   let tags = load(file);
   expect(file, "DefineSound", pick(tags, T.DefineSound).map((t) => [t.id, t.format, t.soundRate, t.soundSize, t.soundType, t.sampleCount]),
-    [[1, A.Adpcm, 11000, 16, 0, 5000], [2, A.Mp3, 44000, 16, 1, Math.round(44100 * (10 * 417 * 8) / 128000)]]);
+    // The MP3 sound counts the samples of the ten frames it holds.
+    [[1, A.Adpcm, 11000, 16, 0, 5000], [2, A.Mp3, 44000, 16, 1, 10 * 1152]]);
   expect(file, "StartSound", pick(tags, T.StartSound).map((t) => [t.soundId, t.soundInfo]),
     [[1, { syncStop: false, syncNoMultiple: false, loopCount: 3 }], [2, { syncStop: true, syncNoMultiple: false }]]);
 
