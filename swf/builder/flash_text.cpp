@@ -355,7 +355,6 @@ void TFlashText::Assign(const TBasedSWFObject& source) {
   wide_text_ = src.wide_text_;
   font_ = src.font_;
   height_ = src.height_;
-  HasColor = src.HasColor;
   color_.reset();
   if (src.color_) Color().SetRGBA(src.color_->RGBA());
   HasColor = src.HasColor;

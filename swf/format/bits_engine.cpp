@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/error.h"
 #include "swf/format/swf_strings.h"
 
 namespace yel::swf {
@@ -305,6 +306,13 @@ std::string TBitsEngine::ReadStringBE() {
   std::size_t got = stream_.Read(out.data(), out.size());
   out.resize(got);
   return out;
+}
+
+void NeedBytes(TBitsEngine& be, std::uint64_t bytes, std::string_view what) {
+  const std::uint64_t left = be.Stream().Remaining();
+  if (left < bytes)
+    throw Error(std::string(what) + " at offset " + std::to_string(be.Stream().Position()) + " needs " +
+                std::to_string(bytes) + " bytes, the tag has " + std::to_string(left) + " left");
 }
 
 }  // namespace yel::swf

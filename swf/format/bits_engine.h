@@ -51,6 +51,11 @@ class TBitsEngine : public BitStream {
   std::string ReadStringBE();
 };
 
+// Throws an error naming what is read, where, and how many bytes the tag
+// still has when fewer than bytes remain: a tag's counts and lengths are
+// checked with it before anything is read or allocated for them.
+void NeedBytes(TBitsEngine& be, std::uint64_t bytes, std::string_view what);
+
 // Smallest c with u < 2^c (0 for 0, and 0 for values of 2^31 and above).
 int GetBitsCount(std::uint32_t u);
 // Width of a signed field holding v: GetBitsCount(|v|) + 1, 0 for 0.

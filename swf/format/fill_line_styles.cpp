@@ -245,26 +245,44 @@ void TSWFLineStyle::WriteToStream(TBitsEngine& be) {
   WriteColor(be, Color, Color.HasAlpha());
 }
 
+void TSWFLineStyle2Flags::ReadFlags(TBitsEngine& be) {
+  StartCapStyle = static_cast<std::uint8_t>(be.ReadBits(2));
+  JoinStyle = static_cast<std::uint8_t>(be.ReadBits(2));
+  HasFillFlag = be.ReadBits(1);
+  NoHScaleFlag = be.ReadBits(1);
+  NoVScaleFlag = be.ReadBits(1);
+  PixelHintingFlag = be.ReadBits(1);
+  be.ReadBits(5);
+  NoClose = be.ReadBits(1);
+  EndCapStyle = static_cast<std::uint8_t>(be.ReadBits(2));
+  be.FlushLastByte(false);
+  if (JoinStyle == 2) MiterLimitFactor = Fixed8ToFloat(be.ReadWord());
+}
+
+void TSWFLineStyle2Flags::WriteFlags(TBitsEngine& be, bool hasFill) const {
+  be.WriteBits(StartCapStyle, 2);
+  be.WriteBits(JoinStyle, 2);
+  be.WriteBit(hasFill);
+  be.WriteBit(NoHScaleFlag);
+  be.WriteBit(NoVScaleFlag);
+  be.WriteBit(PixelHintingFlag);
+  be.WriteBits(0, 5);
+  be.WriteBit(NoClose);
+  be.WriteBits(EndCapStyle, 2);
+  be.FlushLastByte(true);
+  if (JoinStyle == 2) be.WriteWord(FloatToFixed8(MiterLimitFactor));
+}
+
 void TSWFLineStyle2::Assign(const TSWFLineStyle& source) {
   TSWFLineStyle::Assign(source);
   const auto* src = dynamic_cast<const TSWFLineStyle2*>(&source);
   if (!src) {
     // A plain line style becomes a LINESTYLE2 with its width and colour.
-    HasFillFlag = NoClose = NoHScaleFlag = NoVScaleFlag = PixelHintingFlag = false;
-    StartCapStyle = JoinStyle = EndCapStyle = 0;
-    MiterLimitFactor = 0;
+    static_cast<TSWFLineStyle2Flags&>(*this) = {};
     fill_.reset();
     return;
   }
-  HasFillFlag = src->HasFillFlag;
-  StartCapStyle = src->StartCapStyle;
-  JoinStyle = src->JoinStyle;
-  NoClose = src->NoClose;
-  NoHScaleFlag = src->NoHScaleFlag;
-  NoVScaleFlag = src->NoVScaleFlag;
-  PixelHintingFlag = src->PixelHintingFlag;
-  EndCapStyle = src->EndCapStyle;
-  MiterLimitFactor = src->MiterLimitFactor;
+  static_cast<TSWFLineStyle2Flags&>(*this) = *src;
   fill_ = src->fill_ ? CloneFillStyle(*src->fill_) : nullptr;
 }
 
@@ -281,17 +299,7 @@ TSWFFillStyle* TSWFLineStyle2::SetFillStyleType(std::uint8_t type) {
 
 void TSWFLineStyle2::ReadFromStream(TBitsEngine& be) {
   Width = be.ReadWord();
-  StartCapStyle = static_cast<std::uint8_t>(be.ReadBits(2));
-  JoinStyle = static_cast<std::uint8_t>(be.ReadBits(2));
-  HasFillFlag = be.ReadBits(1);
-  NoHScaleFlag = be.ReadBits(1);
-  NoVScaleFlag = be.ReadBits(1);
-  PixelHintingFlag = be.ReadBits(1);
-  be.ReadBits(5);
-  NoClose = be.ReadBits(1);
-  EndCapStyle = static_cast<std::uint8_t>(be.ReadBits(2));
-  be.FlushLastByte(false);
-  if (JoinStyle == 2) MiterLimitFactor = Fixed8ToFloat(be.ReadWord());
+  ReadFlags(be);
   if (HasFillFlag) {
     fill_ = ReadFillStyle(be, true);
   } else {
@@ -302,17 +310,7 @@ void TSWFLineStyle2::ReadFromStream(TBitsEngine& be) {
 
 void TSWFLineStyle2::WriteToStream(TBitsEngine& be) {
   be.WriteWord(Width);
-  be.WriteBits(StartCapStyle, 2);
-  be.WriteBits(JoinStyle, 2);
-  be.WriteBit(HasFillFlag);
-  be.WriteBit(NoHScaleFlag);
-  be.WriteBit(NoVScaleFlag);
-  be.WriteBit(PixelHintingFlag);
-  be.WriteBits(0, 5);
-  be.WriteBit(NoClose);
-  be.WriteBits(EndCapStyle, 2);
-  be.FlushLastByte(true);
-  if (JoinStyle == 2) be.WriteWord(FloatToFixed8(MiterLimitFactor));
+  WriteFlags(be, HasFillFlag);
   if (HasFillFlag && fill_) {
     fill_->HasAlpha = true;
     fill_->WriteToStream(be);

@@ -139,7 +139,26 @@ class TSWFLineStyle {
 };
 
 // LINESTYLE2 of DefineShape4: caps, joins, scaling flags and an optional fill.
-class TSWFLineStyle2 : public TSWFLineStyle {
+// The caps, join, scaling and fill flags that LINESTYLE2 and MORPHLINESTYLE2
+// share, with the miter limit that follows them.
+struct TSWFLineStyle2Flags {
+  std::uint8_t StartCapStyle = 0;  // 0..3
+  std::uint8_t JoinStyle = 0;      // 0..3; 2 is a miter join
+  bool HasFillFlag = false;
+  bool NoHScaleFlag = false;
+  bool NoVScaleFlag = false;
+  bool PixelHintingFlag = false;
+  bool NoClose = false;
+  std::uint8_t EndCapStyle = 0;  // 0..3
+  float MiterLimitFactor = 0;
+
+  // The two flag bytes, then the miter limit of a miter join.
+  void ReadFlags(TBitsEngine& be);
+  // hasFill is written in place of HasFillFlag.
+  void WriteFlags(TBitsEngine& be, bool hasFill) const;
+};
+
+class TSWFLineStyle2 : public TSWFLineStyle, public TSWFLineStyle2Flags {
  public:
   TSWFLineStyle2() : TSWFLineStyle(true) {}
   void Assign(const TSWFLineStyle& source) override;
@@ -152,16 +171,6 @@ class TSWFLineStyle2 : public TSWFLineStyle {
   // gets HasAlpha and the type.
   TSWFFillStyle* SetFillStyleType(std::uint8_t type);
   void ClearFillStyle() { fill_.reset(); }
-
-  bool HasFillFlag = false;
-  std::uint8_t StartCapStyle = 0;  // 0..3
-  std::uint8_t JoinStyle = 0;      // 0..3; 2 is a miter join
-  bool NoClose = false;
-  bool NoHScaleFlag = false;
-  bool NoVScaleFlag = false;
-  bool PixelHintingFlag = false;
-  std::uint8_t EndCapStyle = 0;  // 0..3
-  float MiterLimitFactor = 0;
 
  private:
   std::unique_ptr<TSWFFillStyle> fill_;

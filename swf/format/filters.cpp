@@ -33,10 +33,6 @@ std::uint64_t FixedBodySize(std::uint8_t type) {
   }
 }
 
-void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const std::string& what) {
-  if (be.Stream().Remaining() < bytes) throw Error(what + " runs past the end of the tag");
-}
-
 template <class T>
 const T& FilterSource(const TSWFFilter& source) {
   const T* typed = dynamic_cast<const T*>(&source);

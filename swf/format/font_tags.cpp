@@ -15,12 +15,6 @@ namespace {
 
 std::uint64_t Remaining(TBitsEngine& be) { return be.Stream().Remaining(); }
 
-void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const std::string& what) {
-  if (Remaining(be) < bytes)
-    throw Error(what + " needs " + std::to_string(bytes) + " bytes, the tag has " + std::to_string(Remaining(be)) +
-                " left");
-}
-
 // The rest of the body as bytes: glyphs are read from offsets into it.
 std::vector<std::uint8_t> RestOfBody(TBitsEngine& be) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(Remaining(be)));

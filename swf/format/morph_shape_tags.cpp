@@ -33,10 +33,6 @@ std::size_t ReadCount(TBitsEngine& be) {
   return count;
 }
 
-void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const std::string& what) {
-  if (be.Stream().Remaining() < bytes) throw Error(what + " runs past the end of the tag");
-}
-
 // The end shape's style changes only move the pen: players pair each of its
 // moves with a move of the start shape, edge with edge, and know no other
 // style change there. A style change that does not move is left out of the
@@ -219,15 +215,7 @@ void TSWFMorphLineStyle2::Assign(const TSWFMorphLineStyle& source) {
   TSWFMorphLineStyle::Assign(source);
   const auto* src = dynamic_cast<const TSWFMorphLineStyle2*>(&source);
   if (!src || src == this) return;
-  StartCapStyle = src->StartCapStyle;
-  JoinStyle = src->JoinStyle;
-  HasFillFlag = src->HasFillFlag;
-  NoHScaleFlag = src->NoHScaleFlag;
-  NoVScaleFlag = src->NoVScaleFlag;
-  PixelHintingFlag = src->PixelHintingFlag;
-  NoClose = src->NoClose;
-  EndCapStyle = src->EndCapStyle;
-  MiterLimitFactor = src->MiterLimitFactor;
+  static_cast<TSWFLineStyle2Flags&>(*this) = *src;
   fill_ = src->fill_ ? CloneMorphFillStyle(*src->fill_) : nullptr;
 }
 
@@ -240,20 +228,9 @@ void TSWFMorphLineStyle2::ReadFromStream(TBitsEngine& be) {
   NeedBytes(be, 6, "a morph line style");
   StartWidth = be.ReadWord();
   EndWidth = be.ReadWord();
-  StartCapStyle = static_cast<std::uint8_t>(be.ReadBits(2));
-  JoinStyle = static_cast<std::uint8_t>(be.ReadBits(2));
-  HasFillFlag = be.ReadBits(1);
-  NoHScaleFlag = be.ReadBits(1);
-  NoVScaleFlag = be.ReadBits(1);
-  PixelHintingFlag = be.ReadBits(1);
-  be.ReadBits(5);
-  NoClose = be.ReadBits(1);
-  EndCapStyle = static_cast<std::uint8_t>(be.ReadBits(2));
-  be.FlushLastByte(false);
-  if (JoinStyle == 2) {
-    NeedBytes(be, 2, "a morph line style");
-    MiterLimitFactor = Fixed8ToFloat(be.ReadWord());
-  }
+  // A cut-off miter limit reads as 0; the fill or colours after it are
+  // checked and report the short tag.
+  ReadFlags(be);
   if (HasFillFlag) {
     fill_ = ReadMorphFillStyle(be);
   } else {
@@ -268,17 +245,7 @@ void TSWFMorphLineStyle2::WriteToStream(TBitsEngine& be) {
   const bool fill = HasFillFlag && fill_;
   be.WriteWord(StartWidth);
   be.WriteWord(EndWidth);
-  be.WriteBits(StartCapStyle, 2);
-  be.WriteBits(JoinStyle, 2);
-  be.WriteBit(fill);
-  be.WriteBit(NoHScaleFlag);
-  be.WriteBit(NoVScaleFlag);
-  be.WriteBit(PixelHintingFlag);
-  be.WriteBits(0, 5);
-  be.WriteBit(NoClose);
-  be.WriteBits(EndCapStyle, 2);
-  be.FlushLastByte(true);
-  if (JoinStyle == 2) be.WriteWord(FloatToFixed8(MiterLimitFactor));
+  WriteFlags(be, fill);
   if (fill) {
     fill_->WriteToStream(be);
   } else {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "swf/format/fill_line_styles.h"
 #include "swf/format/shape_records.h"
 #include "swf/format/swf_object.h"
 
@@ -119,7 +120,7 @@ class TSWFMorphLineStyle {
 
 // The second form of DefineMorphShape2: caps, joins, scaling flags and an
 // optional morph fill used instead of the colours.
-class TSWFMorphLineStyle2 : public TSWFMorphLineStyle {
+class TSWFMorphLineStyle2 : public TSWFMorphLineStyle, public TSWFLineStyle2Flags {
  public:
   void Assign(const TSWFMorphLineStyle& source) override;
   void ReadFromStream(TBitsEngine& be) override;
@@ -128,16 +129,6 @@ class TSWFMorphLineStyle2 : public TSWFMorphLineStyle {
   TSWFMorphFillStyle* FillStyle() const { return fill_.get(); }
   // Sets the fill (and HasFillFlag); null clears both.
   void SetFillStyle(std::unique_ptr<TSWFMorphFillStyle> fill);
-
-  std::uint8_t StartCapStyle = 0;
-  std::uint8_t JoinStyle = 0;
-  bool HasFillFlag = false;
-  bool NoHScaleFlag = false;
-  bool NoVScaleFlag = false;
-  bool PixelHintingFlag = false;
-  bool NoClose = false;
-  std::uint8_t EndCapStyle = 0;
-  float MiterLimitFactor = 0;
 
  private:
   std::unique_ptr<TSWFMorphFillStyle> fill_;

@@ -19,12 +19,6 @@ const char* const kClipEventNames[kClipEventCount] = {
 // KeyPress, DragOut) need the 32-bit field of SWF 6 and later.
 constexpr std::uint32_t kShortFieldEvents = 0xFFFF;
 
-void NeedBytes(TBitsEngine& be, std::uint64_t bytes, const char* what) {
-  if (be.Stream().Remaining() < bytes)
-    throw Error(std::string(what) + " at offset " + std::to_string(be.Stream().Position()) +
-                " runs past the end of the tag");
-}
-
 // A record read from a file with no action bytes at all (not even the End
 // byte) holds one empty raw block, so that it is written back the same way.
 bool HasNoActionBytes(const TSWFActionList& list) {

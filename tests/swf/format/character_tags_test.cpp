@@ -15,35 +15,18 @@
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
 #include "swf/format/video_tags.h"
+#include "tests/swf/format/tag_bodies.h"
 #include "tests/swf/format/test_movie.h"
 #include "tests/testing/corpus.h"
 
 namespace yel::swf {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Body(TSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteTagBody(be);
-  be.FlushLastByte(true);
-  return stream.Bytes();
-}
-
-template <class T>
-std::unique_ptr<T> ReadAs(std::uint16_t code, const Bytes& body, bool parseActions = true) {
-  auto tag = CreateTag(code);
-  tag->SetReadContext(TSWFReadContext{8, parseActions});
-  tag->BodySize = static_cast<std::uint32_t>(body.size());
-  TBufferStream stream(body.data(), body.size());
-  TBitsEngine be(stream);
-  ReadTagBody(be, *tag, tag->BodySize);
-  auto* typed = dynamic_cast<T*>(tag.get());
-  if (!typed) return nullptr;
-  tag.release();
-  return std::unique_ptr<T>(typed);
-}
+using testing::As;
+using testing::Body;
+using testing::Bytes;
+using testing::ReadAs;
+using testing::ReadBody;
 
 void AddStop(TSWFActionList& list) { list.Add(std::make_unique<TSWFActionStop>()); }
 

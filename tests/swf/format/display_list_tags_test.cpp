@@ -16,37 +16,17 @@
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
 #include "test_movie.h"
+#include "tests/swf/format/tag_bodies.h"
 #include "tests/testing/corpus.h"
 
 namespace yel::swf {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Body(TSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteTagBody(be);
-  be.FlushLastByte(true);
-  return stream.Bytes();
-}
-
-// Reads a body as the stream reader would, with the file's version.
-std::unique_ptr<TSWFObject> ReadBody(std::uint16_t code, const Bytes& body, std::uint8_t version = 8,
-                                     bool parseActions = true) {
-  auto tag = CreateTag(code);
-  tag->SetReadContext(TSWFReadContext{version, parseActions});
-  tag->BodySize = static_cast<std::uint32_t>(body.size());
-  TBufferStream stream(body.data(), body.size());
-  TBitsEngine be(stream);
-  ReadTagBody(be, *tag, tag->BodySize);
-  return tag;
-}
-
-template <class T>
-T& As(const std::unique_ptr<TSWFObject>& tag) {
-  return dynamic_cast<T&>(*tag);
-}
+using testing::As;
+using testing::Body;
+using testing::Bytes;
+using testing::ReadAs;
+using testing::ReadBody;
 
 Bytes Slice(const Bytes& b, std::size_t from, std::size_t count) {
   return Bytes(b.begin() + from, b.begin() + from + count);

@@ -12,35 +12,17 @@
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_factory.h"
 #include "swf/format/text_tags.h"
+#include "tests/swf/format/tag_bodies.h"
 #include "tests/testing/corpus.h"
 
 namespace yel::swf {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Body(TSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteTagBody(be);
-  be.FlushLastByte(true);
-  return stream.Bytes();
-}
-
-std::unique_ptr<TSWFObject> ReadBody(std::uint16_t code, const Bytes& body, std::uint8_t version = 8) {
-  auto tag = CreateTag(code);
-  tag->SetReadContext(TSWFReadContext{version, true});
-  tag->BodySize = static_cast<std::uint32_t>(body.size());
-  TBufferStream stream(body.data(), body.size());
-  TBitsEngine be(stream);
-  ReadTagBody(be, *tag, tag->BodySize);
-  return tag;
-}
-
-template <class T>
-T& As(const std::unique_ptr<TSWFObject>& tag) {
-  return dynamic_cast<T&>(*tag);
-}
+using testing::As;
+using testing::Body;
+using testing::Bytes;
+using testing::ReadAs;
+using testing::ReadBody;
 
 // A square glyph of side `size` em units, its sides cut in `pieces` edges.
 TSWFGlyph Square(int size, int pieces = 1) {

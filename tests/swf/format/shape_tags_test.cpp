@@ -7,37 +7,16 @@
 #include "base/error.h"
 #include "swf/format/shape_tags.h"
 #include "swf/format/tag_factory.h"
+#include "tests/swf/format/tag_bodies.h"
 
 namespace yel::swf {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Body(TSWFObject& tag) {
-  TMemoryStream stream;
-  TBitsEngine be(stream);
-  tag.WriteTagBody(be);
-  be.FlushLastByte(true);
-  return stream.Bytes();
-}
-
-std::unique_ptr<TSWFObject> ReadBody(std::uint16_t code, const Bytes& body) {
-  auto tag = CreateTag(code);
-  tag->BodySize = static_cast<std::uint32_t>(body.size());
-  TBufferStream stream(body.data(), body.size());
-  TBitsEngine be(stream);
-  ReadTagBody(be, *tag, tag->BodySize);
-  return tag;
-}
-
-template <class T>
-std::unique_ptr<T> ReadAs(std::uint16_t code, const Bytes& body) {
-  auto tag = ReadBody(code, body);
-  auto* typed = dynamic_cast<T*>(tag.get());
-  if (!typed) return nullptr;
-  tag.release();
-  return std::unique_ptr<T>(typed);
-}
+using testing::As;
+using testing::Body;
+using testing::Bytes;
+using testing::ReadAs;
+using testing::ReadBody;
 
 // Bits of one record list written alone, as a string of 0 and 1.
 std::string RecordBits(TSWFShapeRecord& record, int fillBits = 1, int lineBits = 1) {
