@@ -1,7 +1,7 @@
 // Font faces through fontconfig and FreeType. Outlines are taken unhinted at
 // a pixel size equal to the em, so that FreeType's 26.6 coordinates are em
-// units with six fraction bits; cubic segments (CFF fonts) are split into
-// quadratic ones.
+// units with six fraction bits; cubic segments (CFF fonts) are approximated
+// by quadratic ones within half an em unit.
 #include "platform/gdi/font_engine.h"
 
 #include <fontconfig/fontconfig.h>
@@ -48,6 +48,12 @@ FcConfig* Config() {
 }
 
 constexpr double k26_6 = 64.0;
+// Cubic segments (CFF outlines) become quadratics that stay within this
+// distance of them, in em units: half of the unit that points are rounded to.
+constexpr double kCubicTolerance = 0.5;
+
+void AppendCubic(OutlineContour& contour, OutlinePoint p0, OutlinePoint p1, OutlinePoint p2, OutlinePoint p3,
+                 double tolerance, int depth);
 
 struct Decomposer {
   GlyphOutline* out;
@@ -77,34 +83,42 @@ struct Decomposer {
     self->last = Point(to);
     return 0;
   }
-  // A cubic as four quadratics: each quarter's control point is where the
-  // tangents at its ends meet, approximated by the midpoint rule.
   static int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
     auto* self = static_cast<Decomposer*>(user);
     if (self->out->Contours.empty()) return 0;
-    OutlinePoint p0 = self->last, p1 = Point(c1), p2 = Point(c2), p3 = Point(to);
-    auto at = [&](double t) {
-      double u = 1 - t;
-      return OutlinePoint{u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x,
-                          u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y, true};
-    };
-    constexpr int kParts = 4;
-    for (int i = 0; i < kParts; ++i) {
-      double t0 = double(i) / kParts, t1 = double(i + 1) / kParts, tm = (t0 + t1) / 2;
-      OutlinePoint a = at(t0), b = at(t1), m = at(tm);
-      // The quadratic through a, m, b has its control point at 2m - (a+b)/2.
-      OutlinePoint c{2 * m.x - (a.x + b.x) / 2, 2 * m.y - (a.y + b.y) / 2, false};
-      self->out->Contours.back().push_back(c);
-      self->out->Contours.back().push_back(b);
-    }
-    self->last = p3;
+    AppendCubic(self->out->Contours.back(), self->last, Point(c1), Point(c2), Point(to), kCubicTolerance, 0);
+    self->last = Point(to);
     return 0;
   }
 };
 
+// The quadratics of one cubic, halved until each lies within the tolerance.
+void AppendCubic(OutlineContour& contour, OutlinePoint p0, OutlinePoint p1, OutlinePoint p2, OutlinePoint p3,
+                 double tolerance, int depth) {
+  // The quadratic whose control point is the mean of the two that the end
+  // tangents suggest, (3 p1 - p0) / 2 and (3 p2 - p3) / 2, departs from the
+  // cubic by at most sqrt(3) / 36 of |p3 - 3 p2 + 3 p1 - p0|.
+  const double dx = p3.x - 3 * p2.x + 3 * p1.x - p0.x, dy = p3.y - 3 * p2.y + 3 * p1.y - p0.y;
+  if (depth >= 10 || std::sqrt(3.0) / 36 * std::hypot(dx, dy) <= tolerance) {
+    contour.push_back({(3 * (p1.x + p2.x) - p0.x - p3.x) / 4, (3 * (p1.y + p2.y) - p0.y - p3.y) / 4, false});
+    contour.push_back({p3.x, p3.y, true});
+    return;
+  }
+  auto mid = [](OutlinePoint a, OutlinePoint b) { return OutlinePoint{(a.x + b.x) / 2, (a.y + b.y) / 2, true}; };
+  OutlinePoint a = mid(p0, p1), b = mid(p1, p2), c = mid(p2, p3);
+  OutlinePoint ab = mid(a, b), bc = mid(b, c), m = mid(ab, bc);
+  AppendCubic(contour, p0, a, ab, m, tolerance, depth + 1);
+  AppendCubic(contour, m, bc, c, p3, tolerance, depth + 1);
+}
+
 std::string Utf8(const FcChar8* text) { return text ? reinterpret_cast<const char*>(text) : std::string(); }
 
 }  // namespace
+
+void AppendCubicAsQuadratics(OutlineContour& contour, OutlinePoint p0, OutlinePoint c1, OutlinePoint c2,
+                             OutlinePoint p3, double tolerance) {
+  AppendCubic(contour, p0, c1, c2, p3, std::max(tolerance, 1e-6), 0);
+}
 
 struct FontFace::Impl {
   FT_Face face = nullptr;
@@ -155,6 +169,7 @@ std::unique_ptr<FontFace> FontFace::Open(const std::string& family, bool bold, b
   FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(emSize));
   std::unique_ptr<FontFace> out(new FontFace(std::move(impl)));
   out->file_ = file;
+  out->index_ = index;
   out->family_ = face->family_name ? face->family_name : family;
   out->em_ = emSize;
   const double scale = double(emSize) / face->units_per_EM;

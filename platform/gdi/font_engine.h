@@ -23,6 +23,13 @@ struct OutlinePoint {
 // the on-curve point that ends its quadratic segment.
 using OutlineContour = std::vector<OutlinePoint>;
 
+// Appends the cubic segment from p0 (the contour's last point) through the
+// control points c1 and c2 to p3 as quadratic segments that stay within the
+// tolerance (em units) of it. CFF and CFF2 fonts have cubic outlines; glyphs in
+// a movie are quadratic.
+void AppendCubicAsQuadratics(OutlineContour& contour, OutlinePoint p0, OutlinePoint c1, OutlinePoint c2,
+                             OutlinePoint p3, double tolerance);
+
 struct GlyphOutline {
   std::vector<OutlineContour> Contours;
   double Advance = 0;  // em units
@@ -53,6 +60,8 @@ class FontFace {
 
   const std::string& FamilyName() const { return family_; }
   const std::string& FileName() const { return file_; }
+  // The face's index within its file (collections such as .ttc hold several).
+  int FaceIndex() const { return index_; }
   int EmSize() const { return em_; }
   const FontMetrics& Metrics() const { return metrics_; }
   bool HasGlyph(char32_t c) const;
@@ -70,6 +79,7 @@ class FontFace {
   std::unique_ptr<Impl> impl_;
   std::string family_;
   std::string file_;
+  int index_ = 0;
   int em_ = 1024;
   FontMetrics metrics_;
 };
