@@ -75,6 +75,7 @@ void TFlashFont::Assign(const TBasedSWFObject& source) {
   Descent = src.Descent;
   Leading = src.Leading;
   UsedBy = src.UsedBy;
+  loaded_kerning_ = src.loaded_kerning_;
   description_ = src.description_;
   size_ = src.size_;
   has_layout_ = src.has_layout_;
@@ -267,22 +268,43 @@ void TFlashFont::WriteToStream(TBitsEngine& be) {
       }
     }
     if (layout && HasKerning) {
-      // Kerning pairs among the written characters, from the font engine.
-      for (std::size_t l = 0; l < written.size(); ++l)
-        for (std::size_t r = 0; r < written.size(); ++r) {
-          std::int32_t adjust = Round(Face().Kerning(written[l]->WideCode, written[r]->WideCode));
-          if (adjust != 0)
-            font.Kerning.push_back(
-                {font.Codes[l], font.Codes[r], static_cast<std::int16_t>(std::clamp(adjust, -0x8000, 0x7FFF))});
+      // Kerning pairs among the written characters: those taken from a movie,
+      // or every pair the font engine kerns.
+      std::map<std::uint16_t, std::size_t> at;
+      for (std::size_t i = 0; i < written.size(); ++i) at[written[i]->WideCode] = i;
+      auto add = [&](std::size_t l, std::size_t r, std::int32_t adjust) {
+        if (adjust != 0) font.Kerning.push_back({font.Codes[l], font.Codes[r], static_cast<std::int16_t>(adjust)});
+      };
+      if (!loaded_kerning_.empty()) {
+        for (auto [pair, adjust] : loaded_kerning_) {
+          auto l = at.find(static_cast<std::uint16_t>(pair >> 16)), r = at.find(static_cast<std::uint16_t>(pair));
+          if (l != at.end() && r != at.end()) add(l->second, r->second, adjust);
         }
+      } else {
+        for (std::size_t l = 0; l < written.size(); ++l)
+          for (std::size_t r = 0; r < written.size(); ++r)
+            add(l, r, KerningOf(written[l]->WideCode, written[r]->WideCode));
+      }
     }
   }
   font.WriteToStream(be);
 }
 
+std::int32_t TFlashFont::KerningOf(std::uint16_t left, std::uint16_t right) {
+  if (!loaded_kerning_.empty()) {
+    auto found = loaded_kerning_.find(std::uint32_t{left} << 16 | right);
+    return found == loaded_kerning_.end() ? 0 : found->second;
+  }
+  return std::clamp(Round(Face().Kerning(left, right)), -0x8000, 0x7FFF);
+}
+
 TTextSize TFlashFont::TextExtent(const std::u16string& text) {
   double width = 0;
-  for (std::uint16_t code : Units(text)) width += Face().Advance(code);
+  const std::vector<std::uint16_t> codes = Units(text);
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    width += Face().Advance(codes[i]);
+    if (HasKerning && i + 1 < codes.size()) width += KerningOf(codes[i], codes[i + 1]);
+  }
   const gdi::FontMetrics& m = Face().Metrics();
   return {Round(width * size_ / 1024.0), Round((m.Ascent + m.Descent) * size_ / 1024.0)};
 }
@@ -341,6 +363,16 @@ void TFlashFont::SetFromDefineFont2(const TSWFDefineFont2& font) {
     c->GlyphMade = true;
     if (font.HasLayout && i < font.Advances.size()) c->Advance = font.Advances[i];
   }
+  // The kerning records, by the Unicode values of their characters.
+  loaded_kerning_.clear();
+  if (font.HasLayout)
+    for (const TSWFKerningRecord& k : font.Kerning) {
+      const TFlashChar* left = FindChar(k.KerningCode1);
+      const TFlashChar* right = FindChar(k.KerningCode2);
+      if (left && right && k.KerningAdjustment != 0)
+        loaded_kerning_[std::uint32_t{left->WideCode} << 16 | right->WideCode] = k.KerningAdjustment;
+    }
+  HasKerning = !loaded_kerning_.empty();
 }
 
 // --- TFlashText
@@ -536,11 +568,15 @@ void TFlashText::WriteStatic(TBitsEngine& be) {
   if (bounds.XMin != 0) record.SetXOffset(bounds.XMin);
   std::uint32_t maxIndex = 0;
   std::int32_t maxAdvance = 0;
-  for (std::uint16_t code : codes) {
-    TFlashChar* c = font_->FindChar(code);
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    TFlashChar* c = font_->FindChar(codes[i]);
     if (!c) continue;
     const int index = std::max(0, font_->GlyphIndex(*c));
-    const std::int32_t advance = Round(c->Advance / 1024.0 * height_) + char_spacing_;
+    std::int32_t kerning = 0;
+    if (font_->HasKerning && i + 1 < codes.size())
+      if (const TFlashChar* next = font_->FindChar(codes[i + 1]))
+        kerning = font_->KerningOf(c->WideCode, next->WideCode);
+    const std::int32_t advance = Round((c->Advance + kerning) / 1024.0 * height_) + char_spacing_;
     record.GlyphEntries.push_back({static_cast<std::uint32_t>(index), advance});
     maxIndex = std::max<std::uint32_t>(maxIndex, index);
     maxAdvance = std::max(maxAdvance, std::abs(advance));

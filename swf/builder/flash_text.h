@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,8 +77,13 @@ class TFlashFont : public TFlashIDObject {
   std::string FaceName() const;
   // Metrics at the 1024 em (taken on first need).
   void TakeMetrics();
-  // Width and height of the text at the font's Size, in twips.
+  // Width and height of the text at the font's Size, in twips (kerned when
+  // the font has kerning).
   TTextSize TextExtent(const std::u16string& text);
+  // The kerning between two characters given by their Unicode values, em
+  // units: from the kerning records of a font taken from a movie, else from
+  // the font engine.
+  std::int32_t KerningOf(std::uint16_t left, std::uint16_t right);
   // Takes the first DefineFont2/3 of a movie file (matching name and
   // style, any when the font has no name) or a file holding one DefineFont2
   // body; false (font unchanged) when there is none.
@@ -92,6 +98,8 @@ class TFlashFont : public TFlashIDObject {
   std::uint8_t LanguageCode = 0;
   bool SmallText = false;
   bool Wide = false;
+  // Kerning records are written with the layout, and static texts have
+  // kerned advances.
   bool HasKerning = false;
   std::int32_t Ascent = 0, Descent = 0, Leading = 0;
   // Bit 0: a static text uses the font; bit 1: a text field does.
@@ -113,6 +121,9 @@ class TFlashFont : public TFlashIDObject {
   void RaiseVersionForWide();
 
   std::vector<std::unique_ptr<TFlashChar>> chars_;
+  // Kerning of a font taken from a movie: the adjustment by the Unicode
+  // values of the pair (left << 16 | right).
+  std::map<std::uint32_t, std::int16_t> loaded_kerning_;
   gdi::LogFont description_;
   std::uint16_t size_ = 0;
   bool has_layout_ = false;

@@ -3,6 +3,7 @@
 // text fields and their HTML, and the fonts the system resolves names to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/error.h"
@@ -149,6 +150,91 @@ TEST(TextTest, AdvancesBoundsAndRecord) {
   TFlashText* faint = movie.AddText(u"l", SWFRGBA(0, 0, 0, 100), font, TRect{0, 0, 0, 0});
   faint->SetFont(font);
   EXPECT_EQ(faint->MinVersion(), 3);
+}
+
+// Kerning: off, advances are the glyphs' own; on, each advance takes the
+// pair it starts (Liberation Sans kerns "AV" by -152 and "To" by -227 of its
+// 2048 units), the right-aligned text still ends at its position, and the
+// font carries the pairs among its written characters.
+TEST(TextTest, KerningOfAdvancesAndFontRecords) {
+  for (bool kerned : {false, true}) {
+    SCOPED_TRACE(kerned ? "kerned" : "not kerned");
+    TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Twips);
+    movie.SetVersion(8);
+    TFlashFont* font = movie.AddFont("Arial", false, false, 2048, false);
+    font->HasKerning = kerned;
+    TFlashText* text = movie.AddText(u"AVTo", SWFRGBA(0, 0, 0, 255), font, TRect{6000, 0, 0, 0}, 1);
+    font->SetHasLayout(true);
+    font->MakeGlyphs();
+    const std::int32_t a = font->FindChar('A')->Advance, v = font->FindChar('V')->Advance,
+                       t = font->FindChar('T')->Advance, o = font->FindChar('o')->Advance;
+    TSWFRectRec bounds = text->TextBounds();
+    movie.PlaceObject(text, 1);
+    movie.ShowFrame();
+    auto read = ReadMovie(SaveMovie(movie, kerned ? "_kerned" : "_plain"));
+    auto texts = TagsOf<TSWFDefineText>(*read);
+    auto fonts = TagsOf<TSWFDefineFont2>(*read);
+    ASSERT_EQ(texts.size(), 1u);
+    ASSERT_EQ(fonts.size(), 1u);
+    std::vector<std::int32_t> advances;
+    std::int32_t width = 0;
+    for (const auto& entry : texts[0]->TextRecords[0]->GlyphEntries) {
+      advances.push_back(entry.GlyphAdvance);
+      width += entry.GlyphAdvance;
+    }
+    // Text height 2048 twips: two twips to an em unit.
+    const std::vector<std::int32_t> expected =
+        kerned ? std::vector<std::int32_t>{2 * (a - 76), 2 * v, 2 * (t - 114), 2 * o}
+               : std::vector<std::int32_t>{2 * a, 2 * v, 2 * t, 2 * o};
+    EXPECT_EQ(advances, expected);
+    EXPECT_EQ(bounds.XMax, 6000);
+    EXPECT_NEAR(bounds.XMax - bounds.XMin, width, 4) << "the bounds measure the kerned text";
+    const std::vector<TSWFKerningRecord> wanted = {{'A', 'V', -76}, {'T', 'o', -114}};
+    for (const TSWFKerningRecord& k : wanted) {
+      const bool present = std::find(fonts[0]->Kerning.begin(), fonts[0]->Kerning.end(), k) != fonts[0]->Kerning.end();
+      EXPECT_EQ(present, kerned) << char(k.KerningCode1) << char(k.KerningCode2);
+    }
+    for (const TSWFKerningRecord& k : fonts[0]->Kerning) {
+      EXPECT_NE(std::find(fonts[0]->Codes.begin(), fonts[0]->Codes.end(), k.KerningCode1), fonts[0]->Codes.end());
+      EXPECT_NE(std::find(fonts[0]->Codes.begin(), fonts[0]->Codes.end(), k.KerningCode2), fonts[0]->Codes.end());
+    }
+  }
+}
+
+// A font taken from a movie keeps its kerning records: its static texts are
+// kerned by them and it writes them again.
+TEST(TextTest, KerningOfAFontFromAMovie) {
+  TSWFDefineFont2 source;
+  source.HasLayout = true;
+  source.ANSI = true;
+  source.FontName = "Loaded";
+  source.Codes = {'A', 'V', 0x80};
+  source.Glyphs.resize(3);
+  source.Advances = {600, 600, 700};
+  source.Bounds.resize(3);
+  source.Kerning = {{'A', 'V', -100}, {'V', 0x80, 50}};
+  TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Twips);
+  TFlashFont* font = movie.AddFont();
+  font->SetFromDefineFont2(source);
+  EXPECT_TRUE(font->HasKerning);
+  EXPECT_EQ(font->KerningOf('V', 0x20AC), 50) << "the euro sign of Windows-1252 by its Unicode value";
+  TFlashText* text = movie.AddText();
+  text->SetFont(font);
+  text->SetText("AV\x80");
+  text->SetHeight(1024);
+  movie.PlaceObject(text, 1);
+  movie.ShowFrame();
+  auto read = ReadMovie(SaveMovie(movie));
+  auto texts = TagsOf<TSWFDefineText>(*read);
+  auto fonts = TagsOf<TSWFDefineFont2>(*read);
+  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(fonts.size(), 1u);
+  const auto& entries = texts[0]->TextRecords[0]->GlyphEntries;
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].GlyphAdvance, 500);
+  EXPECT_EQ(entries[1].GlyphAdvance, 650);
+  EXPECT_EQ(entries[2].GlyphAdvance, 700);
+  EXPECT_EQ(fonts[0]->Kerning, source.Kerning);
 }
 
 TEST(TextTest, TextFields) {
