@@ -1,6 +1,7 @@
 // Writes movies with static texts and text fields (NAME.swf) and FreeType's
 // own rendering of the same strings at the same places (NAME.pgm, coverage
-// 0..255 on white), for text_player_check.mjs to compare in Ruffle. A text
+// 0..255 on white; kerned by FreeType where the font kerns), for
+// text_player_check.mjs to compare in Ruffle. A text
 // field's movie also traces the field's text property.
 //
 // Usage: text_player_movies OUTPUT_FOLDER
@@ -37,6 +38,7 @@ struct Case {
   int x = 20, y = 30;         // top-left of the text (the field's bounds)
   double angle = 0;           // degrees, clockwise on screen
   enum Kind { Static, Field, HtmlField, DeviceField } kind = Static;
+  bool kerning = false;       // the font kerns; FreeType's layout kerns too
 };
 
 // FreeType's rendering: unhinted glyphs at the text height, pens advanced by
@@ -47,7 +49,7 @@ std::vector<std::uint8_t> Render(const Case& c, double baseline, double left) {
   FT_Library library;
   FT_Init_FreeType(&library);
   FT_Face ft;
-  FT_New_Face(library, face->FileName().c_str(), 0, &ft);
+  FT_New_Face(library, face->FileName().c_str(), face->FaceIndex(), &ft);
   FT_Set_Pixel_Sizes(ft, 0, c.px);
   const double a = c.angle * M_PI / 180;
   // Screen y runs downward: rotating clockwise on screen is a negative angle
@@ -55,7 +57,13 @@ std::vector<std::uint8_t> Render(const Case& c, double baseline, double left) {
   FT_Matrix m{static_cast<FT_Fixed>(std::cos(a) * 65536), static_cast<FT_Fixed>(std::sin(a) * 65536),
               static_cast<FT_Fixed>(-std::sin(a) * 65536), static_cast<FT_Fixed>(std::cos(a) * 65536)};
   double penX = 0;
+  FT_UInt previous = 0;
   for (char16_t ch : c.text) {
+    const FT_UInt glyph = FT_Get_Char_Index(ft, ch);
+    FT_Vector kerning{};
+    if (c.kerning && previous) FT_Get_Kerning(ft, previous, glyph, FT_KERNING_UNFITTED, &kerning);
+    previous = glyph;
+    penX += kerning.x / 64.0;
     // The pen in screen space: along the rotated baseline from the origin.
     double sx = left + penX * std::cos(a), sy = baseline + penX * std::sin(a);
     FT_Vector delta{static_cast<FT_Pos>(std::lround((sx - std::floor(sx)) * 64)),
@@ -86,6 +94,7 @@ void Write(const Case& c, const std::string& folder) {
   movie.BackgroundColor().SetRGB(SWFRGBA(255, 255, 255, 255));
   TFlashFont* font = movie.AddFont(c.family, c.bold, false, static_cast<std::uint16_t>(c.px),
                                    c.kind == Case::DeviceField);
+  font->HasKerning = c.kerning;
   const double ascent = gdi::FontFace::Open(c.family, c.bold, false, 1024)->Metrics().Ascent / 1024 * c.px;
   TFlashText* text;
   double baseline = c.y + ascent, left = c.x;
@@ -150,6 +159,14 @@ int main(int argc, char** argv) {
       {"field-embedded-32", "Liberation Sans", false, u"Field text", 32, 20, 30, 0, Case::Field},
       {"field-html-32", "Liberation Serif", false, u"HTML field", 32, 20, 30, 0, Case::HtmlField},
       {"field-device-24", "Liberation Sans", false, u"Device font", 24, 20, 30, 0, Case::DeviceField},
+      // Pairs that Liberation Sans kerns: unkerned, the text would end 21
+      // pixels further right.
+      {"kerned-48", "Liberation Sans", false, u"AVATAR To Wy", 48, 20, 20, 0, Case::Static, true},
+      // Chinese, Japanese kana and Korean hangul from a CFF face (cubic
+      // outlines), static and in a text field with the embedded font.
+      {"cjk-32", "Noto Sans CJK SC", false, u"\u6C38\u9060\u9F8D \u3072\u3089\u304C\u306A \u30AB\u30BF \uD55C\uAD6D\uC5B4", 32},
+      {"field-cjk-32", "Noto Sans CJK JP", false, u"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8", 32, 20, 30, 0,
+       Case::Field},
   };
   try {
     for (const Case& c : cases) Write(c, argv[1]);
