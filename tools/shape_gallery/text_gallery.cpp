@@ -1,9 +1,10 @@
 // text-gallery: writes a one-frame movie that shows the builder's texts:
 // static texts in the three classic faces (resolved to the system's
 // metric-compatible fonts) at several sizes, right-aligned and centred text,
-// Greek and Cyrillic in a font of Unicode codes, a turned text, and text
-// fields with an embedded font, HTML, and the player's device font. It
-// doubles as a walk through the text API.
+// Greek and Cyrillic in a font of Unicode codes, a turned text, text fields
+// with an embedded font, HTML, and the player's device font, Chinese,
+// Japanese and Korean, and a kerned text. It doubles as a walk through the
+// text API.
 //
 //   text-gallery OUTPUT.swf
 #include <cstdio>
@@ -59,6 +60,15 @@ void Build(TFlashMovie& movie) {
   show(html);
   TFlashFont* device = movie.AddFont("_sans", false, false, 18, true);
   show(movie.AddDynamicText("", u"A device font", TRect{20, 390, 300, 420}, device, kBlack));
+
+  // Chinese, Japanese kana and Korean hangul from a CJK face.
+  TFlashFont* cjk = movie.AddFont("Noto Sans CJK SC", false, false, 24, false);
+  show(movie.AddText(u"\u6F22\u5B57 \u304B\u306A \uD55C\uAE00", kBlack, cjk, TRect{410, 345, 0, 0}));
+  // A font with kerning: its static texts take the font's kerning pairs, and
+  // the pairs are written with the font.
+  TFlashFont* kerned = movie.AddFont("Arial", false, false, 24, false);
+  kerned->HasKerning = true;
+  show(movie.AddText(u"AVATAR, To Wy", kBlack, kerned, TRect{410, 390, 0, 0}));
   movie.ShowFrame();
 }
 
