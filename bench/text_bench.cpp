@@ -1,7 +1,8 @@
 // Fonts and texts: a font with the 95 printable ASCII characters and 200
 // static texts of 40 characters each, written as a movie (time, and the
 // process's peak resident memory afterwards); and the cost of one glyph
-// outline conversion (font engine outline to the character's edges).
+// outline conversion (font engine outline to the character's edges), for a
+// TrueType and a CFF face; and a movie with 1,000 CJK characters.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -48,20 +49,52 @@ void BM_TextMovie(benchmark::State& state) {
 }
 BENCHMARK(BM_TextMovie)->Unit(benchmark::kMillisecond);
 
-// One character's outline, fetched and converted again each time.
+// A CJK movie: 1,000 different ideographs from a CFF face of 65535 glyphs
+// in 50 static texts of 20 characters (the font's glyph data far above the
+// 64 KB that 16-bit offsets reach).
+void BM_CjkTextMovie(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    TFlashMovie movie(0, 0, 800, 600, 24, TSWFSystemCoord::Pix);
+    movie.SetVersion(8);
+    TFlashFont* font = movie.AddFont("Noto Sans CJK SC", false, false, 16, false);
+    for (int i = 0; i < 50; ++i) {
+      std::u16string text;
+      for (int k = 0; k < 20; ++k) text += static_cast<char16_t>(0x4E00 + i * 20 + k);
+      TFlashText* item = movie.AddText(text, 0xFF000000, font, TRect{10, 10 + (i % 30) * 19, 0, 0});
+      movie.PlaceObject(item, static_cast<std::uint16_t>(i + 1));
+    }
+    movie.ShowFrame();
+    yel::TMemoryStream file;
+    movie.MakeStreamInto(file);
+    bytes = file.Size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.counters["file_KB"] = bytes / 1024.0;
+  state.counters["peak_rss_MB"] = PeakResidentMB();
+}
+BENCHMARK(BM_CjkTextMovie)->Unit(benchmark::kMillisecond);
+
+// One character's outline, fetched and converted again each time: a
+// TrueType glyph (quadratic outline) and a CFF one (cubic outline,
+// approximated by quadratics) of a face with 65535 glyphs.
 void BM_GlyphOutline(benchmark::State& state) {
+  const bool cff = state.range(0) == 1;
   TFlashMovie movie(0, 0, 800, 600, 24, TSWFSystemCoord::Pix);
-  TFlashFont* font = movie.AddFont("Arial", false, false, 16, false);
-  font->AddChar('g');
+  TFlashFont* font = movie.AddFont(cff ? "Noto Sans CJK SC" : "Arial", false, false, 16, false);
+  const std::uint16_t code = cff ? 0x9F8D : 'g';  // the dragon ideograph has many curves
+  font->AddChar(code);
   font->MakeGlyphs();  // opens the face once
-  TFlashChar* c = font->FindChar('g');
+  TFlashChar* c = font->FindChar(code);
   for (auto _ : state) {
     c->GlyphMade = false;
     font->MakeGlyphs();
     benchmark::DoNotOptimize(c->Edges.size());
   }
+  state.SetLabel(cff ? "CFF (Noto Sans CJK SC)" : "TrueType (Liberation Sans)");
+  state.counters["edges"] = static_cast<double>(c->Edges.size());
 }
-BENCHMARK(BM_GlyphOutline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GlyphOutline)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
