@@ -202,39 +202,60 @@ TEST(TextTest, KerningOfAdvancesAndFontRecords) {
 }
 
 // A font taken from a movie keeps its kerning records: its static texts are
-// kerned by them and it writes them again.
+// kerned by them and it writes them again, in its own code width (a font of
+// single-byte codes finds its pairs by their Unicode values: 0x80 is the euro
+// sign).
 TEST(TextTest, KerningOfAFontFromAMovie) {
-  TSWFDefineFont2 source;
-  source.HasLayout = true;
-  source.ANSI = true;
-  source.FontName = "Loaded";
-  source.Codes = {'A', 'V', 0x80};
-  source.Glyphs.resize(3);
-  source.Advances = {600, 600, 700};
-  source.Bounds.resize(3);
-  source.Kerning = {{'A', 'V', -100}, {'V', 0x80, 50}};
-  TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Twips);
-  TFlashFont* font = movie.AddFont();
-  font->SetFromDefineFont2(source);
-  EXPECT_TRUE(font->HasKerning);
-  EXPECT_EQ(font->KerningOf('V', 0x20AC), 50) << "the euro sign of Windows-1252 by its Unicode value";
-  TFlashText* text = movie.AddText();
-  text->SetFont(font);
-  text->SetText("AV\x80");
-  text->SetHeight(1024);
-  movie.PlaceObject(text, 1);
-  movie.ShowFrame();
-  auto read = ReadMovie(SaveMovie(movie));
-  auto texts = TagsOf<TSWFDefineText>(*read);
-  auto fonts = TagsOf<TSWFDefineFont2>(*read);
-  ASSERT_EQ(texts.size(), 1u);
-  ASSERT_EQ(fonts.size(), 1u);
-  const auto& entries = texts[0]->TextRecords[0]->GlyphEntries;
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].GlyphAdvance, 500);
-  EXPECT_EQ(entries[1].GlyphAdvance, 650);
-  EXPECT_EQ(entries[2].GlyphAdvance, 700);
-  EXPECT_EQ(fonts[0]->Kerning, source.Kerning);
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "wide codes" : "single-byte codes");
+    const std::uint16_t euro = wide ? 0x20AC : 0x80;
+    TSWFDefineFont2 source;
+    source.HasLayout = true;
+    source.ANSI = !wide;
+    source.WideCodes = wide;
+    source.FontName = "Loaded";
+    source.Codes = {'A', 'V', euro};
+    source.Glyphs.resize(3);
+    source.Advances = {600, 600, 700};
+    source.Bounds.resize(3);
+    source.Kerning = {{'A', 'V', -100}, {'V', euro, 50}};
+    TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Twips);
+    movie.SetVersion(8);
+    TFlashFont* font = movie.AddFont();
+    font->SetFromDefineFont2(source);
+    EXPECT_TRUE(font->HasKerning);
+    EXPECT_EQ(font->KerningOf('V', 0x20AC), 50);
+    TFlashText* text = movie.AddText();
+    text->SetFont(font);
+    if (wide) text->SetWideText(u"AV\u20AC");
+    else text->SetText("AV\x80");
+    text->SetHeight(1024);
+    movie.PlaceObject(text, 1);
+    movie.ShowFrame();
+    // swf-parser reads kerning codes as 16-bit whatever the font's code
+    // width, so only the wide font's movie goes to its check.
+    std::vector<std::uint8_t> bytes;
+    if (wide) {
+      bytes = SaveMovie(movie);
+    } else {
+      movie.MakeStream();
+      TMemoryStream out;
+      movie.SaveToStream(out);
+      bytes = out.TakeBytes();
+    }
+    auto read = ReadMovie(bytes);
+    auto texts = TagsOf<TSWFDefineText>(*read);
+    auto fonts = TagsOf<TSWFDefineFont2>(*read);
+    ASSERT_EQ(texts.size(), 1u);
+    ASSERT_EQ(fonts.size(), 1u);
+    const auto& entries = texts[0]->TextRecords[0]->GlyphEntries;
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].GlyphAdvance, 500);
+    EXPECT_EQ(entries[1].GlyphAdvance, 650);
+    EXPECT_EQ(entries[2].GlyphAdvance, 700);
+    EXPECT_EQ(fonts[0]->WideCodes, wide);
+    EXPECT_EQ(fonts[0]->Kerning, source.Kerning);
+  }
 }
 
 TEST(TextTest, TextFields) {
