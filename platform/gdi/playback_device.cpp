@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/gdi/dib.h"
+#include "platform/gdi/logical_font.h"
 #include "platform/gdi/mapping.h"
 
 namespace yel::gdi {
@@ -105,24 +106,6 @@ Pen StockPen(int n) {
   return p;
 }
 
-LogFont StockFont(int n) {
-  LogFont f;
-  f.lfHeight = 16;
-  f.lfWeight = 700;
-  const char* name = "System";
-  if (n == ANSI_FIXED_FONT || n == OEM_FIXED_FONT || n == SYSTEM_FIXED_FONT) {
-    name = "Courier";
-    f.lfWeight = 400;
-    f.lfPitchAndFamily = 1;
-  } else if (n == ANSI_VAR_FONT || n == DEFAULT_GUI_FONT) {
-    name = "MS Sans Serif";
-    f.lfHeight = -11;
-    f.lfWeight = 400;
-  }
-  for (int i = 0; name[i] && i < 31; ++i) f.lfFaceName[i] = char16_t(name[i]);
-  return f;
-}
-
 // ---- paths --------------------------------------------------------------------
 
 struct DevicePath {
@@ -211,7 +194,7 @@ struct PlaybackDevice::Impl {
     Mapping mapping;
     Pen pen;
     Brush brush;
-    LogFont font = StockFont(SYSTEM_FONT);
+    LogFont font = StockFontDescription(SYSTEM_FONT);
     ColorRef bk_color = 0xFFFFFF, text_color = 0;
     int bk_mode = OPAQUE, rop2 = R2_COPYPEN, fill_mode = ALTERNATE,
         arc_direction = AD_COUNTERCLOCKWISE;
@@ -231,6 +214,8 @@ struct PlaybackDevice::Impl {
   DevicePath path;
   bool in_path = false;
   bool path_valid = false;
+  // The font of the last text record, kept while the same one is selected.
+  std::unique_ptr<LogicalFont> text_font;
 
   ~Impl() {
     if (surface) cairo_surface_destroy(surface);
@@ -793,6 +778,7 @@ struct PlaybackDevice::Impl {
   bool PlayPath(Fields& f, const MetafileRecord& r);
   bool PlayClip(Fields& f, const MetafileRecord& r);
   bool PlayRegion(Fields& f, const MetafileRecord& r);
+  bool PlayText(const MetafileRecord& r);
 };
 
 bool PlaybackDevice::Impl::PlayPoly(Fields& f, std::uint32_t type) {
@@ -1093,7 +1079,7 @@ bool PlaybackDevice::Impl::PlaySelection(Fields& f, const MetafileRecord& r) {
         int n = int(index & 0x7FFFFFFF);
         if (n <= NULL_BRUSH || n == DC_BRUSH) state.brush = StockBrush(n);
         else if (n <= NULL_PEN || n == DC_PEN) state.pen = StockPen(n);
-        else if (n >= OEM_FIXED_FONT && n <= DEFAULT_GUI_FONT && n != DEFAULT_PALETTE) state.font = StockFont(n);
+        else if (n >= OEM_FIXED_FONT && n <= DEFAULT_GUI_FONT && n != DEFAULT_PALETTE) state.font = StockFontDescription(n);
         else if (n != DEFAULT_PALETTE) return false;
         break;
       }
@@ -1386,6 +1372,113 @@ bool PlaybackDevice::Impl::PlayClip(Fields& f, const MetafileRecord& r) {
 }
 
 // Filled, painted and inverted regions.
+// Text: the glyph outlines of the selected font filled (antialiased) in the
+// text colour, over the text cell in the background colour when the
+// background mode is opaque and over the record's rectangle with
+// ETO_OPAQUE, clipped to that rectangle with ETO_CLIPPED.
+bool PlaybackDevice::Impl::PlayText(const MetafileRecord& r) {
+  TextRecord text;
+  if (!ReadTextRecord(r, &text)) return false;
+  if (!text_font || std::memcmp(&text_font->Description(), &state.font, sizeof(LogFont)) != 0) {
+    try {
+      text_font = std::make_unique<LogicalFont>(state.font);
+    } catch (const std::exception&) {
+      text_font.reset();
+      return false;
+    }
+  }
+  const LogicalFont& font = *text_font;
+  std::u32string chars = text.Characters();
+  std::vector<double> advances;
+  for (std::size_t i = 0; i < chars.size(); ++i)
+    advances.push_back(i < text.Advances.size() ? double(text.Advances[i]) : font.Advance(chars[i]));
+  PointD reference{double(text.Reference.x), double(text.Reference.y)};
+  if (state.text_align & TA_UPDATECP) reference = state.position;
+  TextLayout layout = LayOutText(font, Total(), reference, state.text_align, advances);
+  if (state.text_align & TA_UPDATECP) state.position = layout.End;
+  if (in_path || !layout.Usable || font.EmSize() * std::hypot(Total().eM21, Total().eM22) > 4096) return true;
+
+  DevicePath cell, box;
+  for (const PointD& p : layout.Cell) cell.types.empty() ? cell.MoveTo(p) : cell.LineTo(p);
+  cell.Close();
+  const bool has_box = !(text.Options & ETO_NO_RECT) && (text.Options & (ETO_OPAQUE | ETO_CLIPPED));
+  if (has_box) box = RectanglePath(text.Rectangle);
+  DevicePath extent = cell;
+  if (has_box) extent.Append(box);
+  int x0, y0, x1, y1;
+  if (!LayerBox(extent, 2, x0, y0, x1, y1)) return true;
+  cairo_surface_t* layer = NewSurface(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+  if (!layer) return true;
+  cairo_t* cr = cairo_create(layer);
+  cairo_translate(cr, -x0, -y0);
+  if (has_box && (text.Options & ETO_OPAQUE)) {
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    ToCairo(cr, box, 0);
+    SetSource(cr, state.bk_color);
+    cairo_fill(cr);
+  }
+  if (has_box && (text.Options & ETO_CLIPPED)) {
+    ToCairo(cr, box, 0);
+    cairo_clip(cr);
+  }
+  if (state.bk_mode == OPAQUE && !chars.empty()) {
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    ToCairo(cr, cell, 0);
+    SetSource(cr, state.bk_color);
+    cairo_fill(cr);
+  }
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+  cairo_new_path(cr);
+  const XForm& g = layout.Glyph;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    GlyphOutline outline = font.Face().Outline(chars[i]);
+    const PointD o = layout.Origins[i];
+    auto at = [&](const OutlinePoint& q) { return PointD{o.x + g.eM11 * q.x + g.eM21 * q.y, o.y + g.eM12 * q.x + g.eM22 * q.y}; };
+    for (const OutlineContour& contour : outline.Contours) {
+      if (contour.empty()) continue;
+      PointD last = at(contour[0]);
+      cairo_move_to(cr, last.x, last.y);
+      for (std::size_t k = 1; k < contour.size(); ++k) {
+        if (contour[k].onCurve || k + 1 >= contour.size()) {
+          last = at(contour[k]);
+          cairo_line_to(cr, last.x, last.y);
+        } else {
+          // A quadratic segment as the cubic with the same curve.
+          PointD c = at(contour[k]), e = at(contour[++k]);
+          cairo_curve_to(cr, last.x + 2.0 / 3 * (c.x - last.x), last.y + 2.0 / 3 * (c.y - last.y),
+                         e.x + 2.0 / 3 * (c.x - e.x), e.y + 2.0 / 3 * (c.y - e.y), e.x, e.y);
+          last = e;
+        }
+      }
+      cairo_close_path(cr);
+    }
+  }
+  // Underline and strike-out bars along the baseline.
+  const OutlineTextMetrics m = font.Metrics();
+  const double sy = std::hypot(Total().eM21, Total().eM22);
+  auto bar = [&](double position, double size) {
+    if (layout.Origins.empty()) return;
+    const PointD up{g.eM21 / std::hypot(g.eM21, g.eM22), g.eM22 / std::hypot(g.eM21, g.eM22)};
+    const PointD start = layout.Origins[0];
+    const PointD width{layout.Cell[1].x - layout.Cell[0].x, layout.Cell[1].y - layout.Cell[0].y};
+    const double top = position * sy, bottom = (position - size) * sy;
+    cairo_move_to(cr, start.x + top * up.x, start.y + top * up.y);
+    cairo_rel_line_to(cr, width.x, width.y);
+    cairo_line_to(cr, start.x + width.x + bottom * up.x, start.y + width.y + bottom * up.y);
+    cairo_line_to(cr, start.x + bottom * up.x, start.y + bottom * up.y);
+    cairo_close_path(cr);
+  };
+  if (font.Description().lfUnderline) bar(m.UnderscorePosition, m.UnderscoreSize);
+  if (font.Description().lfStrikeOut) bar(m.StrikeoutPosition, m.StrikeoutSize);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+  SetSource(cr, state.text_color);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  Compose(layer, x0, y0, R2_COPYPEN);
+  cairo_surface_destroy(layer);
+  return true;
+}
+
 bool PlaybackDevice::Impl::PlayRegion(Fields& f, const MetafileRecord& r) {
   switch (r.type) {
     case EMR_FILLRGN:
@@ -1475,9 +1568,11 @@ bool PlaybackDevice::Impl::Play(const MetafileRecord& r) {
     case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE:
     case EMR_MASKBLT: case EMR_ALPHABLEND: case EMR_TRANSPARENTBLT:
       return PlayBitmap(f, r.type);
+    case EMR_EXTTEXTOUTA: case EMR_EXTTEXTOUTW: case EMR_SMALLTEXTOUT:
+      return PlayText(r);
 
     default:
-      // Text, palettes, colour management and the rest change nothing this
+      // Palettes, colour management and the rest change nothing this
       // device draws or reports.
       break;
   }

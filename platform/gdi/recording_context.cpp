@@ -9,6 +9,8 @@
 
 #include <cairo.h>
 
+#include "platform/gdi/logical_font.h"
+
 extern "C" {
 #include <uemf.h>
 }
@@ -23,6 +25,7 @@ struct RecordingContext::Object {
   double pen_width = 1;  // logical units; 0 or 1 for cosmetic pens means one pixel
   bool cosmetic = true;
   bool null_pen = false;
+  LogFont font;
 };
 
 namespace {
@@ -305,6 +308,7 @@ ObjectHandle RecordingContext::CreateFontIndirect(const LogFont& font) {
   static_assert(sizeof(LogFont) == sizeof(U_LOGFONT));
   auto o = std::make_unique<Object>();
   o->kind = Object::kFont;
+  o->font = font;
   U_LOGFONT lf;
   std::memcpy(&lf, &font, sizeof lf);
   o->create = TakeRecord(U_EMREXTCREATEFONTINDIRECTW_set(0, reinterpret_cast<const char*>(&lf), nullptr));
@@ -423,7 +427,13 @@ void RecordingContext::SetROP2(int mode) { Append(U_EMRSETROP2_set(std::uint32_t
 void RecordingContext::SetBkMode(int mode) { Append(U_EMRSETBKMODE_set(std::uint32_t(mode))); }
 void RecordingContext::SetBkColor(ColorRef c) { Append(U_EMRSETBKCOLOR_set(ToColor(c))); }
 void RecordingContext::SetTextColor(ColorRef c) { Append(U_EMRSETTEXTCOLOR_set(ToColor(c))); }
-void RecordingContext::SetTextAlign(std::uint32_t a) { Append(U_EMRSETTEXTALIGN_set(a)); }
+void RecordingContext::SetTextAlign(std::uint32_t a) {
+  Append(U_EMRSETTEXTALIGN_set(a));
+  state_.text_align = a;
+}
+void RecordingContext::SetGraphicsMode(int mode) {
+  if (mode == GM_COMPATIBLE || mode == GM_ADVANCED) state_.graphics_mode = mode;
+}
 void RecordingContext::SetPolyFillMode(int m) { Append(U_EMRSETPOLYFILLMODE_set(std::uint32_t(m))); }
 void RecordingContext::SetArcDirection(int d) { Append(U_EMRSETARCDIRECTION_set(std::uint32_t(d))); }
 void RecordingContext::SetStretchBltMode(int m) { Append(U_EMRSETSTRETCHBLTMODE_set(std::uint32_t(m))); }
@@ -789,6 +799,116 @@ void RecordingContext::DrawPicture(const Picture& source, const Rect& d) {
   }
   StretchDIBits(d.left, d.top, d.Width(), d.Height(), 0, 0, picture.width, picture.height,
                 MakeDib(picture, 24), SRCCOPY);
+}
+
+}  // namespace yel::gdi
+
+namespace yel::gdi {
+
+// ---- text ------------------------------------------------------------------------
+
+LogFont RecordingContext::SelectedFont() const {
+  ObjectHandle h = state_.font;
+  if (h & kStockFlag) return StockFontDescription(int(h & 0xFF));
+  if (h == 0 || h > objects_.size()) return StockFontDescription(SYSTEM_FONT);
+  return objects_[h - 1]->font;
+}
+
+std::vector<std::int32_t> RecordingContext::TextAdvances(const std::u32string& text,
+                                                         const std::vector<std::int32_t>* given,
+                                                         Point* reference, Rect* bounds) {
+  LogicalFont font(SelectedFont());
+  std::vector<std::int32_t> out;
+  if (given) {
+    out.assign(given->begin(), given->end());
+    out.resize(text.size(), 0);
+  } else {
+    double sum = 0;
+    std::int64_t placed = 0;
+    for (char32_t c : text) {
+      sum += font.Advance(c);
+      std::int64_t next = std::llround(std::clamp(sum, -1e9, 1e9));
+      out.push_back(std::int32_t(next - placed));
+      placed = next;
+    }
+  }
+  if (state_.text_align & TA_UPDATECP) *reference = state_.position;
+  std::vector<double> advances(out.begin(), out.end());
+  TextLayout layout = LayOutText(font, state_.mapping.LogicalToDevice(),
+                                 {double(reference->x), double(reference->y)}, state_.text_align, advances);
+  *bounds = {0, 0, -1, -1};
+  if (layout.Usable && !text.empty()) {
+    double x0 = layout.Cell[0].x, y0 = layout.Cell[0].y, x1 = x0, y1 = y0;
+    for (const PointD& p : layout.Cell) {
+      x0 = std::min(x0, p.x), y0 = std::min(y0, p.y);
+      x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+    }
+    *bounds = {std::int32_t(std::floor(x0)), std::int32_t(std::floor(y0)),
+               std::int32_t(std::max(std::floor(x0), std::ceil(x1) - 1)),
+               std::int32_t(std::max(std::floor(y0), std::ceil(y1) - 1))};
+  }
+  if (state_.text_align & TA_UPDATECP)
+    state_.position = {std::int32_t(std::llround(std::clamp(layout.End.x, -1e9, 1e9))),
+                       std::int32_t(std::llround(std::clamp(layout.End.y, -1e9, 1e9)))};
+  return out;
+}
+
+void RecordingContext::TextRecord(bool wide, int x, int y, std::uint32_t options, const Rect* rect,
+                                  const void* codes, std::size_t count, const std::u32string& chars,
+                                  const std::vector<std::int32_t>* advances) {
+  if (closed_) return;
+  Point reference{x, y};
+  Rect bounds;
+  std::vector<std::int32_t> dx = TextAdvances(chars, advances, &reference, &bounds);
+  std::vector<std::uint32_t> udx(dx.begin(), dx.end());
+  Rect box = rect ? *rect : Rect{};
+  if (rect && (options & (ETO_OPAQUE | ETO_CLIPPED))) Widen(BoundsOfBox(box.left, box.top, box.right, box.bottom, false));
+  Widen(bounds);
+  char* emrtext = emrtext_set(Pt(reference.x, reference.y), std::uint32_t(count), wide ? 2 : 1,
+                              const_cast<void*>(codes), options & ~std::uint32_t(ETO_NO_RECT), ToRectl(box),
+                              udx.data());
+  if (!emrtext) return;
+  auto* text = reinterpret_cast<PU_EMRTEXT>(emrtext);
+  std::uint32_t mode = std::uint32_t(state_.graphics_mode);
+  Append(wide ? U_EMREXTTEXTOUTW_set(ToRectl(bounds), mode, 1, 1, text)
+              : U_EMREXTTEXTOUTA_set(ToRectl(bounds), mode, 1, 1, text));
+  std::free(emrtext);
+}
+
+void RecordingContext::ExtTextOutW(int x, int y, std::uint32_t options, const Rect* rect,
+                                   const std::u16string& text, const std::vector<std::int32_t>* advances) {
+  std::u32string chars;
+  for (char16_t c : text) chars += (options & ETO_GLYPH_INDEX) ? char32_t(c) + 29 : char32_t(c);
+  TextRecord(true, x, y, options, rect, text.data(), text.size(), chars, advances);
+}
+
+void RecordingContext::ExtTextOutA(int x, int y, std::uint32_t options, const Rect* rect, const std::string& text,
+                                   const std::vector<std::int32_t>* advances) {
+  std::u32string chars;
+  for (char c : text)
+    chars += (options & ETO_GLYPH_INDEX) ? char32_t(std::uint8_t(c)) + 29 : AnsiCharacter(std::uint8_t(c));
+  TextRecord(false, x, y, options, rect, text.data(), text.size(), chars, advances);
+}
+
+void RecordingContext::TextOut(int x, int y, const std::u16string& text) { ExtTextOutW(x, y, 0, nullptr, text); }
+
+void RecordingContext::SmallTextOut(int x, int y, std::uint32_t options, const Rect* rect, const std::u16string& text) {
+  if (closed_) return;
+  std::u32string chars;
+  for (char16_t c : text) chars += (options & ETO_SMALL_CHARS) ? char32_t(c & 0xFF) : char32_t(c);
+  Point reference{x, y};
+  Rect bounds;
+  TextAdvances(chars, nullptr, &reference, &bounds);
+  Widen(bounds);
+  if (!rect) options |= ETO_NO_RECT;
+  std::string payload;
+  for (char16_t c : text) {
+    payload += char(c & 0xFF);
+    if (!(options & ETO_SMALL_CHARS)) payload += char(c >> 8);
+  }
+  Append(U_EMRSMALLTEXTOUT_set(Pt(reference.x, reference.y), std::uint32_t(text.size()), options,
+                               std::uint32_t(state_.graphics_mode), 1, 1, ToRectl(rect ? *rect : Rect{}),
+                               payload.data()));
 }
 
 }  // namespace yel::gdi

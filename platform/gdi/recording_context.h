@@ -74,6 +74,9 @@ class RecordingContext {
   void SetBkColor(ColorRef color);
   void SetTextColor(ColorRef color);
   void SetTextAlign(std::uint32_t align);
+  // GM_COMPATIBLE or GM_ADVANCED; text records carry it (GDI writes no
+  // record of its own for it).
+  void SetGraphicsMode(int mode);
   void SetPolyFillMode(int mode);
   void SetArcDirection(int direction);
   void SetStretchBltMode(int mode);
@@ -112,6 +115,24 @@ class RecordingContext {
   void FlattenPath();
   void WidenPath();
   void SelectClipPath(int mode);
+
+  // Text in the selected font at (x, y) as the text alignment places it
+  // (with TA_UPDATECP at the current position, which moves past the text).
+  // `options` are ETO_* flags: ETO_OPAQUE fills `rect` with the background
+  // colour, ETO_CLIPPED clips the text to it, ETO_GLYPH_INDEX takes the
+  // codes as glyph indices. `advances` (logical units, one per character)
+  // place the characters; without them the font's own advances are
+  // recorded, as GDI always records them. A font the font engine cannot
+  // open at all throws yel::Error.
+  void ExtTextOutW(int x, int y, std::uint32_t options, const Rect* rect, const std::u16string& text,
+                   const std::vector<std::int32_t>* advances = nullptr);
+  // The same with single-byte (Windows-1252) characters.
+  void ExtTextOutA(int x, int y, std::uint32_t options, const Rect* rect, const std::string& text,
+                   const std::vector<std::int32_t>* advances = nullptr);
+  void TextOut(int x, int y, const std::u16string& text);
+  // The compact text record other producers write (no advances):
+  // ETO_SMALL_CHARS takes the low bytes of the characters.
+  void SmallTextOut(int x, int y, std::uint32_t options, const Rect* rect, const std::u16string& text);
 
   // Clipping and regions. Clip regions are in device units; the rectangles
   // of FillRgn are in logical units.
@@ -159,6 +180,8 @@ class RecordingContext {
     ObjectHandle brush = StockObject(WHITE_BRUSH);
     ObjectHandle font = StockObject(SYSTEM_FONT);
     Point position;
+    std::uint32_t text_align = 0;
+    int graphics_mode = GM_COMPATIBLE;
   };
 
   void Append(char* record);  // takes a malloc'ed libUEMF record
@@ -174,6 +197,13 @@ class RecordingContext {
   void ArcRecord(std::uint32_t type, int left, int top, int right, int bottom, int xs, int ys,
                  int xe, int ye);
   double PenWidthDevice() const;
+  // The selected font's description, and the advances (rounded so that
+  // their sums follow the unrounded widths) and device bounds of a text.
+  LogFont SelectedFont() const;
+  std::vector<std::int32_t> TextAdvances(const std::u32string& text, const std::vector<std::int32_t>* given,
+                                         Point* reference, Rect* bounds);
+  void TextRecord(bool wide, int x, int y, std::uint32_t options, const Rect* rect, const void* codes,
+                  std::size_t count, const std::u32string& chars, const std::vector<std::int32_t>* advances);
 
   Rect frame_;
   Point device_pixels_, device_millimeters_;

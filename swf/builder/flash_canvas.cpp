@@ -69,6 +69,7 @@ void TFlashCanvas::Reset() {
   state_.TextAlign = 0;
   state_.CurrentPen = state_.CurrentBrush = state_.CurrentFont = -1;
   state_.PreviousBrush = -1;
+  state_.CurrentTextFont = nullptr;
   state_.CurrentPos = gdi::Point{};
   state_.BkTransparent = false;
   state_.HandleTable.clear();
@@ -243,6 +244,7 @@ void TFlashCanvas::Run(const gdi::MetafileRecords& metafile, std::int32_t width,
       ++state_.RecordIndex;
       continue;
     }
+    if (r.type == gdi::EMR_EXTTEXTOUTA || r.type == gdi::EMR_EXTTEXTOUTW) text_position_ = work_->GetCurrentPositionEx();
     work_->Play(r);
     if (work_->PixelWork() > kMaxPixelWork)
       ThrowFileError(name, "the metafile needs too much drawing work (more than " + std::to_string(kMaxPixelWork) +
@@ -279,7 +281,7 @@ void TFlashCanvas::ConvertRecord(std::size_t index, const gdi::MetafileRecord& r
       BitmapRecord(r);
       break;
     case 83: case 84: case 108:
-      // Text output is converted by the text handlers, which come with fonts.
+      TextRecord(r);
       break;
     default:
       StateRecord(r);
@@ -482,6 +484,7 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
         else if ((n >= 6 && n <= 8) || n == 19) state_.CurrentPen = -n;
         else if ((n >= 10 && n <= 14) || n == 16 || n == 17) {
           state_.CurrentFont = -n;
+          state_.CurrentTextFont = nullptr;
         }
         break;
       }
@@ -489,7 +492,10 @@ void TFlashCanvas::StateRecord(const gdi::MetafileRecord& r) {
       switch (state_.HandleTable[index]->HandleKind) {
         case 0: state_.CurrentPen = std::int32_t(index); break;
         case 1: case 3: state_.CurrentBrush = std::int32_t(index); break;
-        case 2: state_.CurrentFont = std::int32_t(index); break;
+        case 2:
+          state_.CurrentFont = std::int32_t(index);
+          state_.CurrentTextFont = nullptr;
+          break;
         case 4:
           state_.PreviousBrush = state_.CurrentBrush;
           state_.CurrentBrush = std::int32_t(index);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi_types.h"
+#include "platform/gdi/logical_font.h"
 #include "platform/gdi/metafile.h"
 #include "swf/builder/flash_sprite.h"
 #include "swf/format/swf_records.h"
@@ -32,6 +33,7 @@ class TBMPReader;
 
 namespace yel::swf {
 
+class TFlashFont;
 class TFlashImage;
 class TFlashMovie;
 class TFlashPlaceObject;
@@ -195,6 +197,14 @@ class TFlashCanvas {
     TFSpriteCanvas* ClipContent = nullptr;
     double MetafileScaleX = 1, MetafileScaleY = 1;
     gdi::Rect FrameRect;
+    // The font of text records: the selected description as the text is
+    // made with it (height in device pixels), its metrics, the stretch of
+    // an explicit width, and the font character of the last text while the
+    // same font stays selected.
+    gdi::LogFont TextFontDescription;
+    gdi::OutlineTextMetrics TextMetrics;
+    float FontWidthScale = 1;
+    TFlashFont* CurrentTextFont = nullptr;
     bool HasEMFPlus = false;
     bool RasterNeeded = false;
     bool RasterSized = false;
@@ -234,6 +244,11 @@ class TFlashCanvas {
   void Transfer(media::TBMPReader* bitmap, const TRect& dest, gdi::ColorRef colour, std::uint32_t op);
   void MaskBltRecord(const gdi::MetafileRecord& r);
   void FillRgnRecord(const gdi::MetafileRecord& r);
+  // Text: the record, its font (false when no font can be made), the run.
+  void TextRecord(const gdi::MetafileRecord& r);
+  bool TextFont();
+  void TextRun(const std::u16string& chars, gdi::Point p, int graphics_mode, const std::vector<std::int32_t>& advances,
+               std::uint32_t options, std::int32_t total, const TRect& options_rect, const TRect& bounds);
 
   // Styles.
   void ApplyPenAndBrush(TFlashShape* shape, bool pen, bool brush, bool opaque_brush = false);
@@ -254,6 +269,7 @@ class TFlashCanvas {
   TFlashPlaceObject* last_placement_ = nullptr;  // made by the last Place
   std::int32_t dib_brush_ones_ = 0;  // pattern bits of the last DIB pattern brush created
   bool clip_open_ = false;
+  gdi::Point text_position_;  // the work context's current position before a text record
   ConversionState state_;
 };
 
