@@ -111,8 +111,11 @@ MetafileRecords::MetafileRecords(const std::uint8_t* bytes, std::size_t size,
     // libUEMF checks every count, offset and size inside the record against
     // the record's own size. Types it has no check for (it would only print a
     // warning) are kept: nothing here reads past their type and size.
+    // SMALLTEXTOUT is checked by its reader (ReadTextRecord): libUEMF
+    // wrongly demands the rectangle that ETO_NO_RECT leaves out.
     r.sound = r.type >= EMR_HEADER && r.type <= U_EMR_MAX &&
-              (UncheckedType(r.type) || U_emf_record_safe(reinterpret_cast<const char*>(r.data)) != 0);
+              (UncheckedType(r.type) || (r.type == EMR_SMALLTEXTOUT && r.size >= 36) ||
+               U_emf_record_safe(reinterpret_cast<const char*>(r.data)) != 0);
     records_.push_back(r);
     at += r.size;
     if (r.type == EMR_EOF) break;

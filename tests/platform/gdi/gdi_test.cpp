@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "platform/gdi/dib.h"
+#include "platform/gdi/logical_font.h"
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/playback_device.h"
 #include "platform/gdi/recording_context.h"
@@ -400,6 +401,110 @@ TEST(PlaybackDevice, SkipsDamagedRecordsWithNothingDrawn) {
     Played p(c.make());
     EXPECT_EQ(p.At(25, 25), kWhite) << c.name;
   }
+}
+
+LogFont Sans(int height, int escapement = 0) {
+  LogFont f;
+  f.lfHeight = height;
+  f.lfEscapement = f.lfOrientation = escapement;
+  f.lfWeight = 400;
+  const char16_t name[] = u"Liberation Sans";
+  for (int i = 0; name[i]; ++i) f.lfFaceName[i] = name[i];
+  return f;
+}
+
+std::vector<TextRecord> TextRecords(const std::vector<std::uint8_t>& bytes) {
+  MetafileRecords mf(bytes.data(), bytes.size(), "x.emf");
+  std::vector<TextRecord> out;
+  for (const MetafileRecord& r : mf.Records()) {
+    TextRecord t;
+    if (ReadTextRecord(r, &t)) out.push_back(t);
+  }
+  return out;
+}
+
+TEST(RecordingContext, TextRecordsCarryAdvancesBoundsAndTheCurrentPosition) {
+  LogicalFont font(Sans(-20));
+  const OutlineTextMetrics m = font.Metrics();
+  double natural = 0;
+  for (char32_t c : std::u32string(U"Tiled")) natural += font.Advance(c);
+  std::vector<std::uint8_t> bytes = Record([](RecordingContext& dc) {
+    dc.SelectObject(dc.CreateFontIndirect(Sans(-20)));
+    dc.TextOut(10, 20, u"Tiled");
+    dc.ExtTextOutA(10, 50, ETO_OPAQUE, nullptr, "\x80", nullptr);
+    dc.SetTextAlign(TA_UPDATECP | TA_BASELINE);
+    dc.MoveToEx(5, 80);
+    std::vector<std::int32_t> advances{7, 8};
+    dc.ExtTextOutW(0, 0, 0, nullptr, u"ab", &advances);
+    dc.ExtTextOutW(0, 0, 0, nullptr, u"c", nullptr);
+  });
+  std::vector<TextRecord> t = TextRecords(bytes);
+  ASSERT_EQ(t.size(), 4u);
+  EXPECT_TRUE(t[0].Wide);
+  EXPECT_EQ(t[0].Codes, (std::vector<std::uint16_t>{'T', 'i', 'l', 'e', 'd'}));
+  ASSERT_EQ(t[0].Advances.size(), 5u);
+  std::int32_t sum = 0;
+  for (std::int32_t a : t[0].Advances) sum += a;
+  EXPECT_EQ(sum, std::lround(natural));  // rounded as a whole, not per character
+  EXPECT_EQ(t[0].Bounds, (Rect{10, 20, 10 + sum - 1, 20 + m.Height - 1}));
+  EXPECT_FALSE(t[1].Wide);
+  EXPECT_EQ(t[1].Characters(), U"\u20AC");
+  EXPECT_EQ(t[1].Options, std::uint32_t(ETO_OPAQUE));
+  // With TA_UPDATECP each text starts where the last one ended.
+  EXPECT_EQ(t[2].Reference, (Point{5, 80}));
+  EXPECT_EQ(t[2].Advances, (std::vector<std::int32_t>{7, 8}));
+  EXPECT_EQ(t[3].Reference, (Point{20, 80}));
+  EXPECT_EQ(t[3].Bounds.top, 80 - m.Ascent);
+}
+
+TEST(PlaybackDevice, DrawsTextWithItsBackgroundsClippingAndEscapement) {
+  auto ink = [](const Played& p, Rect area) {
+    Rect box{1000, 1000, -1, -1};
+    for (int y = area.top; y < area.bottom; ++y)
+      for (int x = area.left; x < area.right; ++x)
+        if (p.At(x, y) == kRed || (RedOf(p.At(x, y)) > 128 && GreenOf(p.At(x, y)) < 100)) {
+          box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
+        }
+    return box;
+  };
+  // Opaque background mode fills the text cell; ETO_OPAQUE fills the
+  // rectangle; ETO_CLIPPED keeps the ink inside it.
+  Played p(Record([](RecordingContext& dc) {
+    dc.SelectObject(dc.CreateFontIndirect(Sans(-20)));
+    dc.SetTextColor(kRed);
+    dc.SetBkColor(kBlue);
+    dc.SetBkMode(OPAQUE);
+    dc.TextOut(5, 5, u"HH");
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetBkColor(kGreen);
+    Rect r{5, 40, 60, 60};
+    dc.ExtTextOutW(10, 40, ETO_OPAQUE, &r, u"HH", nullptr);
+    Rect clip{5, 70, 20, 100};
+    dc.ExtTextOutW(10, 70, ETO_CLIPPED, &clip, u"HHHH", nullptr);
+  }));
+  for (bool ok : p.results) EXPECT_TRUE(ok);
+  Rect first = ink(p, {0, 0, 100, 35});
+  EXPECT_GE(first.left, 5);
+  EXPECT_GT(first.bottom, 15);
+  EXPECT_EQ(p.At(5, 5), kBlue);        // the cell's corner
+  EXPECT_EQ(p.At(50, 58), kGreen);     // inside the options rectangle, beside the text
+  EXPECT_EQ(p.At(70, 45), kWhite);     // outside it
+  Rect clipped = ink(p, {0, 65, 100, 100});
+  EXPECT_LT(clipped.right, 20);
+  EXPECT_GE(clipped.right, 15);
+
+  // A 90-degree escapement runs the text upwards from the reference point.
+  Played up(Record([](RecordingContext& dc) {
+    dc.SelectObject(dc.CreateFontIndirect(Sans(-16, 900)));
+    dc.SetTextColor(kRed);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextAlign(TA_BASELINE);
+    dc.TextOut(50, 90, u"HHHHH");
+  }));
+  Rect turned = ink(up, {0, 0, 100, 100});
+  EXPECT_GT(turned.bottom - turned.top, 2 * (turned.right - turned.left));
+  EXPECT_LE(turned.bottom, 90);
+  EXPECT_LE(turned.right, 50);
 }
 
 TEST(Dib, DecodesTheCommonFormatsAndRefusesLies) {
