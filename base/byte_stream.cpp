@@ -1,4 +1,4 @@
-// Memory-backed byte streams.
+// Memory-backed and counting byte streams.
 #include "base/byte_stream.h"
 
 #include <algorithm>
@@ -94,6 +94,10 @@ std::size_t TBufferStream::Read(void* dst, std::size_t n) {
 
 void TBufferStream::Write(const void*, std::size_t) {
   throw std::logic_error("write to a read-only byte stream");
+}
+
+std::size_t TCountingStream::Read(void*, std::size_t) {
+  throw std::logic_error("read from a stream that only counts");
 }
 
 }  // namespace yel

@@ -106,4 +106,21 @@ class TBufferStream : public TStream {
   std::uint64_t position_ = 0;
 };
 
+// Counts the bytes written to it and keeps none: the length of what would be
+// written, found without holding it.
+class TCountingStream : public TStream {
+ public:
+  std::size_t Read(void*, std::size_t) override;
+  void Write(const void*, std::size_t n) override {
+    position_ += n;
+    if (position_ > size_) size_ = position_;
+  }
+  std::uint64_t Position() const override { return position_; }
+  void Seek(std::uint64_t position) override { position_ = position; }
+  std::uint64_t Size() const override { return size_; }
+
+ private:
+  std::uint64_t position_ = 0, size_ = 0;
+};
+
 }  // namespace yel

@@ -417,10 +417,12 @@ void TFLVData::Parse() {
               if (width) Width = static_cast<std::uint16_t>(width->AsInteger());
               if (height) Height = static_cast<std::uint16_t>(height->AsInteger());
             } else {
-              // VP6 with alpha has a 24-bit alpha offset before the frame.
-              bits.ReadBits(8 * (CodecID == 5 ? 6 : 3));
-              Height = static_cast<std::uint16_t>(bits.ReadBits(8) * 16);
-              Width = static_cast<std::uint16_t>(bits.ReadBits(8) * 16);
+              // Past the size adjustment byte (and, with alpha, the 24-bit
+              // alpha offset) and two bytes of the frame header: the
+              // picture's rows and columns of 16-pixel macroblocks.
+              const std::size_t at = CodecID == 5 ? 6 : 3;
+              Height = static_cast<std::uint16_t>(picture[at] * 16);
+              Width = static_cast<std::uint16_t>(picture[at + 1] * 16);
             }
             break;
           }

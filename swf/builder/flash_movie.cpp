@@ -214,26 +214,6 @@ void TFlashMovie::MakeStream() {
   WriteBody(body, true);
 }
 
-namespace {
-
-// Counts the bytes written to it and keeps none.
-class TCountingStream : public TStream {
- public:
-  std::size_t Read(void*, std::size_t) override { throw Error("internal: reading a stream that only counts"); }
-  void Write(const void*, std::size_t n) override {
-    position_ += n;
-    size_ = std::max(size_, position_);
-  }
-  std::uint64_t Position() const override { return position_; }
-  void Seek(std::uint64_t position) override { position_ = position; }
-  std::uint64_t Size() const override { return size_; }
-
- private:
-  std::uint64_t position_ = 0, size_ = 0;
-};
-
-}  // namespace
-
 void TFlashMovie::MakeStreamToFile(const std::string& fileName) {
   // The first writing settles the length, the frame count and the version
   // for the header; the second goes straight to the file.

@@ -1,11 +1,15 @@
-// Sprites: their timeline and its writing as DefineSprite and DoInitAction.
+// Sprites: their timeline and its writing as DefineSprite and DoInitAction,
+// with the frames of the videos placed in it.
 #include "swf/builder/flash_sprite.h"
 
 #include <algorithm>
+#include <stdexcept>
 
+#include "base/error.h"
 #include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_video.h"
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
@@ -24,6 +28,7 @@ int TFlashSprite::MinVersion() const {
   if (frame_actions_ && record_.FrameCount == 0) version = std::max(version, frame_actions_->MinVersion());
   // DoInitAction needs SWF 6.
   if (init_actions_) version = std::max({version, 6, init_actions_->MinVersion()});
+  for (const auto& video : place_videos_) version = std::max(version, video->MinVersion());
   return version;
 }
 
@@ -41,16 +46,28 @@ TFlashPlaceObject* TFlashSprite::PlaceObject(TFlashVisualObject* character, std:
   auto place = std::make_unique<TFlashPlaceObject>(Owner(), depth, character);
   TFlashPlaceObject* raw = place.get();
   AddObject(std::move(place));
-  if (TFlashMovie* movie = Owner(); movie && character) {
-    int self = movie->IndexOfObject(this);
-    int other = movie->IndexOfObject(character);
-    if (self >= 0 && other > self) movie->MoveObject(other, self);
-  }
+  DefineBefore(character);
   MaxDepth = std::max(MaxDepth, depth);
   return raw;
 }
 
 TFlashPlaceObject* TFlashSprite::PlaceObject(std::uint16_t depth) { return PlaceObject(nullptr, depth); }
+
+TFlashPlaceVideo* TFlashSprite::PlaceVideo(TFlashVideo* video, std::uint16_t depth) {
+  if (!video) throw std::invalid_argument("PlaceVideo needs a video");
+  place_videos_.push_back(std::make_unique<TFlashPlaceVideo>(Owner(), *video, depth, record_.FrameCount));
+  DefineBefore(video);
+  MaxDepth = std::max(MaxDepth, depth);
+  return place_videos_.back().get();
+}
+
+void TFlashSprite::DefineBefore(TFlashVisualObject* character) {
+  TFlashMovie* movie = Owner();
+  if (!movie || !character) return;
+  int self = movie->IndexOfObject(this);
+  int other = movie->IndexOfObject(character);
+  if (self >= 0 && other > self) movie->MoveObject(other, self);
+}
 
 TSWFObject* TFlashSprite::RemoveObject(std::uint16_t depth, TFlashIDObject* character) {
   if (character) {
@@ -92,26 +109,45 @@ TFlashActionScript& TFlashSprite::InitActions() {
   return *init_actions_;
 }
 
+void TFlashSprite::WriteBody(TStream& out) {
+  TBitsEngine sprite(out);
+  sprite.WriteWord(record_.SpriteId);
+  sprite.WriteWord(record_.FrameCount);
+  std::uint8_t version = Owner() ? Owner()->Version() : 5;
+  std::uint32_t frame = 0;
+  for (auto& tag : record_.ControlTags) {
+    if (auto* place = dynamic_cast<TFlashPlaceObject*>(tag.get())) {
+      place->SetSWFVersion(version);
+    } else if (tag->LibraryLevel() == 0 && static_cast<const TSWFObject&>(*tag).TagID == tag::ShowFrame) {
+      for (const auto& video : place_videos_) video->WriteFrame(sprite, frame);
+      ++frame;
+    }
+    tag->WriteToStream(sprite);
+  }
+  const auto& tags = record_.ControlTags;
+  bool ended = !tags.empty() && tags.back()->LibraryLevel() == 0 &&
+               static_cast<const TSWFObject&>(*tags.back()).TagID == tag::End;
+  if (!ended) sprite.WriteWord(0);  // the End tag's header
+}
+
 void TFlashSprite::WriteToStream(TBitsEngine& be) {
   if (record_.FrameCount == 0) ShowFrame(1);
-  TMemoryStream body;
-  {
-    TBitsEngine sprite(body);
-    sprite.WriteWord(record_.SpriteId);
-    sprite.WriteWord(record_.FrameCount);
-    std::uint8_t version = Owner() ? Owner()->Version() : 5;
-    for (auto& tag : record_.ControlTags) {
-      if (auto* place = dynamic_cast<TFlashPlaceObject*>(tag.get())) place->SetSWFVersion(version);
-      tag->WriteToStream(sprite);
-    }
-    const auto& tags = record_.ControlTags;
-    bool ended = !tags.empty() && tags.back()->LibraryLevel() == 0 &&
-                 static_cast<const TSWFObject&>(*tags.back()).TagID == tag::End;
-    if (!ended) sprite.WriteWord(0);  // the End tag's header
+  if (place_videos_.empty()) {
+    TMemoryStream body;
+    WriteBody(body);
+    WriteTagHeader(be.Stream(), tag::DefineSprite, body.Size(), false);
+    be.Stream().Write(body.Data(), body.Size());
+  } else {
+    // Video frames are read from their files as they are written: the body
+    // is measured first and then written straight out, never held whole.
+    TCountingStream counted;
+    WriteBody(counted);
+    WriteTagHeader(be.Stream(), tag::DefineSprite, counted.Size(), false);
+    const std::uint64_t start = be.Stream().Position();
+    WriteBody(be.Stream());
+    if (be.Stream().Position() - start != counted.Size())
+      throw Error("internal: the sprite's body came out differently when it was written again");
   }
-  body.Seek(0);
-  WriteTagHeader(be.Stream(), tag::DefineSprite, body.Size(), false);
-  be.Stream().Write(body.Data(), body.Size());
 
   if (init_actions_) {
     TSWFDoInitAction init;

@@ -1,11 +1,12 @@
 // TFlashSprite: the builder's movie clip, a character with a timeline of its
-// own (placements, removals, frames, frame and init actions), written as one
-// DefineSprite tag followed by its DoInitAction.
+// own (placements, removals, frames, frame and init actions, video
+// placements), written as one DefineSprite tag followed by its DoInitAction.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "swf/builder/flash_object.h"
 #include "swf/format/display_list_tags.h"
@@ -14,6 +15,8 @@ namespace yel::swf {
 
 class TFlashActionScript;
 class TFlashPlaceObject;
+class TFlashPlaceVideo;
+class TFlashVideo;
 class TSWFStartSound;
 
 class TFlashSprite : public TFlashVisualObject {
@@ -21,8 +24,8 @@ class TFlashSprite : public TFlashVisualObject {
   explicit TFlashSprite(TFlashMovie* owner = nullptr);
   ~TFlashSprite() override;
 
-  // The largest MinVersion of the timeline's tags, at least 3 (6 with init
-  // actions).
+  // The largest MinVersion of the timeline's tags and video placements, at
+  // least 3 (6 with init actions).
   int MinVersion() const override;
   // A sprite without a frame gets one first.
   void WriteToStream(TBitsEngine& be) override;
@@ -35,6 +38,11 @@ class TFlashSprite : public TFlashVisualObject {
   TFlashPlaceObject* PlaceObject(TFlashVisualObject* character, std::uint16_t depth);
   // Changes whatever stands at the depth.
   TFlashPlaceObject* PlaceObject(std::uint16_t depth);
+  // Shows the video at depth from the sprite's current frame on: one video
+  // frame per sprite frame (see TFlashPlaceVideo). The video is moved in
+  // front of the sprite in the movie's object list when it stands after it.
+  TFlashPlaceVideo* PlaceVideo(TFlashVideo* video, std::uint16_t depth);
+  const std::vector<std::unique_ptr<TFlashPlaceVideo>>& PlaceVideos() const { return place_videos_; }
   // RemoveObject2 for the depth, or RemoveObject when a character is given.
   TSWFObject* RemoveObject(std::uint16_t depth, TFlashIDObject* character = nullptr);
   // Appends a StartSound record for the sound id to the timeline.
@@ -63,7 +71,15 @@ class TFlashSprite : public TFlashVisualObject {
  private:
   TSWFDefineSprite record_;
   std::unique_ptr<TFlashActionScript> frame_actions_;
+  // Moves character in front of the sprite in the movie's object list when
+  // it stands after it: a definition must come before its use.
+  void DefineBefore(TFlashVisualObject* character);
+  // SpriteId, FrameCount and the control tags, with the video placements'
+  // frames before each ShowFrame, and the End tag.
+  void WriteBody(TStream& out);
+
   std::unique_ptr<TFlashActionScript> init_actions_;
+  std::vector<std::unique_ptr<TFlashPlaceVideo>> place_videos_;
 };
 
 }  // namespace yel::swf

@@ -1,7 +1,8 @@
 // TFlashVideo embeds the video of an FLV file as a DefineVideoStream
-// character; TFlashPlaceVideo shows it: at every frame of the main timeline
-// from its start it writes the next VideoFrame, a placement whose ratio is
-// the video frame's number and, on request, the FLV's sound as a stream.
+// character; TFlashPlaceVideo shows it: at every frame of the timeline that
+// holds it (the movie's or a sprite's) from its start it writes the next
+// VideoFrame, a placement whose ratio is the video frame's number and, on
+// request, the FLV's sound as that timeline's sound stream.
 // Frame data is read from the FLV file while the movie is written, one frame
 // at a time.
 #pragma once

@@ -1,7 +1,8 @@
 // Writes the movies that play_character_movies.mjs plays in Ruffle: a morph
 // shape at three ratios, a button with up and over looks and compiled
 // handlers, and videos made with ffmpeg (H.263 and screen video, ten frames
-// of distinct solid colours, with MP3 sound) embedded with their sound.
+// of distinct solid colours, with MP3 sound) embedded with their sound, on
+// the movie's timeline and (H.263) in a sprite that stops at each frame.
 //
 // Usage: character_player_movies OUT_DIR FFMPEG
 #include <cstdlib>
@@ -11,11 +12,13 @@
 
 #include "base/files.h"
 #include "swf/actionscript/compile_context.h"
+#include "swf/builder/flash_action_script.h"
 #include "swf/builder/flash_button.h"
 #include "swf/builder/flash_morph_shape.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
+#include "swf/builder/flash_sprite.h"
 #include "swf/builder/flash_video.h"
 
 namespace yel::swf {
@@ -85,6 +88,30 @@ void WriteVideo(const std::string& dir, const std::string& ffmpeg, const std::st
   place->WithSound = true;
   for (int i = 0; i < 10; ++i) movie.ShowFrame();
   movie.MakeStreamToFile(dir + "/" + name + ".swf");
+
+  if (codec != "flv1") return;
+  // The same video and sound in a sprite of ten frames, shown in the movie's
+  // one frame: NAME-sprite-N.swf stops the sprite at its frame N and traces
+  // "sprite N" there.
+  for (int stop = 1; stop <= 10; ++stop) {
+    TFlashMovie clip(0, 0, 160, 120, 10, TSWFSystemCoord::Pix);
+    clip.BackgroundColor().SetRGB(0x808080);
+    TFlashVideo* video = clip.AddVideo(flv);
+    TFlashSprite* sprite = clip.AddSprite();
+    sprite->PlaceVideo(video, 1)->WithSound = true;
+    for (int frame = 1; frame <= 10; ++frame) {
+      if (frame == stop) {
+        TFlashActionScript& actions = sprite->FrameActions();
+        actions.PushValue(std::string("sprite ") + std::to_string(frame));
+        actions.Add(std::make_unique<TSWFActionTrace>());
+        actions.Stop();
+      }
+      sprite->ShowFrame();
+    }
+    clip.PlaceObject(sprite, 1);
+    clip.ShowFrame();
+    clip.MakeStreamToFile(dir + "/" + name + "-sprite-" + std::to_string(stop) + ".swf");
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // in Ruffle through the player harness: the morph shape's start, halfway and
 // end looks at sampled points; the button's up and over looks as the pointer
 // moves onto it, and the traces of its handlers; each video frame's colour,
+// on the movie's timeline and in a sprite (whose tags swf-parser reads too),
 // and the video's sound stream without a word about it in the player's log.
 //
 // Usage: node play_character_movies.mjs WRITER_BINARY FFMPEG
@@ -10,6 +11,7 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
+import { parseSwf, swf } from "swf-parser";
 import { startPlayer } from "../../player/player.mjs";
 
 const [writer, ffmpeg] = process.argv.slice(2);
@@ -50,6 +52,49 @@ try {
       if (!near(pixel, colors[frame - 1], 40)) failures.push(`${name} frame ${frame}: ${pixel}, want ${colors[frame - 1]}`);
     }
   }
+  // The H.263 video in a sprite of the movie's one frame: the sprite stops
+  // at frame N (tracing "sprite N"), where the video shows colour N.
+  for (let frame = 1; frame <= 10; frame++) {
+    const movie = readFileSync(join(dir, `video-h263-sprite-${frame}.swf`));
+    await player.loadAtFrame(movie, 1);
+    const want = `sprite ${frame}`;
+    for (let waited = 0; !(await player.traces()).includes(want); waited += 20) {
+      if (waited > 20000) throw new Error(`the sprite movie never traced "${want}"`);
+      await player.wait(20);
+    }
+    await player.wait(50);
+    const [pixel] = await player.pixels([[80, 60]]);
+    if (!near(pixel, colors[frame - 1], 40)) failures.push(`video in a sprite, frame ${frame}: ${pixel}, want ${colors[frame - 1]}`);
+  }
+  // What the sprite holds, as swf-parser reads it: the video defined first;
+  // in the sprite a sound stream head, then per frame a sound block, the
+  // video frame and its placement (ratio = frame), and the frame's end.
+  {
+    const T = swf.TagType;
+    const { tags } = parseSwf(new Uint8Array(readFileSync(join(dir, "video-h263-sprite-10.swf"))));
+    const stream = tags.find((t) => t.type === T.DefineVideoStream);
+    const sprite = tags.find((t) => t.type === T.DefineSprite);
+    if (!stream || !sprite || tags.indexOf(stream) > tags.indexOf(sprite)) {
+      failures.push("swf-parser: no video definition before the sprite");
+    } else {
+      const frames = sprite.tags.filter((t) => t.type === T.VideoFrame);
+      const places = sprite.tags.filter((t) => t.type === T.PlaceObject);
+      const shows = sprite.tags.filter((t) => t.type === T.ShowFrame);
+      const heads = sprite.tags.filter((t) => t.type === T.SoundStreamHead);
+      const blocks = sprite.tags.filter((t) => t.type === T.SoundStreamBlock);
+      const got = JSON.stringify({
+        frames: frames.map((t) => [t.videoId, t.frame]),
+        ratios: places.map((t) => t.ratio),
+        shows: shows.length, heads: heads.length, head: heads[0]?.streamFormat, blocks: blocks.length > 0,
+      });
+      const want = JSON.stringify({
+        frames: [...Array(10).keys()].map((n) => [stream.id, n]),
+        ratios: [...Array(10).keys()],
+        shows: 10, heads: 1, head: 2 /* MP3 */, blocks: true,
+      });
+      if (got !== want) failures.push(`swf-parser, the sprite's tags: ${got}, want ${want}`);
+    }
+  }
   // Button: red when up, green with the pointer over it; handlers trace.
   await player.loadAtFrame(readFileSync(join(dir, "button.swf")), 1);
   const [up] = await player.pixels([[50, 50]]);
@@ -80,4 +125,4 @@ if (failures.length) {
   console.error(failures.join("\n"));
   process.exit(1);
 }
-console.log("Ruffle shows the morph shape, the button's looks and every video frame, and plays the sound");
+console.log("Ruffle shows the morph shape, the button's looks and every video frame (in a sprite too), and plays the sound");
