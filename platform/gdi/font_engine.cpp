@@ -131,7 +131,8 @@ struct FontFace::Impl {
 FontFace::FontFace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 FontFace::~FontFace() = default;
 
-std::unique_ptr<FontFace> FontFace::Open(const std::string& family, bool bold, bool italic, int emSize) {
+std::unique_ptr<FontFace> FontFace::Open(const std::string& family, bool bold, bool italic, int emSize,
+                                         const std::string& language) {
   std::string file;
   int index = 0;
   {
@@ -143,6 +144,9 @@ std::unique_ptr<FontFace> FontFace::Open(const std::string& family, bool bold, b
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    // The language ranks below a family that matches and above the default
+    // families that fontconfig adds.
+    if (!language.empty()) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(language.c_str()));
     FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;

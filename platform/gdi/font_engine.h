@@ -1,7 +1,8 @@
 // Stand-in for the Windows font engine: fontconfig finds the face for a name
 // and style (Arial, Times New Roman and Courier New resolve to the
 // metric-compatible Liberation faces through fontconfig's aliases; a name
-// that matches nothing falls back to fontconfig's default face), FreeType
+// that matches nothing falls back to fontconfig's default face, or to a face
+// of the font's language), FreeType
 // gives glyph outlines, advances, kerning and metrics at a chosen em size.
 #pragma once
 
@@ -54,9 +55,12 @@ class FontFace {
   FontFace& operator=(const FontFace&) = delete;
 
   // The face fontconfig chooses for the family name (UTF-8) and style, at an
-  // em of emSize units. Throws yel::Error when no font can be found or
-  // opened at all.
-  static std::unique_ptr<FontFace> Open(const std::string& family, bool bold, bool italic, int emSize = 1024);
+  // em of emSize units. A language ("ja", "ko", "zh-cn", "zh-tw") makes a
+  // name that matches no installed family fall back to a face for that
+  // language rather than the default one. Throws yel::Error when no font can
+  // be found or opened at all.
+  static std::unique_ptr<FontFace> Open(const std::string& family, bool bold, bool italic, int emSize = 1024,
+                                        const std::string& language = {});
 
   const std::string& FamilyName() const { return family_; }
   const std::string& FileName() const { return file_; }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -151,6 +152,7 @@ void TFlashFont::SetFromDescription(const gdi::LogFont& description) {
 }
 
 void TFlashFont::SetCharset(std::uint8_t charset) {
+  face_.reset();
   switch (charset) {
     case 0: case 2: LanguageCode = 0; EncodingType = encANSI; break;
     case 1: LanguageCode = 0; EncodingType = encUnicode; break;
@@ -168,7 +170,11 @@ gdi::FontFace& TFlashFont::Face() {
   if (!face_) {
     bool bold = HasDescription() ? description_.lfWeight >= 600 : Bold;
     bool italic = HasDescription() ? description_.lfItalic != 0 : Italic;
-    face_ = gdi::FontFace::Open(FaceName(), bold, italic, 1024);
+    // A name that matches no installed face falls back to one of the font's
+    // language, as the character sets of CJK fonts ask.
+    static const char* const kLanguages[] = {"", "", "ja", "ko", "zh-cn", "zh-tw"};
+    const std::string language = LanguageCode < std::size(kLanguages) ? kLanguages[LanguageCode] : "";
+    face_ = gdi::FontFace::Open(FaceName(), bold, italic, 1024, language);
   }
   return *face_;
 }

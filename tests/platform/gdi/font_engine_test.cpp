@@ -1,6 +1,7 @@
-// The font engine: cubic segments become quadratics within the tolerance, and
-// a CFF face (Noto Sans CJK, many glyphs, cubic outlines) gives outlines whose
-// extent is FreeType's own exact extent of the glyph.
+// The font engine: cubic segments become quadratics within the tolerance, a
+// CFF face (Noto Sans CJK, many glyphs, cubic outlines) gives outlines whose
+// extent is FreeType's own exact extent of the glyph, and unknown names fall
+// back to a face of the language asked for.
 #include <gtest/gtest.h>
 
 #include <ft2build.h>
@@ -159,6 +160,26 @@ TEST(FontEngineTest, CffFaceWithManyGlyphs) {
   }
   FT_Done_Face(ft);
   FT_Done_FreeType(library);
+}
+
+// A name that matches no family falls back to a face of the language asked
+// for; a name that matches keeps its family whatever the language.
+TEST(FontEngineTest, LanguageOfTheFallback) {
+  const struct {
+    const char* language;
+    const char* family;
+    char32_t sample;
+  } cases[] = {{"ja", "Noto Sans CJK JP", U'\u3042'},
+               {"ko", "Noto Sans CJK KR", U'\uD55C'},
+               {"zh-cn", "Noto Sans CJK SC", U'\u6C49'},
+               {"zh-tw", "Noto Sans CJK TC", U'\u6F22'}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    auto face = FontFace::Open("No Such Font Family", false, false, 1024, c.language);
+    EXPECT_EQ(face->FamilyName(), c.family);
+    EXPECT_TRUE(face->HasGlyph(c.sample));
+    EXPECT_EQ(FontFace::Open("Arial", false, false, 1024, c.language)->FamilyName(), "Liberation Sans");
+  }
 }
 
 }  // namespace

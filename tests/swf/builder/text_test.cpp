@@ -88,6 +88,26 @@ TEST(FontTest, OutlinesFromTheResolvedFaces) {
   EXPECT_GT(font->Descent, 150);
 }
 
+// A font described with a CJK character set whose face name is not
+// installed takes its glyphs from a face of that language (full-width kana,
+// not the default face's missing glyph).
+TEST(FontTest, CjkCharacterSetFallsBackToAFaceOfItsLanguage) {
+  gdi::LogFont description;
+  description.lfHeight = -24;
+  description.lfWeight = 400;
+  description.lfCharSet = 128;  // ShiftJIS
+  const std::u16string name = u"No Such Font Family";
+  std::copy(name.begin(), name.end(), description.lfFaceName);
+  TFlashMovie movie(0, 0, 100, 100, 12, TSWFSystemCoord::Pix);
+  TFlashFont* font = movie.AddFont(description, false);
+  EXPECT_EQ(font->LanguageCode, 2);
+  font->AddChars(std::u16string(u"\u3042"));
+  font->MakeGlyphs();
+  const TFlashChar* kana = font->Chars()[0].get();
+  EXPECT_EQ(kana->Advance, 1024);
+  EXPECT_GT(kana->Edges.size(), 10u);
+}
+
 // Static text glyph entries name the glyph written for their character,
 // also where Windows-1252 codes and Unicode order differ.
 TEST(TextTest, GlyphIndicesMatchTheWrittenGlyphs) {
