@@ -120,6 +120,17 @@ void AppendCubicAsQuadratics(OutlineContour& contour, OutlinePoint p0, OutlinePo
   AppendCubic(contour, p0, c1, c2, p3, std::max(tolerance, 1e-6), 0);
 }
 
+std::string LanguageOfCharset(std::uint8_t charset) {
+  switch (charset) {
+    case 128: return "ja";  // ShiftJIS
+    case 129:
+    case 130: return "ko";     // Hangul, Johab
+    case 134: return "zh-cn";  // GB2312
+    case 136: return "zh-tw";  // Big5
+    default: return {};
+  }
+}
+
 struct FontFace::Impl {
   FT_Face face = nullptr;
   ~Impl() {

@@ -48,6 +48,10 @@ struct FontMetrics {
   double StrikeoutThickness = 0;
 };
 
+// The language whose faces stand in for a font of the Windows character set
+// (Japanese, Korean, simplified or traditional Chinese; empty for others).
+std::string LanguageOfCharset(std::uint8_t charset);
+
 class FontFace {
  public:
   ~FontFace();

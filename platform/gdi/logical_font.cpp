@@ -40,7 +40,8 @@ std::string FaceNameOf(const LogFont& description) {
 }
 
 LogicalFont::LogicalFont(const LogFont& description) : description_(description) {
-  face_ = FontFace::Open(FaceNameOf(description), description.lfWeight >= 600, description.lfItalic != 0, 1024);
+  face_ = FontFace::Open(FaceNameOf(description), description.lfWeight >= 600, description.lfItalic != 0, 1024,
+                         LanguageOfCharset(description.lfCharSet));
   const FontMetrics& m = face_->Metrics();
   // Heights beyond any drawable size are kept at 2^20 units.
   const double h = std::min(std::fabs(double(description.lfHeight)), double(1 << 20));

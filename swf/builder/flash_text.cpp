@@ -171,10 +171,11 @@ gdi::FontFace& TFlashFont::Face() {
     bool bold = HasDescription() ? description_.lfWeight >= 600 : Bold;
     bool italic = HasDescription() ? description_.lfItalic != 0 : Italic;
     // A name that matches no installed face falls back to one of the font's
-    // language, as the character sets of CJK fonts ask.
-    static const char* const kLanguages[] = {"", "", "ja", "ko", "zh-cn", "zh-tw"};
-    const std::string language = LanguageCode < std::size(kLanguages) ? kLanguages[LanguageCode] : "";
-    face_ = gdi::FontFace::Open(FaceName(), bold, italic, 1024, language);
+    // language (the character set its language code comes from), as the
+    // drawing context does.
+    static const std::uint8_t kCharsets[] = {0, 0, 128, 129, 134, 136};
+    const std::uint8_t charset = LanguageCode < std::size(kCharsets) ? kCharsets[LanguageCode] : 0;
+    face_ = gdi::FontFace::Open(FaceName(), bold, italic, 1024, gdi::LanguageOfCharset(charset));
   }
   return *face_;
 }

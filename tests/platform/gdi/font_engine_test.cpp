@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/gdi/font_engine.h"
+#include "platform/gdi/logical_font.h"
 
 namespace yel::gdi {
 namespace {
@@ -166,20 +167,29 @@ TEST(FontEngineTest, CffFaceWithManyGlyphs) {
 // for; a name that matches keeps its family whatever the language.
 TEST(FontEngineTest, LanguageOfTheFallback) {
   const struct {
-    const char* language;
+    std::uint8_t charset;
     const char* family;
     char32_t sample;
-  } cases[] = {{"ja", "Noto Sans CJK JP", U'\u3042'},
-               {"ko", "Noto Sans CJK KR", U'\uD55C'},
-               {"zh-cn", "Noto Sans CJK SC", U'\u6C49'},
-               {"zh-tw", "Noto Sans CJK TC", U'\u6F22'}};
+  } cases[] = {{128, "Noto Sans CJK JP", U'\u3042'},
+               {129, "Noto Sans CJK KR", U'\uD55C'},
+               {134, "Noto Sans CJK SC", U'\u6C49'},
+               {136, "Noto Sans CJK TC", U'\u6F22'}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.language);
-    auto face = FontFace::Open("No Such Font Family", false, false, 1024, c.language);
+    SCOPED_TRACE(c.family);
+    const std::string language = LanguageOfCharset(c.charset);
+    auto face = FontFace::Open("No Such Font Family", false, false, 1024, language);
     EXPECT_EQ(face->FamilyName(), c.family);
     EXPECT_TRUE(face->HasGlyph(c.sample));
-    EXPECT_EQ(FontFace::Open("Arial", false, false, 1024, c.language)->FamilyName(), "Liberation Sans");
+    EXPECT_EQ(FontFace::Open("Arial", false, false, 1024, language)->FamilyName(), "Liberation Sans");
+    // The drawing context's fonts fall back the same way.
+    LogFont description;
+    description.lfHeight = -20;
+    description.lfCharSet = c.charset;
+    const std::u16string name = u"No Such Font Family";
+    std::copy(name.begin(), name.end(), description.lfFaceName);
+    EXPECT_EQ(LogicalFont(description).Face().FamilyName(), c.family);
   }
+  EXPECT_EQ(LanguageOfCharset(0), "");
 }
 
 }  // namespace
