@@ -92,6 +92,7 @@ void TSWFButtonRecord::Assign(const TSWFButtonRecord& source) {
   PlaceDepth = source.PlaceDepth;
   Matrix.Assign(source.Matrix);
   BlendMode = source.BlendMode;
+  ReservedFlags = source.ReservedFlags;
   cxform_.Assign(source.cxform_);
   cxform_.HasAlpha = source.cxform_.HasAlpha;
   filters_.Assign(source.filters_);
@@ -111,9 +112,10 @@ TSWFFilterList& TSWFButtonRecord::FilterList() {
 void TSWFButtonRecord::WriteToStream(TBitsEngine& be, bool secondForm) {
   const bool filters = secondForm && HasFilterList;
   const bool blend = secondForm && HasBlendMode;
-  be.WriteBits(0, 2);
-  be.WriteBit(blend);
-  be.WriteBit(filters);
+  const std::uint8_t reserved = ReservedFlags & (secondForm ? 0xC0 : 0xF0);
+  be.WriteBits(reserved >> 6, 2);
+  be.WriteBit(blend || (reserved & 0x20));
+  be.WriteBit(filters || (reserved & 0x10));
   be.WriteBit(ButtonStateHitTest);
   be.WriteBit(ButtonStateDown);
   be.WriteBit(ButtonStateOver);
@@ -136,6 +138,7 @@ void TSWFButtonRecord::ReadFromStream(TBitsEngine& be, std::uint8_t flags, bool 
   ButtonStateHitTest = flags & 0x08;
   HasFilterList = secondForm && (flags & 0x10);
   HasBlendMode = secondForm && (flags & 0x20);
+  ReservedFlags = flags & (secondForm ? 0xC0 : 0xF0);
   CharacterId = be.ReadWord();
   PlaceDepth = be.ReadWord();
   Matrix.SetRec(be.ReadMatrix());

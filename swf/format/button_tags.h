@@ -64,6 +64,10 @@ class TSWFButtonRecord {
   std::uint16_t PlaceDepth = 0;
   TSWFMatrix Matrix;
   std::uint8_t BlendMode = 0;
+  // Flag bits that the record's form gives no meaning (the top two, and in
+  // a DefineButton the filter and blend bits too), kept as read: a record
+  // whose only set bits are these is still a record, not the end of the list.
+  std::uint8_t ReservedFlags = 0;
 
  private:
   TSWFColorTransform cxform_{true};

@@ -117,6 +117,40 @@ TEST(ButtonTagsTest, SecondFormRecordsKeepTransformFiltersAndBlendMode) {
   EXPECT_EQ(Body(first), expected);
 }
 
+// Flag bits a record's form does not use come back as they were: a record
+// with no state bit but such a bit set stays a record (written as 0 it
+// would end the list, and the records after it were lost on the next read).
+TEST(ButtonTagsTest, UnusedRecordFlagBitsAreKept) {
+  struct Case {
+    bool secondForm;
+    std::uint8_t flags;
+  };
+  for (const Case& c : {Case{false, 0x10}, Case{false, 0xA1}, Case{true, 0x40}, Case{true, 0x82}}) {
+    SCOPED_TRACE(::testing::Message() << c.secondForm << " " << int{c.flags});
+    std::unique_ptr<TSWFBasedButton> built;
+    if (c.secondForm) {
+      built = std::make_unique<TSWFDefineButton2>();
+    } else {
+      built = std::make_unique<TSWFDefineButton>();
+    }
+    built->AddRecord(5, 2, true, false, false, false);
+    built->AddRecord(6, 3, true, false, false, false);
+    Bytes body = Body(*built);
+    body[c.secondForm ? 5 : 2] = c.flags;  // the first record's flag byte
+    const std::uint16_t code = c.secondForm ? tag::DefineButton2 : tag::DefineButton;
+    std::unique_ptr<TSWFBasedButton> back;
+    if (c.secondForm) {
+      back = ReadAs<TSWFDefineButton2>(code, body);
+    } else {
+      back = ReadAs<TSWFDefineButton>(code, body);
+    }
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->ButtonRecords.size(), 2u);
+    EXPECT_EQ(back->ButtonRecords[1]->CharacterId, 6);
+    EXPECT_EQ(Body(*back), body);
+  }
+}
+
 TEST(ButtonTagsTest, ButtonSoundWritesZeroWordsForEmptySlots) {
   TSWFDefineButtonSound sounds;
   sounds.ButtonId = 4;
