@@ -3,14 +3,17 @@
 // metric-compatible fonts) at several sizes, right-aligned and centred text,
 // Greek and Cyrillic in a font of Unicode codes, a turned text, text fields
 // with an embedded font, HTML, and the player's device font, Chinese,
-// Japanese and Korean, and a kerned text. It doubles as a walk through the
-// text API.
+// Japanese and Korean, a kerned text, and text drawn with ordinary drawing
+// calls on the canvas. It doubles as a walk through the text API.
 //
 //   text-gallery OUTPUT.swf
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "platform/gdi/logical_font.h"
+#include "platform/gdi/recording_context.h"
+#include "swf/builder/flash_canvas.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_text.h"
@@ -69,6 +72,27 @@ void Build(TFlashMovie& movie) {
   TFlashFont* kerned = movie.AddFont("Arial", false, false, 24, false);
   kerned->HasKerning = true;
   show(movie.AddText(u"AVATAR, To Wy", kBlack, kerned, TRect{410, 390, 0, 0}));
+
+  // Text drawn on the canvas with the drawing calls of a device context: a
+  // font description selected, colours, alignment and an escapement; the
+  // canvas turns it into fonts and static texts.
+  yel::gdi::RecordingContext& dc = movie.Canvas().Handle();
+  yel::gdi::LogFont font;
+  font.lfHeight = -22;
+  font.lfWeight = 400;
+  for (int i = 0; u"Arial"[i]; ++i) font.lfFaceName[i] = u"Arial"[i];
+  dc.SelectObject(dc.CreateFontIndirect(font));
+  dc.SetTextColor(yel::gdi::Rgb(30, 60, 192));
+  dc.SetBkColor(yel::gdi::Rgb(255, 236, 150));
+  dc.SetBkMode(yel::gdi::OPAQUE);
+  dc.SetTextAlign(yel::gdi::TA_RIGHT | yel::gdi::TA_TOP);
+  dc.TextOut(620, 20, u"Drawn on the canvas");
+  font.lfEscapement = 300;  // tenths of a degree, counterclockwise
+  dc.SelectObject(dc.CreateFontIndirect(font));
+  dc.SetBkMode(yel::gdi::TRANSPARENT);
+  dc.SetTextAlign(yel::gdi::TA_LEFT | yel::gdi::TA_BASELINE);
+  dc.TextOut(450, 125, u"at 30 degrees");
+  movie.Canvas().PlaceDrawing(++depth, true);
   movie.ShowFrame();
 }
 

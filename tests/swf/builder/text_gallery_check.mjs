@@ -18,7 +18,7 @@ const T = swf.TagType;
 const staticTexts = [
   "Arial 24: the quick brown fox", "Times New Roman 32, italic", "Courier New 20, bold", "right-aligned", "centred",
   "\u0391\u03B8\u03AE\u03BD\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430 \u00C5\u00E9\u00FC", "turned",
-  "\u6F22\u5B57 \u304B\u306A \uD55C\uAE00", "AVATAR, To Wy",
+  "\u6F22\u5B57 \u304B\u306A \uD55C\uAE00", "AVATAR, To Wy", "Drawn on the canvas", "at 30 degrees",
 ];
 
 const folder = mkdtempSync(join(tmpdir(), "yel-text-gallery-"));
