@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <random>
 
 #include "base/error.h"
@@ -80,9 +81,12 @@ void RemoveStaleTemporaries(const std::string& folder) {
   ::closedir(dir);
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  // Opened without waiting, so that a pipe put where a file was expected is
-  // refused instead of blocking.
+namespace {
+
+// Opens a regular file for reading, without waiting, so that a pipe put
+// where a file was expected is refused instead of blocking; returns the
+// descriptor (blocking again) and the file's size.
+int OpenRegularFile(const std::string& path, std::uint64_t& size) {
   FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   if (file.fd < 0) ThrowFileError(path, "cannot open: " + SystemErrorText(errno));
   struct stat info {};
@@ -90,35 +94,68 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
   if (S_ISDIR(info.st_mode)) ThrowFileError(path, "is a folder, not a file");
   if (!S_ISREG(info.st_mode)) ThrowFileError(path, "is not a regular file (a device, pipe or socket)");
   ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
+  size = static_cast<std::uint64_t>(info.st_size);
+  const int fd = file.fd;
+  file.fd = -1;
+  return fd;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+  FileReader file(path);
   std::vector<std::uint8_t> bytes;
-  if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  if (file.Size() > 0) bytes.reserve(static_cast<std::size_t>(file.Size()));
   std::uint8_t chunk[65536];
-  for (;;) {
-    ssize_t got = ::read(file.fd, chunk, sizeof chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError(path, "cannot read: " + SystemErrorText(errno));
-    }
-    if (got == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  }
+  while (const std::size_t got = file.Read(chunk, sizeof chunk)) bytes.insert(bytes.end(), chunk, chunk + got);
   return bytes;
 }
 
+FileReader::FileReader(const std::string& path) : path_(path) {
+  fd_ = OpenRegularFile(path, size_);
+  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+FileReader::~FileReader() { ::close(fd_); }
+
+std::size_t FileReader::Read(void* dst, std::size_t n) {
+  auto* out = static_cast<std::uint8_t*>(dst);
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::read(fd_, out + done, std::min<std::size_t>(n - done, 1 << 30));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError(path_, "cannot read: " + SystemErrorText(errno));
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+int OpenTemporaryFile() {
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // A file system without unnamed files: a named one, removed at once.
+    std::string pattern = folder + "/.yel-temp-XXXXXX";
+    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) ThrowFileError(folder, "cannot make a temporary file: " + SystemErrorText(errno));
+    ::unlink(pattern.c_str());
+  }
+  return fd;
+}
+
 MappedFile::MappedFile(const std::string& path) {
-  FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-  if (file.fd < 0) ThrowFileError(path, "cannot open: " + SystemErrorText(errno));
-  struct stat info {};
-  if (::fstat(file.fd, &info) != 0) ThrowFileError(path, "cannot read: " + SystemErrorText(errno));
-  if (S_ISDIR(info.st_mode)) ThrowFileError(path, "is a folder, not a file");
-  if (!S_ISREG(info.st_mode)) ThrowFileError(path, "is not a regular file (a device, pipe or socket)");
-  if (info.st_size == 0) return;
-  void* at = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, file.fd, 0);
+  std::uint64_t size = 0;
+  FdGuard file{OpenRegularFile(path, size)};
+  if (size == 0) return;
+  void* at = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, file.fd, 0);
   if (at == MAP_FAILED) ThrowFileError(path, "cannot read: " + SystemErrorText(errno));
   // Read front to back: the kernel reads ahead and drops what was read.
-  ::madvise(at, static_cast<std::size_t>(info.st_size), MADV_SEQUENTIAL);
+  ::madvise(at, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
   data_ = static_cast<const std::uint8_t*>(at);
-  size_ = static_cast<std::size_t>(info.st_size);
+  size_ = static_cast<std::size_t>(size);
 }
 
 MappedFile::~MappedFile() {

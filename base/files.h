@@ -36,6 +36,35 @@ class MappedFile {
   std::size_t size_ = 0;
 };
 
+// A regular file read front to back in pieces of the caller's size, for
+// files too large to hold whole: only the caller's buffer takes memory (the
+// file system's cache keeps the pages, which are not the process's own).
+// Folders, pipes and devices are refused as ReadFileBytes refuses them.
+// Throws Error naming the file.
+class FileReader {
+ public:
+  explicit FileReader(const std::string& path);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Reads up to n bytes; fewer only at the end of the file.
+  std::size_t Read(void* dst, std::size_t n);
+  // The size when the file was opened.
+  std::uint64_t Size() const { return size_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// Opens a new file without a name in the temporary folder, for reading and
+// writing data too large to keep in memory; it disappears when the returned
+// descriptor is closed. Throws Error naming the folder.
+int OpenTemporaryFile();
+
 // Writes bytes to path atomically (temporary file, flush, rename). An existing
 // target keeps its permission bits. A target that exists and is not a regular
 // file (a device, a pipe) is refused. Throws Error naming the file on failure;

@@ -11,7 +11,6 @@
 // bitmaps.
 #include "publish/album_movie.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -152,16 +151,7 @@ class TBitmapCompression {
 // closed, or at once where the file system makes unnamed files).
 class TTemporaryFileStream : public TStream {
  public:
-  TTemporaryFileStream() {
-    const std::string folder = std::filesystem::temp_directory_path().string();
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-      std::string pattern = folder + "/yel-movie-XXXXXX";
-      fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-      if (fd_ < 0) ThrowFileError(folder, "cannot make a temporary file: " + SystemErrorText(errno));
-      ::unlink(pattern.c_str());
-    }
-  }
+  TTemporaryFileStream() : fd_(OpenTemporaryFile()) {}
   ~TTemporaryFileStream() override { ::close(fd_); }
   TTemporaryFileStream(const TTemporaryFileStream&) = delete;
   TTemporaryFileStream& operator=(const TTemporaryFileStream&) = delete;

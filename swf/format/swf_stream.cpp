@@ -40,12 +40,6 @@ std::uint32_t ReadLE32(const std::uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// Bytes of a RECT that starts with the given byte.
-std::size_t RectSize(std::uint8_t first) {
-  int n = first >> 3;
-  return (5 + 4 * n + 7) / 8;
-}
-
 std::string Offset(std::uint64_t offset) { return "offset " + std::to_string(offset); }
 
 // A coordinate in twips, held at the int32 range instead of overflowing.
@@ -362,9 +356,9 @@ TSWFStreamReader::TSWFStreamReader(const std::string& fileName) {
 TSWFStreamReader::TSWFStreamReader(TStream& stream) { LoadFromStream(stream); }
 
 void TSWFStreamReader::LoadFromFile(const std::string& fileName) {
-  // Mapped, not copied: only the body the reader keeps takes memory.
-  const MappedFile file(fileName);
-  LoadFromBytes(file.Data(), file.Size(), fileName);
+  // Read in pieces, not mapped: only the body the reader keeps takes memory.
+  TSWFBodyReader input(fileName);
+  Load(input);
 }
 
 void TSWFStreamReader::LoadFromStream(TStream& stream, const std::string& sourceName) {
@@ -380,154 +374,46 @@ void TSWFStreamReader::LoadFromStream(TStream& stream, const std::string& source
   }
 }
 
-namespace {
-
-// Inflates a zlib stream piece by piece into buffers of the caller's choice.
-class Inflater {
- public:
-  Inflater(const std::uint8_t* data, std::size_t size, const std::string& sourceName)
-      : in_(data), in_left_(size), source_name_(sourceName) {
-    if (inflateInit(&zs_) != Z_OK) ThrowFileError(sourceName, "cannot start the zlib decompressor");
-  }
-  ~Inflater() { inflateEnd(&zs_); }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-
-  // Fills up to n bytes of dst and returns how many the stream gave; fewer
-  // only when it ended or its input ran out.
-  std::uint64_t Pull(std::uint8_t* dst, std::uint64_t n) {
-    std::uint64_t produced = 0;
-    while (produced < n && !ended_) {
-      if (zs_.avail_in == 0 && in_left_ > 0) {
-        auto chunk = static_cast<uInt>(std::min<std::uint64_t>(in_left_, UINT_MAX / 2));
-        zs_.next_in = const_cast<Bytef*>(in_);
-        zs_.avail_in = chunk;
-        in_ += chunk;
-        in_left_ -= chunk;
-      }
-      zs_.next_out = dst + produced;
-      zs_.avail_out = static_cast<uInt>(std::min<std::uint64_t>(n - produced, UINT_MAX / 2));
-      uInt before = zs_.avail_out;
-      int ret = inflate(&zs_, Z_NO_FLUSH);
-      produced += before - zs_.avail_out;
-      if (ret == Z_STREAM_END) {
-        ended_ = true;
-      } else if (ret == Z_BUF_ERROR && zs_.avail_in == 0 && in_left_ == 0) {
-        break;
-      } else if (ret != Z_OK && ret != Z_BUF_ERROR) {
-        ThrowFileError(source_name_, "damaged compressed data at " + Offset(8 + zs_.total_in) + ": " +
-                                         (zs_.msg ? zs_.msg : "zlib error " + std::to_string(ret)));
-      }
-    }
-    return produced;
-  }
-
-  // The error for a stream that gave less than the header's file length.
-  [[noreturn]] void ThrowShort(std::uint64_t fileBytes, std::uint32_t fileLength) {
-    ThrowFileError(source_name_, std::string(ended_ ? "the compressed data holds " : "the compressed data is cut off after ") +
-                                     std::to_string(fileBytes) + " bytes of movie, but the header gives a file length of " +
-                                     std::to_string(fileLength) + " (" + Offset(8 + zs_.total_in) + ")");
-  }
-
- private:
-  z_stream zs_{};
-  const std::uint8_t* in_;
-  std::uint64_t in_left_;
-  bool ended_ = false;
-  const std::string& source_name_;
-};
-
-// Length of the header after its first 8 bytes: RECT, frame rate, frame count.
-std::size_t HeaderRest(const std::uint8_t* bytes, std::size_t size) { return (size > 0 ? RectSize(bytes[0]) : 1) + 4; }
-
-}  // namespace
-
 void TSWFStreamReader::LoadFromBytes(const std::uint8_t* data, std::size_t size, const std::string& sourceName) {
-  bool plain = size >= 4 && std::memcmp(data, "FWS", 3) == 0;
-  bool packed = size >= 4 && std::memcmp(data, "CWS", 3) == 0;
-  if (!plain && !packed) {
-    // Named for the caller's "not an SWF movie" message.
-    source_name_ = sourceName;
-    IsSWF = false;
-    return;
-  }
-  if (size < 8) ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(size) + " bytes)");
-  auto tooShort = [&](std::uint64_t have, std::size_t need) {
-    ThrowFileError(sourceName, "the file ends inside the SWF header (" + std::to_string(8 + have) +
-                                   " bytes, the header needs " + std::to_string(8 + need) + ")");
-  };
-
-  // The header after the first 8 bytes, and the tags.
-  std::uint8_t header[32];
-  std::size_t headerRest;
-  std::vector<std::uint8_t> body;
-  if (plain) {
-    headerRest = HeaderRest(data + 8, size - 8);
-    if (size - 8 < headerRest) tooShort(size - 8, headerRest);
-    std::memcpy(header, data + 8, headerRest);
-    body.assign(data + 8 + headerRest, data + size);
-  } else {
-    std::uint32_t fileLength = ReadLE32(data + 4);
-    if (fileLength < 8)
-      ThrowFileError(sourceName, "the header gives a file length of " + std::to_string(fileLength) +
-                                     ", less than the header itself");
-    std::uint64_t want = fileLength - 8u;
-    Inflater inflater(data + 8, size - 8, sourceName);
-    // The header first (at most 21 bytes), then the tags straight into the
-    // body, whose buffer grows as data arrives instead of trusting the length.
-    std::uint64_t got = inflater.Pull(header, std::min<std::uint64_t>(want, 21));
-    if (got < std::min<std::uint64_t>(want, 21)) inflater.ThrowShort(got + 8, fileLength);
-    headerRest = HeaderRest(header, got);
-    if (got < headerRest) tooShort(got, headerRest);
-    std::uint64_t bodyWant = want - headerRest;
-    body.resize(static_cast<std::size_t>(
-        std::min<std::uint64_t>(bodyWant, std::max<std::uint64_t>((size - 8) * 4, 1 << 16))));
-    std::uint64_t have = got - headerRest;
-    std::memcpy(body.data(), header + headerRest, have);
-    while (have < bodyWant) {
-      if (have == body.size()) body.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bodyWant, body.size() * 2)));
-      std::uint64_t pulled = inflater.Pull(body.data() + have, body.size() - have);
-      have += pulled;
-      if (have < body.size()) break;
-    }
-    if (have < bodyWant) inflater.ThrowShort(8 + headerRest + have, fileLength);
-  }
-
-  IsSWF = true;
-  compressed_ = packed;
-  std::memcpy(header_, data, 8);
-  TBufferStream headerStream(header, headerRest);
-  TBitsEngine be(headerStream);
-  movie_rect_ = be.ReadRect();
-  fps_ = be.ReadWord();
-  FrameCount = be.ReadWord();
-  body_offset_ = static_cast<std::uint32_t>(8 + headerRest);
-  source_name_ = sourceName;
-  tags_.clear();
-  SetOwnedBody(std::make_unique<TMemoryStream>(std::move(body)));
+  TSWFBodyReader input(data, size, sourceName);
+  Load(input);
 }
 
-void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
-  tags_.clear();
-  TMemoryStream& body = BodyStream();
-  const std::uint8_t* data = std::as_const(body).Data();
-  std::uint64_t size = body.Size();
-  body.Seek(0);
-  TBitsEngine be(body);
-  std::uint16_t frame = 1;
-  while (body.Position() < size) {
-    DoProgress(RoundPercent(static_cast<double>(body.Position()), static_cast<double>(size)), kProgressParsing);
-    if (size - body.Position() < 2) break;  // a stray last byte is no tag
-    ParseTag(be, data, size, createObjects, parseActions, frame);
+void TSWFStreamReader::Load(TSWFBodyReader& input) {
+  // Named for the caller's "not an SWF movie" message.
+  source_name_ = input.SourceName();
+  IsSWF = input.IsSWF();
+  if (!IsSWF) return;
+  // The body's buffer grows as data arrives instead of trusting the length
+  // that a compressed file's header gives.
+  const std::uint64_t bodySize = input.BodySize();
+  std::vector<std::uint8_t> body(static_cast<std::size_t>(
+      input.Compressed()
+          ? std::min<std::uint64_t>(bodySize, std::max<std::uint64_t>((input.InputSize() - 8) * 4, 1 << 16))
+          : bodySize));
+  std::uint64_t have = 0;
+  while (have < bodySize) {
+    if (have == body.size()) body.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bodySize, body.size() * 2)));
+    have += input.Read(body.data() + have, body.size() - have);
   }
+
+  compressed_ = input.Compressed();
+  std::memcpy(header_, input.Start(), 8);
+  movie_rect_ = input.MovieRect();
+  fps_ = input.FPSWord();
+  FrameCount = input.FrameCount();
+  body_offset_ = input.BodyOffset();
+  tags_.clear();
+  SetOwnedBody(std::make_unique<TMemoryStream>(std::move(body)));
 }
 
 namespace {
 
 // Entries for the nested tags of a sprite read from body bytes at
-// bodyStart; the nested objects stay owned by the sprite.
+// bodyStart; the nested objects stay owned by the sprite. Positions count
+// from base (where body starts in the whole body).
 void FillSubTags(TSWFTagInfo& info, const std::uint8_t* body, std::uint64_t bodySize, std::uint64_t bodyStart,
-                 std::uint64_t bodyLength) {
+                 std::uint64_t bodyLength, std::uint64_t base = 0) {
   info.SubTags.clear();
   auto* sprite = dynamic_cast<TSWFDefineSprite*>(info.TagObject);
   if (!sprite) return;
@@ -550,25 +436,38 @@ void FillSubTags(TSWFTagInfo& info, const std::uint8_t* body, std::uint64_t body
       }
     }
     auto sub = std::make_unique<TSWFTagInfo>(code, false);
-    sub->Position = static_cast<std::uint32_t>(at);
+    sub->Position = static_cast<std::uint32_t>(base + at);
     sub->Length = length;
     sub->IsLongHeader = isLong;
     sub->Frame = frame;
     sub->SetObjectRef(tag);
     if (code == tag::ShowFrame) ++frame;
     std::uint64_t header = isLong ? 6 : 2;
-    if (code == tag::DefineSprite) FillSubTags(*sub, body, bodySize, at + header, length);
+    if (code == tag::DefineSprite) FillSubTags(*sub, body, bodySize, at + header, length, base);
     p = at + (p + 2 <= end ? header + length : 0);
     info.SubTags.push_back(std::move(sub));
   }
 }
 
-}  // namespace
+// How tags become entries.
+struct TagParsing {
+  bool createObjects = true;
+  bool parseActions = true;
+  std::uint8_t version = 0;
+  std::uint32_t bodyOffset = 0;  // of the body in the file, for error messages
+  const TSWFStreamReader::CreateTagEvent* onCreateTag = nullptr;
+};
 
-void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::uint64_t bodySize,
-                                bool createObjects, bool parseActions, std::uint16_t& frame) {
-  TStream& stream = be.Stream();
-  std::uint64_t position = stream.Position();
+// Reads the tag whose header starts at bytes[0] (size bytes of the body from
+// there on, kept alive by owner, which objects may share) into an entry
+// whose positions count from position in the body. A tag that fails to
+// parse becomes an error tag. Returns the entry and sets consumed to the
+// bytes it takes.
+std::unique_ptr<TSWFTagInfo> ParseTagAt(const std::uint8_t* bytes, std::uint64_t size,
+                                        const std::shared_ptr<const void>& owner, std::uint64_t position,
+                                        const TagParsing& how, std::uint16_t& frame, std::uint64_t& consumed) {
+  TBufferStream stream(bytes, static_cast<std::size_t>(size), owner);
+  TBitsEngine be(stream);
   std::uint16_t word = be.ReadWord();
   auto info = std::make_unique<TSWFTagInfo>(static_cast<std::uint16_t>(word >> 6), false);
   info->Position = static_cast<std::uint32_t>(position);
@@ -579,20 +478,19 @@ void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::
   }
   info->Frame = frame;
   if (info->TagID == tag::ShowFrame) ++frame;
-  std::uint64_t bodyStart = stream.Position();
-  std::uint64_t available = bodyStart <= bodySize ? bodySize - bodyStart : 0;
+  const std::uint64_t bodyStart = stream.Position();
+  const std::uint64_t available = bodyStart <= size ? size - bodyStart : 0;
   TSWFTagInfo& entry = *info;
-  tags_.push_back(std::move(info));
 
-  if (createObjects) {
+  if (how.createObjects) {
     bool create = true;
-    if (OnCreateTag) OnCreateTag(entry, create);
+    if (how.onCreateTag && *how.onCreateTag) (*how.onCreateTag)(entry, create);
     if (create) entry.SetObject(CreateTag(entry.TagID));
   }
   if (entry.TagObject && entry.Length > 0) {
     std::uint16_t code = entry.TagID;
     TSWFObject& tag = *entry.TagObject;
-    if (TagNeedsReadContext(code)) tag.SetReadContext(TSWFReadContext{Version(), parseActions});
+    if (TagNeedsReadContext(code)) tag.SetReadContext(TSWFReadContext{how.version, how.parseActions});
     tag.BodySize = entry.Length;
     std::string failure;
     if (entry.Length > available) {
@@ -611,15 +509,80 @@ void TSWFStreamReader::ParseTag(TBitsEngine& be, const std::uint8_t* body, std::
       auto raw = std::make_unique<TSWFByteCodeTag>();
       raw->TagCode = code;
       raw->BodySize = entry.Length;
-      raw->Description = TagName(code) + " at " + Offset(body_offset_ + position) + ": " + failure;
-      raw->SetData(body + bodyStart, static_cast<std::size_t>(std::min<std::uint64_t>(entry.Length, available)));
+      raw->Description = TagName(code) + " at " + Offset(how.bodyOffset + position) + ": " + failure;
+      raw->SetData(bytes + bodyStart, static_cast<std::size_t>(std::min<std::uint64_t>(entry.Length, available)));
       entry.SetObject(std::move(raw));
       entry.TagID = tag::ErrorTag;
     } else if (code == tag::DefineSprite) {
-      FillSubTags(entry, body, bodySize, bodyStart, entry.Length);
+      FillSubTags(entry, bytes, size, bodyStart, entry.Length, position);
     }
   }
-  stream.Seek(std::min<std::uint64_t>(bodyStart + entry.Length, std::max<std::uint64_t>(bodySize, bodyStart)));
+  consumed = std::min<std::uint64_t>(bodyStart + entry.Length, std::max<std::uint64_t>(size, bodyStart));
+  return info;
+}
+
+}  // namespace
+
+void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
+  tags_.clear();
+  TMemoryStream& body = BodyStream();
+  const std::uint8_t* data = std::as_const(body).Data();
+  const std::uint64_t size = body.Size();
+  const std::shared_ptr<const void> owner = body.Share();
+  const TagParsing how{createObjects, parseActions, Version(), body_offset_, &OnCreateTag};
+  std::uint16_t frame = 1;
+  std::uint64_t position = 0;
+  while (position < size) {
+    DoProgress(RoundPercent(static_cast<double>(position), static_cast<double>(size)), kProgressParsing);
+    if (size - position < 2) break;  // a stray last byte is no tag
+    std::uint64_t consumed = 0;
+    tags_.push_back(ParseTagAt(data + position, size - position, owner, position, how, frame, consumed));
+    position += consumed;
+  }
+  body.Seek(position);
+}
+
+// --- TSWFTagScanner
+
+TSWFTagScanner::TSWFTagScanner(const std::string& fileName) : body_(fileName) {}
+
+std::unique_ptr<TSWFTagInfo> TSWFTagScanner::Next(bool parseActions) {
+  const std::uint64_t position = body_.Position();
+  const std::uint64_t left = body_.BodySize() - position;
+  if (left < 2) return nullptr;  // a stray last byte is no tag
+  // The header, 6 bytes for a long one (as far as the body holds them).
+  std::uint8_t header[6] = {};
+  std::uint64_t headerSize = body_.Read(header, 2);
+  std::uint64_t length = header[0] & 0x3F;
+  if (length == 0x3F) {
+    headerSize += body_.Read(header + 2, 4);
+    length = ReadLE32(header + 2);
+  }
+  const std::uint64_t available = std::min(length, left - headerSize);
+
+  // The tag's bytes; the buffer grows as they arrive instead of trusting
+  // the length, and is taken anew while an earlier tag's objects share it.
+  constexpr std::size_t kFirstBuffer = 64 * 1024;
+  if (!buffer_ || buffer_.use_count() > 1) {
+    capacity_ = std::max(capacity_, kFirstBuffer);
+    buffer_ = std::make_shared_for_overwrite<std::uint8_t[]>(capacity_);
+  }
+  std::memcpy(buffer_.get(), header, headerSize);
+  const std::uint64_t need = headerSize + available;
+  std::uint64_t have = headerSize;
+  while (have < need) {
+    if (have == capacity_) {
+      const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(need, std::uint64_t{capacity_} * 2));
+      auto bigger = std::make_shared_for_overwrite<std::uint8_t[]>(size);
+      std::memcpy(bigger.get(), buffer_.get(), have);
+      buffer_ = std::move(bigger);
+      capacity_ = size;
+    }
+    have += body_.Read(buffer_.get() + have, std::min<std::uint64_t>(need, capacity_) - have);
+  }
+  const TagParsing how{true, parseActions, body_.Version(), body_.BodyOffset(), nullptr};
+  std::uint64_t consumed = 0;
+  return ParseTagAt(buffer_.get(), need, buffer_, position, how, frame_, consumed);
 }
 
 int TSWFStreamReader::FindFrameIndex(int n) {

@@ -1,7 +1,8 @@
 // SWF files: TBasedSWFStream holds the header and the encoded tag sequence
 // (the body) and writes them plain ("FWS") or zlib-compressed ("CWS");
 // TSWFStreamReader loads a file, splits its body into TSWFTagInfo entries,
-// turns them into tag objects and rebuilds, rearranges and renumbers them.
+// turns them into tag objects and rebuilds, rearranges and renumbers them;
+// TSWFTagScanner reads a file's tags one at a time without loading it.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "base/byte_stream.h"
+#include "swf/format/swf_body_reader.h"
 #include "swf/format/swf_object.h"
 #include "swf/format/swf_records.h"
 
@@ -186,12 +188,36 @@ class TSWFStreamReader : public TBasedSWFStream {
   bool CompressionRaisesVersion() const override { return false; }
 
  private:
-  void ParseTag(TBitsEngine& be, const std::uint8_t* body, std::uint64_t bodySize, bool createObjects,
-                bool parseActions, std::uint16_t& frame);
+  void Load(TSWFBodyReader& input);
 
   std::vector<std::unique_ptr<TSWFTagInfo>> tags_;
   std::string source_name_;
   std::uint32_t body_offset_ = 0;
+};
+
+// The tags of an SWF file read one top-level tag at a time, straight from
+// the file (a compressed body inflated as it goes): a movie of any size is
+// read with one tag's bytes in memory. The entries and objects are those
+// TSWFStreamReader::ParseTags makes; each stands alone (a definition does
+// not need later tags).
+class TSWFTagScanner {
+ public:
+  // Reads the header; Body().IsSWF() tells whether it is an SWF file.
+  explicit TSWFTagScanner(const std::string& fileName);
+
+  const TSWFBodyReader& Body() const { return body_; }
+  // The next tag's entry with its object (and the entries of a sprite's
+  // tags); nullptr after the last tag (a stray last byte is no tag).
+  // Damaged compressed data throws.
+  std::unique_ptr<TSWFTagInfo> Next(bool parseActions = true);
+
+ private:
+  TSWFBodyReader body_;
+  // The present tag's bytes; a new buffer is taken while objects of an
+  // earlier tag still share the old one.
+  std::shared_ptr<std::uint8_t[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::uint16_t frame_ = 1;
 };
 
 }  // namespace yel::swf

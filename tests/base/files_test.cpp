@@ -19,8 +19,8 @@ namespace {
 using testing::ReadAll;
 using testing::TempDir;
 
-// A mapped file shows the file's bytes (none for an empty file); folders,
-// pipes and missing files are errors naming them.
+// A mapped file, and a file read in pieces, show the file's bytes (none for
+// an empty file); folders, pipes and missing files are errors naming them.
 TEST(MappedFile, BytesOfRegularFilesOnly) {
   TempDir dir;
   const std::string content(100000, 'x');
@@ -29,13 +29,25 @@ TEST(MappedFile, BytesOfRegularFilesOnly) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.Data()) + content.size(), 3), "end");
   const MappedFile empty(dir.Write("empty.bin", ""));
   EXPECT_EQ(empty.Size(), 0u);
+
+  FileReader pieces(dir / "a.bin");
+  EXPECT_EQ(pieces.Size(), content.size() + 3);
+  std::string read;
+  char chunk[4096];
+  while (const std::size_t got = pieces.Read(chunk, sizeof chunk)) read.append(chunk, got);
+  EXPECT_EQ(read, content + "end");
+  EXPECT_EQ(FileReader(dir / "empty.bin").Read(chunk, sizeof chunk), 0u);
+
   ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
   for (const std::string& bad : {dir.path(), dir / "pipe", dir / "missing.bin"}) {
-    try {
-      MappedFile refused(bad);
-      ADD_FAILURE() << bad;
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find(bad), std::string::npos) << e.what();
+    for (int reader = 0; reader < 2; ++reader) {
+      try {
+        if (reader == 0) MappedFile refused(bad);
+        if (reader == 1) FileReader refused(bad);
+        ADD_FAILURE() << bad << " with reader " << reader;
+      } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(bad), std::string::npos) << e.what();
+      }
     }
   }
 }

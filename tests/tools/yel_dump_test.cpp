@@ -1,6 +1,7 @@
 // yel dump run in-process over real movies and bad files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -94,6 +95,24 @@ TEST(YelDump, ShowsOnlyTheTagsTheFileHolds) {
   std::size_t ends = 0;
   for (std::size_t at = run.out.find("End"); at != std::string::npos; at = run.out.find("End", at + 1)) ++ends;
   EXPECT_EQ(ends, 1u) << run.out;
+}
+
+TEST(YelDump, LongListingComesWholeAndInOrder) {
+  // 50,000 frames: a listing of megabytes, more than is kept in memory.
+  std::string movie("FWS\x08\0\0\0\0\x00\x00\x0c\x50\xc3", 13);  // 12 fps, 50000 frames
+  for (int i = 0; i < 50000; ++i) movie += std::string("\x40\x00", 2);
+  movie += std::string("\0\0", 2);
+  testing::TempDir dir;
+  DumpRun run = Dump({dir.Write("frames.swf", movie)});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("50000 frames\n50001 tags\n"), std::string::npos) << run.out.substr(0, 400);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 5 + 50001);
+  EXPECT_NE(run.out.find("      13    1  ShowFrame                       0\n      15    1  ShowFrame"),
+            std::string::npos);
+  const std::string last =
+      "  100011    1  ShowFrame                       0\n  100013    0  End                             0\n";
+  ASSERT_GE(run.out.size(), last.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - last.size()), last);
 }
 
 TEST(YelDump, BadFilesAndUsage) {

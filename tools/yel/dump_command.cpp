@@ -1,9 +1,15 @@
 // yel dump: lists the header and the tags of an SWF file, nested sprite tags
 // indented, with a short summary of the fields of the tags the reader decodes.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <ostream>
+#include <sstream>
+#include <string_view>
 
 #include "base/error.h"
+#include "base/files.h"
 #include "swf/format/actions/action_disassembly.h"
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/button_tags.h"
@@ -93,6 +99,60 @@ void PrintEntry(std::ostream& out, const swf::TSWFTagInfo& entry, std::uint32_t 
     if (sub->Position + std::uint64_t{2} <= end) PrintEntry(out, *sub, bodyOffset, depth + 1, options);
 }
 
+// Text kept aside: in memory up to a megabyte, beyond that in an unnamed
+// temporary file.
+class Listing {
+ public:
+  Listing() = default;
+  ~Listing() {
+    if (file_) std::fclose(file_);
+  }
+  Listing(const Listing&) = delete;
+  Listing& operator=(const Listing&) = delete;
+
+  void Add(std::string_view text) {
+    if (!file_ && memory_.size() + text.size() <= kInMemory) {
+      memory_ += text;
+      return;
+    }
+    if (!file_) {
+      const int fd = OpenTemporaryFile();
+      file_ = ::fdopen(fd, "w+");
+      if (!file_) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        Fail();
+      }
+      Write(memory_);
+      std::string().swap(memory_);
+    }
+    Write(text);
+  }
+
+  void CopyTo(std::ostream& out) {
+    if (!file_) {
+      out << memory_;
+      return;
+    }
+    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0) Fail();
+    char chunk[65536];
+    while (const std::size_t got = std::fread(chunk, 1, sizeof chunk, file_)) out.write(chunk, std::streamsize(got));
+    if (std::ferror(file_)) Fail();
+  }
+
+ private:
+  static constexpr std::size_t kInMemory = 1 << 20;
+
+  void Write(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) Fail();
+  }
+  [[noreturn]] void Fail() { throw Error("cannot keep the listing in a temporary file: " + SystemErrorText(errno)); }
+
+  std::string memory_;
+  std::FILE* file_ = nullptr;
+};
+
 }  // namespace
 
 int RunDump(const Args& args) {
@@ -114,28 +174,38 @@ int RunDump(const Args& args) {
   }
   if (path.empty()) throw UsageError{"FILE.swf is required"};
 
-  swf::TSWFStreamReader movie(path);
-  if (!movie.IsSWF) ThrowFileError(path, "not an SWF file (it does not start with FWS or CWS)");
-  movie.ParseTags();
+  // The tags are read one at a time, so that a movie of any size takes
+  // little more memory than its largest tag. The header line counts them,
+  // so the listing is kept aside until the end; a damaged file prints
+  // nothing but the error.
+  swf::TSWFTagScanner movie(path);
+  const swf::TSWFBodyReader& file = movie.Body();
+  if (!file.IsSWF()) ThrowFileError(path, "not an SWF file (it does not start with FWS or CWS)");
+  Listing listing;
+  std::ostringstream lines;
+  std::size_t tagCount = 0;
+  std::uint64_t end = 0;
+  while (const auto entry = movie.Next()) {
+    ++tagCount;
+    end = entry->Position + entry->FullSize();
+    lines.str({});
+    PrintEntry(lines, *entry, file.BodyOffset(), 0, options);
+    listing.Add(lines.view());
+  }
 
   std::ostream& out = Out();
-  const swf::TRect& rect = movie.MovieRect();
-  std::uint64_t bodySize = movie.BodyStream().Size();
+  const swf::TRect& rect = file.MovieRect();
+  const std::uint64_t bodySize = file.BodySize();
   out << "File: " << path << "\n"
-      << movie.Signature() << " version " << int(movie.Version()) << ", file length " << movie.FileLength()
-      << (movie.Compressed() ? " (compressed)" : "") << ", header " << movie.BodyOffset() << " bytes, tags "
-      << bodySize << " bytes\n"
+      << file.Signature() << " version " << int(file.Version()) << ", file length " << file.FileLength()
+      << (file.Compressed() ? " (compressed)" : "") << ", header " << file.BodyOffset() << " bytes, tags " << bodySize
+      << " bytes\n"
       << "Frame size " << rect.Left << "," << rect.Top << " - " << rect.Right << "," << rect.Bottom << " twips ("
       << (rect.Right - rect.Left) / 20.0 << " x " << (rect.Bottom - rect.Top) / 20.0 << " px), frame rate "
-      << movie.FPS() << ", " << movie.FrameCount << " frames\n"
-      << movie.TagCount() << " tags\n"
+      << file.FPS() << ", " << file.FrameCount() << " frames\n"
+      << tagCount << " tags\n"
       << "  offset code  name                       length  summary\n";
-  std::uint64_t end = 0;
-  for (std::size_t i = 0; i < movie.TagCount(); ++i) {
-    const auto& entry = movie.TagInfo(i);
-    PrintEntry(out, entry, movie.BodyOffset(), 0, options);
-    end = entry.Position + entry.FullSize();
-  }
+  listing.CopyTo(out);
   if (end < bodySize) out << (bodySize - end) << " stray bytes after the last tag\n";
   return 0;
 }

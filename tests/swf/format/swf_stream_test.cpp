@@ -214,6 +214,11 @@ TEST(SWFStreamTest, BadInputGivesClearErrors) {
   damaged[13] ^= 0xFF;
   Bytes truncated = Compress(good);
   truncated.resize(truncated.size() - 6);
+  Bytes hugeTag;
+  Append(hugeTag, {0x7F, 0x13, 0xF0, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  hugeTag = PlainFile(hugeTag);
+  Bytes badSum = Compress(good);
+  badSum.back() ^= 1;
   struct Case {
     const char* name;
     Bytes file;
@@ -228,16 +233,32 @@ TEST(SWFStreamTest, BadInputGivesClearErrors) {
       {"file length of 4 GB", Compress(good, 0xFFFFFFFFu), "file length of 4294967295"},
       {"file length below the header", Compress(good, 4), "less than the header"},
       {"file length inside the header", Compress(good, 12), "ends inside the SWF header"},
+      {"a tag of 4 GB in a file of 4 GB", Compress(hugeTag, 0xFFFFFFFFu), "the compressed data holds 39 bytes"},
+      {"checksum of the data", badSum, "incorrect data check"},
   };
+  // The same errors from bytes in memory, from a file read in pieces and
+  // from a file read tag by tag (nothing allocated for what lengths claim).
+  testing::TempDir dir;
   for (const auto& c : cases) {
-    TSWFStreamReader reader;
-    try {
-      Load(reader, c.file);
-      ADD_FAILURE() << c.name << ": no error";
-    } catch (const Error& e) {
-      std::string text = e.what();
-      EXPECT_EQ(text.rfind("movie.swf: ", 0), 0u) << c.name << ": " << text;
-      EXPECT_NE(text.find(c.message), std::string::npos) << c.name << ": " << text;
+    const std::string file = dir.Write("movie.swf", std::string(c.file.begin(), c.file.end()));
+    for (int way = 0; way < 3; ++way) {
+      try {
+        if (way == 0) {
+          TSWFStreamReader reader;
+          Load(reader, c.file);
+        } else if (way == 1) {
+          TSWFStreamReader reader(file);
+        } else {
+          TSWFTagScanner scanner(file);
+          while (scanner.Next()) {
+          }
+        }
+        ADD_FAILURE() << c.name << ": no error, way " << way;
+      } catch (const Error& e) {
+        std::string text = e.what();
+        EXPECT_EQ(text.rfind(way == 0 ? "movie.swf: " : file + ": ", 0), 0u) << c.name << ": " << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << c.name << ", way " << way << ": " << text;
+      }
     }
   }
 }
@@ -571,6 +592,79 @@ TEST(SWFStreamCorpusTest, RealMoviesComeBackWithTheSameTags) {
     EXPECT_EQ(again.MovieRect(), reader.MovieRect()) << name;
   }
   EXPECT_GT(files, 50);
+}
+
+// An entry as a line: where it stands, its header, and the tag as its
+// object writes it (or its bytes), nested entries included.
+void DescribeEntry(const TSWFTagInfo& entry, std::ostringstream& out) {
+  out << entry.Position << " " << entry.TagID << " " << entry.Length << (entry.IsLongHeader ? "L " : " ") << entry.Frame
+      << ":";
+  if (entry.TagObject) {
+    TMemoryStream encoded;
+    TBitsEngine be(encoded);
+    entry.TagObject->WriteTagBody(be);
+    be.FlushLastByte(true);
+    out << encoded.Size() << "," << adler32(1, encoded.Bytes().data(), uInt(encoded.Size()));
+  }
+  out << "[";
+  for (const auto& sub : entry.SubTags) DescribeEntry(*sub, out);
+  out << "]\n";
+}
+
+// The tag scanner gives the entries and objects the reader gives, for real
+// movies plain and compressed, and for a compressed movie larger than the
+// pieces the file is read in (tags across their borders, a sprite, a long
+// tag, a stray last byte).
+TEST(SWFStreamCorpusTest, TagScannerGivesTheReadersEntries) {
+  testing::TempDir dir;
+  std::vector<std::string> files;
+  for (const auto& path : yel::testing::CorpusMovies()) {
+    files.push_back(path.string());
+    const std::string bytes = testing::ReadAll(path.string());
+    Bytes twin(bytes.begin(), bytes.end());
+    if (twin[0] == 'F') {
+      twin = Compress(twin);
+    } else {
+      TSWFStreamReader reader(path.string());
+      TMemoryStream plain;
+      reader.SetCompressed(false);
+      reader.SaveToStream(plain);
+      twin = plain.TakeBytes();
+    }
+    files.push_back(dir.Write("twin-" + path.filename().string(), std::string(twin.begin(), twin.end())));
+  }
+  Bytes body;
+  std::uint32_t noise = 1;
+  for (int i = 0; i < 300; ++i) {
+    Bytes data(i == 150 ? 200000 : 1000 + 37 * i);
+    for (auto& b : data) b = static_cast<std::uint8_t>((noise = noise * 1103515245u + 12345u) >> 24);
+    AppendTag(body, 87, data);  // binary data
+    if (i % 100 == 0) AppendTag(body, 39, {static_cast<std::uint8_t>(i + 1), 0, 1, 0, 0x40, 0, 0, 0});
+    AppendTag(body, 1, {});
+  }
+  AppendTag(body, 0, {});
+  body.push_back(7);
+  const Bytes large = Compress(PlainFile(body));
+  ASSERT_GT(large.size(), 1000000u);
+  files.push_back(dir.Write("large.swf", std::string(large.begin(), large.end())));
+
+  for (const std::string& file : files) {
+    TSWFStreamReader reader(file);
+    reader.ParseTags();
+    std::ostringstream read, scanned;
+    for (std::size_t i = 0; i < reader.TagCount(); ++i) DescribeEntry(reader.TagInfo(i), read);
+    TSWFTagScanner scanner(file);
+    while (const auto entry = scanner.Next()) DescribeEntry(*entry, scanned);
+    EXPECT_EQ(scanned.str(), read.str()) << file;
+    const TSWFBodyReader& header = scanner.Body();
+    EXPECT_EQ(header.Signature(), reader.Signature()) << file;
+    EXPECT_EQ(header.FileLength(), reader.FileLength()) << file;
+    EXPECT_EQ(header.BodyOffset(), reader.BodyOffset()) << file;
+    EXPECT_EQ(header.BodySize(), reader.BodyStream().Size()) << file;
+    EXPECT_EQ(header.MovieRect(), reader.MovieRect()) << file;
+    EXPECT_EQ(header.FPSWord(), reader.FPSWord()) << file;
+    EXPECT_EQ(header.FrameCount(), reader.FrameCount) << file;
+  }
 }
 
 }  // namespace
