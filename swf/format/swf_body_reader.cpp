@@ -109,7 +109,7 @@ void TSWFBodyReader::Open() {
 std::uint64_t TSWFBodyReader::Read(std::uint8_t* dst, std::uint64_t n) {
   const std::uint64_t take = std::min(n, body_size_ - position_);
   const std::size_t carried = static_cast<std::size_t>(std::min<std::uint64_t>(take, carried_end_ - carried_at_));
-  std::memcpy(dst, carried_ + carried_at_, carried);
+  if (carried > 0) std::memcpy(dst, carried_ + carried_at_, carried);
   carried_at_ += carried;
   const std::uint64_t rest = take - carried;
   if (rest > 0) {
@@ -152,7 +152,7 @@ std::size_t TSWFBodyReader::Input(std::uint8_t* dst, std::size_t n) {
     got = file_->Read(dst, n);
   } else {
     got = static_cast<std::size_t>(std::min<std::uint64_t>(n, input_size_ - std::min(input_position_, input_size_)));
-    std::memcpy(dst, data_ + input_position_, got);
+    if (got > 0) std::memcpy(dst, data_ + input_position_, got);
   }
   input_position_ += got;
   return got;

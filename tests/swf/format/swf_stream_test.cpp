@@ -54,12 +54,12 @@ Bytes PlainFile(const Bytes& body, int version = 8, int frameCount = 1) {
   return file;
 }
 
-Bytes Compress(const Bytes& plain, std::uint32_t fileLength = 0) {
+Bytes Compress(const Bytes& plain, std::uint32_t fileLength = 0, int level = Z_DEFAULT_COMPRESSION) {
   uLongf size = compressBound(plain.size() - 8);
   Bytes out(8 + size);
   std::copy(plain.begin(), plain.begin() + 8, out.begin());
   out[0] = 'C';
-  compress(out.data() + 8, &size, plain.data() + 8, plain.size() - 8);
+  compress2(out.data() + 8, &size, plain.data() + 8, plain.size() - 8, level);
   out.resize(8 + size);
   if (fileLength)
     for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(fileLength >> (8 * i));
@@ -220,10 +220,11 @@ TEST(SWFStreamTest, BadInputGivesClearErrors) {
   Bytes badSum = Compress(good);
   badSum.back() ^= 1;
   struct Case {
-    const char* name;
+    std::string name;
     Bytes file;
     const char* message;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"signature and version only", {'F', 'W', 'S', 8}, "ends inside the SWF header"},
       {"seven bytes", {'C', 'W', 'S', 8, 30, 0, 0}, "ends inside the SWF header"},
       {"plain header cut in the rectangle", Bytes(good.begin(), good.begin() + 14), "ends inside the SWF header"},
@@ -236,9 +237,27 @@ TEST(SWFStreamTest, BadInputGivesClearErrors) {
       {"a tag of 4 GB in a file of 4 GB", Compress(hugeTag, 0xFFFFFFFFu), "the compressed data holds 39 bytes"},
       {"checksum of the data", badSum, "incorrect data check"},
   };
+  // The checksum is checked wherever the data ends: here around 256 KB,
+  // where a file is read in pieces (stored blocks: the sizes are exact).
+  Bytes data(263000);
+  std::uint32_t noise = 1;
+  for (auto& b : data) b = static_cast<std::uint8_t>((noise = noise * 1103515245u + 12345u) >> 24);
+  std::size_t n = 261000;
+  for (std::size_t end = 8 + 262144 - 4; end <= 8 + 262144 + 4; ++end) {
+    Bytes file;
+    for (;; ++n) {
+      Bytes body;
+      AppendTag(body, 87, Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n)));
+      file = Compress(PlainFile(body), 0, 0);
+      if (file.size() >= end || n == data.size()) break;
+    }
+    ASSERT_EQ(file.size(), end);
+    file.back() ^= 1;
+    cases.push_back({"checksum of data ending at " + std::to_string(end), file, "incorrect data check"});
+  }
   // The same errors from bytes in memory, from a file read in pieces and
   // from a file read tag by tag (nothing allocated for what lengths claim).
-  testing::TempDir dir;
+  yel::testing::TempDir dir;
   for (const auto& c : cases) {
     const std::string file = dir.Write("movie.swf", std::string(c.file.begin(), c.file.end()));
     for (int way = 0; way < 3; ++way) {
@@ -616,11 +635,11 @@ void DescribeEntry(const TSWFTagInfo& entry, std::ostringstream& out) {
 // pieces the file is read in (tags across their borders, a sprite, a long
 // tag, a stray last byte).
 TEST(SWFStreamCorpusTest, TagScannerGivesTheReadersEntries) {
-  testing::TempDir dir;
+  yel::testing::TempDir dir;
   std::vector<std::string> files;
   for (const auto& path : yel::testing::CorpusMovies()) {
     files.push_back(path.string());
-    const std::string bytes = testing::ReadAll(path.string());
+    const std::string bytes = yel::testing::ReadAll(path.string());
     Bytes twin(bytes.begin(), bytes.end());
     if (twin[0] == 'F') {
       twin = Compress(twin);
