@@ -71,7 +71,8 @@ void EncodeInto(lame_global_flags* gf, const std::int16_t* in, std::size_t frame
 
 }  // namespace
 
-TDecodedAudio DecodeMPEGAudio(std::span<const std::uint8_t> data, bool gapless, const std::string& name) {
+TDecodedAudio DecodeMPEGAudio(std::span<const std::uint8_t> data, bool gapless, const std::string& name,
+                              std::size_t expectedSamples) {
   int error = MPG123_OK;
   std::unique_ptr<mpg123_handle, Mpg123Deleter> mh(mpg123_new(nullptr, &error));
   if (!mh) ThrowFileError(name, "the MPEG audio decoder could not start");
@@ -86,6 +87,7 @@ TDecodedAudio DecodeMPEGAudio(std::span<const std::uint8_t> data, bool gapless, 
   if (mpg123_open_feed(mh.get()) != MPG123_OK) ThrowFileError(name, "the MPEG audio decoder could not start");
 
   TDecodedAudio out;
+  out.Samples.reserve(expectedSamples);
   std::vector<unsigned char> buffer(1 << 16);
   constexpr std::size_t kFeed = 1 << 16;
   std::size_t fed = 0;
@@ -268,6 +270,7 @@ std::vector<std::uint8_t> TMP3LoopEncoder::NextFrame() {
     frames_.resize(cycle_frames_);
     lame_.reset();
     pending_.clear();
+    std::vector<std::int16_t>().swap(pass_);  // the frames are all that is given from now on
   }
   std::vector<std::uint8_t> frame = frames_[next_];
   next_ = (next_ + 1) % cycle_frames_;

@@ -22,9 +22,13 @@ struct TDecodedAudio {
 
 // Decodes MPEG audio frames. With gapless, a LAME tag in the data has the
 // decoder drop the encoder's delay and padding; without it every frame's
-// samples come out, the decoder's own delay included. Throws yel::Error
-// naming `name` when nothing can be decoded.
-TDecodedAudio DecodeMPEGAudio(std::span<const std::uint8_t> data, bool gapless, const std::string& name);
+// samples come out, the decoder's own delay included. `expectedSamples`,
+// when the caller has counted the frames' samples (all channels), makes
+// room for them at once instead of growing the buffer step by step (which
+// holds up to twice the sound). Throws yel::Error naming `name` when
+// nothing can be decoded.
+TDecodedAudio DecodeMPEGAudio(std::span<const std::uint8_t> data, bool gapless, const std::string& name,
+                              std::size_t expectedSamples = 0);
 
 // MP3 made by TranscodeMPEGAudio, with the silence its encoder added.
 struct TTranscoded {

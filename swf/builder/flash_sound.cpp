@@ -190,16 +190,22 @@ bool TFlashSound::StartLoopEncoder() {
   const std::int64_t n = SamplesPerFrame;
   if (static_cast<std::uint64_t>(frames_.size()) * n * channels * 2 > kMaxLoopPCMBytes) return false;
   try {
-    std::vector<std::uint8_t> data;
-    for (const media::TMPEGFrame& frame : frames_)
-      data.insert(data.end(), mp3_.begin() + frame.Offset, mp3_.begin() + frame.Offset + frame.Length);
-    media::TDecodedAudio pcm = media::DecodeMPEGAudio(data, false, FileName);
+    media::TDecodedAudio pcm;
+    {
+      std::vector<std::uint8_t> data;
+      for (const media::TMPEGFrame& frame : frames_)
+        data.insert(data.end(), mp3_.begin() + frame.Offset, mp3_.begin() + frame.Offset + frame.Length);
+      pcm = media::DecodeMPEGAudio(data, false, FileName, (frames_.size() + 1) * n * channels);
+    }
     if (pcm.Rate != SampleRate || pcm.Channels != channels) return false;
     const std::int64_t decoded = static_cast<std::int64_t>(pcm.Samples.size() / channels);
     const std::int64_t length = std::min(pass_length_, decoded - lead_);
     if (length <= 0) return false;
-    std::vector<std::int16_t> pass(pcm.Samples.begin() + lead_ * channels,
-                                   pcm.Samples.begin() + (lead_ + length) * channels);
+    // The pass is cut out of the decoded sound where it is, not copied: a
+    // song of minutes is tens of megabytes.
+    std::vector<std::int16_t> pass = std::move(pcm.Samples);
+    pass.resize(static_cast<std::size_t>((lead_ + length) * channels));
+    pass.erase(pass.begin(), pass.begin() + lead_ * channels);
     std::optional<std::int64_t> joinAt;
     if (join_frame_ > 0) joinAt = join_at_;
     loop_encoder_ = std::make_unique<media::TMP3LoopEncoder>(std::move(pass), channels, SampleRate,
