@@ -19,9 +19,12 @@
 // once for the preview (the bytes in memory) and once with one compression
 // thread; all must give the bytes of the phased build. Reported: times per
 // photo, the movie size and each BuildMovie's peak resident memory.
-// Usage: album_publish_bench [--photos DIR] [N ...]   (run it from a release
-// build). The photos are kept in DIR (default: album-photos beside the
-// program), so that other tools (bench/publish_compare) use the same album.
+// Usage: album_publish_bench [--photos DIR] [--music FILE] [N ...]   (run it
+// from a release build). The photos are kept in DIR (default: album-photos
+// beside the program), so that other tools (bench/publish_compare) use the
+// same album. With --music the BuildMovie runs stream that MP3 or WAV file
+// under the album, looping, as `yel publish --music` does (the phased build
+// has none; bench/publish_compare --music makes such a file).
 #include <cairo.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -97,8 +100,9 @@ std::uint32_t Checksum(const std::vector<std::uint8_t>& bytes) {
   return std::uint32_t(adler32(adler32(0, nullptr, 0), bytes.data(), uInt(bytes.size())));
 }
 
-std::unique_ptr<TFlashAlbum> MakeAlbum(const std::vector<std::string>& files) {
+std::unique_ptr<TFlashAlbum> MakeAlbum(const std::vector<std::string>& files, const std::string& music = "") {
   auto album = std::make_unique<TFlashAlbum>();
+  album->MusicFile = music;
   for (const std::string& f : files) {
     TSlideView& slide = album->AddSlide(f);
     slide.Transition.EntryEffect = 257;
@@ -111,8 +115,9 @@ std::unique_ptr<TFlashAlbum> MakeAlbum(const std::vector<std::string>& files) {
 // BuildMovie as the program runs it, alone in its process for the peak:
 // into a file (`yel publish`) or, without a file name, into memory (the
 // preview).
-void RunBuildMovie(const std::vector<std::string>& files, const std::string& out, int threads, Report& r) {
-  std::unique_ptr<TFlashAlbum> album = MakeAlbum(files);
+void RunBuildMovie(const std::vector<std::string>& files, const std::string& music, const std::string& out, int threads,
+                   Report& r) {
+  std::unique_ptr<TFlashAlbum> album = MakeAlbum(files, music);
   Silent progress;
   std::vector<std::uint8_t> bytes;
   publish::TBuildOptions options;
@@ -224,7 +229,8 @@ void Run(const std::vector<std::string>& files, Report& r) {
       swf::TFlashSprite* sprite = build.Canvas().MakeSprite();
       r.convert += Seconds(t);
       t = Clock::now();
-      for (std::uint16_t k = images; k < movie.Images().Count(); ++k) movie.Images().Items(k)->MakeLosslessData();
+      // At the build's level (1), so that the bytes are those of BuildMovie.
+      for (std::uint16_t k = images; k < movie.Images().Count(); ++k) movie.Images().Items(k)->MakeLosslessData(1);
       r.compress += Seconds(t);
       t = Clock::now();
       build.AddTransition(previous, sprite, slide);
@@ -258,9 +264,16 @@ void Run(const std::vector<std::string>& files, Report& r) {
 int main(int argc, char** argv) {
   std::vector<int> sizes;
   fs::path dir;
+  std::string music;
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "--photos" && i + 1 < argc) {
       dir = argv[++i];
+    } else if (std::string(argv[i]) == "--music" && i + 1 < argc) {
+      music = fs::absolute(argv[++i]).string();
+      if (!fs::is_regular_file(music)) {
+        std::fprintf(stderr, "no music file %s\n", music.c_str());
+        return 2;
+      }
     } else {
       sizes.push_back(std::atoi(argv[i]));
     }
@@ -307,16 +320,18 @@ int main(int argc, char** argv) {
     const std::vector<std::string> some(files.begin(), files.begin() + n);
     Report r, b, p, one;
     const bool got = in_child([&](Report& report) { Run(some, report); }, r) &&
-                     in_child([&](Report& report) { RunBuildMovie(some, out, 0, report); }, b) &&
-                     in_child([&](Report& report) { RunBuildMovie(some, "", 0, report); }, p) &&
-                     in_child([&](Report& report) { RunBuildMovie(some, "", 1, report); }, one);
+                     in_child([&](Report& report) { RunBuildMovie(some, music, out, 0, report); }, b) &&
+                     in_child([&](Report& report) { RunBuildMovie(some, music, "", 0, report); }, p) &&
+                     in_child([&](Report& report) { RunBuildMovie(some, music, "", 1, report); }, one);
     if (!got) {
       std::fprintf(stderr, "the run with %d photos failed\n", n);
       continue;
     }
-    const bool identical = b.checksum == r.checksum && p.checksum == r.checksum && one.checksum == r.checksum;
+    const bool identical =
+        (music.empty() ? b.checksum == r.checksum : true) && p.checksum == b.checksum && one.checksum == b.checksum;
     const double k = 1000.0 / r.photos;  // per photo, in milliseconds
-    std::printf("\n%d photos, movie %.1f MB, same bytes in every build: %s\n", n, b.movie_mb, identical ? "yes" : "NO");
+    std::printf("\n%d photos%s, movie %.1f MB, same bytes in every build: %s\n", n, music.empty() ? "" : " with music",
+                b.movie_mb, identical ? "yes" : "NO");
     std::printf("  per photo, old way -> new way (speed-up):\n");
     auto step = [&](const char* name, double before, double after) {
       std::printf("    %-40s %8.1f -> %7.1f ms  (%.2fx)\n", name, before * k, after * k, before / after);
