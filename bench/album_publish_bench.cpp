@@ -154,19 +154,6 @@ std::vector<std::uint32_t> ScaleToSlide(std::vector<std::uint32_t>& argb, int w,
   return slide;
 }
 
-// The movie through a compressing stream that only counts what comes out.
-class TCountingStream : public TStream {
- public:
-  std::size_t Read(void*, std::size_t) override { return 0; }
-  void Write(const void*, std::size_t n) override { size_ += n; }
-  std::uint64_t Position() const override { return size_; }
-  void Seek(std::uint64_t) override {}
-  std::uint64_t Size() const override { return size_; }
-
- private:
-  std::uint64_t size_ = 0;
-};
-
 void Run(const std::vector<std::string>& files, Report& r) {
   r.photos = int(files.size());
   std::unique_ptr<TFlashAlbum> owned = MakeAlbum(files);
