@@ -82,7 +82,13 @@ std::size_t BitStream::ReadBytes(void* dst, std::size_t n) { return stream_.Read
 
 std::uint32_t BitStream::ReadBits(int n) {
   if (n <= 0) return 0;
-  if (n > 32) n = 32;
+  // A field wider than 32 bits still takes all its bits from the stream, so
+  // the fields after it are read where they are; its value keeps the low 32.
+  while (n > 32) {
+    const int skip = n - 32 < 24 ? n - 32 : 24;
+    ReadBits(skip);
+    n -= skip;
+  }
   std::uint64_t result = 0;
   int left = count_;
   std::uint32_t buffer = buffer_;

@@ -102,6 +102,17 @@ TEST(BitsEngineTest, ReadsBackWhatItWrote) {
   EXPECT_EQ(in.ReadString(), "");
 }
 
+TEST(BitsEngineTest, FieldsWiderThan32BitsKeepTheStreamInStep) {
+  // 48 bits: 16 high bits, then 0x12345678; the byte after must follow.
+  const std::uint8_t bytes[] = {0xFF, 0xFF, 0x12, 0x34, 0x56, 0x78, 0xAB};
+  TMemoryStream stream;
+  stream.Write(bytes, sizeof bytes);
+  stream.Seek(0);
+  TBitsEngine in(stream);
+  EXPECT_EQ(in.ReadBits(48), 0x12345678u);
+  EXPECT_EQ(in.ReadByte(), 0xABu);
+}
+
 TEST(BitsEngineTest, WidestReadableValuesSurviveAWrite) {
   // -2^30 fills a 31-bit field; its width must not overflow the 5-bit width.
   constexpr std::int32_t low = -(1 << 30);
