@@ -6,9 +6,11 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -89,7 +91,20 @@ TDialogAnswers::Answer ChooseFile(const QString& path) {
   return [path](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     QVERIFY2(dialog, qPrintable(QString("expected a file dialog, got ") + modal->metaObject()->className()));
-    dialog->selectFile(path);
+    // selectFile opens the path's folder but leaves the name box alone when
+    // it has the focus (then the dialog's first name would be saved), so the
+    // name is typed there too; the dialog must name the path before accepting.
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    QElapsedTimer clock;
+    clock.start();
+    do {
+      dialog->selectFile(path);
+      if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        name->setText(QFileInfo(path).fileName());
+      if (dialog->selectedFiles().value(0) == wanted) break;
+      QTest::qWait(20);
+    } while (clock.elapsed() < 10000);
+    QCOMPARE(dialog->selectedFiles().value(0), wanted);
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as the Save/Open button
   };
 }
