@@ -12,6 +12,8 @@
 
 #include "base/files.h"
 #include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_place_object.h"
+#include "swf/builder/flash_sprite.h"
 #include "swf/format/shape_records.h"
 #include "swf/format/swf_stream.h"
 
@@ -101,6 +103,14 @@ inline std::vector<int> TagCodes(const TSWFStreamReader& reader) {
   std::vector<int> codes;
   for (std::size_t i = 0; i < reader.TagCount(); ++i) codes.push_back(reader.TagInfo(i).TagID);
   return codes;
+}
+
+// The placements among a sprite's control tags, in order.
+inline std::vector<TFlashPlaceObject*> Placements(TFlashSprite* sprite) {
+  std::vector<TFlashPlaceObject*> out;
+  for (const auto& tag : sprite->SpriteRecord().ControlTags)
+    if (auto* p = dynamic_cast<TFlashPlaceObject*>(tag.get())) out.push_back(p);
+  return out;
 }
 
 }  // namespace yel::swf::testing

@@ -22,13 +22,7 @@ namespace yel::swf {
 namespace {
 
 using gdi::RecordingContext;
-
-std::vector<TFlashPlaceObject*> Placements(TFlashSprite* sprite) {
-  std::vector<TFlashPlaceObject*> out;
-  for (const auto& tag : sprite->SpriteRecord().ControlTags)
-    if (auto* p = dynamic_cast<TFlashPlaceObject*>(tag.get())) out.push_back(p);
-  return out;
-}
+using testing::Placements;
 
 // Movie units (pixels here) of a placement's translation.
 gdi::Point At(const TFlashPlaceObject* p) {
