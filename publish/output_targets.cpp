@@ -23,6 +23,7 @@
 #include "base/files.h"
 #include "base/paths.h"
 #include "publish/album_movie.h"
+#include "publish/offline_page.h"
 
 extern char** environ;
 
@@ -83,6 +84,11 @@ void CheckFileName(const std::string& name) {
 void CheckFolder(const std::string& folder) {
   if (folder.empty()) throw Error("no output folder was given");
 }
+
+// The movie has music when its file is there (BuildMovie skips a missing one).
+bool HasMusic(const TFlashAlbum& album) { return FileExists(album.MusicFile); }
+
+std::string PlayerFolderOr(const std::string& folder) { return folder.empty() ? RufflePlayerFolder() : folder; }
 
 // Builds the movie into fileName; false when the user cancelled.
 bool BuildInto(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
@@ -343,24 +349,30 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
   const std::string html = folder + base + ".html";
   CheckReplaceable(swf);
   CheckReplaceable(html);
-  const std::string player = options.PlayerFolder.empty() ? RufflePlayerFolder() : options.PlayerFolder;
-  if (!options.Plain) {
+  if (options.Plain && options.Served) throw Error("the plain page has no player to serve");
+  const std::string player = PlayerFolderOr(options.PlayerFolder);
+  if (options.Served) {
     RufflePlayerFiles(player);
     CheckPlayerFolder(PlayerFolderBeside(folder));
+  } else if (!options.Plain) {
+    CheckOfflinePlayer(player);
   }
   if (!BuildInto(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(swf);
   // The page comes last: once it is there, so is the player it loads.
-  if (!options.Plain) {
+  if (options.Served) {
     for (std::string& file : WriteRufflePlayer(player, folder)) result.Files.push_back(std::move(file));
   }
-  WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height, !options.Plain));
+  if (options.Plain || options.Served)
+    WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height, options.Served, HasMusic(album)));
+  else
+    WriteOfflinePage(html, HtmlPage(base, album.Width, album.Height), HasMusic(album), player, swf);
   result.Files.push_back(html);
   return result;
 }
 
 TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
-                               const std::optional<TExeDialogResult>& dialog) {
+                               const std::optional<TExeDialogResult>& dialog, const std::string& playerFolder) {
   TOutputResult result;
   if (!dialog) return result.Cancelled = true, result;
   CheckFileName(dialog->FileName);
@@ -377,22 +389,34 @@ TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
   const std::string exeName = ChangeExtension(publish.Name, ".exe");
   const std::string exe = publish.Folder + exeName;
   const std::string swf = ChangeExtension(exe, ".swf");
+  const std::string page = ChangeExtension(exe, ".html");
+  const std::string player = PlayerFolderOr(playerFolder);
   CheckReplaceable(exe);
   CheckReplaceable(swf);
+  if (publish.Exe.CreateCDFiles) {
+    CheckReplaceable(page);
+    CheckOfflinePlayer(player);
+  }
   if (!BuildInto(album, swf, "Create Executable", progress)) return result.Cancelled = true, result;
 
   // Without the player the executable is not written (a file of that name
   // stays as it was) and the movie is kept.
-  std::vector<std::uint8_t> player;
+  std::vector<std::uint8_t> playerProgram;
   std::optional<TResourceLibrary> links;
   try {
     links.emplace(album.AppFolder + kLinksLibrary);
-    player = links->ReadResource("EXE", "YEL_Player");
+    playerProgram = links->ReadResource("EXE", "YEL_Player");
   } catch (const std::exception& e) {
     throw Error(std::string(e.what()) + " (the movie is kept as " + swf + "; " + exe + " was not written)");
   }
-  WriteExecutable(exe, player, swf);
+  WriteExecutable(exe, playerProgram, swf);
   result.Files.push_back(exe);
+  // The CD's page, for machines without our player, carries the movie.
+  if (publish.Exe.CreateCDFiles) {
+    WriteOfflinePage(page, HtmlPage(FileNameOf(WithoutExtension(exe)), album.Width, album.Height), HasMusic(album),
+                     player, swf);
+    result.Files.push_back(page);
+  }
   if (std::remove(swf.c_str()) != 0) ThrowFileError(swf, "cannot delete the movie: " + SystemErrorText(errno));
 
   if (publish.Exe.CreateCDFiles) {
@@ -412,7 +436,7 @@ std::string MailProgram() {
 }
 
 TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std::optional<TEMailDialogResult>& dialog,
-                           const std::string& mailProgram) {
+                           const std::string& mailProgram, const std::string& playerFolder) {
   TOutputResult result;
   if (!dialog) return result.Cancelled = true, result;
   CheckFileName(dialog->FileName);
@@ -422,6 +446,8 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   const std::string stem = WithoutExtension(publish.Name);
   const std::string sub = WithSlash(dialog->Folder) + stem + "/";
   publish.Folder = sub;
+  const std::string player = PlayerFolderOr(playerFolder);
+  CheckOfflinePlayer(player);
 
   const std::vector<fs::path> created = MissingFolders(sub);
   std::error_code ec;
@@ -430,20 +456,24 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
 
   album.Publish = publish;  // remembered from the confirmed dialog on
   const std::string swf = sub + stem + ".swf";
+  const std::string page = sub + stem + ".html";
   CheckReplaceable(swf);
+  CheckReplaceable(page);
   CheckReplaceable(sub + publish.Name + ".zip");
   if (!BuildInto(album, swf, "Send via E-mail ...", progress)) {
     RemoveFolders(created);
     return result.Cancelled = true, result;
   }
   result.Files.push_back(swf);
+  WriteOfflinePage(page, HtmlPage(stem, album.Width, album.Height), HasMusic(album), player, swf);
+  result.Files.push_back(page);
 
   const std::string zip = sub + publish.Name + ".zip";
   WriteZipArchive(zip, sub);
   if (!FileExists(zip)) return result;
   // xdg-email writes every line feed of the body as CR LF into the message,
   // so the lines go to it ending in LF alone.
-  std::string body = EMailBody();
+  std::string body = EMailBody(FileNameOf(page));
   for (std::size_t at; (at = body.find("\r\n")) != std::string::npos;) body.erase(at, 1);
   std::string reason;
   if (!LaunchMailProgram(mailProgram, publish.Name, body, AbsolutePath(zip), &reason)) {
@@ -457,7 +487,7 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   return result;
 }
 
-std::string HtmlPage(const std::string& base, int width, int height, bool withPlayer) {
+std::string HtmlPage(const std::string& base, int width, int height, bool withPlayer, bool withMusic) {
   const std::string text = HtmlEscape(base);
   const std::string url = HtmlEscape(UrlPathSegment(base) + ".swf");
   const std::string w = std::to_string(width), h = std::to_string(height);
@@ -498,7 +528,11 @@ std::string HtmlPage(const std::string& base, int width, int height, bool withPl
   std::string page;
   for (const std::string& line : lines) {
     page += line + "\r\n";
-    if (withPlayer && &line == &lines[2]) page += std::string("    <script src=\"") + kPlayerFolderName + "/ruffle.js\"></script>\r\n";
+    if (withPlayer && &line == &lines[2]) {
+      if (withMusic) page += "    <script>\r\n" + QuietAudioScript() + "    </script>\r\n";
+      page += "    <script>window.RufflePlayer = {config: " + RufflePlayerConfig(withMusic, false) + "};</script>\r\n";
+      page += std::string("    <script src=\"") + kPlayerFolderName + "/ruffle.js\"></script>\r\n";
+    }
   }
   return page;
 }
@@ -653,13 +687,13 @@ void WriteZipArchive(const std::string& zipFile, const std::string& folder) {
   }
 }
 
-std::string EMailBody() {
+std::string EMailBody(const std::string& pageName) {
   const std::string title = kProductTitle;
   return "\r\n================\r\nHi,\r\n\r\nThis attached file is a Flash presentation created by \"" + title +
          "\", \r\nI present it specially for you.\r\n\r\nTo view it:\r\n"
          "1)  Save the attached Zip file to your computer.\r\n"
          "2)  Extract the Zip file.  (Using Winzip or Winrar)\r\n"
-         "3)  Double-click on the index.html or shell.swf.\r\n\r\n"
+         "3)  Double-click on " + pageName + " to watch it in your web browser.\r\n\r\n"
          "=-=-= Visit the " +
          title + " web site to make photo albums of your own =-=-=";
 }

@@ -73,13 +73,19 @@ struct THtmlOptions {
   bool Plain = false;
   // Where the Ruffle player files come from; empty: RufflePlayerFolder().
   std::string PlayerFolder;
+  // The page for a web server: the player's files in "ruffle/" beside it and
+  // the movie loaded by its address. Otherwise the page carries the player
+  // and the movie itself and plays opened from the disk as well as served.
+  bool Served = false;
 };
 
-// "Publish HTML File": the movie as folder + base + ".swf", then (unless
-// Plain) the self-hosted Ruffle player in folder + "ruffle/", then the page
-// that embeds the movie as folder + base + ".html" (base: the chosen name
-// without folder and extension). Missing player files, or a "ruffle" beside
-// the page that is a symbolic link or no folder, are refused before building.
+// "Publish HTML File": the movie as folder + base + ".swf", then the page
+// that embeds it as folder + base + ".html" (base: the chosen name without
+// folder and extension): the page that plays from the disk
+// (WriteOfflinePage), or with Served the self-hosted Ruffle player in
+// folder + "ruffle/" and a page that loads it, or with Plain the plain page.
+// Missing player files, or (Served) a "ruffle" beside the page that is a
+// symbolic link or no folder, are refused before building.
 TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
                               const std::optional<std::string>& chosenFile, const THtmlOptions& options = {});
 
@@ -88,31 +94,37 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
 // player resource of AppFolder's "YEL_Links.dll" and deletes the movie.
 // A missing library or player resource throws, saying that the movie is
 // kept; the executable is then not written (an existing one stays as it
-// is). With CreateCDFiles also writes "Shell.ico" and "autorun.inf" into the
-// folder. Names with control characters, and outputs that exist and are
-// not regular files, are refused before building.
+// is). With CreateCDFiles also writes, beside the executable, the page that
+// plays the movie from the disk (the executable's name with ".html", for
+// machines without our player; its player comes from playerFolder, empty:
+// RufflePlayerFolder()), "Shell.ico" and "autorun.inf". Names with control
+// characters, outputs that exist and are not regular files, and (with CD
+// files) missing player files are refused before building.
 TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
-                               const std::optional<TExeDialogResult>& dialog);
+                               const std::optional<TExeDialogResult>& dialog, const std::string& playerFolder = {});
 
 // The mail program: $YEL_MAIL_PROGRAM when set, else "xdg-email".
 std::string MailProgram();
 
 // "Send via E-mail": the movie in the sub-folder named after the file name
-// (album.Publish.Folder becomes that sub-folder), a zip archive of the
+// (album.Publish.Folder becomes that sub-folder) and beside it the page that
+// plays it from the disk (the name with ".html"; its player comes from
+// playerFolder, empty: RufflePlayerFolder()), a zip archive of the
 // sub-folder, and the archive handed to the mail program with the subject
-// and the message text. When the program cannot be started the archive is
-// deleted and Information says so.
+// and the message text, which names the page. When the program cannot be
+// started the archive is deleted and Information says so.
 TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std::optional<TEMailDialogResult>& dialog,
-                           const std::string& mailProgram = MailProgram());
+                           const std::string& mailProgram = MailProgram(), const std::string& playerFolder = {});
 
 // --- the pieces, also used on their own
 
 // The HTML page embedding base + ".swf", lines ending in CR LF. The name is
 // escaped for HTML, and percent-encoded where it is a URL. With the player,
-// one line in the head loads "ruffle/ruffle.js", which replaces the page's
-// <object> with the Ruffle player in browsers without Flash; the other lines
-// are those of the plain page.
-std::string HtmlPage(const std::string& base, int width, int height, bool withPlayer = false);
+// two lines in the head give the player's settings (RufflePlayerConfig) and
+// load "ruffle/ruffle.js", which replaces the page's <object> with the
+// Ruffle player in browsers without Flash, after the QuietAudioScript with
+// music; the other lines are those of the plain page.
+std::string HtmlPage(const std::string& base, int width, int height, bool withPlayer = false, bool withMusic = false);
 
 // The folder of the self-hosted Ruffle player: $YEL_RUFFLE_DIR when set,
 // else "ruffle" in the program's folder (where the build and the installation
@@ -146,9 +158,10 @@ std::string AutorunInf(const std::string& exeName);
 // left out), written to a temporary name and renamed into place.
 void WriteZipArchive(const std::string& zipFile, const std::string& folder);
 
-// The message text (lines end in CR LF; the mail program is given them
-// ending in LF, which xdg-email turns into CR LF).
-std::string EMailBody();
+// The message text, which tells the reader to open pageName (lines end in
+// CR LF; the mail program is given them ending in LF, which xdg-email turns
+// into CR LF).
+std::string EMailBody(const std::string& pageName);
 
 // Starts `program --subject SUBJECT --body BODY --attach FILE` without a
 // shell and without waiting for it. Returns false, with the reason, when it

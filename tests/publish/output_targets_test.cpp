@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "publish/album_movie.h"
+#include "publish/offline_page.h"
 #include "tests/testing/temp_dir.h"
 
 namespace yel::publish {
@@ -164,13 +166,29 @@ TEST(HtmlPage, NamesAreEscapedAndEncoded) {
   }
 }
 
-// The page with the player is the plain page and one line in its head.
-TEST(HtmlPage, ThePlayerLineComesBeforeTheObject) {
-  std::vector<std::string> lines = Lines(HtmlPage("a\"b", 720, 540, true));
-  ASSERT_EQ(lines.size(), 30u);
-  EXPECT_EQ(lines[3], "    <script src=\"ruffle/ruffle.js\"></script>");
-  lines.erase(lines.begin() + 3);
-  EXPECT_EQ(lines, Lines(HtmlPage("a\"b", 720, 540)));
+// The served page is the plain page and two lines in its head: the
+// player's settings (start at once; the unmute button only with music),
+// then the player; with music, the script that lets the album play silently
+// before them.
+TEST(HtmlPage, ThePlayerLinesComeBeforeTheObject) {
+  for (const bool music : {false, true}) {
+    std::vector<std::string> lines = Lines(HtmlPage("a\"b", 720, 540, true, music));
+    if (music) {  // the script that lets the album play before sound may start
+      EXPECT_EQ(lines[3], "    <script>");
+      EXPECT_EQ(lines[4], QuietAudioScript() + "    </script>");
+      lines.erase(lines.begin() + 3, lines.begin() + 5);
+    }
+    ASSERT_EQ(lines.size(), 31u);
+    EXPECT_EQ(lines[3], "    <script>window.RufflePlayer = {config: " + RufflePlayerConfig(music, false) + "};</script>");
+    EXPECT_EQ(lines[4], "    <script src=\"ruffle/ruffle.js\"></script>");
+    lines.erase(lines.begin() + 3, lines.begin() + 5);
+    EXPECT_EQ(lines, Lines(HtmlPage("a\"b", 720, 540)));
+  }
+  for (const bool offline : {false, true}) {
+    EXPECT_NE(RufflePlayerConfig(false, offline).find("autoplay: \"on\", unmuteOverlay: \"hidden\""), std::string::npos);
+    EXPECT_NE(RufflePlayerConfig(true, offline).find("autoplay: \"on\", unmuteOverlay: \"visible\""), std::string::npos);
+    EXPECT_EQ(RufflePlayerConfig(true, offline).find("polyfills: false") != std::string::npos, offline);
+  }
 }
 
 // A self-hosted player folder as the package has it: the scripts, the
@@ -183,11 +201,170 @@ std::string WritePlayerFixture(const std::string& root) {
   return folder;
 }
 
+// The parts of a page that plays from the disk: its lines outside the data
+// elements, and the data decoded.
+struct OfflinePage {
+  std::vector<std::string> lines;
+  std::string module, movie;  // the module still deflated
+};
+
+std::string FromBase64(const std::string& text) {
+  static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (const char c : text) {
+    const auto digit = kDigits.find(c);
+    if (digit == std::string::npos) continue;  // line ends, padding
+    bits = bits << 6 | std::uint32_t(digit);
+    if ((count += 6) >= 8) out += char((bits >> (count -= 8)) & 0xFF);
+  }
+  return out;
+}
+
+std::string Inflated(const std::string& data, std::size_t size) {
+  std::string out(size + 1, '\0');
+  uLongf length = uLongf(out.size());
+  EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
+                       uLong(data.size())),
+            Z_OK);
+  out.resize(length);
+  return out;
+}
+
+OfflinePage ReadOfflinePage(const std::string& file) {
+  OfflinePage page;
+  std::string* data = nullptr;
+  for (const std::string& line : Lines(ReadAll(file))) {
+    if (data && line == "    </script>") data = nullptr;
+    if (data) {
+      EXPECT_LE(line.size(), 1024u);
+      *data += line;
+      continue;
+    }
+    page.lines.push_back(line);
+    if (line == "    <script type=\"application/octet-stream\" id=\"yel-player-module\">") data = &page.module;
+    if (line == "    <script type=\"application/octet-stream\" id=\"yel-movie\">") data = &page.movie;
+  }
+  page.module = FromBase64(page.module);
+  page.movie = FromBase64(page.movie);
+  return page;
+}
+
+// Whether the lines of `part` appear in `whole` in their order.
+bool InOrder(const std::vector<std::string>& part, const std::vector<std::string>& whole) {
+  auto at = whole.begin();
+  for (const std::string& line : part)
+    if ((at = std::find(at, whole.end(), line)) == whole.end()) return false;
+  return true;
+}
+
+// The page that plays from the disk is the plain page with the player's
+// settings and scripts (the piece it loads on demand before the player) in
+// its head and, before the end of its body, the player's module, the movie
+// and the script that starts the player; no files beside it.
+TEST(OutputTargets, HtmlPageCarriesThePlayerAndTheMovie) {
+  TempDir dir;
+  Album a(dir.path());
+  Progress progress;
+  fs::create_directories(dir / "site");
+  const std::string player = WritePlayerFixture(dir / "app");
+  const TOutputResult result = PublishHtmlFile(a.album, progress, dir / "site/show.htm", {.PlayerFolder = player});
+  EXPECT_EQ(result.Files, (std::vector<std::string>{dir / "site/show.swf", dir / "site/show.html"}));
+  EXPECT_FALSE(fs::exists(dir / "site/ruffle"));
+  const OfflinePage page = ReadOfflinePage(dir / "site/show.html");
+  EXPECT_EQ(page.movie, ReadAll(dir / "site/show.swf"));
+  EXPECT_EQ(Inflated(page.module, 100), "fixture 3c4d.wasm");
+  EXPECT_TRUE(InOrder(Lines(HtmlPage("show", 64, 48)), page.lines));
+  EXPECT_TRUE(InOrder({"    <title>show</title>", "    <script>window.RufflePlayer = {config: " + RufflePlayerConfig(false, true) + "};</script>",
+                       "fixture core.ruffle.1a2b.js", "fixture ruffle.js", "  </head>", "          </object>",
+                       "    <script type=\"application/octet-stream\" id=\"yel-player-module\">",
+                       "    <script type=\"application/octet-stream\" id=\"yel-movie\">", "  </body>", "</html>"},
+                      page.lines));
+  const std::string text = ReadAll(dir / "site/show.html");
+  EXPECT_NE(text.find("const moduleName = '3c4d.wasm';"), std::string::npos);
+  EXPECT_NE(text.find("player.ruffle().load({ data: window.yelPageBytes('yel-movie') });"), std::string::npos);
+  EXPECT_EQ(text.find("fixture README.md"), std::string::npos);
+  EXPECT_EQ(text.find("fixture ruffle.js.map"), std::string::npos);
+}
+
+// The page's data as the browser decodes it: a movie of several pieces
+// read from the file, the module deflated; with music the unmute button.
+TEST(OfflinePage, DataDecodesToTheFilesBytes) {
+  TempDir dir;
+  const std::string player = WritePlayerFixture(dir.path());
+  std::string movie(1700000, '\0'), module(70001, '\0');
+  for (std::size_t i = 0; i < movie.size(); ++i) movie[i] = char((i * 2654435761u) >> 13);
+  for (std::size_t i = 0; i < module.size(); ++i) module[i] = char(i % 251);
+  dir.Write("movie.swf", movie);
+  dir.Write("player/3c4d.wasm", module);
+  WriteOfflinePage(dir / "page.html", HtmlPage("page", 10, 20), true, player, dir / "movie.swf");
+  const OfflinePage page = ReadOfflinePage(dir / "page.html");
+  EXPECT_EQ(page.movie, movie);
+  EXPECT_EQ(Inflated(page.module, module.size()), module);
+  EXPECT_LT(page.module.size(), module.size() / 10);
+  EXPECT_TRUE(InOrder({"    <script>", QuietAudioScript() + "    </script>",
+                       "    <script>window.RufflePlayer = {config: " + RufflePlayerConfig(true, true) + "};</script>"},
+                      page.lines));
+}
+
+// A WebAssembly module whose custom section "target_features" lists the
+// features given ('+' enabled, '-' disabled).
+std::string WasmModule(const std::vector<std::string>& features) {
+  std::string section = std::string(1, char(15)) + "target_features" + char(features.size());
+  for (const std::string& f : features) section += f.substr(0, 1) + char(f.size() - 1) + f.substr(1);
+  return std::string("\0asm\1\0\0\0", 8) + std::string("\1\4\1\x60\0\0", 6) + '\0' +
+         char(section.size()) + section;
+}
+
+// The page carries the module with the most extensions, whatever the names;
+// a folder without a module, or a script that would end the page's script
+// element early, is refused before anything is built or written.
+TEST(OfflinePage, ModuleChoiceAndRefusedPlayers) {
+  TempDir dir;
+  const std::string player = WritePlayerFixture(dir.path());
+  dir.Write("player/3c4d.wasm", WasmModule({"+sign-ext"}));
+  dir.Write("player/0aaa.wasm", std::string("\0asm\1\0\0\0\0\x7f", 10));  // a section longer than the file
+  dir.Write("player/ffff.wasm", WasmModule({"+simd128", "+bulk-memory", "-atomics"}));
+  EXPECT_EQ(CheckOfflinePlayer(player), "ffff.wasm");
+  fs::remove(dir / "player/ffff.wasm");
+  EXPECT_EQ(CheckOfflinePlayer(player), "3c4d.wasm");
+
+  Album a(dir.path());
+  struct Case {
+    std::string file, text, message;
+  };
+  const std::vector<Case> cases = {
+      {"player/ruffle.js", "x = '</SCRIPT>';", "ruffle.js: cannot be put inline in a page: it holds \"</script\""},
+      {"player/core.ruffle.1a2b.js", "/* <!-- */", "core.ruffle.1a2b.js: cannot be put inline"},
+      {"player/a b.wasm", "fixture", "a b.wasm: the player module's name cannot stand in a page"},
+  };
+  for (const Case& c : cases) {
+    TempDir fresh;
+    const std::string folder = WritePlayerFixture(fresh.path());
+    if (c.file.ends_with(".wasm")) fs::remove(fresh / "player/3c4d.wasm");
+    fresh.Write(c.file, c.text);
+    Progress progress;
+    try {
+      PublishHtmlFile(a.album, progress, fresh / "show.html", {.PlayerFolder = folder});
+      ADD_FAILURE() << c.file;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(progress.titles.empty());
+    EXPECT_FALSE(fs::exists(fresh / "show.swf"));
+  }
+  fs::remove(dir / "player/3c4d.wasm");
+  fs::remove(dir / "player/0aaa.wasm");
+  EXPECT_THROW(CheckOfflinePlayer(player), Error);
+}
+
+// The page for a web server loads the player from ruffle/ beside it.
 TEST(OutputTargets, HtmlWritesTheMovieThePlayerAndThePageBesideIt) {
   TempDir dir;
   Album a(dir.path());
   Progress progress;
-  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app")};
+  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app"), .Served = true};
   fs::create_directories(dir / "site");
   const TOutputResult result = PublishHtmlFile(a.album, progress, dir / "site/show.htm", options);
   EXPECT_EQ(progress.titles, std::vector<std::string>{"Publish HTML File ..."});
@@ -223,7 +400,7 @@ TEST(OutputTargets, HtmlWritesTheMovieThePlayerAndThePageBesideIt) {
 TEST(OutputTargets, HtmlPlayerFolderIsWrittenSafely) {
   TempDir dir;
   Album a(dir.path());
-  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app")};
+  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app"), .Served = true};
   fs::create_directories(dir / "site/ruffle");
   fs::create_directories(dir / "elsewhere");
   WriteFileAtomically(dir / "elsewhere/outside.js", std::string("outside"));
@@ -253,7 +430,7 @@ TEST(OutputTargets, HtmlPlayerFolderIsWrittenSafely) {
   const Case cases[] = {
       {dir / "linked/show.html", options, "symbolic link"},
       {dir / "plain/show.html", options, "not a folder"},
-      {dir / "site/other.html", {.PlayerFolder = dir / "nothing"}, "player files are not there"},
+      {dir / "site/other.html", {.PlayerFolder = dir / "nothing", .Served = true}, "player files are not there"},
   };
   Progress none;
   for (const Case& c : cases) {
@@ -294,10 +471,15 @@ TEST(OutputTargets, ExecutableWithCdFiles) {
   fs::create_directories(dir / "out");
   Album a(dir.path());
   Progress progress;
-  const TOutputResult result = CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir / "out", true});
+  // Without the player's files for the CD's page nothing is built.
+  EXPECT_THROW(CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir / "out", true}, dir / "none"), Error);
+  EXPECT_TRUE(progress.titles.empty());
+  const std::string player = WritePlayerFixture(dir / "app");
+  const TOutputResult result =
+      CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir / "out", true}, player);
   EXPECT_EQ(progress.titles, std::vector<std::string>{"Create Executable"});
-  EXPECT_EQ(result.Files,
-            (std::vector<std::string>{dir / "out/trip.exe", dir / "out/Shell.ico", dir / "out/autorun.inf"}));
+  EXPECT_EQ(result.Files, (std::vector<std::string>{dir / "out/trip.exe", dir / "out/trip.html", dir / "out/Shell.ico",
+                                                    dir / "out/autorun.inf"}));
   EXPECT_EQ(a.album.Publish.Name, "trip");
   EXPECT_EQ(a.album.Publish.Folder, dir / "out/");
   EXPECT_TRUE(a.album.Publish.Exe.CreateCDFiles);
@@ -307,15 +489,18 @@ TEST(OutputTargets, ExecutableWithCdFiles) {
   const std::string movie = MovieOfExecutable(exe);
   EXPECT_EQ(movie.substr(0, 4), std::string("CWS\x08"));
   EXPECT_EQ(exe.size(), kPlayer.size() + movie.size() + 8);
-  EXPECT_FALSE(fs::exists(dir / "out/trip.swf"));  // only inside the executable now
+  EXPECT_FALSE(fs::exists(dir / "out/trip.swf"));  // only inside the executable and the page now
+  EXPECT_EQ(ReadOfflinePage(dir / "out/trip.html").movie, movie);
+  EXPECT_NE(ReadAll(dir / "out/trip.html").find("<title>trip</title>"), std::string::npos);
   EXPECT_EQ(ReadAll(dir / "out/Shell.ico"), kIcon);
   EXPECT_EQ(ReadAll(dir / "out/autorun.inf"), "[AutoRun]\r\nOpen=trip.exe\r\nIcon=shell.ico\r\n");
 
   // The name's extension becomes .exe; without CD files none are written.
   fs::remove(dir / "out/Shell.ico");
   fs::remove(dir / "out/autorun.inf");
-  CreateExecutable(a.album, progress, TExeDialogResult{"holiday.swf", dir / "out/", false});
+  CreateExecutable(a.album, progress, TExeDialogResult{"holiday.swf", dir / "out/", false}, player);
   EXPECT_EQ(MovieOfExecutable(ReadAll(dir / "out/holiday.exe")), movie);
+  EXPECT_FALSE(fs::exists(dir / "out/holiday.html"));
   EXPECT_FALSE(fs::exists(dir / "out/Shell.ico"));
   EXPECT_FALSE(fs::exists(dir / "out/autorun.inf"));
 }
@@ -331,7 +516,7 @@ TEST(OutputTargets, ExecutableWithoutPlayerKeepsTheMovie) {
     Album a(dir.path());
     Progress progress;
     try {
-      CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir.path(), true});
+      CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir.path(), true}, WritePlayerFixture(dir / "app"));
       ADD_FAILURE() << "no error";
     } catch (const std::exception& e) {
       EXPECT_NE(std::string(e.what()).find("YEL_Links.dll"), std::string::npos) << e.what();
@@ -343,6 +528,7 @@ TEST(OutputTargets, ExecutableWithoutPlayerKeepsTheMovie) {
     EXPECT_EQ(ReadAll(earlier), "the executable of an earlier run");
     EXPECT_EQ(ReadAll(dir / "trip.swf").substr(0, 3), "CWS");
     EXPECT_FALSE(fs::exists(dir / "autorun.inf"));
+    EXPECT_FALSE(fs::exists(dir / "trip.html"));
     EXPECT_EQ(a.album.Publish.Name, "trip");
     EXPECT_EQ(a.album.Publish.Folder, dir.path() + "/");
   }
@@ -447,29 +633,33 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   const std::string program = FakeMailProgram(dir, dir / "args");
   Progress progress;
   // The folder's parents are created as needed.
+  const std::string player = WritePlayerFixture(dir / "app");
   const TOutputResult result =
-      SendViaEmail(a.album, progress, TEMailDialogResult{"my Album", dir / "Out"}, program);
+      SendViaEmail(a.album, progress, TEMailDialogResult{"my Album", dir / "Out"}, program, player);
   const std::string sub = dir / "Out/my Album/";
   EXPECT_EQ(progress.titles, std::vector<std::string>{"Send via E-mail ..."});
-  EXPECT_EQ(result.Files, (std::vector<std::string>{sub + "my Album.swf", sub + "my Album.zip"}));
+  EXPECT_EQ(result.Files,
+            (std::vector<std::string>{sub + "my Album.swf", sub + "my Album.html", sub + "my Album.zip"}));
   EXPECT_TRUE(result.Information.empty()) << result.Information;
   EXPECT_EQ(a.album.Publish.Folder, sub);
   EXPECT_EQ(a.album.Publish.Name, "my Album");
 
   const std::string zip = sub + "my Album.zip";
-  EXPECT_EQ(Output("unzip -Z1 " + Quoted(zip)), "my Album.swf\nnotes/read me.txt\n");
+  EXPECT_EQ(Output("unzip -Z1 " + Quoted(zip)), "my Album.html\nmy Album.swf\nnotes/read me.txt\n");
   EXPECT_EQ(Output("unzip -p " + Quoted(zip) + " 'my Album.swf'"), ReadAll(sub + "my Album.swf"));
+  EXPECT_EQ(ReadOfflinePage(sub + "my Album.html").movie, ReadAll(sub + "my Album.swf"));
   EXPECT_NE(Output("unzip -t " + Quoted(zip)).find("No errors detected"), std::string::npos);
 
   const std::vector<std::string> args = WaitForArguments(dir / "args");
   // xdg-email makes CR LF of each line feed itself.
-  std::string body = EMailBody();
+  std::string body = EMailBody("my Album.html");
   for (std::size_t at; (at = body.find('\r')) != std::string::npos;) body.erase(at, 1);
   EXPECT_EQ(args, (std::vector<std::string>{"--subject", "my Album", "--body", body, "--attach", zip}));
-  const std::vector<std::string> lines = Lines(EMailBody() + "\r\n");
+  const std::vector<std::string> lines = Lines(EMailBody("my Album.html") + "\r\n");
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[4], "This attached file is a Flash presentation created by \"Yel Album Studio\", ");
+  EXPECT_EQ(lines[10], "3)  Double-click on my Album.html to watch it in your web browser.");
   EXPECT_EQ(lines[12].substr(0, 6), "=-=-= ");
   EXPECT_EQ(lines[12].substr(lines[12].size() - 6), " =-=-=");
 
@@ -508,10 +698,10 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
 
   // Without a mail program the archive is deleted and the user told why.
   const TOutputResult missing =
-      SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, dir / "no-such-mail-program");
+      SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, dir / "no-such-mail-program", player);
   EXPECT_NE(missing.Information.find("Can not launch the mail program"), std::string::npos);
   EXPECT_NE(missing.Information.find("xdg-utils"), std::string::npos);
-  EXPECT_EQ(missing.Files, std::vector<std::string>{dir / "Out/trip/trip.swf"});
+  EXPECT_EQ(missing.Files, (std::vector<std::string>{dir / "Out/trip/trip.swf", dir / "Out/trip/trip.html"}));
   EXPECT_FALSE(fs::exists(dir / "Out/trip/trip.zip"));
   EXPECT_TRUE(fs::exists(dir / "Out/trip/trip.swf"));
 }
@@ -533,7 +723,9 @@ TEST(OutputTargets, CancellingWritesNothingAndKeepsPublish) {
     EXPECT_TRUE(PublishHtmlFile(a.album, p2, given(dir / "out/b.html"), {.PlayerFolder = WritePlayerFixture(dir / "app")})
                     .Cancelled);
     EXPECT_TRUE(CreateExecutable(a.album, p3, given(TExeDialogResult{"c", dir / "out", false})).Cancelled);
-    EXPECT_TRUE(SendViaEmail(a.album, p4, given(TEMailDialogResult{"d", dir / "out/new/sub"}), "true").Cancelled);
+    EXPECT_TRUE(SendViaEmail(a.album, p4, given(TEMailDialogResult{"d", dir / "out/new/sub"}), "true",
+                             WritePlayerFixture(dir / "app"))
+                    .Cancelled);
     for (const Progress* p : {&p1, &p2, &p3, &p4}) EXPECT_EQ(p->titles.size(), cancelAt == 0 ? 0u : 1u);
     EXPECT_TRUE(fs::is_empty(dir / "out")) << cancelAt;
     if (cancelAt == 0) {

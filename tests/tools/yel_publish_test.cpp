@@ -106,6 +106,8 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
       {{"publish", dir / "album.yel", "--swf", out, "--html", dir / "out.html"}, 2, "one output per run"},
       {{"publish", dir / "album.yel", "--swf", out, "--cd"}, 2, "--cd goes with --exe"},
       {{"publish", dir / "album.yel", "--swf", out, "--html-plain"}, 2, "--html-plain goes with --html"},
+      {{"publish", dir / "album.yel", "--swf", out, "--html-folder"}, 2, "--html-folder goes with --html"},
+      {{"publish", dir / "album.yel", "--html", out, "--html-folder", "--html-plain"}, 2, "not both"},
       {{"publish", dir / "album.yel", "--swf", out, "--folder", dir.path()}, 2, "--folder goes with --email"},
       {{"publish", dir / "album.yel", "--email", "x"}, 2, "--email NAME needs --folder DIR"},
       {{"publish", dir / "nope.yel", "--swf", out}, 1, dir / "nope.yel"},
@@ -150,16 +152,31 @@ TEST(YelPublish, JpegSlidesMakeASmallerMovie) {
   EXPECT_EQ(dump.out.find("DefineBitsLossless"), std::string::npos) << dump.out;
 }
 
-// The page, its movie and the player beside it; --html-plain leaves the
-// player out (and needs none).
+// A player folder for the pages of --exe --cd and --email, named by
+// YEL_RUFFLE_DIR while it lives (the test program's folder has none).
+struct PlayerFolder {
+  explicit PlayerFolder(const testing::TempDir& dir) {
+    std::filesystem::create_directories(dir / "ruffle-fixture");
+    dir.Write("ruffle-fixture/ruffle.js", "// player");
+    dir.Write("ruffle-fixture/core.wasm", "wasm");
+    ::setenv("YEL_RUFFLE_DIR", (dir / "ruffle-fixture").c_str(), 1);
+  }
+  ~PlayerFolder() { ::unsetenv("YEL_RUFFLE_DIR"); }
+};
+
+// The page that carries the player and the movie; with --html-folder the
+// page, its movie and the player beside it; --html-plain leaves the player
+// out (and needs none).
 TEST(YelPublish, HtmlPageBesideTheMovie) {
   testing::TempDir dir;
   std::filesystem::create_directories(dir / "player");
   std::filesystem::create_directories(dir / "plain");
+  std::filesystem::create_directories(dir / "offline");
   dir.Write("player/ruffle.js", "// player");
   dir.Write("player/core.wasm", "wasm");
   ::setenv("YEL_RUFFLE_DIR", (dir / "player").c_str(), 1);
-  CliRun run = Yel({"publish", Project(dir), "--html", dir / "show.htm"});
+  CliRun offline = Yel({"publish", Project(dir), "--html", dir / "offline/show.html"});
+  CliRun run = Yel({"publish", Project(dir), "--html", dir / "show.htm", "--html-folder"});
   ::setenv("YEL_RUFFLE_DIR", (dir / "nowhere").c_str(), 1);
   CliRun plain = Yel({"publish", Project(dir), "--html", dir / "plain/show.html", "--html-plain"});
   ::unsetenv("YEL_RUFFLE_DIR");
@@ -173,6 +190,10 @@ TEST(YelPublish, HtmlPageBesideTheMovie) {
   EXPECT_EQ(testing::ReadAll(dir / "ruffle/ruffle.js"), "// player");
   EXPECT_NE(run.err.find("Publish HTML File ..."), std::string::npos);
 
+  ASSERT_EQ(offline.status, 0) << offline.err;
+  EXPECT_NE(testing::ReadAll(dir / "offline/show.html").find("// player"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "offline/ruffle"));
+
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_EQ(testing::ReadAll(dir / "plain/show.html").find("ruffle"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir / "plain/ruffle"));
@@ -183,6 +204,7 @@ TEST(YelPublish, HtmlPageBesideTheMovie) {
 // both.
 TEST(YelPublish, ExecutableWithoutPlayerSaysWhatIsLeft) {
   testing::TempDir dir;
+  const PlayerFolder ruffle(dir);
   dir.Write("trip.exe", "earlier executable");
   CliRun run = Yel({"publish", Project(dir), "--exe", dir / "trip", "--cd"});
   EXPECT_EQ(run.status, 1);
@@ -237,6 +259,7 @@ TEST(YelPublish, AlbumsBeyondTheFrameLimitAreRefused) {
 // the movie, the marker and the movie's length; --cd adds the CD files.
 TEST(YelPublish, ExecutableFromTheProgramFolder) {
   testing::TempDir dir;
+  const PlayerFolder ruffle(dir);
   std::filesystem::create_directories(dir / "app");
   std::filesystem::create_directories(dir / "out");
   const std::string player = "#!/bin/sh\nexit 0\n", icon = "icon";
@@ -263,6 +286,7 @@ TEST(YelPublish, ExecutableFromTheProgramFolder) {
 
 TEST(YelPublish, EMailOpensAMessageWithTheArchive) {
   testing::TempDir dir;
+  const PlayerFolder ruffle(dir);
   const std::string project = Project(dir);
   const std::string fake = dir.Write("fake-email", "#!/bin/sh\nprintf '%s|' \"$@\" > '" + dir / "args.part" +
                                                        "' && mv '" + dir / "args.part" + "' '" + dir / "args" + "'\n");

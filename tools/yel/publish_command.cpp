@@ -1,8 +1,7 @@
 // yel publish and yel preview: build the album movie with a progress bar on
 // stderr. Ctrl-C cancels at the next checked point and nothing is written.
 // The preview writes a small page that plays the movie with the Ruffle
-// player copied next to it, serves that folder on 127.0.0.1 (browsers do not
-// let pages opened from file: load the player's WebAssembly) and opens it
+// player copied next to it, serves that folder on 127.0.0.1 and opens it
 // with xdg-open.
 #include <unistd.h>
 
@@ -23,6 +22,7 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "publish/album_movie.h"
+#include "publish/offline_page.h"
 #include "publish/output_targets.h"
 #include "tools/yel/cli.h"
 #include "tools/yel/preview_server.h"
@@ -39,15 +39,20 @@ constexpr const char* kPublishHelp =
     "Builds the album's movie (compressed SWF 8) and writes one target:\n"
     "  --swf OUT.swf              the movie\n"
     "  --html FILE.html           the movie as FILE.swf and, beside it, the page\n"
-    "                             FILE.html that embeds it and the Ruffle player\n"
-    "                             in ruffle/, which plays it in browsers without\n"
-    "                             Flash (serve the folder with a web server);\n"
-    "                             --html-plain writes the page without the player\n"
+    "                             FILE.html that plays it in browsers without\n"
+    "                             Flash, opened from the disk or served: it holds\n"
+    "                             the Ruffle player and the movie;\n"
+    "                             --html-folder writes a page for a web server\n"
+    "                             instead, loading the movie and the player in\n"
+    "                             ruffle/ beside it; --html-plain writes the page\n"
+    "                             without the player, for a Flash plug-in\n"
     "  --exe FILE [--cd]          FILE.exe: the player program (from YEL_Links.dll\n"
     "                             in the program's folder) with the movie appended;\n"
-    "                             --cd also writes Shell.ico and autorun.inf beside it\n"
-    "  --email NAME --folder DIR  the movie DIR/NAME/NAME.swf and the zip archive\n"
-    "                             DIR/NAME/NAME.zip of everything in DIR/NAME/,\n"
+    "                             --cd also writes FILE.html (the page, as --html\n"
+    "                             writes it), Shell.ico and autorun.inf beside it\n"
+    "  --email NAME --folder DIR  the movie DIR/NAME/NAME.swf, the page\n"
+    "                             DIR/NAME/NAME.html that plays it, and the zip\n"
+    "                             archive DIR/NAME/NAME.zip of everything in DIR/NAME/,\n"
     "                             opened as a new message in the mail program\n"
     "                             (xdg-email, or YEL_MAIL_PROGRAM when set)\n"
     "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
@@ -208,14 +213,14 @@ int Cancelled() {
 
 // --- preview page and server
 
-std::string PageText(int width, int height) {
+std::string PageText(int width, int height, bool withMusic) {
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Album preview</title>\n"
+       << (withMusic ? "<script>\n" + publish::QuietAudioScript() + "</script>\n" : std::string())
+       << "<script>window.RufflePlayer = {config: " << publish::RufflePlayerConfig(withMusic, false) << "};</script>\n"
        << "<script src=\"ruffle/ruffle.js\"></script>\n"
        << "<style>body{margin:0;background:#333;display:flex;justify-content:center;align-items:center;"
           "height:100vh}</style>\n</head>\n<body>\n<div id=\"stage\"></div>\n<script>\n"
-       << "window.RufflePlayer = window.RufflePlayer || {};\n"
-       << "window.RufflePlayer.config = {autoplay: \"on\", unmuteOverlay: \"hidden\", letterbox: \"on\"};\n"
        << "const player = window.RufflePlayer.newest().createPlayer();\n"
        << "player.style.width = \"" << width << "px\";\nplayer.style.height = \"" << height << "px\";\n"
        << "document.getElementById(\"stage\").appendChild(player);\n"
@@ -314,7 +319,7 @@ int RunPreviewCommand(const Args& args) {
     if (name.starts_with("LICENSE")) continue;
     files["ruffle/" + name] = ReadFileBytes((fs::path(ruffle) / name).string());
   }
-  const std::string page = PageText(album.Width, album.Height);
+  const std::string page = PageText(album.Width, album.Height, FileExists(album.MusicFile));
   files["index.html"] = std::vector<std::uint8_t>(page.begin(), page.end());
 
   // A link in place of the player folder would send the files elsewhere.
@@ -342,7 +347,7 @@ int RunPublish(const Args& args) {
   }
   ArgReader reader(args);
   std::string project, output, html, exe, email, folder, music, slideFormat = "lossless", quality;
-  bool cd = false, strict = false, plain = false;
+  bool cd = false, strict = false, plain = false, served = false;
   ThemeChoice themes;
   while (!reader.AtEnd()) {
     if (themes.Take(reader))
@@ -357,6 +362,8 @@ int RunPublish(const Args& args) {
       cd = true;
     else if (reader.TakeFlag({"--html-plain"}))
       plain = true;
+    else if (reader.TakeFlag({"--html-folder"}))
+      served = true;
     else if (reader.TakeFlag({"--strict"}))
       strict = true;
     else if (reader.TakeFlag({"--email"}))
@@ -381,6 +388,8 @@ int RunPublish(const Args& args) {
   if (targets > 1) throw UsageError{"give one output per run: --swf, --html, --exe or --email"};
   if (cd && exe.empty()) throw UsageError{"--cd goes with --exe FILE"};
   if (plain && html.empty()) throw UsageError{"--html-plain goes with --html FILE.html"};
+  if (served && html.empty()) throw UsageError{"--html-folder goes with --html FILE.html"};
+  if (served && plain) throw UsageError{"give --html-folder or --html-plain, not both"};
   if (!folder.empty() && email.empty()) throw UsageError{"--folder goes with --email NAME"};
   if (!email.empty() && folder.empty()) throw UsageError{"--email NAME needs --folder DIR"};
   if (slideFormat != "lossless" && slideFormat != "jpeg")
@@ -419,7 +428,7 @@ int RunPublish(const Args& args) {
     if (!output.empty()) {
       result = publish::CreateSwfMovie(album, progress, output);
     } else if (!html.empty()) {
-      result = publish::PublishHtmlFile(album, progress, html, {.Plain = plain, .PlayerFolder = {}});
+      result = publish::PublishHtmlFile(album, progress, html, {.Plain = plain, .PlayerFolder = {}, .Served = served});
     } else if (!exe.empty()) {
       const std::string path = AbsolutePath(exe);
       const std::string name = FileNameOf(path);
