@@ -160,10 +160,12 @@ class PublishPageTest : public QObject {
     const std::vector<std::uint8_t> swf = ReadFileBytes(out + "/album.swf");
     QCOMPARE(app::ReadMovieInfo(swf, "album.swf").Width, 720);
 
-    // The HTML page with the player beside it; then, with the dialog's check
-    // box, a plain page, which the dialog then offers again.
+    // The HTML page that carries the player; then, with the dialog's check
+    // box, a plain page, which the dialog then offers again. The CD and
+    // e-mail outputs below carry the page too.
     fs::create_directories(dir_ / "player");
     WriteFileAtomically(dir_ / "player/ruffle.js", std::string("// player"));
+    WriteFileAtomically(dir_ / "player/core.wasm", std::string("wasm"));
     qputenv("YEL_RUFFLE_DIR", QByteArray::fromStdString(dir_ / "player"));
     bool offered = true;
     auto plainBox = [&](bool check) {
@@ -178,8 +180,8 @@ class PublishPageTest : public QObject {
     QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
     QVERIFY(offered);
     QVERIFY(ReadFileText(out + "/show.html").find("src=\"show.swf\"") != std::string::npos);
-    QVERIFY(ReadFileText(out + "/show.html").find("<script src=\"ruffle/ruffle.js\">") != std::string::npos);
-    QCOMPARE(ReadFileText(out + "/ruffle/ruffle.js"), std::string("// player"));
+    QVERIFY(ReadFileText(out + "/show.html").find("// player") != std::string::npos);
+    QVERIFY(!fs::exists(out + "/ruffle"));
     app::ReadMovieInfo(ReadFileBytes(out + "/show.swf"), "show.swf");
     AnswerSaveDialog(out + "/plain/show.html", plainBox(true));
     fs::create_directories(out + "/plain");
@@ -193,7 +195,6 @@ class PublishPageTest : public QObject {
     });
     QTest::mouseClick(&Button(TfrmPublish::HtmlButton), Qt::LeftButton);
     QVERIFY2(offered, "the check box was not remembered");
-    qunsetenv("YEL_RUFFLE_DIR");
 
     AnswerModal<app::TfrmExe>([&](app::TfrmExe* dialog) {
       SaveShot(*dialog, QStringLiteral("create-executable-dialog"));
@@ -204,7 +205,8 @@ class PublishPageTest : public QObject {
     });
     fs::create_directories(out + "/cd");
     QTest::mouseClick(&Button(TfrmPublish::ExeButton), Qt::LeftButton);
-    QCOMPARE(FilesUnder(out + "/cd"), (std::vector<std::string>{"Shell.ico", "autorun.inf", "trip.exe"}));
+    QCOMPARE(FilesUnder(out + "/cd"),
+             (std::vector<std::string>{"Shell.ico", "autorun.inf", "trip.exe", "trip.html"}));
     QVERIFY(app::HasAppendedMovie(out + "/cd/trip.exe"));
     QCOMPARE(ReadFileText(out + "/cd/autorun.inf"), std::string("[AutoRun]\r\nOpen=trip.exe\r\nIcon=shell.ico\r\n"));
     QCOMPARE(album_->Publish.Name, std::string("trip"));
@@ -225,13 +227,15 @@ class PublishPageTest : public QObject {
       QTest::mouseClick(&dialog->OkButton(), Qt::LeftButton);
     });
     QTest::mouseClick(&Button(TfrmPublish::EMailButton), Qt::LeftButton);
-    QCOMPARE(FilesUnder(out + "/my Album"), (std::vector<std::string>{"my Album.swf", "my Album.zip"}));
+    QCOMPARE(FilesUnder(out + "/my Album"),
+             (std::vector<std::string>{"my Album.html", "my Album.swf", "my Album.zip"}));
     QTRY_VERIFY_WITH_TIMEOUT(fs::exists(mailLog), 10000);
     const std::string args = ReadFileText(mailLog);
     QVERIFY(args.find("--subject\nmy Album\n") != std::string::npos);
     QVERIFY(args.find("my Album/my Album.zip") != std::string::npos);
     QCOMPARE(album_->Publish.Folder, out + "/my Album/");
     qunsetenv("YEL_MAIL_PROGRAM");
+    qunsetenv("YEL_RUFFLE_DIR");
 
     // The player shows the last movie built.
     QVERIFY(page_->Player().WaitForMovie(60000));
