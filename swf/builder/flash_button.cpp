@@ -22,6 +22,10 @@ TFlashButton::TFlashButton(TFlashMovie* owner, bool trackAsMenu, bool secondForm
 
 TFlashButton::~TFlashButton() = default;
 
+void TFlashButton::AppendUsedIDs(std::vector<std::uint16_t>& ids) const {
+  for (const auto& record : record_->ButtonRecords) ids.push_back(record->CharacterId);
+}
+
 int TFlashButton::MinVersion() const {
   int version = second_form_ ? 3 : 1;
   if (!second_form_) version = std::max(version, ActionListMinVersion(static_cast<TSWFDefineButton&>(*record_).Actions, 1));

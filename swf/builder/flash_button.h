@@ -37,6 +37,8 @@ class TFlashButton : public TFlashVisualObject, public TFlashButtonConditions {
   int MinVersion() const override;
   void WriteToStream(TBitsEngine& be) override;
   void SetCharacterId(std::uint16_t id) override;
+  // The characters of its records.
+  void AppendUsedIDs(std::vector<std::uint16_t>& ids) const override;
 
   bool SecondForm() const { return second_form_; }
   TSWFBasedButton& ButtonRecord() { return *record_; }

@@ -293,7 +293,7 @@ void TFlashCanvas::ConvertRecord(std::size_t index, const gdi::MetafileRecord& r
 
 TFSpriteCanvas* TFlashCanvas::NewLevel(std::uint8_t level) {
   auto sprite = std::make_unique<TFSpriteCanvas>(owner_);
-  sprite->SetCharacterId(owner_->NextID++);
+  sprite->SetCharacterId(owner_->TakeIDs(1));
   TFSpriteCanvas* s = owner_->Add(std::move(sprite));
   s->Level = level;
   if (level == 1) {

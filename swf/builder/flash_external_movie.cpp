@@ -226,10 +226,15 @@ TFlashExternalMovie* TFlashMovie::AddExternalMovie(std::unique_ptr<TFlashExterna
   raw->ImportType = importType;
   raw->SetOwner(this);
   raw->SetCharacterId(NextID);
+  // The import takes its own id, its characters' ids and one more (and one
+  // for its sprite); a movie that has not that many left refuses it before
+  // anything is renumbered or registered.
+  const std::uint32_t ids = std::uint32_t(raw->CharacterCount()) + 1u + (importType == eimSprite ? 1u : 0u);
+  CheckIDsLeft(ids);
   // Renumbering may refuse the file; that happens before it is registered.
   if (renumber) raw->RenumberIDs(static_cast<std::uint16_t>(raw->CharacterId() + (importType == eimSprite ? 1 : 0)));
   AddObject(std::move(import));
-  NextID = static_cast<std::uint16_t>(raw->CharacterId() + raw->CharacterCount() + 1 + (importType == eimSprite ? 1 : 0));
+  TakeIDs(ids);
   if (importType == eimSprite) Sprites().Add(&raw->CreateSprite());
   if (importType == eimSprite) raw->Sprite()->SetFrameCount(raw->Reader().FrameCount);
   return raw;

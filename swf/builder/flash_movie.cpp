@@ -53,13 +53,69 @@ void TFlashMovie::Changed() {
 
 // --- characters
 
+namespace {
+
+// The builder character with the id among objects[first..last], or -1.
+int FindCharacter(const std::vector<std::unique_ptr<TBasedSWFObject>>& objects, int first, int last,
+                  std::uint16_t id) {
+  for (int k = first; k <= last; ++k) {
+    if (objects[k]->LibraryLevel() == 0) continue;
+    const auto* character = dynamic_cast<const TFlashIDObject*>(objects[k].get());
+    if (character && character->CharacterId() == id) return k;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void TFlashMovie::DefineBefore(TFlashIDObject* character, const TBasedSWFObject* user) {
+  if (!character) return;
+  const int to = IndexOfObject(user);
+  const int from = IndexOfObject(character);
+  if (to < 0 || from <= to) return;
+  // Moves the object at `at` to `place` and then, in front of it, what it
+  // uses among the objects it passed (now at place + 1 .. at); returns how
+  // many objects were moved.
+  const std::function<int(int, int)> hoist = [&](int at, int place) -> int {
+    MoveObject(at, place);
+    int moved = 1, self = place;
+    std::vector<std::uint16_t> used;
+    static_cast<const TFlashIDObject&>(*objects_[self]).AppendUsedIDs(used);
+    for (std::uint16_t id : used) {
+      const int k = FindCharacter(objects_, self + 1, at, id);
+      if (k < 0) continue;
+      const int n = hoist(k, self);
+      moved += n;
+      self += n;
+    }
+    return moved;
+  };
+  hoist(from, to);
+}
+
+void TFlashMovie::CheckIDsLeft(std::uint32_t count) const {
+  const std::uint32_t first = ids_exhausted_ && NextID == 0 ? 65536u : NextID;
+  if (std::uint64_t(first) + count <= 65536u) return;
+  throw Error("the movie has run out of character ids: " + std::to_string(count) +
+              (count == 1 ? " more is" : " more are") + " needed after id " + std::to_string(first - 1) +
+              ", and a movie can hold no id above 65535");
+}
+
+std::uint16_t TFlashMovie::TakeIDs(std::uint32_t count) {
+  CheckIDsLeft(count);
+  const std::uint16_t first = NextID;
+  const std::uint32_t next = std::uint32_t(first) + count;
+  ids_exhausted_ = next == 65536u;
+  NextID = static_cast<std::uint16_t>(next);
+  return first;
+}
+
 void TFlashMovie::RegisterCharacter(std::unique_ptr<TFlashIDObject> character, TFlashObjectList& typedList) {
   TFlashIDObject* raw = character.get();
   raw->SetOwner(this);
-  raw->SetCharacterId(NextID);
+  raw->SetCharacterId(TakeIDs(1));
   AddObject(std::move(character));
   typedList.Add(raw);
-  ++NextID;
 }
 
 TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> shape) {
@@ -349,6 +405,7 @@ void TFlashMovie::Clear() {
   place_videos_.clear();
   objects_.clear();
   NextID = 0;
+  ids_exhausted_ = false;
 }
 
 // --- parts created on first access

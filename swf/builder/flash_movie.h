@@ -184,8 +184,21 @@ class TFlashMovie : public TBasedSWFStream {
   int IndexOfObject(const TBasedSWFObject* object) const;
   // Moves the object at index `from` to index `to` (later objects shift).
   void MoveObject(int from, int to);
+  // When character stands after user in the object list, moves it in front
+  // of user, and in front of it what it uses (AppendUsedIDs) that it has
+  // passed, and so on: every definition stays ahead of its first use.
+  void DefineBefore(TFlashIDObject* character, const TBasedSWFObject* user);
 
+  // The id the next character gets. Characters take their ids through
+  // TakeIDs, which refuses to go past 65,535.
   std::uint16_t NextID = 1;
+  // Takes count ids from NextID on and moves NextID past them; returns the
+  // first. Throws yel::Error, taking nothing, when they would pass 65,535,
+  // the largest id a movie can hold (NextID wrapping to 0 would hand out
+  // ids that are already taken).
+  std::uint16_t TakeIDs(std::uint32_t count = 1);
+  // Throws as TakeIDs would, without taking the ids.
+  void CheckIDsLeft(std::uint32_t count) const;
   std::uint16_t MaxDepth = 0;
   std::int32_t CurrentFrameNum = 0;
   std::string FrameLabel;
@@ -208,6 +221,8 @@ class TFlashMovie : public TBasedSWFStream {
   void RaiseMaxDepth(std::uint16_t depth);
 
   std::vector<std::unique_ptr<TBasedSWFObject>> objects_;
+  // Set when TakeIDs handed out 65,535 and NextID wrapped to 0.
+  bool ids_exhausted_ = false;
   bool background_set_ = false;
   std::unique_ptr<TSWFRGB> background_color_;
   std::unique_ptr<TFlashActionScript> frame_actions_;

@@ -52,6 +52,9 @@ class TFlashIDObject : public TFlashObject {
   void Assign(const TBasedSWFObject& source) override;
   virtual std::uint16_t CharacterId() const { return character_id_; }
   virtual void SetCharacterId(std::uint16_t id) { character_id_ = id; }
+  // Appends the ids of the characters this one uses (placed, drawn with,
+  // written in), whose definitions must come before its own.
+  virtual void AppendUsedIDs(std::vector<std::uint16_t>& ids) const { (void)ids; }
 
  protected:
   using TFlashObject::TFlashObject;

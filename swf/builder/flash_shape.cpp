@@ -247,6 +247,11 @@ bool TFlashShape::WriteAlpha() const {
 
 int TFlashShape::MinVersion() const { return WriteAlpha() ? 3 : 2; }
 
+void TFlashShape::AppendUsedIDs(std::vector<std::uint16_t>& ids) const {
+  for (const auto& fill : fill_styles_)
+    if (const auto* image = dynamic_cast<const TSWFImageFill*>(fill.get())) ids.push_back(image->BitmapId);
+}
+
 // --- bounds
 
 void TFlashShape::SetShapeBound(std::int32_t xMin, std::int32_t yMin, std::int32_t xMax, std::int32_t yMax) {

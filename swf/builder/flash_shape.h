@@ -50,6 +50,8 @@ class TFlashShape : public TFlashVisualObject {
   void Assign(const TBasedSWFObject& source) override;
   void OwnerChanged() override;
   int MinVersion() const override;
+  // The bitmaps it is filled with.
+  void AppendUsedIDs(std::vector<std::uint16_t>& ids) const override;
   // Writes a DefineShape3 when some colour has alpha, else a DefineShape2.
   void WriteToStream(TBitsEngine& be) override;
 

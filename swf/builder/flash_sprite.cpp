@@ -64,9 +64,15 @@ TFlashPlaceVideo* TFlashSprite::PlaceVideo(TFlashVideo* video, std::uint16_t dep
 void TFlashSprite::DefineBefore(TFlashVisualObject* character) {
   TFlashMovie* movie = Owner();
   if (!movie || !character) return;
-  int self = movie->IndexOfObject(this);
-  int other = movie->IndexOfObject(character);
-  if (self >= 0 && other > self) movie->MoveObject(other, self);
+  movie->DefineBefore(character, this);
+}
+
+void TFlashSprite::AppendUsedIDs(std::vector<std::uint16_t>& ids) const {
+  for (const auto& tag : record_.ControlTags) {
+    const auto* place = dynamic_cast<const TFlashPlaceObject*>(tag.get());
+    if (place && place->Character()) ids.push_back(place->Character()->CharacterId());
+  }
+  for (const auto& video : place_videos_) ids.push_back(video->Video().CharacterId());
 }
 
 TSWFObject* TFlashSprite::RemoveObject(std::uint16_t depth, TFlashIDObject* character) {

@@ -31,6 +31,8 @@ class TFlashSprite : public TFlashVisualObject {
   void WriteToStream(TBitsEngine& be) override;
   // Also the record's SpriteId.
   void SetCharacterId(std::uint16_t id) override;
+  // The characters its timeline places and its videos.
+  void AppendUsedIDs(std::vector<std::uint16_t>& ids) const override;
 
   // Places character at depth in the sprite's timeline. A character that
   // stands after the sprite in the movie's object list is moved in front of
@@ -72,7 +74,8 @@ class TFlashSprite : public TFlashVisualObject {
   TSWFDefineSprite record_;
   std::unique_ptr<TFlashActionScript> frame_actions_;
   // Moves character in front of the sprite in the movie's object list when
-  // it stands after it: a definition must come before its use.
+  // it stands after it, and with it what it uses (see
+  // TFlashMovie::DefineBefore): a definition must come before its use.
   void DefineBefore(TFlashVisualObject* character);
   // SpriteId, FrameCount and the control tags, with the video placements'
   // frames before each ShowFrame, and the End tag.

@@ -13,12 +13,63 @@
 #include "platform/gdi/font_engine.h"
 #include "swf/builder/flash_edges.h"
 #include "swf/builder/flash_movie.h"
+#include "swf/format/shape_records.h"
 #include "swf/format/swf_stream.h"
 #include "swf/format/swf_strings.h"
+#include "swf/format/tag_codes.h"
 #include "swf/format/text_tags.h"
 
 namespace yel::swf {
 namespace {
+
+// DefineFont3 draws its glyphs on an em square of 20480 units, twenty times
+// the 1024 of DefineFont2, in which this font keeps them.
+constexpr int kFont3Scale = 20;
+
+std::int32_t ScaledDown(std::int64_t value, int divisor) {
+  return static_cast<std::int32_t>(std::llround(double(value) / divisor));
+}
+
+// Divides the outline's coordinates by divisor. The points are rounded where
+// they stand, not edge by edge, so that rounding never adds up along a path
+// and closed figures stay closed.
+void ScaleDownRecords(TSWFShapeRecords& records, int divisor) {
+  std::int64_t x = 0, y = 0;          // where the pen stands, as read
+  std::int32_t sx = 0, sy = 0;        // the same, scaled
+  for (auto& record : records) {
+    switch (record->RecordKind) {
+      case TSWFShapeRecordKind::StyleChange: {
+        auto& s = static_cast<TSWFStyleChangeRecord&>(*record);
+        if (!s.StateMoveTo) break;
+        x = s.DeltaX, y = s.DeltaY;
+        sx = ScaledDown(x, divisor), sy = ScaledDown(y, divisor);
+        s.DeltaX = sx, s.DeltaY = sy;
+        break;
+      }
+      case TSWFShapeRecordKind::StraightEdge: {
+        auto& e = static_cast<TSWFStraightEdgeRecord&>(*record);
+        x += e.DeltaX, y += e.DeltaY;
+        const std::int32_t nx = ScaledDown(x, divisor), ny = ScaledDown(y, divisor);
+        e.DeltaX = nx - sx, e.DeltaY = ny - sy;
+        sx = nx, sy = ny;
+        break;
+      }
+      case TSWFShapeRecordKind::CurvedEdge: {
+        auto& c = static_cast<TSWFCurvedEdgeRecord&>(*record);
+        const std::int64_t cx = x + c.ControlX, cy = y + c.ControlY;
+        x = cx + c.AnchorX, y = cy + c.AnchorY;
+        const std::int32_t scx = ScaledDown(cx, divisor), scy = ScaledDown(cy, divisor);
+        const std::int32_t nx = ScaledDown(x, divisor), ny = ScaledDown(y, divisor);
+        c.ControlX = scx - sx, c.ControlY = scy - sy;
+        c.AnchorX = nx - scx, c.AnchorY = ny - scy;
+        sx = nx, sy = ny;
+        break;
+      }
+      case TSWFShapeRecordKind::End:
+        break;
+    }
+  }
+}
 
 std::int32_t Round(double v) { return static_cast<std::int32_t>(std::lround(v)); }
 
@@ -347,6 +398,10 @@ bool TFlashFont::LoadFromFile(const std::string& fileName) {
 }
 
 void TFlashFont::SetFromDefineFont2(const TSWFDefineFont2& font) {
+  // A DefineFont3 is brought to the DefineFont2 scale in which this font
+  // writes its glyphs and layout.
+  const int divisor = font.TagID == tag::DefineFont3 ? kFont3Scale : 1;
+  const auto layout = [divisor](std::int64_t value) { return ScaledDown(value, divisor); };
   has_layout_ = font.HasLayout;
   EncodingType = font.ShiftJIS ? encShiftJIS : font.ANSI ? encANSI : encUnicode;
   if (font.WideCodes) EncodingType = encUnicode;
@@ -356,9 +411,9 @@ void TFlashFont::SetFromDefineFont2(const TSWFDefineFont2& font) {
   LanguageCode = font.LanguageCode;
   Name = font.FontName.substr(0, font.FontName.find('\0'));
   if (font.HasLayout) {
-    Ascent = font.Ascent;
-    Descent = font.Descent;
-    Leading = font.Leading;
+    Ascent = static_cast<decltype(Ascent)>(layout(font.Ascent));
+    Descent = static_cast<decltype(Descent)>(layout(font.Descent));
+    Leading = static_cast<decltype(Leading)>(layout(font.Leading));
   }
   Device = false;
   for (std::size_t i = 0; i < font.Glyphs.size() && i < font.Codes.size(); ++i) {
@@ -366,9 +421,11 @@ void TFlashFont::SetFromDefineFont2(const TSWFDefineFont2& font) {
     TFlashChar* c = FindChar(font.Codes[i]);
     if (!c) continue;
     CopyShapeRecords(font.Glyphs[i], c->Edges);
+    if (divisor != 1) ScaleDownRecords(c->Edges, divisor);
     c->Used = false;
     c->GlyphMade = true;
-    if (font.HasLayout && i < font.Advances.size()) c->Advance = font.Advances[i];
+    if (font.HasLayout && i < font.Advances.size())
+      c->Advance = static_cast<decltype(c->Advance)>(layout(font.Advances[i]));
   }
   // The kerning records, by the Unicode values of their characters.
   loaded_kerning_.clear();
@@ -377,7 +434,8 @@ void TFlashFont::SetFromDefineFont2(const TSWFDefineFont2& font) {
       const TFlashChar* left = FindChar(k.KerningCode1);
       const TFlashChar* right = FindChar(k.KerningCode2);
       if (left && right && k.KerningAdjustment != 0)
-        loaded_kerning_[std::uint32_t{left->WideCode} << 16 | right->WideCode] = k.KerningAdjustment;
+        loaded_kerning_[std::uint32_t{left->WideCode} << 16 | right->WideCode] =
+            static_cast<std::int16_t>(layout(k.KerningAdjustment));
     }
   HasKerning = !loaded_kerning_.empty();
 }
@@ -423,6 +481,10 @@ void TFlashText::Assign(const TBasedSWFObject& source) {
   ReadOnly = src.ReadOnly;
   WordWrap = src.WordWrap;
   VariableName = src.VariableName;
+}
+
+void TFlashText::AppendUsedIDs(std::vector<std::uint16_t>& ids) const {
+  if (font_) ids.push_back(font_->CharacterId());
 }
 
 int TFlashText::MinVersion() const {

@@ -136,6 +136,8 @@ class TFlashText : public TFlashVisualObject {
   ~TFlashText() override;
   void Assign(const TBasedSWFObject& source) override;
   int MinVersion() const override;
+  // Its font.
+  void AppendUsedIDs(std::vector<std::uint16_t>& ids) const override;
   void WriteToStream(TBitsEngine& be) override;
 
   // Setting a text adds its characters to the font.

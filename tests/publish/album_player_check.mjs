@@ -14,6 +14,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { parseSwf, swf } from 'swf-parser';
+import { usesBeforeDefinition } from '../swf/builder/define_order.mjs';
 import { startPlayer, withoutLoadingScript } from '../player/player.mjs';
 
 const [writer, ...rest] = process.argv.slice(2);
@@ -216,6 +217,7 @@ try {
       const parsed = parseSwf(new Uint8Array(a));
       const frames = parsed.tags.filter(t => t.type === swf.TagType.ShowFrame).length;
       if (parsed.header.frameCount !== frames) fail(`${name}: header has ${parsed.header.frameCount} frames, tags ${frames}`);
+      for (const problem of usesBeforeDefinition(parsed).slice(0, 5)) fail(`${name}: ${problem}`);
     } catch (error) {
       fail(`${name}: swf-parser failed: ${error.message}`);
     }

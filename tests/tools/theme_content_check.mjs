@@ -11,6 +11,7 @@ import { execFileSync } from 'node:child_process';
 import { readdirSync, readFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
 import { parseSwf, swf } from 'swf-parser';
+import { usesBeforeDefinition } from '../swf/builder/define_order.mjs';
 
 const [app] = process.argv.slice(2);
 const T = swf.TagType;
@@ -62,6 +63,7 @@ for (const path of clips(join(app, 'Theme'))) {
   }
   const frames = movie.tags.filter(t => t.type === T.ShowFrame).length;
   if (movie.header.frameCount !== frames || frames < 1) fail(`${path}: header has ${movie.header.frameCount} frames, tags ${frames}`);
+  for (const problem of usesBeforeDefinition(movie).slice(0, 5)) fail(`${path}: ${problem}`);
   for (const tag of allTags(movie.tags))
     if (tag.type === T.Raw || tag.type === T.RawBody) { fail(`${path}: a tag did not parse`); break; }
   const exports = movie.tags.filter(t => t.type === T.ExportAssets).flatMap(t => t.assets);

@@ -1,8 +1,9 @@
 // Independent check of every movie the builder tests write: runs the test
 // program with YEL_BUILDER_MOVIES set to a fresh folder and parses each movie
 // there with the npm package swf-parser (test-only). A movie must parse, its
-// header must agree with its ShowFrame tags, and no tag of a known kind may
-// come back undecoded (tests use codes from 200 up for stand-in characters).
+// header must agree with its ShowFrame tags, no tag of a known kind may
+// come back undecoded (tests use codes from 200 up for stand-in characters),
+// and every character must be defined before its first use.
 //
 // Usage: node check_movies.mjs TEST_BINARY
 import { execFileSync } from "node:child_process";
@@ -10,6 +11,7 @@ import { mkdtempSync, readdirSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { parseSwf, swf } from "swf-parser";
+import { usesBeforeDefinition } from "./define_order.mjs";
 
 const [binary] = process.argv.slice(2);
 const T = swf.TagType;
@@ -35,6 +37,8 @@ try {
       failures.push(`${file}: swf-parser failed: ${error.message}`);
       continue;
     }
+    const order = usesBeforeDefinition(movie);
+    if (order.length) failures.push(`${file}: ${order.slice(0, 5).join("; ")}${order.length > 5 ? ` (${order.length} in all)` : ""}`);
     const frames = movie.tags.filter((t) => t.type === T.ShowFrame).length;
     if (movie.header.frameCount !== frames) failures.push(`${file}: header has ${movie.header.frameCount} frames, tags ${frames}`);
     for (const tag of allTags(movie.tags)) {

@@ -2,6 +2,8 @@
 // writes, frame lookup, moving resources, clearing, versions and progress.
 #include <gtest/gtest.h>
 
+#include "base/error.h"
+#include "swf/builder/flash_external_movie.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
@@ -56,6 +58,38 @@ TEST(MovieTest, IdsAreDenseInCreationOrder) {
   EXPECT_EQ(movie.Shapes().FindByID(3), movie.Shapes().Last());
   EXPECT_EQ(movie.Shapes().FindByID(2), nullptr);
   EXPECT_EQ(others.Count(), 1);
+}
+
+// Ids are 16-bit: the builder hands out 65535 and then refuses, taking
+// nothing, where NextID used to wrap to 0 and hand out ids already taken.
+// An import needing more ids than are left is refused before it is added.
+TEST(MovieTest, CharacterIdsStopAt65535) {
+  TFlashMovie movie(0, 0, 100, 100, 12);
+  movie.NextID = 65534;
+  EXPECT_EQ(movie.AddShape()->CharacterId(), 65534);
+  EXPECT_EQ(movie.AddSprite()->CharacterId(), 65535);
+  const std::size_t objects = movie.ObjectList().size();
+  EXPECT_THROW(movie.AddShape(), Error);
+  EXPECT_THROW(movie.AddSprite(), Error);
+  EXPECT_THROW(movie.AddRectangle(0, 0, 10, 10), Error);
+  EXPECT_EQ(movie.ObjectList().size(), objects);
+  EXPECT_EQ(movie.Shapes().Count(), 1);
+
+  TFlashMovie source(0, 0, 100, 100, 12);
+  for (int i = 0; i < 8; ++i) source.PlaceObject(source.AddRectangle(0, 0, 10, 10), std::uint16_t(i + 1));
+  source.ShowFrame();
+  source.MakeStream();
+  TMemoryStream bytes;
+  source.SaveToStream(bytes);
+  TFlashMovie host(0, 0, 100, 100, 12);
+  host.NextID = 65530;
+  bytes.Seek(0);
+  EXPECT_THROW(host.AddExternalMovie(bytes, eimSprite, true), Error);
+  EXPECT_TRUE(host.ObjectList().empty());
+  EXPECT_EQ(host.NextID, 65530);
+  host.NextID = 100;
+  bytes.Seek(0);
+  EXPECT_NE(host.AddExternalMovie(bytes, eimSprite, true), nullptr);
 }
 
 TEST(MovieTest, ShowFrameWritesLabelAndCountsFrames) {

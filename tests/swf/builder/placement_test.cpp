@@ -8,6 +8,7 @@
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_shape.h"
 #include "swf/builder/flash_sprite.h"
+#include "swf/builder/flash_text.h"
 #include "swf/format/actions/do_action_tags.h"
 #include "swf/format/control_tags.h"
 #include "swf/format/place_object_tags.h"
@@ -201,6 +202,39 @@ TEST(SpriteTest, CharactersAddedAfterTheSpriteMoveInFrontOfIt) {
   auto reader = ReadMovie(SaveMovie(movie));
   EXPECT_EQ(TagCodes(*reader), (std::vector<int>{22, 39, 0}));
   EXPECT_EQ(NestedCodes(TagAt<TSWFDefineSprite>(*reader, 1)), (std::vector<int>{26, 28, 1, 0}));
+}
+
+// What a moved character uses moves with it: the sprite that places a
+// sprite placing a shape, and a text's font, end up ahead of their users
+// (the canvas builds texts this way: the outer sprite is placed last). The
+// movie is also checked by swf-parser and the define-order walk.
+TEST(SpriteTest, WhatAMovedCharacterUsesMovesInFrontOfItToo) {
+  TFlashMovie movie(0, 0, 100, 100, 12);
+  movie.SetVersion(8);
+  TFlashSprite* root = movie.AddSprite();
+  TFlashSprite* inner = movie.AddSprite();
+  TFlashSprite* outer = movie.AddSprite();
+  TFlashShape* box = movie.AddRectangle(0, 0, 10, 10);
+  box->SetSolidColor(0x0000FF);
+  TFlashFont* font = movie.AddFont("Arial", false, false, 12, false);
+  TFlashText* text = movie.AddText(u"Ab", 0x000000, font, TRect{0, 0, 400, 200});
+  inner->PlaceObject(box, 1);
+  inner->PlaceObject(text, 2);
+  inner->ShowFrame();
+  outer->PlaceObject(inner, 1);
+  outer->ShowFrame();
+  root->PlaceObject(outer, 1);
+  root->ShowFrame();
+  movie.PlaceObject(root, 1);
+  movie.ShowFrame();
+  auto at = [&](const TBasedSWFObject* object) { return movie.IndexOfObject(object); };
+  EXPECT_LT(at(box), at(inner));
+  EXPECT_LT(at(font), at(text));
+  EXPECT_LT(at(text), at(inner));
+  EXPECT_LT(at(inner), at(outer));
+  EXPECT_LT(at(outer), at(root));
+  auto reader = ReadMovie(SaveMovie(movie));
+  EXPECT_EQ(TagCodes(*reader), (std::vector<int>{22, 48, 33, 39, 39, 39, 26, 1, 0}));
 }
 
 TEST(SpriteTest, FrameActionsLabelsAndInitActions) {

@@ -10,6 +10,7 @@ import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { parseSwf, swf } from "swf-parser";
+import { usesBeforeDefinition } from "./define_order.mjs";
 import { startPlayer } from "../../player/player.mjs";
 
 const [binary] = process.argv.slice(2);
@@ -59,6 +60,7 @@ try {
   assert.equal(movie.header.swfVersion, 8);
   assert.equal(movie.header.frameCount, 1);
   assert.ok(movie.tags.every((t) => t.type !== swf.TagType.Raw && t.type !== swf.TagType.RawBody), "every tag parses");
+  assert.deepEqual(usesBeforeDefinition(movie), [], "every character is defined before its first use");
   passed++;
 
   await player.loadAtFrame(bytes, 1);

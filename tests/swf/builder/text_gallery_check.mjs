@@ -3,7 +3,8 @@
 // ascending order, every static text names an existing font and glyphs of it
 // that spell the gallery's strings, the kerned text is narrower than its
 // glyphs' own advances and its font carries the kerning pairs, and the text
-// fields hold their texts.
+// fields hold their texts, and every character is defined before its first
+// use.
 //
 // Usage: node text_gallery_check.mjs TEXT_GALLERY_BINARY
 import assert from "node:assert/strict";
@@ -12,6 +13,7 @@ import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { parseSwf, swf } from "swf-parser";
+import { usesBeforeDefinition } from "./define_order.mjs";
 
 const [binary] = process.argv.slice(2);
 const T = swf.TagType;
@@ -46,6 +48,10 @@ check("header and tags", () => {
   assert.equal(movie.header.frameCount, 1);
   const raw = movie.tags.filter((t) => t.type === T.Raw || t.type === T.RawBody);
   assert.deepEqual(raw.map((t) => t.code), [], "tags swf-parser could not decode");
+});
+
+check("every character is defined before its first use", () => {
+  assert.deepEqual(usesBeforeDefinition(movie), []);
 });
 
 const fonts = new Map(movie.tags.filter((t) => t.type === T.DefineFont).map((t) => [t.id, t]));

@@ -12,6 +12,7 @@
 #include "swf/builder/flash_text.h"
 #include "swf/format/font_tags.h"
 #include "swf/format/text_tags.h"
+#include "tests/testing/corpus.h"
 
 namespace yel::swf {
 namespace {
@@ -276,6 +277,61 @@ TEST(TextTest, KerningOfAFontFromAMovie) {
     EXPECT_EQ(fonts[0]->WideCodes, wide);
     EXPECT_EQ(fonts[0]->Kerning, source.Kerning);
   }
+}
+
+// The largest absolute coordinate an outline reaches.
+std::int64_t OutlineReach(const TSWFShapeRecords& records) {
+  std::int64_t x = 0, y = 0, reach = 0;
+  for (const auto& record : records) {
+    if (record->RecordKind == TSWFShapeRecordKind::StyleChange) {
+      const auto& s = static_cast<const TSWFStyleChangeRecord&>(*record);
+      if (s.StateMoveTo) x = s.DeltaX, y = s.DeltaY;
+    } else if (record->RecordKind == TSWFShapeRecordKind::StraightEdge) {
+      const auto& e = static_cast<const TSWFStraightEdgeRecord&>(*record);
+      x += e.DeltaX, y += e.DeltaY;
+    } else if (record->RecordKind == TSWFShapeRecordKind::CurvedEdge) {
+      const auto& c = static_cast<const TSWFCurvedEdgeRecord&>(*record);
+      x += c.ControlX + c.AnchorX, y += c.ControlY + c.AnchorY;
+    }
+    reach = std::max({reach, x < 0 ? -x : x, y < 0 ? -y : y});
+  }
+  return reach;
+}
+
+// A DefineFont3 (em square 20480) loaded from a real movie comes to the
+// DefineFont2 scale (1024) in which the font writes its glyphs: outlines,
+// advances, ascent and descent divided by 20.
+TEST(FontTest, DefineFont3FromAMovieIsScaledToTheDefineFont2Em) {
+  const std::string file = yel::testing::CorpusMovie("avm1__edittext_bullet__test.swf");
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(file);
+  TSWFStreamReader source;
+  source.LoadFromBytes(bytes.data(), bytes.size(), file);
+  source.ParseTags(true, false);
+  auto font3s = TagsOf<TSWFDefineFont3>(source);
+  ASSERT_EQ(font3s.size(), 1u);
+  const TSWFDefineFont3& font3 = *font3s[0];
+  ASSERT_TRUE(font3.HasLayout);
+  ASSERT_FALSE(font3.Glyphs.empty());
+
+  TFlashMovie movie(0, 0, 400, 100, 12, TSWFSystemCoord::Twips);
+  movie.SetVersion(8);
+  TFlashFont* font = movie.AddFont();
+  ASSERT_TRUE(font->LoadFromFile(file));
+  EXPECT_EQ(font->Ascent, std::lround(font3.Ascent / 20.0));
+  EXPECT_EQ(font->Descent, std::lround(font3.Descent / 20.0));
+  std::int64_t widest = 0;
+  for (std::size_t i = 0; i < font3.Glyphs.size(); ++i) {
+    SCOPED_TRACE("glyph " + std::to_string(font3.Codes[i]));
+    const TFlashChar* c = font->FindChar(font3.Codes[i]);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->Advance, std::lround(font3.Advances[i] / 20.0));
+    const std::int64_t reach = OutlineReach(c->Edges);
+    EXPECT_NEAR(double(reach), OutlineReach(font3.Glyphs[i]) / 20.0, 1.0);
+    widest = std::max(widest, reach);
+  }
+  // Outlines of a 1024 em, not of 20 times that.
+  EXPECT_GT(widest, 100);
+  EXPECT_LT(widest, 2048);
 }
 
 TEST(TextTest, TextFields) {
