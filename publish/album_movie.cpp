@@ -1,10 +1,10 @@
 // Album movie assembly. The build runs the steps in a fixed order and asks
 // the progress window whether to go on at the checked points. While the main
-// thread decodes, draws and animates a slide, worker threads (one per core)
-// compress the bitmaps of the slides before (the heaviest step, which
-// writing the movie would do later otherwise). That changes neither the
-// movie's content nor its order, so the bytes are those of a build on one
-// thread. The finished movie is written straight into its file (or, for the
+// thread draws and animates a slide, worker threads (one per core) decode
+// and scale the photos of the slides to come, and others compress the
+// bitmaps of the slides before (the heaviest step, which writing the movie
+// would do later otherwise). That changes neither the movie's content nor
+// its order, so the bytes are those of a build on one thread. The finished movie is written straight into its file (or, for the
 // preview's bytes, a temporary file read back after the build is gone)
 // without holding its tag body, and each bitmap lets go of its pixels once
 // they are compressed, so a build holds little more than the compressed
@@ -19,7 +19,9 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <system_error>
 
@@ -57,6 +59,14 @@ bool FileExists(const std::string& path) {
 // Packed SWF colour of a platform colour (system colours resolved), opaque.
 std::uint32_t Packed(TColor colour) { return swf::ColorToSWFRGBA(colour, 255) & 0xFFFFFFu; }
 
+// Where a photo goes on its slide: fitted into the photo rectangle as a
+// fullWidth × fullHeight picture (the picture's own size when 0).
+gdi::Rect FittedPlace(const TPhotoRect& rect, int fullWidth, int fullHeight, const gdi::Picture& photo) {
+  const bool full = fullWidth > 0 && fullHeight > 0;
+  FloatRect r = FitRect(0, rect.W, rect.H, float(full ? fullWidth : photo.width), float(full ? fullHeight : photo.height));
+  return {RoundEven(r.X), RoundEven(r.Y), RoundEven(double(r.X) + r.W), RoundEven(double(r.Y) + r.H)};
+}
+
 // Thrown by the progress hook of the stream build to abandon the build.
 struct Cancelled {};
 
@@ -70,6 +80,14 @@ auto NamingMemoryFailures(const std::string& file, const char* doing, Step step)
     ThrowFileError(file, std::string("not enough memory to ") + doing);
   }
 }
+
+// Character ids of a slide's sprite as the canvas draws it: the sprite, the
+// drawing's level sprite inside it, the background rectangle, and for a
+// photo its bitmap and the shape that shows it. (Were the canvas to leave
+// out the background under a photo that covers it, the count would stay an
+// upper bound.)
+constexpr std::uint64_t kSlideBackgroundIds = 3;
+constexpr std::uint64_t kSlidePhotoIds = 5;
 
 // The deflate level of the slides' bitmaps: on photos the slower levels
 // save well under 1% and take twice the time or more.
@@ -147,6 +165,89 @@ class TBitmapCompression {
   std::vector<std::thread> workers_;
 };
 
+// Decodes and scales the slides' photos on worker threads, ahead of the
+// slide being drawn: at most `window` photos past the one the build takes
+// next are held, and Take hands them out in album order. A photo comes out
+// as drawing it on the main thread would make it (decoded at the reduced
+// scale, then scaled down to the device pixels it covers), so the movie's
+// bytes do not depend on the number of threads. A failure is kept with its
+// slide and thrown by Take for that slide, as the build on one thread would
+// throw it there. Destroying the object stops the workers.
+class TPhotoPipeline {
+ public:
+  // A prepared photo; no Picture for a slide without a photo file.
+  struct TPrepared {
+    std::optional<TSlidePhoto> Photo;
+    std::exception_ptr Failure;
+  };
+
+  TPhotoPipeline(const TSlideViews& slides, TPhotoRect rect, int threads) : slides_(slides), rect_(rect) {
+    if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    window_ = std::size_t(threads) * 2;
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+  }
+  ~TPhotoPipeline() {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+  TPhotoPipeline(const TPhotoPipeline&) = delete;
+  TPhotoPipeline& operator=(const TPhotoPipeline&) = delete;
+
+  // The photo of slide `index` (taken in order, each once); rethrows its
+  // failure.
+  std::optional<TSlidePhoto> Take(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, [&] { return done_.count(index) != 0; });
+    TPrepared prepared = std::move(done_[index]);
+    done_.erase(index);
+    taken_ = index + 1;
+    wake_.notify_all();
+    lock.unlock();
+    if (prepared.Failure) std::rethrow_exception(prepared.Failure);
+    return std::move(prepared.Photo);
+  }
+
+ private:
+  void Work() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      wake_.wait(lock, [this] { return closing_ || (next_ < slides_.Count() && next_ < taken_ + window_); });
+      if (closing_) return;
+      const std::size_t index = next_++;
+      lock.unlock();
+      TPrepared prepared;
+      try {
+        prepared.Photo = PrepareSlidePhoto(slides_[index].ImageFile, rect_);
+      } catch (const std::bad_alloc&) {
+        try {
+          ThrowFileError(slides_[index].ImageFile, "not enough memory to draw the slide");
+        } catch (...) {
+          prepared.Failure = std::current_exception();
+        }
+      } catch (...) {
+        prepared.Failure = std::current_exception();
+      }
+      lock.lock();
+      done_.emplace(index, std::move(prepared));
+      ready_.notify_all();
+    }
+  }
+
+  const TSlideViews& slides_;
+  const TPhotoRect rect_;
+  std::size_t window_ = 2;
+  std::mutex mutex_;
+  std::condition_variable wake_, ready_;
+  std::size_t next_ = 0, taken_ = 0;
+  std::map<std::size_t, TPrepared> done_;
+  bool closing_ = false;
+  std::vector<std::thread> workers_;
+};
+
 // A stream over an unnamed file in the temporary folder (removed when
 // closed, or at once where the file system makes unnamed files).
 class TTemporaryFileStream : public TStream {
@@ -189,6 +290,20 @@ class TTemporaryFileStream : public TStream {
 };
 
 }  // namespace
+
+std::optional<TSlidePhoto> PrepareSlidePhoto(const std::string& file, const TPhotoRect& rect) {
+  if (!FileExists(file)) return std::nullopt;
+  TSlidePhoto photo = LoadFittedPhoto(file, RoundEven(rect.W), RoundEven(rect.H));
+  gdi::Picture& picture = photo.Picture;
+  if (picture.width <= 0 || picture.height <= 0) return photo;
+  // The slide's context maps its pixels one to one onto the device, so these
+  // are the pixels DrawPicture would scale the photo to.
+  const gdi::Rect place = FittedPlace(rect, photo.FullWidth, photo.FullHeight, picture);
+  const int dw = place.Width(), dh = place.Height();
+  if (dw > 0 && dh > 0 && (dw < picture.width || dh < picture.height))
+    picture = gdi::ScaledDownPicture(picture, std::min(dw, picture.width), std::min(dh, picture.height));
+  return photo;
+}
 
 TAlbumMovie::TAlbumMovie(const TFlashAlbum& album)
     : album_(album),
@@ -267,12 +382,8 @@ swf::TFlashSprite* TAlbumMovie::BuildSlideSprite(const gdi::Picture* photo, int 
   gdi::RecordingContext& dc = canvas.Handle();
   const std::int32_t w = RoundEven(PhotoRect.W), h = RoundEven(PhotoRect.H);
   dc.FillRectangle({0, 0, w, h}, Packed(album_.Background));
-  if (photo && photo->width > 0 && photo->height > 0) {
-    const bool full = fullWidth > 0 && fullHeight > 0;
-    FloatRect r = FitRect(0, PhotoRect.W, PhotoRect.H, float(full ? fullWidth : photo->width),
-                          float(full ? fullHeight : photo->height));
-    dc.DrawPicture(*photo, {RoundEven(r.X), RoundEven(r.Y), RoundEven(double(r.X) + r.W), RoundEven(double(r.Y) + r.H)});
-  }
+  if (photo && photo->width > 0 && photo->height > 0)
+    dc.DrawPicture(*photo, FittedPlace(PhotoRect, fullWidth, fullHeight, *photo));
   swf::TFlashSprite* sprite = canvas.MakeSprite();
   // An empty photo rectangle draws nothing; the slide is then an empty
   // sprite.
@@ -334,6 +445,32 @@ void CheckFrameLimit(const TFlashAlbum& album) {
               " frames per second); use fewer slides, shorter transitions and durations or a lower frame rate");
 }
 
+std::uint64_t SlideCharacterCount(const TFlashAlbum& album, std::size_t index) {
+  const TSlideView& slide = album.SlideViews[index];
+  // The sprite and the background; a photo adds its bitmap and the shape
+  // that shows it.
+  std::uint64_t ids = FileExists(slide.ImageFile) ? kSlidePhotoIds : kSlideBackgroundIds;
+  ids += std::uint64_t(
+      std::max(0, TransitionCharacterCount(slide.Transition.EntryEffect, slide.Transition.Speed, float(album.FrameRate))));
+  if (index == 0) ++ids;  // the black rectangle of the first transition
+  return ids;
+}
+
+void CheckCharacterIdLimit(const TFlashAlbum& album, std::uint32_t firstId) {
+  const std::size_t n = album.SlideViews.Count();
+  std::uint64_t next = firstId, fitting = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    next += SlideCharacterCount(album, i);
+    if (next - 1 <= kMaxCharacterId) fitting = i + 1;
+  }
+  if (next - 1 <= kMaxCharacterId) return;
+  const std::uint64_t needed = next - 1;
+  throw Error("the album needs " + std::to_string(needed) + " character ids, more than the " +
+              std::to_string(kMaxCharacterId) + " a movie can hold (every transition frame takes two): " +
+              std::to_string(fitting) + " of its " + std::to_string(n) +
+              " slides fit; use fewer slides, shorter transitions or a lower frame rate");
+}
+
 std::vector<std::string> MissingPhotos(const TFlashAlbum& album) {
   std::vector<std::string> messages;
   for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
@@ -371,6 +508,9 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
     NamingMemoryFailures(album.MusicFile, "add the music", [&] { AttachMusic(build->Movie(), album.MusicFile); });
   }
   build->BuildTemplateOverlay();
+  // The slides' ids are counted before any slide is drawn: ids past 65535
+  // would wrap and name other characters.
+  CheckCharacterIdLimit(album, build->Movie().NextID == 0 ? 65536u : build->Movie().NextID);
   if (!progress.ConvertProgress("Processing [1/4]...", 100)) return false;
 
   const TSlideViews& slides = album.SlideViews;
@@ -380,14 +520,20 @@ bool BuildMovie(const TFlashAlbum& album, const std::string& fileName, const std
   swf::TFlashMovie& movie = build->Movie();
   TBitmapCompression compression(options.CompressionThreads,
                                  album.Publish.JPEGSlides ? album.Publish.JPEGQuality : 0);
+  // The photos are decoded and scaled on worker threads ahead of the slide
+  // being drawn, so that every core works from the first photo on.
+  TPhotoPipeline photos(slides, build->PhotoRect, options.PhotoThreads);
   swf::TFlashSprite* previous = nullptr;
   for (std::size_t i = 0; i < n; ++i) {
     const int percent = RoundEven(double(i) / double(n) * 100 + 10);
     if (!progress.ConvertProgress("Processing [2/4]...", percent)) return false;
     const TSlideView& slide = slides[i];
     const std::uint16_t images_before = movie.Images().Count();
-    swf::TFlashSprite* sprite =
-        NamingMemoryFailures(slide.ImageFile, "draw the slide", [&] { return build->BuildSlideSprite(slide); });
+    const std::optional<TSlidePhoto> photo = photos.Take(i);
+    swf::TFlashSprite* sprite = NamingMemoryFailures(slide.ImageFile, "draw the slide", [&] {
+      return photo ? build->BuildSlideSprite(&photo->Picture, photo->FullWidth, photo->FullHeight)
+                   : build->BuildSlideSprite(nullptr);
+    });
     for (std::uint16_t k = images_before; k < movie.Images().Count(); ++k) compression.Add(movie.Images().Items(k));
     build->AddTransition(previous, sprite, slide);
     previous = sprite;

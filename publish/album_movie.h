@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/gdi/dib.h"
+#include "publish/slide_photo.h"
 #include "publish/template_overlay.h"
 
 namespace yel {
@@ -61,6 +63,12 @@ inline const std::vector<std::string> kPreloaderScript = {
     "}"};
 constexpr std::uint16_t kSlideDepth = 101;
 constexpr std::uint16_t kTransitionDepth = 102;
+
+// The slide photo of the file as drawing it into the photo rectangle makes
+// it: decoded at the reduced scale (LoadFittedPhoto), then scaled down to
+// the pixels of its place. None when the file is not there (the slide then
+// shows its background). Safe on any thread; errors name the file.
+std::optional<TSlidePhoto> PrepareSlidePhoto(const std::string& file, const TPhotoRect& rect);
 
 // One build: the album it reads, the movie it owns and the photo rectangle.
 class TAlbumMovie {
@@ -115,6 +123,22 @@ std::uint64_t AlbumFrameCount(const TFlashAlbum& album);
 // when its movie would have more than kMaxMovieFrames.
 void CheckFrameLimit(const TFlashAlbum& album);
 
+// A movie's character ids are 16-bit, and 0 names no character.
+inline constexpr std::uint32_t kMaxCharacterId = 65535;
+
+// The character ids slide `index` takes: its sprite drawn on the canvas
+// (the sprite, its level sprite, the background rectangle and, with a photo
+// file, the bitmap and its shape), its entry transition (two a frame, see
+// TransitionCharacterCount) and, for the first slide, the black rectangle
+// its transition starts from. Never fewer than the build takes.
+std::uint64_t SlideCharacterCount(const TFlashAlbum& album, std::size_t index);
+
+// Throws yel::Error when the slides, given ids from firstId on (what the
+// loading frame and the template left), would need an id above
+// kMaxCharacterId: the message says how many ids the album needs and how
+// many of its slides fit.
+void CheckCharacterIdLimit(const TFlashAlbum& album, std::uint32_t firstId);
+
 // One message per slide whose photo is named but is not a file that can be
 // read (missing, a folder, a pipe): such a slide shows only the background.
 std::vector<std::string> MissingPhotos(const TFlashAlbum& album);
@@ -124,6 +148,9 @@ struct TBuildOptions {
   // Threads that compress the slides' bitmaps; 0: one per core. The bytes
   // of the movie do not depend on it.
   int CompressionThreads = 0;
+  // Threads that decode and scale the slides' photos ahead of the slide
+  // being drawn; 0: one per core. The bytes do not depend on it either.
+  int PhotoThreads = 0;
 };
 
 // Builds the album movie (an album over the frame limit is refused before

@@ -438,6 +438,13 @@ std::int32_t TransitionFrameCount(std::int32_t code, float speed, float frameRat
   return code == Wedge1 ? e : e + 1;
 }
 
+std::int32_t TransitionCharacterCount(std::int32_t code, float speed, float frameRate) {
+  if (!HasTransitionGenerator(code) || TransitionSteps(speed, frameRate) == 0) return 0;
+  const std::int32_t frames = TransitionFrameCount(code, speed, frameRate);
+  // "Fade1" draws its one mask even when a negative speed leaves no frame.
+  return code == Fade1 ? 1 + frames : 2 * frames;
+}
+
 bool TSlideShowEffect::Run(std::int32_t code, const TTransitionParams& params) {
   if (!HasTransitionGenerator(code)) return false;
   const std::int32_t steps = TransitionSteps(params.Speed, params.FrameRate);

@@ -36,6 +36,11 @@ std::int32_t TransitionSteps(float speed, float frameRate);
 // and for E = 0, E for "Wedge1", else E + 1.
 std::int32_t TransitionFrameCount(std::int32_t code, float speed, float frameRate);
 
+// Character ids a transition of the code takes: two per frame (the mask and
+// the masking sprite), for "Fade1" one mask for all frames and a sprite per
+// frame; none when it runs no generator.
+std::int32_t TransitionCharacterCount(std::int32_t code, float speed, float frameRate);
+
 // True when the code has a generator.
 bool HasTransitionGenerator(std::int32_t code);
 

@@ -98,8 +98,9 @@ Dib CropDib(const Dib& dib, int x, int y, int w, int h) {
   return MakeDib(part, bits);
 }
 
-// The picture scaled down to w × h with cairo's good filter.
-Picture ScaledDown(const Picture& picture, int w, int h) {
+}  // namespace
+
+Picture ScaledDownPicture(const Picture& picture, int w, int h) {
   Picture out;
   out.width = w;
   out.height = h;
@@ -121,6 +122,8 @@ Picture ScaledDown(const Picture& picture, int w, int h) {
   cairo_surface_destroy(src);
   return out;
 }
+
+namespace {
 
 std::int32_t MulDivRound(std::int32_t a, std::int32_t b, std::int32_t c) {
   if (c == 0) return 0;
@@ -779,7 +782,7 @@ void RecordingContext::DrawPicture(const Picture& source, const Rect& d) {
   int dw = int(std::lround(std::fabs(d.Width() * t.eM11 + d.Height() * t.eM21)));
   int dh = int(std::lround(std::fabs(d.Width() * t.eM12 + d.Height() * t.eM22)));
   if (t.eM12 == 0 && t.eM21 == 0 && dw > 0 && dh > 0 && (dw < source.width || dh < source.height)) {
-    scaled = ScaledDown(source, std::min(dw, source.width), std::min(dh, source.height));
+    scaled = ScaledDownPicture(source, std::min(dw, source.width), std::min(dh, source.height));
     use = &scaled;
   }
   const Picture& picture = *use;

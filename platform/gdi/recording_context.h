@@ -25,6 +25,11 @@ struct BlendFunction {
   std::uint8_t AlphaFormat = 0;  // AC_SRC_ALPHA: the source has premultiplied alpha
 };
 
+// The picture scaled down to w × h with cairo's good filter (what DrawPicture
+// does to a picture drawn smaller than it is; callers may do it beforehand,
+// on another thread, for the same pixels).
+Picture ScaledDownPicture(const Picture& picture, int w, int h);
+
 class RecordingContext {
  public:
   // `frame` is the picture frame in 0.01 mm; an empty frame is computed from

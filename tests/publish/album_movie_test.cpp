@@ -21,6 +21,7 @@
 #include "publish/slide_photo.h"
 #include "swf/builder/flash_image.h"
 #include "swf/builder/flash_movie.h"
+#include "swf/builder/flash_sprite.h"
 #include "tests/testing/photo_fixture.h"
 #include "tests/testing/picture_fixtures.h"
 #include "tests/testing/sound_fixtures.h"
@@ -147,6 +148,100 @@ TEST_F(AlbumMovieTest, FrameArithmetic) {
           << e.what();
     }
     EXPECT_FALSE(fs::exists(Path("long.swf")));
+  }
+}
+
+// Every character id of a movie, each defined once, never 0 (sprites' inner
+// tags use ids only).
+std::multiset<std::uint16_t> DefinedIds(const std::vector<std::uint8_t>& bytes) {
+  swf::TSWFStreamReader reader;
+  reader.LoadFromBytes(bytes.data(), bytes.size(), "movie");
+  reader.ParseTags(false);
+  std::multiset<std::uint16_t> ids;
+  for (std::size_t i = 0; i < reader.TagCount(); ++i) {
+    const auto& info = reader.TagInfo(i);
+    if (info.TagID == 1 || info.TagID == 0 || info.Length < 2) continue;
+    switch (info.TagID) {
+      case 2: case 6: case 10: case 11: case 14: case 20: case 21: case 22: case 32: case 33: case 34: case 35:
+      case 36: case 37: case 39: case 46: case 48: case 60: case 75: case 83: case 84: {
+        const std::uint8_t* body = reader.BodyStream().Data() + info.Position + (info.IsLongHeader ? 6 : 2);
+        ids.insert(std::uint16_t(body[0] | body[1] << 8));
+        break;
+      }
+      default: break;
+    }
+  }
+  return ids;
+}
+
+// The ids a slide takes are counted before it is drawn: the count is exact
+// for slides whose photo leaves room around it, missing photos and every
+// kind of transition, the first slide's black rectangle included.
+TEST_F(AlbumMovieTest, SlideIdsAreCountedBeforeTheSlideIsBuilt) {
+  TFlashAlbum album;
+  album.Width = 160, album.Height = 120, album.FrameRate = 12;
+  Slide(album, Photo("wide.bmp", 40, 10, 255, 0, 0), 257);
+  Slide(album, Path("missing.bmp"), 1537);
+  Slide(album, Photo("tall.bmp", 10, 40, 0, 0, 255), 4097);
+  Slide(album, Photo("big.bmp", 400, 100, 0, 200, 0), 0);
+  Slide(album, Path("missing.bmp"), 1025, 0.02f);
+  Slide(album, Photo("wide.bmp", 40, 10, 255, 0, 0), 4357, 0.5f);
+  TAlbumMovie build(album);
+  build.BuildLoadingFrame();
+  build.BuildTemplateOverlay();
+  swf::TFlashSprite* previous = nullptr;
+  for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) {
+    SCOPED_TRACE("slide " + std::to_string(i + 1));
+    const std::uint32_t before = build.Movie().NextID;
+    swf::TFlashSprite* sprite = build.BuildSlideSprite(album.SlideViews[i]);
+    build.AddTransition(previous, sprite, album.SlideViews[i]);
+    previous = sprite;
+    build.ShowHoldFrames(album.SlideViews[i]);
+    EXPECT_EQ(std::uint64_t(build.Movie().NextID - before), SlideCharacterCount(album, i));
+  }
+}
+
+// A movie holds ids up to 65535: an album that needs more is refused
+// before a slide is drawn, saying how many of its slides fit, where it used
+// to wrap its ids around (ids defined twice, id 0) and report success. The
+// largest album that fits is built with every id defined once.
+TEST_F(AlbumMovieTest, AlbumsNeedingMoreIdsThanAMovieHoldsAreRefused) {
+  // 660 slides at the default timing fit the frame limit (64,021 frames)
+  // but need 660 × 101 ids (three for the slide, 98 for its transition).
+  {
+    TFlashAlbum album;
+    for (int i = 0; i < 660; ++i) Slide(album, Path("missing.jpg"), 257);
+    ASSERT_LE(AlbumFrameCount(album), kMaxMovieFrames);
+    Recorder progress;
+    try {
+      BuildMovie(album, Path("large.swf"), "Create SWF Movie ...", progress);
+      ADD_FAILURE() << "the album was built";
+    } catch (const Error& e) {
+      const std::string text = e.what();
+      EXPECT_NE(text.find("more than the 65535 a movie can hold"), std::string::npos) << text;
+      EXPECT_NE(text.find(" 648 of its 660 slides fit"), std::string::npos) << text;
+    }
+    EXPECT_FALSE(fs::exists(Path("large.swf")));
+  }
+  // Slides without transition take three ids (sprite, level sprite and
+  // background); the loading frame two, the first slide's black rectangle
+  // one: 21,844 slides end on id 65535.
+  for (int slides : {21844, 21845}) {
+    SCOPED_TRACE(std::to_string(slides) + " slides");
+    TFlashAlbum album;
+    album.FrameRate = 1;
+    for (int i = 0; i < slides; ++i) Slide(album, Path("missing.jpg"), 0, 1, 1);
+    Recorder progress;
+    std::vector<std::uint8_t> bytes;
+    if (slides == 21845) {
+      EXPECT_THROW(BuildMovie(album, "", "Preview ...", progress, &bytes), Error);
+      continue;
+    }
+    ASSERT_TRUE(BuildMovie(album, "", "Preview ...", progress, &bytes));
+    const std::multiset<std::uint16_t> ids = DefinedIds(bytes);
+    EXPECT_EQ(ids.count(0), 0u);
+    EXPECT_EQ(std::set<std::uint16_t>(ids.begin(), ids.end()).size(), ids.size()) << "an id is defined twice";
+    EXPECT_EQ(*ids.rbegin(), 65535);
   }
 }
 
@@ -325,6 +420,52 @@ std::vector<std::uint8_t> SlideBitmap(TAlbumMovie& build) {
   for (int y = 0; y < r.RowCount(); ++y)
     for (int x = 0; x < r.Width(); ++x) rgb.insert(rgb.end(), r.RowFromTop(y) + x * bytes, r.RowFromTop(y) + x * bytes + 3);
   return rgb;
+}
+
+// A photo prepared ahead on a worker thread (decoded and scaled down to its
+// place) draws exactly the bitmap that drawing the photo on the slide makes;
+// and a whole album comes out byte for byte the same whatever the number of
+// threads preparing its photos and compressing its bitmaps.
+TEST_F(AlbumMovieTest, PhotosPreparedAheadGiveTheSameMovie) {
+  const struct {
+    int photo_w, photo_h, album_w, album_h;
+  } cases[] = {{1600, 1200, 720, 540}, {1203, 801, 400, 300}, {640, 960, 300, 300}, {90, 60, 300, 300}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.photo_w) + "x" + std::to_string(c.photo_h));
+    const std::string file = Path("photo.jpg");
+    WriteFileAtomically(file, yel::testing::PhotoLikeJpeg(c.photo_w, c.photo_h, 11));
+    TFlashAlbum album;
+    album.Width = c.album_w, album.Height = c.album_h;
+    TSlideView& slide = Slide(album, file, 0);
+    TAlbumMovie drawn(album), prepared(album);
+    drawn.BuildTemplateOverlay();
+    prepared.BuildTemplateOverlay();
+    drawn.BuildSlideSprite(slide);
+    const std::optional<TSlidePhoto> photo = PrepareSlidePhoto(file, prepared.PhotoRect);
+    ASSERT_TRUE(photo.has_value());
+    prepared.BuildSlideSprite(&photo->Picture, photo->FullWidth, photo->FullHeight);
+    EXPECT_EQ(SlideBitmap(prepared), SlideBitmap(drawn));
+  }
+  EXPECT_FALSE(PrepareSlidePhoto(Path("missing.jpg"), {0, 0, 100, 100}).has_value());
+
+  TFlashAlbum album;
+  album.Width = 200, album.Height = 150, album.FrameRate = 6;
+  for (int i = 0; i < 7; ++i) {
+    const std::string file = Path("p" + std::to_string(i) + ".jpg");
+    WriteFileAtomically(file, yel::testing::PhotoLikeJpeg(320 + 40 * i, 240, std::uint32_t(i)));
+    Slide(album, i == 3 ? Path("missing.jpg") : file, i % 2 ? 4609 : 1537, 0.5f, 0.5f);
+  }
+  std::vector<std::vector<std::uint8_t>> movies;
+  for (auto [photoThreads, compressionThreads] : {std::pair{1, 1}, {2, 1}, {5, 2}, {3, 7}}) {
+    Recorder progress;
+    TBuildOptions options;
+    options.PhotoThreads = photoThreads;
+    options.CompressionThreads = compressionThreads;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(BuildMovie(album, "", "Preview ...", progress, &bytes, options));
+    movies.push_back(std::move(bytes));
+    EXPECT_EQ(movies.back(), movies.front()) << photoThreads << " photo threads";
+  }
 }
 
 // A JPEG slide decoded at a reduced DCT scale looks like the slide drawn
