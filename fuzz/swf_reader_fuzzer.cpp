@@ -2,6 +2,12 @@
 // tags, writes the movie back and reads that again. Besides the sanitizers'
 // checks it requires that whatever we write loads again without error and
 // that writing is stable: a movie written from our own output is unchanged.
+//
+// Built twice: swf_reader_fuzzer runs over whole real movies (slow: large
+// inputs, each written back compressed); swf_reader_small_fuzzer
+// (YEL_FUZZ_SMALL_INPUTS) runs over small inputs, movies cut to their first
+// tags, and writes its round trips uncompressed, so that it runs a thousand
+// times faster and goes deeper into the tag readers.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -33,6 +39,9 @@ std::vector<std::uint8_t> RoundTrip(const std::uint8_t* data, std::size_t size, 
   }
   reader.FindFrameIndex(2);
   reader.MakeStream();
+#ifdef YEL_FUZZ_SMALL_INPUTS
+  reader.SetCompressed(false);
+#endif
   TMemoryStream out;
   reader.SaveToStream(out);
   return out.TakeBytes();
