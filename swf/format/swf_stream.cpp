@@ -546,6 +546,9 @@ void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
 
 TSWFTagScanner::TSWFTagScanner(const std::string& fileName) : body_(fileName) {}
 
+TSWFTagScanner::TSWFTagScanner(const std::uint8_t* data, std::size_t size, const std::string& sourceName)
+    : body_(data, size, sourceName) {}
+
 std::unique_ptr<TSWFTagInfo> TSWFTagScanner::Next(bool parseActions) {
   const std::uint64_t position = body_.Position();
   const std::uint64_t left = body_.BodySize() - position;

@@ -204,6 +204,9 @@ class TSWFTagScanner {
  public:
   // Reads the header; Body().IsSWF() tells whether it is an SWF file.
   explicit TSWFTagScanner(const std::string& fileName);
+  // The same over bytes that outlive the scanner; sourceName names them in
+  // errors.
+  TSWFTagScanner(const std::uint8_t* data, std::size_t size, const std::string& sourceName);
 
   const TSWFBodyReader& Body() const { return body_; }
   // The next tag's entry with its object (and the entries of a sprite's

@@ -29,6 +29,7 @@ const std::vector<Command>& Commands() {
       {"publish", "build the album's movie and write it as an SWF file", RunPublish},
       {"preview", "build the album's movie and play it in a browser page", RunPreview},
       {"themes", "list the installed templates and loading bars", RunThemes},
+      {"render", "draw frames of a movie as PNG pictures, without a browser", RunRender},
   };
   return commands;
 }

@@ -65,5 +65,6 @@ int RunCopy(const Args& args);
 int RunPublish(const Args& args);
 int RunPreview(const Args& args);
 int RunThemes(const Args& args);
+int RunRender(const Args& args);
 
 }  // namespace yel::cli
