@@ -290,7 +290,8 @@ struct TFrameRenderer::Impl {
         cairo_surface_set_user_data(surface, &key, owned,
                                     [](void* p) { delete static_cast<std::vector<std::uint32_t>*>(p); });
       } else {
-        alpha = std::clamp(double(cx.MA), 0.0, 1.0);
+        // The alpha a player gives an opaque pixel: 8 bits, rounded down.
+        alpha = ((cx.Apply(0xFF000000u) >> 24) & 255) / 255.0;
         if (alpha <= 0) return false;
       }
       cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);

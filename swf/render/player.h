@@ -80,7 +80,7 @@ class TDisplayObject {
 
 // At most this many display objects live at once (a sprite that places
 // itself, directly or through others, stops growing there).
-inline constexpr int kMaxDisplayObjects = 200'000;
+inline constexpr int kMaxDisplayObjects = 50'000;
 
 class TPlayer {
  public:

@@ -28,7 +28,7 @@ namespace yel::cli {
 namespace {
 
 constexpr const char* kRenderHelp =
-    "Usage: yel render MOVIE.swf -o OUT.png [--frame N] [SIZE]\n"
+    "Usage: yel render MOVIE.swf -o OUT.png [--frame N | --at-ms T] [SIZE]\n"
     "       yel render MOVIE.swf --frames A-B -o DIR/ [SIZE] [--jobs N]\n"
     "\n"
     "Draws frames of a movie natively (no browser) and writes them as PNG\n"
@@ -43,6 +43,8 @@ constexpr const char* kRenderHelp =
     "  --scale S         the stage times S\n"
     "  --fit N           the largest side N pixels (thumbnails)\n"
     "\n"
+    "  --at-ms T         the frame shown T milliseconds after frame 1 (the\n"
+    "                    last one when the movie is shorter)\n"
     "  --compression L   PNG compression level 0-9 (default 6 for one frame,\n"
     "                    1 for a range)\n"
     "  --jobs N          threads for a range (default: the cores, at most 8)\n"
@@ -53,6 +55,7 @@ constexpr const char* kRenderHelp =
 struct RenderOptions {
   std::string movie, output;
   int frame = 1, first = 0, last = 0;
+  int atMs = -1;
   bool range = false;
   int width = 0, height = 0, fit = 0;
   double scale = 0;
@@ -123,14 +126,19 @@ std::string FrameFile(const std::string& dir, int frame) {
 int RenderOne(const RenderOptions& o) {
   std::mutex errLock;
   auto movie = Open(o, errLock);
-  const int frames = movie->LoadFrames(o.frame);
-  if (o.frame > frames)
+  int frame = o.frame;
+  if (o.atMs >= 0) {
+    frame = 1 + int(std::floor(o.atMs * double(movie->FrameRate()) / 1000.0));
+    frame = std::min(frame, movie->LoadFrames(frame));
+  }
+  const int frames = movie->LoadFrames(frame);
+  if (frame > frames)
     throw Error(o.movie + ": the movie has " + std::to_string(frames) + " frame" + (frames == 1 ? "" : "s") +
-                "; there is no frame " + std::to_string(o.frame));
+                "; there is no frame " + std::to_string(frame));
   const auto size = OutputSize(*movie, o);
   CheckSize(size);
   swf::render::TPlayer player(*movie);
-  player.AdvanceTo(o.frame);
+  player.AdvanceTo(frame);
   swf::render::TFrameRenderer renderer(*movie);
   swf::render::TBitmap image;
   image.Width = size.Width;
@@ -220,7 +228,12 @@ int RunRender(const Args& args) {
     if (reader.TakeFlag({"-o", "--output"})) {
       o.output = reader.TakeValue();
     } else if (reader.TakeFlag({"--frame"})) {
+      if (haveFrame) throw UsageError{"give --frame or --at-ms, not both"};
       o.frame = ParseInt(reader.TakeValue(), "--frame", 1, 65535);
+      haveFrame = true;
+    } else if (reader.TakeFlag({"--at-ms"})) {
+      if (haveFrame) throw UsageError{"give --frame or --at-ms, not both"};
+      o.atMs = ParseInt(reader.TakeValue(), "--at-ms", 0, 3600000);
       haveFrame = true;
     } else if (reader.TakeFlag({"--frames"})) {
       const std::string value = reader.TakeValue();
@@ -265,7 +278,7 @@ int RunRender(const Args& args) {
   if (o.movie.empty()) throw UsageError{"which movie? Give MOVIE.swf"};
   if (o.output.empty()) throw UsageError{o.range ? "where to? Give -o DIR/" : "where to? Give -o OUT.png"};
   if (sizeOptions > 1) throw UsageError{"give one of --size, --scale and --fit"};
-  if (o.range && haveFrame) throw UsageError{"give --frame or --frames, not both"};
+  if (o.range && haveFrame) throw UsageError{"give --frame, --at-ms or --frames, not one with another"};
   LimitResources(maxSeconds, maxMemory);
   return o.range ? RenderRange(o) : RenderOne(o);
 }
