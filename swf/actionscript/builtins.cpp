@@ -126,6 +126,9 @@ bool CompileBuiltIn(TCompileContext& cc, TFuncCallNode& call) {
   const std::string& written = Text(cc, call.Name);
   auto found = kNames.find(AsciiLower(written));
   if (found == kNames.end()) return false;
+  // new String(...) and new Number(...) construct objects of the player's
+  // classes, with any number of arguments; only the calls are conversions.
+  if (call.Has(kNodeConstruct) && (found->second == 13 || found->second == 14)) return false;
   TFlashActionScript& b = B(cc);
   const auto& args = call.Arguments->Items;
   const int count = static_cast<int>(args.size());

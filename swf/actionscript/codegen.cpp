@@ -578,12 +578,17 @@ void TBreakStmtNode::Compile(TCompileContext& cc) {
 }
 
 void TContinueStmtNode::Compile(TCompileContext& cc) {
+  // Each switch left on the way to the loop drops its value, as its end
+  // would.
   auto& stack = cc.BreakStack();
+  int switches = 0;
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     if ((*it)->IsLoop) {
+      for (int i = 0; i < switches; ++i) B(cc).Pop();
       B(cc).Jump()->SetMarker((*it)->ContinueMarker);
       return;
     }
+    ++switches;
   }
 }
 

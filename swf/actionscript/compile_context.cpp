@@ -8,6 +8,8 @@
 #include <functional>
 #include <set>
 
+#include <sys/stat.h>
+
 #include "base/byte_stream.h"
 #include "base/files.h"
 #include "base/paths.h"
@@ -28,8 +30,67 @@ TCompileContext* g_current = nullptr;
 // The events of a button condition: rollOver to menuDragOut.
 constexpr int kButtonEventCount = 9;
 
-// Superclass chains longer than this are taken for a cycle.
-constexpr int kMaxInheritance = 256;
+// Superclass and interface chains may be this deep.
+constexpr int kMaxInheritance = 1000;
+
+// "device:inode" of a file.
+std::string FileIdentity(const struct stat& info) {
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+bool IsIdentifier(std::string_view text) {
+  if (text.empty() || (text[0] >= '0' && text[0] <= '9')) return false;
+  for (char c : text)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  return true;
+}
+
+// Whether the source declares the class or interface of the qualified name
+// (compared without regard to case): a quick look past comments and
+// strings for "class" or "interface" followed by the name.
+bool DeclaresClass(const std::string& file, std::string_view qualified) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = ReadFileBytes(file);
+  } catch (const Error&) {
+    return false;
+  }
+  const std::size_t n = bytes.size();
+  auto at = [&](std::size_t i) { return i < n ? static_cast<char>(bytes[i]) : '\0'; };
+  auto identByte = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  };
+  auto skipBlanks = [&](std::size_t& i) {
+    while (i < n && (at(i) == ' ' || at(i) == '\t' || at(i) == '\r' || at(i) == '\n')) ++i;
+  };
+  std::size_t i = 0;
+  while (i < n) {
+    char c = at(i);
+    if (c == '/' && at(i + 1) == '/') {
+      while (i < n && at(i) != '\n') ++i;
+    } else if (c == '/' && at(i + 1) == '*') {
+      i += 2;
+      while (i < n && !(at(i) == '*' && at(i + 1) == '/')) ++i;
+      i += 2;
+    } else if (c == '"' || c == '\'') {
+      for (++i; i < n && at(i) != c; ++i)
+        if (at(i) == '\\') ++i;
+      ++i;
+    } else if (identByte(c)) {
+      std::size_t start = i;
+      while (i < n && identByte(at(i))) ++i;
+      std::string_view word(reinterpret_cast<const char*>(bytes.data()) + start, i - start);
+      if (word != "class" && word != "interface") continue;
+      skipBlanks(i);
+      std::string name;
+      while (i < n && (identByte(at(i)) || at(i) == '.')) name += at(i++);
+      if (EqualsIgnoreCase(name, qualified)) return true;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -137,6 +198,11 @@ int TClassTable::Key(int name) const {
   return key;
 }
 
+TIdentInfo* TClassTable::Find(int name) const {
+  if (TIdentInfo* entry = TBaseIdentTable::Find(name)) return entry;
+  return context_.LocateClass(name);
+}
+
 TClassInfo* TClassTable::FindClass(int name) const {
   TIdentInfo* entry = Find(name);
   return entry ? entry->AsClass() : nullptr;
@@ -222,6 +288,8 @@ class TCompileSession {
     g_current = &cc;
     cc.unit_ = unit_.get();
     cc.depth_ = 0;
+    cc.IncludedBytes = 0;
+    cc.Inclusions = 0;
   }
   ~TCompileSession() {
     cc_.unit_ = nullptr;
@@ -237,6 +305,9 @@ class TCompileSession {
       }
     }
     cc_.pending_waits_.clear();
+    // A class whose generation failed is generated afresh next time.
+    for (const auto& entry : cc_.Classes().Entries())
+      if (TClassInfo* info = entry->AsClass()) info->ClassFlags &= ~kClassGenerating;
     unit_.reset();
     g_current = nullptr;
   }
@@ -276,44 +347,164 @@ void TCompileContext::AddClassPath(const std::string& folder) {
   if (!FolderExists(folder)) throw EActionCompileError("Class path \"" + folder + "\" not found.");
   std::string path = folder;
   if (path.back() != '/') path += '/';
-  ScanClassFolder(path, "");
+  AddIncludePath(path);
+  for (const auto& known : class_paths_)
+    if (known == path) return;
+  class_paths_.push_back(path);
+  // Names not found before may be found on the new path.
+  searched_.clear();
 }
 
-void TCompileContext::ScanClassFolder(const std::string& folder, const std::string& prefix) {
-  namespace fs = std::filesystem;
-  std::vector<fs::directory_entry> entries;
+void TCompileContext::SetMainScript(const std::string& path) {
+  struct stat info {};
+  main_script_ = ::stat(path.c_str(), &info) == 0 ? FileIdentity(info) : std::string();
+}
+
+const std::vector<std::string>& TCompileContext::Listing(const std::string& folder) {
+  auto known = listings_.find(folder);
+  if (known != listings_.end()) return known->second;
+  std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) entries.push_back(entry);
-  std::sort(entries.begin(), entries.end(),
-            [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
-  bool holdsClasses = false;
-  const int version = SWFVersion();
-  for (const auto& entry : entries) {
-    std::string name = entry.path().filename().string();
-    if (entry.is_directory(error)) {
-      std::string upper = AsciiLower(name);
-      if (upper == "fp7" || upper == "fp8" || upper == "fp9") {
-        bool scan = upper == "fp7" ? version == 7 : upper == "fp8" ? version > 7 : version == 9;
-        if (scan) ScanClassFolder(folder + name + "/", prefix);
-      } else {
-        ScanClassFolder(folder + name + "/", prefix + name + ".");
-      }
+  namespace fs = std::filesystem;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return listings_.emplace(folder, std::move(names)).first->second;
+}
+
+std::string TCompileContext::EntryIgnoreCase(const std::string& folder, std::string_view name) {
+  const std::vector<std::string>& names = Listing(folder);
+  if (std::binary_search(names.begin(), names.end(), name)) return std::string(name);
+  for (const std::string& entry : names)
+    if (EqualsIgnoreCase(entry, name)) return entry;
+  return {};
+}
+
+std::string TCompileContext::FindFileIgnoreCase(const std::string& folder, const std::string& relative) {
+  std::string path = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    std::size_t end = relative.find_first_of("/\\", start);
+    if (end == std::string::npos) end = relative.size();
+    std::string part = relative.substr(start, end - start);
+    const bool last = end == relative.size();
+    start = end + 1;
+    if (part.empty() || part == ".") {
+      if (last) return {};
       continue;
     }
-    if (name.size() <= 3 || AsciiLower(name.substr(name.size() - 3)) != ".as") continue;
-    holdsClasses = true;
-    std::string className = prefix + name.substr(0, name.size() - 3);
-    int id = strings_.Id(className);
-    TClassInfo* info = classes_->FindClass(id);
-    if (!info) {
-      auto made = std::make_unique<TClassInfo>();
-      made->Name = id;
-      info = static_cast<TClassInfo*>(classes_->Declare(std::move(made)));
-    }
-    info->FileName = folder + name;
-    if (IsStandardClassName(className)) info->ClassFlags |= kClassStandard;
+    std::string entry = part == ".." ? part : EntryIgnoreCase(path.empty() ? "." : path, part);
+    if (entry.empty()) return {};
+    path += entry;
+    if (last) return FileExists(path) ? path : std::string();
+    if (!FolderExists(path)) return {};
+    path += '/';
   }
-  if (holdsClasses) AddIncludePath(folder);
+  return {};
+}
+
+std::vector<std::string> TCompileContext::PackageFolders(const std::string& root, const std::vector<std::string>& parts) {
+  // The version folders that apply to the movie: FP7 for version 7 only,
+  // FP8 above 7, FP9 for 9. At most one of them on a path, so that a link
+  // of a version folder to its own folder cannot multiply the paths.
+  const int version = SWFVersion();
+  std::vector<std::string> versions;
+  if (version == 7) versions.push_back("FP7");
+  if (version > 7) versions.push_back("FP8");
+  if (version == 9) versions.push_back("FP9");
+  struct TCandidate {
+    std::string Folder;
+    bool UsedVersion;
+  };
+  std::vector<TCandidate> level{{root, false}};
+  for (std::size_t i = 0;; ++i) {
+    // Each folder of this level, and a version folder inside it.
+    std::vector<TCandidate> withVersions;
+    for (const TCandidate& candidate : level) {
+      if (!candidate.UsedVersion) {
+        for (const std::string& name : versions) {
+          std::string entry = EntryIgnoreCase(candidate.Folder, name);
+          if (!entry.empty() && FolderExists(candidate.Folder + entry)) withVersions.push_back({candidate.Folder + entry + "/", true});
+        }
+      }
+      withVersions.push_back(candidate);
+    }
+    if (i == parts.size()) {
+      std::vector<std::string> folders;
+      for (const TCandidate& candidate : withVersions) folders.push_back(candidate.Folder);
+      return folders;
+    }
+    level.clear();
+    for (const TCandidate& candidate : withVersions) {
+      std::string entry = EntryIgnoreCase(candidate.Folder, parts[i]);
+      if (!entry.empty() && FolderExists(candidate.Folder + entry)) level.push_back({candidate.Folder + entry + "/", candidate.UsedVersion});
+    }
+    if (level.empty()) return {};
+  }
+}
+
+TClassInfo* TCompileContext::LocateClass(int name) {
+  const std::string text = strings_.Text(name);
+  const int key = strings_.Id(AsciiLower(text));
+  if (searched_.count(key)) return nullptr;
+  searched_.emplace(key, std::string());
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t dot = text.find('.', start);
+    if (dot == std::string::npos) dot = text.size();
+    parts.push_back(text.substr(start, dot - start));
+    start = dot + 1;
+  }
+  for (const std::string& part : parts)
+    if (!IsIdentifier(part)) return nullptr;
+  const std::string fileName = parts.back() + ".as";
+  parts.pop_back();
+  // The class path added last wins.
+  for (auto path = class_paths_.rbegin(); path != class_paths_.rend(); ++path) {
+    for (const std::string& folder : PackageFolders(*path, parts)) {
+      std::string entry = EntryIgnoreCase(folder, fileName);
+      if (entry.empty()) continue;
+      std::string file = folder + entry;
+      struct stat info {};
+      if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+      if (!main_script_.empty() && FileIdentity(info) == main_script_) continue;
+      if (!DeclaresClass(file, text)) {
+        searched_[key] = file;
+        continue;
+      }
+      auto made = std::make_unique<TClassInfo>();
+      made->Name = name;
+      made->FileName = file;
+      if (IsStandardClassName(text)) made->ClassFlags |= kClassStandard;
+      searched_[key].clear();
+      return static_cast<TClassInfo*>(classes_->Declare(std::move(made)));
+    }
+  }
+  return nullptr;
+}
+
+std::string TCompileContext::UndeclaringFile(int name) {
+  auto found = searched_.find(strings_.Id(AsciiLower(strings_.Text(name))));
+  return found == searched_.end() ? std::string() : found->second;
+}
+
+void TCompileContext::LocatePackage(std::string_view dotted) {
+  std::vector<std::string> parts;
+  std::string text(dotted);
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t dot = text.find('.', start);
+    if (dot == std::string::npos) dot = text.size();
+    parts.push_back(text.substr(start, dot - start));
+    start = dot + 1;
+  }
+  for (const std::string& path : class_paths_) {
+    for (const std::string& folder : PackageFolders(path, parts)) {
+      for (const std::string& entry : Listing(folder)) {
+        if (entry.size() <= 3 || AsciiLower(entry.substr(entry.size() - 3)) != ".as") continue;
+        classes_->Find(strings_.Id(text + "." + entry.substr(0, entry.size() - 3)));
+      }
+    }
+  }
 }
 
 TIdentTable* TCompileContext::OpenScope(int kind) {
@@ -430,8 +621,7 @@ void TCompileContext::CompileClip(TStream& source, TFlashPlaceObject& place) {
 
 void TCompileContext::ParseClassFile(TClassInfo& info) {
   std::vector<std::uint8_t> bytes = ReadFileBytes(info.FileName);
-  std::size_t skip = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
-  TBufferStream stream(bytes.data() + skip, bytes.size() - skip);
+  TBufferStream stream(bytes.data(), bytes.size());
   info.Unit = std::make_unique<TCompileUnit>();
   info.Unit->FileName = info.FileName;
   TCompileUnit* saved = unit_;
@@ -484,18 +674,27 @@ void TCompileContext::GenerateUsedClasses() {
   }
 }
 
+EActionCompileError TCompileContext::UseError(const TClassInfo& info, const std::string& message) const {
+  std::string where = info.UseFile.empty() ? "" : "in file: \"" + info.UseFile + "\" ";
+  return EActionCompileError(message + " " + where + "in line: " + std::to_string(info.UseLine) +
+                                 " pos: " + std::to_string(info.UseColumn + 1),
+                             info.UseFile, info.UseLine, info.UseColumn + 1);
+}
+
 void TCompileContext::GenerateClass(TClassInfo& info, int guard) {
   const std::string& name = strings_.Text(info.Name);
-  if ((info.ClassFlags & kClassGenerating) || guard > kMaxInheritance)
-    throw EActionCompileError("Class " + name + " depends on itself through its superclass or interfaces.");
+  if (info.ClassFlags & kClassGenerating)
+    throw UseError(info, "Class " + name + " depends on itself through its superclass or interfaces.");
+  if (guard > kMaxInheritance)
+    throw UseError(info, "Class " + name + " has more than " + std::to_string(kMaxInheritance) +
+                             " superclasses and interfaces above it.");
   if (!info.Unit) {
     info.ClassFlags |= kClassGenerated;
     return;
   }
   TClassDefNode* declaration = info.Declaration;
   if (!declaration || declaration->Info != &info || !info.Unit->Root)
-    throw EActionCompileError("Class file \"" + info.FileName + "\" does not declare the class " + name + ".",
-                              info.FileName);
+    throw UseError(info, "Class file \"" + info.FileName + "\" does not declare the class " + name + ".");
   info.ClassFlags |= kClassGenerating;
   std::vector<TCompoundName> dependencies;
   if (declaration->Super) dependencies.push_back(*declaration->Super);

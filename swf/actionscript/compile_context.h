@@ -131,6 +131,11 @@ class TClassInfo : public TIdentInfo {
   TClassInfo* AsClass() override { return this; }
 
   std::string FileName;
+  // Where the class was first used (file "" for the main script; line
+  // 1-based, column 0-based), for the errors of its class file.
+  std::string UseFile;
+  int UseLine = 0;
+  int UseColumn = 0;
   std::unique_ptr<TCompileUnit> Unit;
   int ClassFlags = 0;
   TIdentTable* ClassScope = nullptr;
@@ -175,11 +180,14 @@ class TBaseIdentTable {
   std::unordered_map<int, TIdentInfo*> latest_;
 };
 
-// The classes found on class paths; names compared without regard to case.
+// The classes known by name (compared without regard to case): the
+// player's own, those declared in scripts, and those whose class files a
+// lookup found on the class paths (a name not known yet is looked up there).
 class TClassTable : public TBaseIdentTable {
  public:
   explicit TClassTable(TCompileContext& context) : TBaseIdentTable(context, kScopeProgram, nullptr) {}
   TClassInfo* FindClass(int name) const;
+  TIdentInfo* Find(int name) const override;
 
  protected:
   // The id of the lower-cased text.
@@ -312,8 +320,26 @@ class TCompileContext : public TBaseCompileContext {
   // Parses a class file into its unit (used by the class passes).
   void ParseClassFile(TClassInfo& info);
 
+  // The class of the qualified name (a.b.C) whose class file declares it,
+  // found on the class paths, entered in the class table; null when there
+  // is none. Opens only the folders of the name's package (and the version
+  // folders FP7, FP8, FP9 that apply), names matched without regard to case.
+  TClassInfo* LocateClass(int name);
+  // Enters every class of the package (a.b) that the class paths hold.
+  void LocatePackage(std::string_view dotted);
+  // A class file found for the name that does not declare that class, or "".
+  std::string UndeclaringFile(int name);
+  // The file of relative (a path with / or \ separators) under folder, each
+  // part matched without regard to case; "" when there is none.
+  std::string FindFileIgnoreCase(const std::string& folder, const std::string& relative);
+  // The script being compiled: never taken for a class file.
+  void SetMainScript(const std::string& path);
+
   // The scanner of the parse that is running (for node positions).
   struct TScanner* Scanner = nullptr;
+  // Bytes of include files read by the compilation that is running.
+  std::uint64_t IncludedBytes = 0;
+  std::uint64_t Inclusions = 0;
 
   // Nesting beyond this many nodes is refused.
   static constexpr int kMaxDepth = 2000;
@@ -329,10 +355,17 @@ class TCompileContext : public TBaseCompileContext {
   // list).
   void CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit, int eventCount,
                        const std::function<TSWFActionList*(int event)>& listOf);
-  void ScanClassFolder(const std::string& folder, const std::string& prefix);
+  // The names of a folder's entries (read once per compilation context).
+  const std::vector<std::string>& Listing(const std::string& folder);
+  // The entry of the folder named like name (an exact match first), or "".
+  std::string EntryIgnoreCase(const std::string& folder, std::string_view name);
+  // The folders under root that hold the package (version folders applied).
+  std::vector<std::string> PackageFolders(const std::string& root, const std::vector<std::string>& parts);
   void ParseUsedClasses();
   void GenerateUsedClasses();
   void GenerateClass(TClassInfo& info, int guard);
+  // An error of the class's file, at the place the class was first used.
+  EActionCompileError UseError(const TClassInfo& info, const std::string& message) const;
   void GenerateRoot(TProgramNode& root);
 
   TStringTable strings_;
@@ -342,6 +375,12 @@ class TCompileContext : public TBaseCompileContext {
   std::vector<TIdentTable*> scopes_;
   TFlashActionScript* builder_ = nullptr;
   std::vector<std::string> include_paths_;
+  std::vector<std::string> class_paths_;
+  std::unordered_map<std::string, std::vector<std::string>> listings_;
+  // Lower-cased names already looked up on the class paths, and those whose
+  // file does not declare them (with that file).
+  std::unordered_map<int, std::string> searched_;
+  std::string main_script_;  // "device:inode" of the script being compiled
   int depth_ = 0;
   std::vector<std::pair<class TSWFActionWaitForFrame*, TSWFOffsetMarker*>> pending_waits_;
 };

@@ -2,9 +2,11 @@
 // lookups that the parser makes in the scopes while it reads.
 #include "swf/actionscript/parse_actions.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/text.h"
+#include "swf/actionscript/scanner.h"
 
 namespace yel::swf::pa {
 namespace {
@@ -26,7 +28,28 @@ TClassInfo* ClassOf(TCompileContext& cc, TIdentInfo* entry, int name) {
 }
 
 void MarkUsed(TClassInfo* info) {
-  if (info) info->ClassFlags |= kClassUsed;
+  if (!info) return;
+  if (!(info->ClassFlags & kClassUsed)) {
+    // The first use is where errors of the class file are reported.
+    if (const TScanner* scanner = CurrentContext()->Scanner) {
+      info->UseFile = scanner->Current.FileName;
+      info->UseLine = scanner->Line;
+      info->UseColumn = std::max(0, scanner->Column - 1);
+    }
+  }
+  info->ClassFlags |= kClassUsed;
+}
+
+// The error for a class that is needed (new, extends, implements) when the
+// file found for its name does not declare it; nothing otherwise.
+void FailUndeclared(TCompileContext& cc, int name, const TSourcePos* at = nullptr) {
+  std::string file = cc.UndeclaringFile(name);
+  if (file.empty()) return;
+  const TScanner* scanner = cc.Scanner;
+  std::string message = "Class file \"" + file + "\" does not declare the class " + Text(cc, name) + ".";
+  if (!scanner) throw EActionCompileError(message);
+  if (at) scanner->Fail(message, at->Line, at->Column);
+  scanner->Fail(message, scanner->Line, std::max(0, scanner->Column - 1));
 }
 
 TIdentTable* FunctionScopeOf(TIdentTable* scope) {
@@ -269,8 +292,9 @@ TFuncCallNode* IndexCall(TCompileContext& cc, TParseTreeNode* object, TParseTree
 
 TSourcePosNode* Position(TCompileContext&) { return MakeNode<TSourcePosNode>(); }
 
-TParseTreeNode* NewCall(TCompileContext&, TFuncCallNode* call) {
+TParseTreeNode* NewCall(TCompileContext& cc, TFuncCallNode* call) {
   call->Flags |= kNodeConstruct;
+  if (!call->Class && !call->Object && !call->NameExpression && !call->Entry) FailUndeclared(cc, call->Name, &call->Pos);
   MarkUsed(call->Class);
   return call;
 }
@@ -507,6 +531,7 @@ TClassInfo* FindNamedClass(TCompileContext& cc, const TCompoundName& name) {
 // qualified name; what names the kind in the error when it is missing.
 TClassInfo* SetSuper(TCompileContext& cc, TClassDefNode* node, TNameNode* name, const char* what) {
   TClassInfo* info = FindNamedClass(cc, name->Name);
+  if (!info) FailUndeclared(cc, name->Name.DottedId(cc.Strings()));
   if (!info) throw EActionCompileError(what + Text(cc, name->Name.DottedId(cc.Strings())) + " not found.");
   MarkUsed(info);
   node->SuperName = TCompoundName::FromText(cc.Strings(), Text(cc, info->Name));
@@ -540,6 +565,7 @@ TClassDefNode* BeginClass(TCompileContext& cc, TNameNode* name, TNameNode* super
   if (interfaces) {
     for (auto& interfaceName : interfaces->Names) {
       TClassInfo* info = FindNamedClass(cc, interfaceName);
+      if (!info) FailUndeclared(cc, interfaceName.DottedId(cc.Strings()));
       if (!info)
         throw EActionCompileError("Interface " + Text(cc, interfaceName.DottedId(cc.Strings())) + " not found.");
       MarkUsed(info);
@@ -632,6 +658,7 @@ TParseTreeNode* Import(TCompileContext& cc, TNameNode* name, bool package) {
     }
     return node;
   }
+  cc.LocatePackage(dotted);
   std::string prefix = AsciiLower(dotted) + ".";
   std::vector<TClassInfo*> found;
   for (const auto& entry : cc.Classes().Entries()) {

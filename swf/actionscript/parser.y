@@ -140,7 +140,7 @@ ProgramScope
   ;
 
 Program
-  : ProgramScope Item           { $$ = $1; AddItem($$, $2); }
+  : ProgramScope
   | Program Item                { $$ = $1; AddItem($$, $2); }
   ;
 

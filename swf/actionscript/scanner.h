@@ -55,6 +55,11 @@ struct TScanner {
   // A compile error at line and column (0-based); the position is added to
   // the message unless withPosition is false.
   [[noreturn]] void Fail(const std::string& message, int line, int column, bool withPosition = true) const;
+  // The error for a byte 0 just matched.
+  [[noreturn]] void FailNulByte() const;
+  // Appends a \u escape's character to Text: UTF-8 for movies of version 6
+  // and later (whose strings are UTF-8), else the byte (? above 255).
+  void AppendCodePoint(int code);
 };
 
 // Parses the stream into the context's current unit (its Root).

@@ -95,6 +95,8 @@ int RunCompile(const Args& args) {
   movie.SetVersion(static_cast<std::uint8_t>(version));
   try {
     swf::TBaseCompileContext& context = movie.CompileContext();
+    // The script itself is never one of the class files of its folder.
+    if (auto* compiler = dynamic_cast<swf::TCompileContext*>(&context)) compiler->SetMainScript(script);
     for (const auto& folder : includePaths) context.AddIncludePath(folder);
     context.AddIncludePath(FolderOf(script));
     for (const auto& folder : classPaths) context.AddClassPath(folder);

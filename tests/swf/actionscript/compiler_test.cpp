@@ -3,6 +3,7 @@
 // their positions, and bad input that must end in a clear error.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "base/byte_stream.h"
@@ -321,6 +322,147 @@ TEST_F(CompilerTest, ClipHandlersGoIntoClipActionRecords) {
   TMemoryStream& log = movie.CompileErrors();
   std::string text(reinterpret_cast<const char*>(log.Data()), log.Size());
   EXPECT_NE(text.find("Invalid event handler type in line 1"), std::string::npos);
+}
+
+// The number of sprites with init actions (one per generated class).
+int ClassSprites(TFlashMovie& movie) {
+  int count = 0;
+  for (const auto& object : movie.ObjectList())
+    if (auto* sprite = dynamic_cast<TFlashSprite*>(object.get()); sprite && sprite->HasInitActions()) ++count;
+  return count;
+}
+
+TEST_F(CompilerTest, ClassAndIncludeFilesAreFoundWithoutRegardToCase) {
+  yel::testing::TempDir dir;
+  dir.Write("greeter.as", "class Greeter { static function main(mc) { trace(mc); } }\n");
+  std::filesystem::create_directories(dir / "Pkg/Sub");
+  dir.Write("Pkg/Sub/thing.as", "class pkg.sub.Thing { }\n");
+  std::filesystem::create_directories(dir / "inc2");
+  dir.Write("inc2/Inner.as", "y = 2;\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  EXPECT_EQ(Compile("Greeter.main(this);").rfind("error", 0), std::string::npos);
+  EXPECT_EQ(ClassSprites(movie), 1);
+  EXPECT_EQ(Compile("var t = new pkg.sub.Thing();").rfind("error", 0), std::string::npos);
+  EXPECT_EQ(ClassSprites(movie), 2);
+  // An indented include after the first line, its path in another case.
+  EXPECT_EQ(Compile("if (a) {\n    #include \"INC2/INNER.AS\"\n}\n"), Compile("if (a) {\n y = 2;\n}\n"));
+  EXPECT_EQ(Compile("x = 1;\n\t # include 'inc2\\inner.as'\n"), Compile("x = 1;\ny = 2;\n"));
+}
+
+TEST_F(CompilerTest, ClassLookupOpensOnlyTheFoldersOfTheName) {
+  // Links of a folder to itself (packages and a version folder) beside the
+  // script, and the whole file system as a class path, end quickly: a
+  // lookup lists the folders on the way to one file, nothing else.
+  yel::testing::TempDir dir;
+  for (const char* link : {"a", "b", "FP8"}) std::filesystem::create_directory_symlink(".", dir / link);
+  dir.Write("Foo.as", "class a.b.Foo { static function go() { } }\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  movie.CompileContext().AddClassPath("/");
+  EXPECT_EQ(Compile("a.b.a.b.a.b.Unknown.go();\nx = usr.lib.Nothing;\nimport a.b.*;\n").rfind("error", 0),
+            std::string::npos);
+  EXPECT_EQ(Compile("import a.b.Foo;\nFoo.go();").rfind("error", 0), std::string::npos);
+  EXPECT_EQ(ClassSprites(movie), 1);
+}
+
+TEST_F(CompilerTest, AFileThatDoesNotDeclareTheClassIsNoClass) {
+  yel::testing::TempDir dir;
+  dir.Write("plain.as", "x = 1;\n");
+  std::string main = dir.Write("t.as", "function t(k) { return k; }\nt(1);\n");
+  auto& context = dynamic_cast<TCompileContext&>(movie.CompileContext());
+  context.SetMainScript(main);
+  context.AddClassPath(dir.path());
+  // Plain calls, not casts, and no class compiled.
+  EXPECT_NE(Compile("plain(3);").find("(\"plain\")\nCallFunction"), std::string::npos);
+  EXPECT_NE(Compile("function t(k) { return k; }\nt(1);\n").find("(\"t\")\nCallFunction"), std::string::npos);
+  EXPECT_EQ(ClassSprites(movie), 0);
+  // Where a class is needed, the error names the file and the place.
+  const std::string error = "error: Class file \"" + dir.path() + "/plain.as\" does not declare the class plain.";
+  EXPECT_EQ(Compile("x = 1;\nvar q = new plain();"), error + " in line: 2 pos: 19");
+  EXPECT_EQ(Compile("class C extends plain { }").substr(0, error.size()), error);
+}
+
+TEST_F(CompilerTest, DeepClassChainsCompile) {
+  yel::testing::TempDir dir;
+  for (int i = 0; i < 400; ++i)
+    dir.Write("D" + std::to_string(i) + ".as",
+              i < 399 ? "class D" + std::to_string(i) + " extends D" + std::to_string(i + 1) + " { }\n"
+                      : "class D399 { function f() { return 1; } }\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  EXPECT_EQ(Compile("var d = new D0();\ntrace(d.f());").rfind("error", 0), std::string::npos);
+  EXPECT_EQ(ClassSprites(movie), 400);
+}
+
+TEST_F(CompilerTest, ClassFileErrorsNameTheUse) {
+  yel::testing::TempDir dir;
+  dir.Write("A.as", "class A extends B { }\n");
+  dir.Write("B.as", "class B extends A { }\n");
+  movie.CompileContext().AddClassPath(dir.path());
+  EXPECT_EQ(Compile("x = 1;\n  var a = new A();"),
+            "error: Class A depends on itself through its superclass or interfaces. in line: 2 pos: 17");
+}
+
+TEST_F(CompilerTest, ConstructorsOfConversionClassesTakeAnyArguments) {
+  for (const char* name : {"String", "Number", "Boolean", "Object"}) {
+    for (const char* arguments : {"", "1", "1, 2"}) {
+      std::string source = std::string("var v = new ") + name + "(" + arguments + ");";
+      std::string listing = Compile(source);
+      EXPECT_NE(listing.find("(\"" + std::string(name) + "\")\nNewObject"), std::string::npos) << source << listing;
+    }
+  }
+  // The calls stay conversions with their argument count checked.
+  EXPECT_EQ(Compile("v = String(1);").find("ToString"), Compile("v = String(1);").find("ToString"));
+  EXPECT_NE(Compile("v = String(1);").find("ToString"), std::string::npos);
+  EXPECT_EQ(Compile("v = String();").rfind("error: Invalid parameters count in \"String\"", 0), 0u);
+}
+
+TEST_F(CompilerTest, ContinueInASwitchDropsTheSwitchValue) {
+  // A continue leaves as many switches as it crosses: each drops its value
+  // before the jump, as the end of the switch would.
+  std::string listing = Compile("while (a) { switch (b) { case 1: switch (c) { case 2: continue; } } }");
+  EXPECT_NE(listing.find("Pop\nPop\nJump L1\n"), std::string::npos) << listing;
+  listing = Compile("for (k in o) { switch (k) { case 1: continue; } }");
+  EXPECT_NE(listing.find("Pop\nJump L1\n"), std::string::npos) << listing;
+  // A continue straight in a loop has nothing to drop.
+  EXPECT_EQ(Compile("while (a) { continue; }").find("Pop"), std::string::npos);
+}
+
+TEST_F(CompilerTest, SourceTextIsReadAsWritten) {
+  // Valid scripts: a byte-order mark, an empty file, a comment only.
+  EXPECT_EQ(Compile("\xEF\xBB\xBFx = 1;"), Compile("x = 1;"));
+  for (const char* source : {"", "// only a comment\n", "/* a comment */", "\n\n"}) EXPECT_EQ(Compile(source), "");
+  // \x and \u escapes (UTF-8 in movies of version 6 on).
+  EXPECT_NE(Compile("x = \"\\x41\\u00e9\\u20AC\";").find("\"A\xC3\xA9\xE2\x82\xAC\""), std::string::npos);
+  movie.SetVersion(5);
+  EXPECT_NE(Compile("x = \"\\u00e9\";").find("\"\xE9\""), std::string::npos);
+  movie.SetVersion(8);
+  // A byte 0 is an error, in code, a string or a comment.
+  for (std::string source : {std::string("x=1;\0y=2;", 9), std::string("x=\"a\0b\";", 8), std::string("/* \0 */", 7)})
+    EXPECT_EQ(Compile(source).rfind("error: Invalid character (byte 0) in line: 1 pos: ", 0), 0u) << source;
+}
+
+TEST_F(CompilerTest, HostileSourcesStayCheap) {
+  // 31 files, each including the next twice: 2^31 inclusions unless they
+  // are capped, in number (small files) and in bytes (large ones).
+  yel::testing::TempDir dir;
+  for (int i = 0; i < 31; ++i) {
+    std::string include = "#include \"f" + std::to_string(i + 1) + ".as\"\n";
+    dir.Write("f" + std::to_string(i) + ".as", i < 30 ? include + include : "x = 1;\n");
+  }
+  // A file that would take the total past 64 MB is refused before it is
+  // read (this one is sparse).
+  dir.Write("big.as", "");
+  std::filesystem::resize_file(dir / "big.as", (64u << 20) + 1);
+  dir.Write("g.as", "x = 2;\n#include \"BIG.as\"\n");
+  movie.CompileContext().AddIncludePath(dir.path());
+  std::string result = Compile("#include \"f0.as\"\n");
+  EXPECT_EQ(result.rfind("error: More than 10000 files included: the script > " + dir.path() + "/f0.as > ", 0), 0u)
+      << result.substr(0, 300);
+  EXPECT_EQ(Compile("#include \"g.as\"\n"), "error: Included files add up to more than 64 MB: the script > " +
+                                                  dir.path() + "/g.as > " + dir.path() + "/big.as");
+  // Long tokens lex in linear time.
+  EXPECT_EQ(Compile("// " + std::string(10 << 20, 'c') + "\nx = 1;"), Compile("x = 1;"));
+  EXPECT_EQ(Compile("x = 1; /* " + std::string(1 << 20, 'c') + " */"), Compile("x = 1;"));
+  EXPECT_EQ(Compile("x = \"" + std::string(40000, 's') + "\";").find("ConstantPool"), 0u);
 }
 
 }  // namespace
