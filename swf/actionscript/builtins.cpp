@@ -412,6 +412,7 @@ void CompileEventHandler(TCompileContext& cc, TProgramNode& program) {
       }
     }
   }
+  cc.HandlerLists().push_back(list);
   TFlashActionScript builder(cc.Movie(), list);
   TFlashActionScript* saved = cc.HasBuilder() ? &cc.Builder() : nullptr;
   cc.SetBuilder(&builder);

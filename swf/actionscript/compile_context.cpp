@@ -27,9 +27,6 @@ namespace {
 
 TCompileContext* g_current = nullptr;
 
-// The events of a button condition: rollOver to menuDragOut.
-constexpr int kButtonEventCount = 9;
-
 // Superclass and interface chains may be this deep.
 constexpr int kMaxInheritance = 1000;
 
@@ -305,6 +302,7 @@ class TCompileSession {
       }
     }
     cc_.pending_waits_.clear();
+    cc_.handler_lists_.clear();
     // A class whose generation failed is generated afresh next time.
     for (const auto& entry : cc_.Classes().Entries())
       if (TClassInfo* info = entry->AsClass()) info->ClassFlags &= ~kClassGenerating;
@@ -586,35 +584,32 @@ void TCompileContext::CompileScript(TStream& source, TFlashActionScript& builder
   FinalPass(builder.Actions());
 }
 
-void TCompileContext::CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit, int eventCount,
-                                      const std::function<TSWFActionList*(int event)>& listOf) {
+void TCompileContext::CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit) {
   TCompileSession session(*this, std::move(unit));
+  handler_lists_.clear();
   ParseWithClasses(source);
   // The handlers choose their lists themselves; statements outside them
   // have no builder.
   builder_ = nullptr;
   GenerateRoot(*unit_->Root);
   std::set<TSWFActionList*> done;
-  for (int event = 0; event < eventCount; ++event) {
-    TSWFActionList* list = listOf(event);
-    if (list && done.insert(list).second) FinalPass(*list);
-  }
+  for (TSWFActionList* list : handler_lists_)
+    if (done.insert(list).second) FinalPass(*list);
+  handler_lists_.clear();
 }
 
 void TCompileContext::CompileButton(TStream& source, TFlashButtonConditions& button) {
   auto unit = std::make_unique<TCompileUnit>();
   unit->OwnerKind = TCompileUnit::TOwnerKind::Button;
   unit->Button = &button;
-  CompileHandlers(source, std::move(unit), kButtonEventCount,
-                  [&](int event) { return button.FindCondition(static_cast<std::uint16_t>(1u << event)); });
+  CompileHandlers(source, std::move(unit));
 }
 
 void TCompileContext::CompileClip(TStream& source, TFlashPlaceObject& place) {
   auto unit = std::make_unique<TCompileUnit>();
   unit->OwnerKind = TCompileUnit::TOwnerKind::Clip;
   unit->Clip = &place;
-  CompileHandlers(source, std::move(unit), kClipEventCount,
-                  [&](int event) { return place.FindActionEvent(1u << event, false); });
+  CompileHandlers(source, std::move(unit));
 }
 
 // --- class files

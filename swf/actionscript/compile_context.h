@@ -316,6 +316,8 @@ class TCompileContext : public TBaseCompileContext {
     pending_waits_.push_back({wait, end});
   }
   void SettleSkipCounts(TSWFActionList& list);
+  // The lists the handlers of a button or clip script made, in order.
+  std::vector<TSWFActionList*>& HandlerLists() { return handler_lists_; }
 
   // Parses a class file into its unit (used by the class passes).
   void ParseClassFile(TClassInfo& info);
@@ -351,10 +353,8 @@ class TCompileContext : public TBaseCompileContext {
   // and generates those classes.
   void ParseWithClasses(TStream& source);
   // A button or clip script: its handlers make their own lists; the final
-  // pass then runs over the list of each of the eventCount events (once per
-  // list).
-  void CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit, int eventCount,
-                       const std::function<TSWFActionList*(int event)>& listOf);
+  // pass then runs over each of them once (key-press handlers included).
+  void CompileHandlers(TStream& source, std::unique_ptr<TCompileUnit> unit);
   // The names of a folder's entries (read once per compilation context).
   const std::vector<std::string>& Listing(const std::string& folder);
   // The entry of the folder named like name (an exact match first), or "".
@@ -376,6 +376,7 @@ class TCompileContext : public TBaseCompileContext {
   TFlashActionScript* builder_ = nullptr;
   std::vector<std::string> include_paths_;
   std::vector<std::string> class_paths_;
+  std::vector<TSWFActionList*> handler_lists_;
   std::unordered_map<std::string, std::vector<std::string>> listings_;
   // Lower-cased names already looked up on the class paths, and those whose
   // file does not declare them (with that file).

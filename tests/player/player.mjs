@@ -232,6 +232,11 @@ export async function startPlayer({ renderer = defaultRenderer } = {}) {
       down: async () => { await hideNotices(); await tab.mouse.down(); },
       up: async () => { await hideNotices(); await tab.mouse.up(); },
     },
+    // Key presses (names as Playwright's, such as 'ArrowLeft' or 'a'); the
+    // player has the focus once the stage was clicked.
+    keyboard: {
+      press: async key => { await hideNotices(); await tab.keyboard.press(key); },
+    },
     async close() {
       await context.close();
       server.close();

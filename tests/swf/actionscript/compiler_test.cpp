@@ -9,6 +9,7 @@
 #include "base/byte_stream.h"
 #include "swf/actionscript/compile_context.h"
 #include "swf/builder/flash_action_script.h"
+#include "swf/builder/flash_button.h"
 #include "swf/builder/flash_movie.h"
 #include "swf/builder/flash_place_object.h"
 #include "swf/builder/flash_sprite.h"
@@ -330,6 +331,27 @@ int ClassSprites(TFlashMovie& movie) {
   for (const auto& object : movie.ObjectList())
     if (auto* sprite = dynamic_cast<TFlashSprite*>(object.get()); sprite && sprite->HasInitActions()) ++count;
   return count;
+}
+
+TEST_F(CompilerTest, ButtonHandlersGoIntoConditionsWithTheirKeys) {
+  TFlashButton* button = movie.AddButton(false, true);
+  ASSERT_TRUE(button->CompileActions(
+      "on (release) { trace(\"released\"); }\non (keyPress \"<Left>\") { f(); trace(\"left\"); function f() { } }\n"
+      "on (keyPress \"a\") { stop(); }"));
+  auto& conditions = dynamic_cast<TSWFDefineButton2&>(button->ButtonRecord()).CondActions;
+  ASSERT_EQ(conditions.size(), 3u);
+  EXPECT_EQ(conditions[0]->ActionConditions, kCondOverDownToOverUp);
+  EXPECT_EQ(Listing(*conditions[0]), "ConstantPool 1: \"released\"\nPush const8 0 (\"released\")\nTrace\n");
+  // Key-press handlers have their own condition with the key's code, and
+  // get the final pass too (the function hoisted, no Push/Pop pair left).
+  EXPECT_EQ(conditions[1]->ActionConditions, 0);
+  EXPECT_EQ(conditions[1]->KeyPress, 1);
+  EXPECT_EQ(Listing(*conditions[1]),
+            "ConstantPool 3: \"released\", \"f\", \"left\"\n"
+            "DefineFunction2 \"f\" () registers 1, flags SuppressSuper|SuppressArguments|SuppressThis, code size 0, "
+            "ends at L1\nL1:\nPush int 0, const8 1 (\"f\")\nCallFunction\nPop\nPush const8 2 (\"left\")\nTrace\n");
+  EXPECT_EQ(conditions[2]->KeyPress, 'a');
+  EXPECT_EQ(Listing(*conditions[2]), "ConstantPool 3: \"released\", \"f\", \"left\"\nStop\n");
 }
 
 TEST_F(CompilerTest, ClassAndIncludeFilesAreFoundWithoutRegardToCase) {
