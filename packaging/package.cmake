@@ -9,13 +9,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Yel Album Studio")
 set(CPACK_PACKAGE_CONTACT "Yel Album Studio developers <yel-album-studio@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo albums published as SWF movies")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "A desktop authoring tool for photo albums published as SWF movies, with its own SWF engine.\n"
     "The editor yel-studio arranges photos as slides with transitions, a template and a loading\n"
     "bar, and publishes the album as a movie, as an HTML page that plays it in today's browsers\n"
     "(the Ruffle player inside), as a player program with CD files, or as a zip archive for\n"
-    "e-mail. yel does the same on the command line; yel-player plays SWF movies.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    "e-mail. yel does the same on the command line, and yel-player plays SWF movies.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # yel-album-studio_VERSION_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
