@@ -48,7 +48,10 @@ expect "song.mp3|sub folder|tune.WAV|" publish a.yel --music ""
 expect "page.html|sub folder|" publish a.yel --html ""
 expect "sub folder|" publish a.yel --app-folder ""
 expect "jpeg|" publish a.yel --slide-format j
-expect "new|show|" project ""
+# The forms of yel project that its --help shows (new, show and any added).
+forms=$("$yel" project --help | sed -n 's/^.*yel project \([a-z][a-z-]*\).*/\1/p' | sort -u | tr '\n' '|')
+[[ $forms == *"new|"* && $forms == *"show|"* ]] || { echo "yel project --help shows no new and show: $forms"; failures=$((failures + 1)); }
+expect "$forms" project ""
 
 # Theme names come from the program's folder, or the --app-folder given.
 templates=$("$yel" themes | sed -n '/^Templates/,/^Loading/s/^  [* ] \(.*\)/\1/p' | sort | tr '\n' '|')
