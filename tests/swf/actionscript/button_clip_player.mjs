@@ -1,7 +1,8 @@
 // Button and clip scripts in Ruffle: `yel compile --button --clip` places a
 // button whose handlers trace on release and on the Left key, and a clip
 // whose handlers trace when it loads and on every key down. The test clicks
-// the button and presses keys, and compares the traces.
+// the button and presses keys, and compares the traces. Also the order in
+// which for-in enumerates array and object literals, versions 5 to 8.
 //
 // Usage: node button_clip_player.mjs YEL_BINARY
 import { execFileSync } from 'node:child_process';
@@ -42,6 +43,20 @@ try {
   const want = ['frame', 'loaded at 110', 'released', 'key 37', 'left'];
   for (const line of want) if (!traces.includes(line)) failures.push(`no trace "${line}" in ${JSON.stringify(traces)}`);
   if (traces.indexOf('loaded at 110') > traces.indexOf('released')) failures.push(`order: ${JSON.stringify(traces)}`);
+
+  // for-in over literals enumerates the last element first in every
+  // version, as the reference player does for the movies of version 6 on
+  // (avm1/swf6_global_funcs): InitArray and InitObject take the elements in
+  // source order, and the player enumerates the newest first.
+  fs.writeFileSync(path.join(dir, 'forin.as'),
+    'var s = "";\nfor (var k in [10, 20, 30]) s += k + ",";\nfor (var k in {x: 1, y: 2}) s += k + ",";\ntrace(s);\n');
+  for (const version of ['5', '6', '7', '8']) {
+    const forin = path.join(dir, `forin${version}.swf`);
+    execFileSync(yel, ['compile', path.join(dir, 'forin.as'), '-o', forin, '--swf-version', version]);
+    await player.loadAtFrame(fs.readFileSync(forin), 1);
+    const got = await player.traces();
+    if (JSON.stringify(got) !== JSON.stringify(['2,1,0,y,x,'])) failures.push(`for-in, version ${version}: ${JSON.stringify(got)}`);
+  }
 } finally {
   if (player) await player.close();
   fs.rmSync(dir, { recursive: true, force: true });
