@@ -108,6 +108,55 @@ void TFlashAlbum::SetSettings(const AlbumSettings& settings) {
 
 void TFlashAlbum::SetDefaultSettings() { SetSettings(AlbumSettings{}); }
 
+bool TAlbumState::Slide::operator==(const Slide& other) const {
+  return ImageFile == other.ImageFile && Background.Color == other.Background.Color &&
+         Background.FillType == other.Background.FillType && Background.ImageFile == other.Background.ImageFile &&
+         EntryEffect == other.EntryEffect && Speed == other.Speed && Duration == other.Duration &&
+         SoundFile == other.SoundFile;
+}
+
+bool TAlbumState::operator==(const TAlbumState& other) const {
+  const AlbumSettings& a = Settings;
+  const AlbumSettings& b = other.Settings;
+  return a.Width == b.Width && a.Height == b.Height && a.FrameRate == b.FrameRate && a.Background == b.Background &&
+         Slides == other.Slides && TemplateName == other.TemplateName && LoadingBarName == other.LoadingBarName &&
+         MusicFile == other.MusicFile;
+}
+
+TAlbumState TFlashAlbum::State() const {
+  TAlbumState state;
+  state.Settings = Settings();
+  state.Slides.reserve(SlideViews.Count());
+  for (std::size_t i = 0; i < SlideViews.Count(); ++i) {
+    const TSlideView& slide = SlideViews[i];
+    const TTransition& t = slide.Transition;
+    state.Slides.push_back({slide.ImageFile, slide.Background, t.EntryEffect, t.Speed, t.Duration, t.SoundFile});
+    if (SlideViews.Selected() == &slide) state.SelectedSlide = static_cast<int>(i);
+  }
+  state.TemplateName = TemplateName;
+  state.LoadingBarName = LoadingBarName;
+  state.MusicFile = MusicFile;
+  return state;
+}
+
+void TFlashAlbum::SetState(const TAlbumState& state) {
+  ClearSlides();
+  for (const TAlbumState::Slide& kept : state.Slides) {
+    auto slide = SlideViews.CreateSlide(SlideViews.Count());
+    slide->SetSlideImage(kept.ImageFile, TSlideView::kTileWidth, TSlideView::kTileHeight);
+    slide->Background = kept.Background;
+    slide->Transition.EntryEffect = kept.EntryEffect;
+    slide->Transition.Speed = kept.Speed;
+    slide->Transition.Duration = kept.Duration;
+    slide->Transition.SoundFile = kept.SoundFile;
+    SlideViews.Append(std::move(slide));
+  }
+  SetSettings(state.Settings);
+  TemplateName = state.TemplateName;
+  LoadingBarName = state.LoadingBarName;
+  MusicFile = state.MusicFile;
+}
+
 TSlideView& TFlashAlbum::AddSlide(const std::string& photo_file) {
   auto slide = SlideViews.CreateSlide(SlideViews.Count());
   slide->SetSlideImage(photo_file, TSlideView::kTileWidth, TSlideView::kTileHeight);

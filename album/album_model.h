@@ -227,6 +227,26 @@ struct AlbumSettings {
   TColor Background = 0;
 };
 
+// What an album edit can change, as plain values: the settings, the slides,
+// the chosen template and loading bar, and the music. The editor's undo
+// history keeps one per step.
+struct TAlbumState {
+  struct Slide {
+    std::string ImageFile;
+    TBackground Background;
+    std::int32_t EntryEffect = 0;
+    float Speed = 2.0f, Duration = 2.0f;
+    std::string SoundFile;
+    bool operator==(const Slide& other) const;
+  };
+  AlbumSettings Settings;
+  std::vector<Slide> Slides;
+  std::string TemplateName, LoadingBarName, MusicFile;
+  int SelectedSlide = -1;  // 0-based; -1 none (not compared)
+
+  bool operator==(const TAlbumState& other) const;
+};
+
 class TFlashAlbum {
  public:
   // app_folder defaults to the folder of the running program; it always ends
@@ -246,6 +266,11 @@ class TFlashAlbum {
   std::int32_t FrameRate = 24;
   TColor Background = 0;
   std::string MusicFile;
+  // The template and loading bar the project names (empty: it names none,
+  // and the first installed one is used). The editor keeps them in step
+  // with its choice; publishing uses them unless told otherwise.
+  std::string TemplateName;
+  std::string LoadingBarName;
   std::uint8_t ActivePage = PhotoPage;
 
   TPhotoViews PhotoViews;
@@ -266,6 +291,12 @@ class TFlashAlbum {
   void SetSettings(const AlbumSettings& settings);
   // "Default" of the settings page: 720 x 540, 24 fps, black (music unchanged).
   void SetDefaultSettings();
+
+  TAlbumState State() const;
+  // Makes the album as the state says: its slides are made anew (numbered
+  // and placed in order, none selected: the caller selects
+  // state.SelectedSlide once its views follow).
+  void SetState(const TAlbumState& state);
 
   // Slide operations.
   TSlideView& AddSlide(const std::string& photo_file);

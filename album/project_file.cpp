@@ -144,6 +144,12 @@ std::string ProjectFileText(const TFlashAlbum& album) {
     AddDecimal(transition, "Duration", slide.Transition.Duration, separator);
     AddText(transition, "SoundFile", slide.Transition.SoundFile);
   }
+  // The theme and music follow the slides, each only when set, so that a
+  // project without them is written as before and older readers, which
+  // look for their elements by name, pass over them.
+  if (!album.TemplateName.empty()) AddText(xml_album, "Template", album.TemplateName);
+  if (!album.LoadingBarName.empty()) AddText(xml_album, "LoadingBar", album.LoadingBarName);
+  if (!album.MusicFile.empty()) AddText(xml_album, "Music", album.MusicFile);
 
   struct StringWriter : pugi::xml_writer {
     std::string text;
@@ -214,6 +220,13 @@ void OpenProjectFile(TFlashAlbum& album, const std::string& path) try {
         reader.Integer(node, ProjectLimits::kMinFrameRate, ProjectLimits::kMaxFrameRate));
   if (auto node = xml_album.child("Background")) settings.Background = static_cast<TColor>(ReadColour(reader, node));
 
+  // A template or loading bar the file does not name stays as the album has
+  // it; music it does not name is none (a project saved without music).
+  std::string templateName = album.TemplateName, loadingBarName = album.LoadingBarName, music;
+  if (auto node = xml_album.child("Template")) templateName = Reader::TextOf(node);
+  if (auto node = xml_album.child("LoadingBar")) loadingBarName = Reader::TextOf(node);
+  if (auto node = xml_album.child("Music")) music = Reader::TextOf(node);
+
   // Slides: one per child element of SlideView, whatever its name, in
   // document order; SlideIndex is not read (a slide's number is its position).
   std::vector<std::unique_ptr<TSlideView>> slides;
@@ -245,6 +258,9 @@ void OpenProjectFile(TFlashAlbum& album, const std::string& path) try {
   album.ClearSlides();
   for (auto& slide : slides) album.SlideViews.Append(std::move(slide));
   album.SetSettings(settings);
+  album.TemplateName = std::move(templateName);
+  album.LoadingBarName = std::move(loadingBarName);
+  album.MusicFile = std::move(music);
   album.ProjectFileName = path;
 } catch (const std::bad_alloc&) {
   ThrowFileError(path, "not enough memory to read the project file");

@@ -1,7 +1,8 @@
 // The project file (".yel"): an XML document with the root "Document" in the
 // namespace "Quenlo" that stores the album size, frame rate, background colour
-// and the slides with their photo, background and transition. Music, theme
-// state, publish settings and the selection are not stored.
+// and the slides with their photo, background and transition, and after the
+// slides the chosen template, loading bar and music, each only when set. The
+// template's own state, publish settings and the selection are not stored.
 #pragma once
 
 #include <string>

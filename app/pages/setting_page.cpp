@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "app/pages/page_support.h"
@@ -31,6 +32,8 @@ namespace yel::app {
 namespace {
 
 constexpr int kRates[4] = {12, 24, 36, 48};
+constexpr int kDefaultWidth = 720, kDefaultHeight = 540;
+constexpr int kMaxWidth = 1280, kMaxHeight = 1024;
 
 QColor FromPlatform(TColor colour) {
   return QColor(int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF));
@@ -62,13 +65,13 @@ TfrmSetting::TfrmSetting(TFlashAlbum& album, QWidget* parent)
   default_size_->setChecked(true);
   width_ = new QSpinBox(sizeBox);
   width_->setObjectName(QStringLiteral("width"));
-  width_->setRange(10, 1280);
+  width_->setRange(10, kMaxWidth);
   width_->setValue(720);
   height_ = new QSpinBox(sizeBox);
   height_->setObjectName(QStringLiteral("height"));
-  height_->setRange(10, 1024);
+  height_->setRange(10, kMaxHeight);
   height_->setValue(540);
-  keep_aspect_ = new QCheckBox(QStringLiteral("Keep aspect Radio"), sizeBox);
+  keep_aspect_ = new QCheckBox(QStringLiteral("Keep aspect Ratio"), sizeBox);
   keep_aspect_->setObjectName(QStringLiteral("keepAspect"));
   keep_aspect_->setChecked(true);
   auto* sizeGrid = new QGridLayout(sizeBox);
@@ -203,6 +206,13 @@ TfrmSetting::~TfrmSetting() {
 
 void TfrmSetting::LoadControls() {
   loading_ = true;
+  // The size buttons show the album's size as it is: a custom size checks
+  // "Custom", so that "OK" keeps it. A project may hold a size beyond the
+  // boxes' usual range; the range grows to hold it rather than cut it.
+  const bool defaultSize = album_.Width == kDefaultWidth && album_.Height == kDefaultHeight;
+  (defaultSize ? default_size_ : custom_size_)->setChecked(true);
+  width_->setMaximum(std::max(kMaxWidth, int(album_.Width)));
+  height_->setMaximum(std::max(kMaxHeight, int(album_.Height)));
   width_->setValue(album_.Width);
   height_->setValue(album_.Height);
   loading_ = false;
@@ -230,8 +240,8 @@ void TfrmSetting::SetColour(const QColor& colour) {
 void TfrmSetting::Ok() {
   AlbumSettings settings = album_.Settings();
   if (default_size_->isChecked()) {
-    settings.Width = 720;
-    settings.Height = 540;
+    settings.Width = kDefaultWidth;
+    settings.Height = kDefaultHeight;
   } else if (custom_size_->isChecked()) {
     settings.Width = width_->value();
     settings.Height = height_->value();

@@ -28,8 +28,9 @@ class TfrmSetting : public QWidget {
  public:
   explicit TfrmSetting(TFlashAlbum& album, QWidget* parent = nullptr);
   ~TfrmSetting() override;
-  // Width, height, frame rate, colour and music from the album (the size
-  // radio buttons keep their state).
+  // Size (with "Default (720 x 540)" or "Custom" checked as the album's size
+  // is), frame rate, colour and music from the album; each time the page is
+  // shown, and by "Cancel".
   void LoadControls();
   void AlbumReloaded();
 

@@ -15,6 +15,8 @@
 #include "app/studio/main_window.h"
 #include "app/studio/photo_page.h"
 #include "app/studio/studio_options.h"
+#include "app/studio/unattended_boxes.h"
+#include <memory>
 
 int main(int argc, char** argv) {
   using namespace yel::app;
@@ -53,6 +55,11 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, screenshot_settings.path());
   }
 
+  // Nobody answers a box in screenshot mode: each goes to stderr and is
+  // closed, and an error or warning makes the run fail.
+  std::unique_ptr<TUnattendedBoxes> unattended;
+  if (!options.Screenshot.isEmpty()) unattended = std::make_unique<TUnattendedBoxes>();
+
   TfrmMain window;
   if (!options.Screenshot.isEmpty()) {
     window.PhotoPage()->SetRememberFolder(false);
@@ -74,6 +81,7 @@ int main(int argc, char** argv) {
 
   if (!options.Screenshot.isEmpty()) {
     const QImage picture = window.Screenshot(options.Size);
+    if (!unattended->Errors().isEmpty()) return 1;
     if (picture.isNull() || !picture.save(options.Screenshot, "PNG")) {
       std::fprintf(stderr, "yel-studio: could not write %s\n", qPrintable(options.Screenshot));
       return 1;

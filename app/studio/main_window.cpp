@@ -18,8 +18,11 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -84,6 +87,42 @@ QPushButton#ToolButton:disabled { color: #A0A8B3; background: #F0F2F5; border-co
 #PageHint, #EmptyLabel { color: #5B6573; }
 )";
 
+// One step of the album's history: the states before and after an edit
+// that was already made (so the first redo does nothing).
+class TAlbumEdit : public QUndoCommand {
+ public:
+  TAlbumEdit(std::function<void(const TAlbumState&)> restore, TAlbumState before, TAlbumState after,
+             const QString& text)
+      : QUndoCommand(text), restore_(std::move(restore)), before_(std::move(before)), after_(std::move(after)) {}
+  void undo() override { restore_(before_); }
+  void redo() override {
+    if (done_) restore_(after_);
+    done_ = true;
+  }
+
+ private:
+  std::function<void(const TAlbumState&)> restore_;
+  TAlbumState before_, after_;
+  bool done_ = false;
+};
+
+// What a step did, for "Undo ..." and "Redo ...".
+QString DescribeEdit(const TAlbumState& before, const TAlbumState& after) {
+  if (after.Slides.size() > before.Slides.size()) return QObject::tr("Add Slides");
+  if (after.Slides.size() < before.Slides.size()) return QObject::tr("Remove Slides");
+  if (before.Slides != after.Slides) {
+    std::vector<std::string> a, b;
+    for (const auto& slide : before.Slides) a.push_back(slide.ImageFile);
+    for (const auto& slide : after.Slides) b.push_back(slide.ImageFile);
+    return a != b ? QObject::tr("Move Slide") : QObject::tr("Change Transitions");
+  }
+  const AlbumSettings &x = before.Settings, &y = after.Settings;
+  if (x.Width != y.Width || x.Height != y.Height || x.FrameRate != y.FrameRate || x.Background != y.Background ||
+      before.MusicFile != after.MusicFile)
+    return QObject::tr("Change Settings");
+  return QObject::tr("Choose Theme");
+}
+
 QToolButton* BandButton(const QString& text, const QIcon& icon, const QString& name = QString()) {
   auto* button = new QToolButton;
   button->setText(text);
@@ -98,10 +137,30 @@ QToolButton* BandButton(const QString& text, const QIcon& icon, const QString& n
 
 }  // namespace
 
+namespace {
+
+// A new folder of mode 0700 under XDG_RUNTIME_DIR (the user's own), else the
+// temporary folder: the stage movies and converted backgrounds are written
+// there, never into the program's folder, which may be read-only or shared.
+std::unique_ptr<QTemporaryDir> PrivateTempFolder() {
+  QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (base.isEmpty() || !QFileInfo(base).isDir() || !QFileInfo(base).isWritable()) base = QDir::tempPath();
+  auto folder = std::make_unique<QTemporaryDir>(base + QStringLiteral("/yel-studio-XXXXXX"));
+  if (!folder->isValid()) folder = std::make_unique<QTemporaryDir>();
+  return folder;
+}
+
+}  // namespace
+
 TfrmMain::TfrmMain(const std::string& app_folder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      temp_folder_(PrivateTempFolder()),
       album_(std::make_unique<TFlashAlbum>(app_folder)),
       thumbnails_(std::make_unique<TThumbnails>()) {
+  if (temp_folder_->isValid()) {
+    album_->TempFolder = temp_folder_->path().toStdString() + "/";
+    album_->Template.TempFolder = album_->TempFolder;
+  }
   // Before any child exists: the shape helper looks among the children for
   // its own resize watcher.
   ApplyCutCornerShape(*this);
@@ -110,6 +169,9 @@ TfrmMain::TfrmMain(const std::string& app_folder, QWidget* parent)
   setWindowIcon(DrawIcon(TIconKind::Program));
   setStyleSheet(kStyleSheet);
   album_->SlideViews.OnSlideSelected = [this](TSlideView&) { SlideSelected(); };
+  undo_ = new QUndoStack(this);
+  state_ = std::make_unique<TAlbumState>();
+  connect(undo_, &QUndoStack::indexChanged, this, &TfrmMain::UpdateTitle);
 
   body_ = new QWidget(this);
   body_->setObjectName("MainBody");
@@ -143,11 +205,15 @@ TfrmMain::TfrmMain(const std::string& app_folder, QWidget* parent)
   photo_->ShowFolder(folder);
 
   RememberSaved();
+  ResetHistory();
   SetActivePage(TFlashAlbum::PhotoPage);
   resize(1280, 800);
 }
 
 TfrmMain::~TfrmMain() {
+  // The history is cleared as the window's children go: the title is no
+  // longer told.
+  undo_->disconnect(this);
   // The pages use the album: they go first.
   delete body_;
   body_ = nullptr;
@@ -170,17 +236,18 @@ void TfrmMain::CreatePages() {
                                      },
                                      [this] { effect_->PageHidden(); }, [this] { effect_->AlbumReloaded(); },
                                      [this] { effect_->ShowSelectedSlide(); }};
-  connect(effect_, &TfrmEffect::AlbumModified, this, &TfrmMain::UpdateTitle);
+  connect(effect_, &TfrmEffect::AlbumModified, this, &TfrmMain::AlbumEdited);
 
   theme_ = new TfrmTheme(*album_);
   pages_[TFlashAlbum::ThemePage] = {theme_, [this] { theme_->PageShown(); }, [this] { theme_->PageHidden(); },
                                     [this] { theme_->AlbumReloaded(); }, {}};
-  connect(theme_, &TfrmTheme::AlbumModified, this, &TfrmMain::UpdateTitle);
+  connect(theme_, &TfrmTheme::AlbumModified, this, &TfrmMain::AlbumEdited);
 
   setting_ = new TfrmSetting(*album_);
   pages_[TFlashAlbum::SettingPage].Widget = setting_;
+  pages_[TFlashAlbum::SettingPage].Shown = [this] { setting_->LoadControls(); };
   pages_[TFlashAlbum::SettingPage].Reloaded = [this] { setting_->AlbumReloaded(); };
-  connect(setting_, &TfrmSetting::AlbumModified, this, &TfrmMain::UpdateTitle);
+  connect(setting_, &TfrmSetting::AlbumModified, this, &TfrmMain::AlbumEdited);
 
   publish_ = new TfrmPublish(*album_);
   pages_[TFlashAlbum::PublishPage] = {publish_, [this] { publish_->PageShown(); },
@@ -274,6 +341,16 @@ void TfrmMain::CreateFileMenu() {
   add(tr("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveAlbum(false); });
   add(tr("Save as..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { SaveAlbum(true); });
   file_menu_->addSeparator();
+  QAction* undo = undo_->createUndoAction(this, tr("Undo"));
+  QAction* redo = undo_->createRedoAction(this, tr("Redo"));
+  undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  for (QAction* action : {undo, redo}) {
+    action->setShortcutContext(Qt::WindowShortcut);
+    file_menu_->addAction(action);
+    addAction(action);
+  }
+  file_menu_->addSeparator();
   add(tr("About"), QKeySequence(), [this] { ShowAbout(); });
   file_menu_->addSeparator();
   add(tr("Exit"), QKeySequence(), [this] { close(); });
@@ -326,6 +403,8 @@ void TfrmMain::SetActivePage(int page) {
 }
 
 void TfrmMain::SlideSelected() {
+  // Undoing the next step selects this slide again.
+  if (!restoring_) state_->SelectedSlide = album_->State().SelectedSlide;
   slides_->ShowSelection();
   // Only the Photo and Effect pages follow the slide selection.
   const TPageHooks& page = pages_[album_->ActivePage];
@@ -337,7 +416,7 @@ void TfrmMain::SlideSelected() {
 void TfrmMain::SlidesChanged() {
   slides_->Rebuild();
   photo_->RefreshButtons();
-  UpdateTitle();
+  AlbumEdited();
   // The effect page shows the selected slide, which may have gone.
   const TPageHooks& effect = pages_[TFlashAlbum::EffectPage];
   if (album_->ActivePage == TFlashAlbum::EffectPage && effect.SlideSelected) Guarded(effect.SlideSelected);
@@ -350,6 +429,46 @@ void TfrmMain::AlbumReloaded() {
     if (page.Reloaded) Guarded(page.Reloaded);
   if (pages_[album_->ActivePage].Shown) Guarded(pages_[album_->ActivePage].Shown);
   UpdateTitle();
+}
+
+void TfrmMain::AlbumEdited() {
+  UpdateTitle();
+  if (restoring_) return;
+  TAlbumState now = album_->State();
+  if (now == *state_) {
+    state_->SelectedSlide = now.SelectedSlide;
+    return;
+  }
+  const QString text = DescribeEdit(*state_, now);
+  TAlbumState before = std::move(*state_);
+  *state_ = now;
+  undo_->push(new TAlbumEdit([this](const TAlbumState& state) { RestoreState(state); }, std::move(before),
+                             std::move(now), text));
+}
+
+void TfrmMain::RestoreState(const TAlbumState& state) {
+  restoring_ = true;
+  const bool themes = state.TemplateName != album_->TemplateName || state.LoadingBarName != album_->LoadingBarName;
+  album_->SetState(state);
+  *state_ = state;
+  slides_->Rebuild();
+  photo_->RefreshButtons();
+  // The theme page reads its catalogues and stage again only when the
+  // choice itself changed: a stage edit under way stays otherwise.
+  for (int page = 0; page < int(pages_.size()); ++page)
+    if (pages_[std::size_t(page)].Reloaded && (page != TFlashAlbum::ThemePage || themes))
+      Guarded(pages_[std::size_t(page)].Reloaded);
+  if (state.SelectedSlide >= 0 && std::size_t(state.SelectedSlide) < album_->SlideViews.Count())
+    album_->SelectSlide(album_->SlideViews[std::size_t(state.SelectedSlide)]);
+  if (pages_[album_->ActivePage].Shown && album_->ActivePage != TFlashAlbum::ThemePage)
+    Guarded(pages_[album_->ActivePage].Shown);
+  restoring_ = false;
+  UpdateTitle();
+}
+
+void TfrmMain::ResetHistory() {
+  undo_->clear();
+  *state_ = album_->State();
 }
 
 void TfrmMain::RememberSaved() {
@@ -430,6 +549,7 @@ bool TfrmMain::NewAlbum() {
   album_->ProjectFileName.clear();
   AlbumReloaded();
   RememberSaved();
+  ResetHistory();
   return true;
 }
 
@@ -441,6 +561,7 @@ bool TfrmMain::OpenAlbum(const QString& file) {
   AddRecentProject(path);
   AlbumReloaded();
   RememberSaved();
+  ResetHistory();
   return true;
 }
 

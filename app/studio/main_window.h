@@ -20,9 +20,12 @@ class QButtonGroup;
 class QMenu;
 class QStackedWidget;
 class QToolButton;
+class QTemporaryDir;
+class QUndoStack;
 
 namespace yel {
 class TFlashAlbum;
+struct TAlbumState;
 }
 
 namespace yel::app {
@@ -75,6 +78,11 @@ class TfrmMain : public QWidget {
   // discarded), false when the user cancelled.
   bool ConfirmUnsaved();
 
+  // Every album edit (slides added, removed, moved; effects and timing;
+  // settings and music; the theme choice) is a step here: Undo (Ctrl+Z) and
+  // Redo (Ctrl+Shift+Z) in the File menu. New and Open start a new history.
+  QUndoStack& UndoStack() const { return *undo_; }
+
   QMenu* FileMenu() const { return file_menu_; }
   void ShowFileMenu();
   void ShowAbout();
@@ -109,6 +117,13 @@ class TfrmMain : public QWidget {
   void SlideSelected();
   void SlidesChanged();
   void AlbumReloaded();
+  // An album edit happened (a page said so): one undo step from the state
+  // before it, unless nothing a step keeps changed.
+  void AlbumEdited();
+  // Puts the album back into a state of its history and the pages with it.
+  void RestoreState(const TAlbumState& state);
+  // The history starts again at the album as it is (New, Open).
+  void ResetHistory();
   void RememberSaved();
   void AddRecentProject(const QString& file);
   void FillRecentMenu();
@@ -117,9 +132,14 @@ class TfrmMain : public QWidget {
   bool Guarded(const std::function<void()>& command);
   QString AskProjectFile(bool save);
 
+  // The album's TempFolder: this user's own, removed with the window.
+  std::unique_ptr<QTemporaryDir> temp_folder_;
   std::unique_ptr<TFlashAlbum> album_;
   std::unique_ptr<TThumbnails> thumbnails_;
   std::string saved_text_;  // the project text when last saved or opened
+  QUndoStack* undo_ = nullptr;
+  std::unique_ptr<TAlbumState> state_;  // the album after the last step
+  bool restoring_ = false;
   QWidget* body_ = nullptr;  // every child widget; freed before the album
   TTitleLabel* title_ = nullptr;
   QButtonGroup* page_group_ = nullptr;

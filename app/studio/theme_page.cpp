@@ -332,16 +332,41 @@ QWidget* TfrmTheme::BuildPropertiesArea() {
 // ---- Catalogues and resources ----
 
 void TfrmTheme::LoadCatalogues() {
-  const std::string chosenTemplate = SelectedTemplate();
-  const std::string chosenBar = SelectedLoadingBar();
+  // The project's choice, else the one shown until now, else the first.
+  const std::string chosenTemplate = album_.TemplateName.empty() ? SelectedTemplate() : album_.TemplateName;
+  const std::string chosenBar = album_.LoadingBarName.empty() ? SelectedLoadingBar() : album_.LoadingBarName;
+  QStringList gone;
   Guarded(this, [&] {
     LoadTemplates(album_, chosenTemplate);
     LoadLoadingBars(album_, chosenBar);
+    // A choice that is no longer installed gives way to the first.
+    const std::pair<const char*, const std::string&> wanted[] = {{"template", chosenTemplate},
+                                                                 {"loading bar", chosenBar}};
+    TViews* catalogues[] = {&album_.Templates, &album_.LoadingBars};
+    for (int i = 0; i < 2; ++i) {
+      TViews& views = *catalogues[i];
+      if (wanted[i].second.empty() || views.Selected || views.Items.empty()) continue;
+      views.Select(*views.Items.front());
+      gone << QStringLiteral("The %1 \"%2\" is not installed; \"%3\" is used instead.")
+                  .arg(QLatin1String(wanted[i].first), ToQ(wanted[i].second), ToQ(views.Selected->Name));
+    }
     if (album_.LoadingBars.Selected && ApplyLoadingBar(album_, album_.LoadingBars.Selected->Name))
       bar_placed_for_ = QSize(album_.Width, album_.Height);
   });
+  RememberChoice();
   template_tiles_->Reload(album_.Templates);
   bar_tiles_->Reload(album_.LoadingBars);
+  if (!gone.isEmpty()) ShowInformation(gone.join(QLatin1Char('\n')));
+}
+
+void TfrmTheme::RememberChoice() {
+  album_.TemplateName = SelectedTemplate();
+  album_.LoadingBarName = SelectedLoadingBar();
+}
+
+void TfrmTheme::ChoiceChanged() {
+  RememberChoice();
+  emit AlbumModified();
 }
 
 void TfrmTheme::FillResourceTree() {
@@ -473,21 +498,54 @@ void TfrmTheme::TabChanged(int index) {
   }
 }
 
+bool TfrmTheme::ConfirmStageEdit() {
+  if (!stage_edited_) return true;
+  const std::string name = mode_ ? SelectedTemplate() : SelectedLoadingBar();
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Theme"),
+                  QStringLiteral("The %1 \"%2\" has changes on the stage that are not saved.")
+                      .arg(mode_ ? QStringLiteral("template") : QStringLiteral("loading bar"), ToQ(name)),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setObjectName(QStringLiteral("StageEditQuestion"));
+  box.setInformativeText(QStringLiteral("Save them first?"));
+  box.setDefaultButton(QMessageBox::Save);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      Save();
+      return !stage_edited_;  // a failed save keeps the stage as it is
+    case QMessageBox::Discard:
+      stage_edited_ = false;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TfrmTheme::StageEdited() { stage_edited_ = true; }
+
 void TfrmTheme::TemplateClicked(TView& view) {
+  // Another template on the stage replaces what was edited there.
+  if (mode_ && &view != album_.Templates.Selected && !ConfirmStageEdit()) {
+    template_tiles_->ShowSelection();
+    return;
+  }
   album_.Templates.Select(view);
   template_tiles_->ShowSelection();
-  emit AlbumModified();
+  ChoiceChanged();
   if (mode_) LoadTemplateIntoEditor(view.Name);
 }
 
 void TfrmTheme::LoadingBarClicked(TView& view) {
+  if (!mode_ && &view != album_.LoadingBars.Selected && !ConfirmStageEdit()) {
+    bar_tiles_->ShowSelection();
+    return;
+  }
   Guarded(this, [&] {
     if (!ApplyLoadingBar(album_, view.Name)) return;
     album_.LoadingBars.Select(view);
     bar_placed_for_ = QSize(album_.Width, album_.Height);
   });
   bar_tiles_->ShowSelection();
-  emit AlbumModified();
+  ChoiceChanged();
   if (!mode_ && album_.LoadingBars.Selected == &view) LoadLoadingBarIntoEditor(view.Name);
 }
 
@@ -585,6 +643,8 @@ void TfrmTheme::StageCommand(const QString& command, const QString& args) {
       ShowBackgroundPage();
       frame_selected_ = false;
     } else if (args == QLatin1String("1")) {
+      // A press reports the chosen object's place: that is no edit.
+      place_reports_ = 4;
       ShowShapePage();
       // Asked once per selection: the moves that follow come many at a time.
       frame_selected_ = mode_ && SelectedIsPhotoFrame();
@@ -600,6 +660,10 @@ void TfrmTheme::StageCommand(const QString& command, const QString& args) {
   if (command == QLatin1String("CMD_Shape_Width")) tag = WidthTag;
   if (command == QLatin1String("CMD_Shape_Height")) tag = HeightTag;
   if (tag == 0) return;
+  if (place_reports_ > 0)
+    --place_reports_;
+  else if (value != Spin(tag).value())
+    StageEdited();
   {
     const QSignalBlocker block(Spin(tag));
     Spin(tag).setValue(value);
@@ -664,6 +728,7 @@ bool TfrmTheme::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmTheme::DropResource(const TMFResource& resource, QPointF stagePoint) {
   if (!mode_) return;
+  StageEdited();
   Guarded(this, [&] {
     switch (resource.Kind) {
       case TMFResource::Background: SetBackgroundImage(resource.FileName); break;
@@ -716,12 +781,14 @@ bool TfrmTheme::ChooseBackgroundPicture(const std::string& picture) {
     made = publish::MakePictureMovie(picture, movie, album_.Width, album_.Height, float(album_.FrameRate));
   });
   if (!made) return false;
+  StageEdited();
   SetBackgroundImage(movie);
   image_box_->setText(ToQ(picture));
   return true;
 }
 
 void TfrmTheme::RadioClicked() {
+  StageEdited();
   const bool colour = colour_radio_->isChecked();
   swatch_->setEnabled(colour);
   image_box_->setEnabled(!colour);
@@ -735,7 +802,10 @@ void TfrmTheme::RadioClicked() {
 
 void TfrmTheme::ChooseColour() {
   const QColor chosen = QColorDialog::getColor(ToQColor(CurrentBackground().Color), this);
-  if (chosen.isValid()) SetBackgroundColour(FromQColor(chosen));
+  if (chosen.isValid()) {
+    StageEdited();
+    SetBackgroundColour(FromQColor(chosen));
+  }
 }
 
 void TfrmTheme::BrowsePicture() {
@@ -753,6 +823,8 @@ void TfrmTheme::LoadTemplateIntoEditor(const std::string& name) {
   const std::string config = Find(d + "Config.ini");
   if (!IsFile(config)) return;
   pending_.clear();
+  stage_edited_ = false;
+  place_reports_ = 0;
   ReloadStage();
   ShowBackgroundPage();
   Guarded(this, [&] {
@@ -811,6 +883,8 @@ void TfrmTheme::LoadLoadingBarIntoEditor(const std::string& name) {
   const std::string config = Find(folder + name + "/Config.ini");
   const std::string bar = Find(folder + name + "/" + name + ".swf");
   if (!IsFile(config) || !IsFile(bar)) return;
+  stage_edited_ = false;
+  place_reports_ = 0;
   ReloadStage();
   ShowBackgroundPage();
   Guarded(this, [&] {
@@ -873,6 +947,7 @@ void TfrmTheme::ApplySpin(int tag) {
   if (tag < LeftTag || tag > HeightTag) return;
   const double value = Spin(tag).value();
   const QString key = QString::fromLatin1(kSpinKeys[tag - 1]);
+  StageEdited();
   Guarded(this, [&] {
     if (mode_) {
       TMFShape& shape = album_.Template.PhotoFrame.Shape;
@@ -897,6 +972,7 @@ void TfrmTheme::ApplySpin(int tag) {
 
 void TfrmTheme::DeleteSelectedShape() {
   if (!mode_) return;
+  StageEdited();
   const QString file = StageGet(QStringLiteral("PTemplate.SelectObject.FileName"));
   const std::string folder = album_.Template.PhotoFrame.Folder + SelectedTemplate() + "/";
   if (!SelectedTemplate().empty() && file.contains(ToQ(folder))) pending_ << file;
@@ -1018,6 +1094,8 @@ void TfrmTheme::SaveTemplate(const std::string& name) {
     ini.SaveToFile(d + "Config.ini");
     LoadTemplates(album_, name);
     template_tiles_->Reload(album_.Templates);
+    stage_edited_ = false;
+    ChoiceChanged();
     ShowInformation(QStringLiteral("Preservation complete!"));
   } catch (const std::exception& error) {
     ShowInformation(QString::fromStdString(error.what()));
@@ -1045,7 +1123,9 @@ void TfrmTheme::SaveLoadingBar(const std::string& name, bool reload) {
     if (reload) {
       LoadLoadingBars(album_, name);
       bar_tiles_->Reload(album_.LoadingBars);
+      ChoiceChanged();
     }
+    stage_edited_ = false;
     ShowInformation(QStringLiteral("Preservation complete!"));
   } catch (const std::exception& error) {
     ShowInformation(QString::fromStdString(error.what()));
@@ -1155,7 +1235,7 @@ void TfrmTheme::NewTemplate(const QString& newName) {
   frame.Name = name;
   Guarded(this, [&] { LoadTemplates(album_, name); });
   template_tiles_->Reload(album_.Templates);
-  emit AlbumModified();
+  ChoiceChanged();
   if (mode_) LoadTemplateIntoEditor(name);
 }
 
@@ -1188,7 +1268,7 @@ void TfrmTheme::RemoveTemplate(bool confirmed) {
   album_.Templates.Selected = nullptr;
   Guarded(this, [&] { LoadTemplates(album_, ""); });
   template_tiles_->Reload(album_.Templates);
-  emit AlbumModified();
+  ChoiceChanged();
   if (mode_) LoadTemplateIntoEditor(SelectedTemplate());
 }
 

@@ -75,6 +75,8 @@ class TfrmTheme : public QWidget {
   void ShowTemplateTab();
   void ShowLoadingBarTab();
 
+  bool HasStageEdit() const { return stage_edited_; }
+
   // Operations of the page (the Part's names; public for the GUI tests).
   void LoadTemplateIntoEditor(const std::string& name);
   void LoadLoadingBarIntoEditor(const std::string& name);
@@ -135,6 +137,15 @@ class TfrmTheme : public QWidget {
   void BuildLayout();
   QWidget* BuildPropertiesArea();
   void LoadCatalogues();
+  // The album's TemplateName and LoadingBarName follow the tiles chosen
+  // (ChoiceChanged also says the album changed).
+  void RememberChoice();
+  void ChoiceChanged();
+  // Something on the stage was changed by the user (not by loading). Before
+  // another template or loading bar replaces it, the user is asked to save,
+  // discard or stay; true to go on.
+  void StageEdited();
+  bool ConfirmStageEdit();
   void FillResourceTree();
   void TabChanged(int index);
   void TemplateClicked(TView& view);
@@ -197,6 +208,8 @@ class TfrmTheme : public QWidget {
   bool right_pressed_ = false;
   bool frame_selected_ = false;  // the stage's selected object is the photo frame
   bool frame_rebuild_pending_ = false;
+  bool stage_edited_ = false;  // a stage edit not saved yet
+  int place_reports_ = 0;      // place commands still due from a press
 };
 
 }  // namespace yel::app

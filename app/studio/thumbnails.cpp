@@ -2,9 +2,17 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImageReader>
 #include <QRunnable>
 #include <algorithm>
+#include <cstdint>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "media/picture_decoder.h"
 
 namespace yel::app {
 
@@ -21,9 +29,26 @@ TThumbnails::~TThumbnails() {
 }
 
 QImage TThumbnails::Decode(const QString& file) {
-  QImageReader reader(file);
+  // Only a regular file is read: opened without waiting (a named pipe would
+  // hold the thread in open() for ever) and checked before any byte is read.
+  // No photo within the pixel budget needs more bytes than 4 a pixel.
+  const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      std::uint64_t(info.st_size) > 4 * media::kMaxPhotoPixels + (1u << 20)) {
+    ::close(fd);
+    return {};
+  }
+  QFile opened;
+  if (!opened.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return {};
+  }
+  QImageReader reader(&opened);
   reader.setAutoTransform(true);
   QSize size = reader.size();
+  if (size.isValid() && std::uint64_t(size.width()) * std::uint64_t(size.height()) > media::kMaxPhotoPixels) return {};
   if (size.isValid() && !size.isEmpty()) {
     // Ask the decoder for the small size (JPEG decodes it directly).
     if (size.width() > kWidth || size.height() > kHeight) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "album/effect_codes.h"
 
 namespace yel {
@@ -108,6 +110,50 @@ TEST(Album, ClearSlidesKeepsSettings) {
   album.SetDefaultSettings();
   EXPECT_EQ(album.Width, 720);
   EXPECT_EQ(album.MusicFile, "song.mp3");
+}
+
+// A state taken and put back makes the same album: slides renumbered and
+// placed in order, every value kept, nothing selected.
+TEST(Album, StateComesBackWhole) {
+  TFlashAlbum album("/opt/yel");
+  for (const char* photo : {"/p/a.jpg", "/p/b.jpg", "/p/c.jpg"}) album.AddSlide(photo);
+  album.SlideViews[1].Transition.Speed = 2.2f;
+  album.SlideViews[1].Transition.SoundFile = "ding.wav";
+  album.SlideViews[2].Background = {0x123456, 1, "/p/back.png"};
+  album.SelectSlide(album.SlideViews[2]);
+  album.Width = 800;
+  album.TemplateName = "Polaroid";
+  album.LoadingBarName = "Ocean";
+  album.MusicFile = "/m/song.mp3";
+  const TAlbumState state = album.State();
+  EXPECT_EQ(state.SelectedSlide, 2);
+
+  TFlashAlbum other("/opt/yel");
+  other.AddSlide("/p/x.jpg");
+  other.SetState(state);
+  EXPECT_EQ(other.State(), state);
+  EXPECT_EQ(other.State().SelectedSlide, -1);
+  ASSERT_EQ(other.SlideViews.Count(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(other.SlideViews[i].SlideIndex, int(i + 1));
+    EXPECT_EQ(other.SlideViews[i].Left, album.SlideViews[i].Left);
+  }
+  EXPECT_EQ(other.SlideViews[2].Background.ImageFile, "/p/back.png");
+  EXPECT_EQ(other.Width, 800);
+  EXPECT_EQ(other.MusicFile, "/m/song.mp3");
+
+  // A changed value counts; the selection does not.
+  TAlbumState changed = state;
+  changed.SelectedSlide = 0;
+  EXPECT_EQ(changed, state);
+  for (auto change : std::vector<std::function<void(TAlbumState&)>>{
+           [](TAlbumState& s) { s.Slides[1].Duration = 3; }, [](TAlbumState& s) { s.Slides[2].Background.Color = 0; },
+           [](TAlbumState& s) { s.Settings.FrameRate = 12; }, [](TAlbumState& s) { s.LoadingBarName.clear(); },
+           [](TAlbumState& s) { std::swap(s.Slides[0], s.Slides[1]); }}) {
+    changed = state;
+    change(changed);
+    EXPECT_FALSE(changed == state);
+  }
 }
 
 TEST(Album, ApplyingEffects) {

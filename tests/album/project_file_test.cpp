@@ -75,14 +75,16 @@ TEST(ProjectFile, SaveAndOpenRoundTrip) {
   EXPECT_EQ(album.ProjectFileName, path);
 
   TFlashAlbum loaded;
-  loaded.MusicFile = "keep.mp3";
+  loaded.MusicFile = "other.mp3";
+  loaded.TemplateName = "Ocean";
   OpenProjectFile(loaded, path);
   EXPECT_EQ(loaded.ProjectFileName, path);
   EXPECT_EQ(loaded.Width, 800);
   EXPECT_EQ(loaded.Height, 600);
   EXPECT_EQ(loaded.FrameRate, 12);
   EXPECT_EQ(loaded.Background, 0x336699u);
-  EXPECT_EQ(loaded.MusicFile, "keep.mp3");  // not stored, left as it was
+  EXPECT_EQ(loaded.MusicFile, "");          // saved without music: none, not the previous album's
+  EXPECT_EQ(loaded.TemplateName, "Ocean");  // named by none: left as it was
   ASSERT_EQ(loaded.SlideViews.Count(), 2u);
   EXPECT_EQ(loaded.SlideViews.Selected(), nullptr);
   for (std::size_t i = 0; i < 2; ++i) {
@@ -98,7 +100,35 @@ TEST(ProjectFile, SaveAndOpenRoundTrip) {
     EXPECT_EQ(b.Transition.Duration, a.Transition.Duration);
     EXPECT_EQ(b.Transition.SoundFile, a.Transition.SoundFile);
   }
+  loaded.TemplateName.clear();
   EXPECT_EQ(ProjectFileText(loaded), ReadAll(path));
+}
+
+// The chosen template, loading bar and music follow the slides, each only
+// when set, and come back on opening.
+TEST(ProjectFile, KeepsTheThemeAndMusicAfterTheSlides) {
+  TempDir dir;
+  TFlashAlbum album;
+  album.TemplateName = "My <Polaroid>";
+  album.LoadingBarName = "Ocean";
+  album.MusicFile = "/m/song & dance.mp3";
+  EXPECT_EQ(ProjectFileText(album),
+            Doc("<Width>720</Width><Height>540</Height><FrameRate>24</FrameRate><Background>0</Background>"
+                "<SlideView></SlideView><Template>My &lt;Polaroid&gt;</Template><LoadingBar>Ocean</LoadingBar>"
+                "<Music>/m/song &amp; dance.mp3</Music>"));
+  std::string path = dir / "themed.yel";
+  SaveProjectFile(album, path);
+  TFlashAlbum loaded;
+  OpenProjectFile(loaded, path);
+  EXPECT_EQ(loaded.TemplateName, album.TemplateName);
+  EXPECT_EQ(loaded.LoadingBarName, album.LoadingBarName);
+  EXPECT_EQ(loaded.MusicFile, album.MusicFile);
+
+  // Only what is set is written; the rest stays out.
+  loaded.LoadingBarName.clear();
+  loaded.MusicFile.clear();
+  EXPECT_NE(ProjectFileText(loaded).find("</SlideView><Template>My &lt;Polaroid&gt;</Template></Album>"),
+            std::string::npos);
 }
 
 TEST(ProjectFile, EmptyAlbumRoundTrip) {

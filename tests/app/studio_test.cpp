@@ -15,22 +15,31 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 #include <QUrl>
 #include <cmath>
 #include <deque>
+#include <filesystem>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "album/album_model.h"
 #include "album/project_file.h"
 #include "app/pages/effect_page.h"
 #include "app/pages/publish_page.h"
+#include "app/pages/setting_page.h"
 #include "app/pages/tile_view.h"
 #include "app/player/flash_player.h"
 #include "app/studio/about_box.h"
@@ -41,6 +50,7 @@
 #include "app/studio/studio_options.h"
 #include "app/studio/theme_page.h"
 #include "app/studio/thumbnails.h"
+#include "app/studio/unattended_boxes.h"
 
 using namespace yel;
 using namespace yel::app;
@@ -171,6 +181,11 @@ class StudioTest : public QObject {
   void unsavedChangesAreAskedAbout();
   void fileMenuShortcutsAboutAndInternet();
   void themePageChoosesForPublishing();
+  void projectKeepsTheThemeAndMusic();
+  void undoAndRedoEveryAlbumEdit();
+  void installedUseWritesOnlyToTheUsersFolders();
+  void unattendedBoxesAreWrittenAndClosed();
+  void thumbnailsRefuseWhatIsNotARegularFile();
   void versionCaptionAndCommandLine();
   void closingDeletesTheStageFiles();
   void screenshotsOfEveryPage();
@@ -594,7 +609,8 @@ void StudioTest::fileMenuShortcutsAboutAndInternet() {
   QVERIFY(QTest::qWaitForWindowActive(&window));
   QStringList items;
   for (QAction* action : window.FileMenu()->actions()) items << (action->isSeparator() ? "-" : action->text());
-  QCOMPARE(items, (QStringList{"New", "Open", "Open Recent", "Save", "Save as...", "-", "About", "-", "Exit"}));
+  QCOMPARE(items, (QStringList{"New", "Open", "Open Recent", "Save", "Save as...", "-", "Undo", "Redo", "-", "About",
+                               "-", "Exit"}));
 
   // Ctrl+O asks for a project.
   TDialogAnswers answers;
@@ -649,10 +665,247 @@ void StudioTest::themePageChoosesForPublishing() {
   window.SetActivePage(TFlashAlbum::PublishPage);
   QCOMPARE(album.Template.Loading.Shape.Left, left * 2);
   album.Width /= 2;
-  // Opening another album keeps the choice.
-  window.NewAlbum();
+  // The choice is the album's: New asks about it, then keeps it.
+  TDialogAnswers answers;
+  answers.Then(Press(QMessageBox::Discard));
+  QVERIFY(window.NewAlbum());
+  QVERIFY(answers.AllAnswered());
   QCOMPARE(album.Templates.Selected->Name, album.Templates.Items[1]->Name);
   QCOMPARE(album.Template.Loading.Name, album.LoadingBars.Items[1]->Name);
+}
+
+// The chosen template, loading bar and music are saved with the project and
+// come back in another session; a theme no longer installed gives way to
+// the first, with a message naming it.
+void StudioTest::projectKeepsTheThemeAndMusic() {
+  const QString project = dir_.filePath("themed/themed.yel");
+  const QString music = dir_.filePath("themed/song.wav");
+  QDir().mkpath(dir_.filePath("themed"));
+  QFile(music).open(QIODevice::WriteOnly);
+  std::string templateName, barName;
+  {
+    TfrmMain window(kProgramFolder);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TFlashAlbum& album = window.Album();
+    TfrmTheme& theme = *window.ThemePage();
+    window.SetActivePage(TFlashAlbum::ThemePage);
+    theme.TemplateTiles().Tiles()[1]->click();
+    QVERIFY(window.IsModified());
+    theme.ShowLoadingBarTab();
+    theme.LoadingBarTiles().Tiles()[1]->click();
+    templateName = album.Templates.Items[1]->Name;
+    barName = album.LoadingBars.Items[1]->Name;
+    window.SetActivePage(TFlashAlbum::SettingPage);
+    window.SettingPage()->SetMusicFile(music);
+    window.SettingPage()->findChild<QPushButton*>("ok")->click();
+    QCOMPARE(album.MusicFile, music.toStdString());
+    TDialogAnswers answers;
+    answers.Then(ChooseFile(project));
+    QVERIFY(window.SaveAlbum(false));
+    QVERIFY(answers.AllAnswered());
+  }
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  TFlashAlbum& album = window.Album();
+  QCOMPARE(album.Templates.Selected, album.Templates.Items[0].get());
+  QVERIFY(window.OpenAlbum(project));
+  QCOMPARE(album.Templates.Selected->Name, templateName);
+  QCOMPARE(album.LoadingBars.Selected->Name, barName);
+  QCOMPARE(album.Template.Loading.Name, barName);
+  QCOMPARE(album.MusicFile, music.toStdString());
+  window.SetActivePage(TFlashAlbum::SettingPage);
+  QCOMPARE(window.SettingPage()->findChild<QLineEdit*>("music")->text(), music);
+  QVERIFY(!window.IsModified());
+
+  // A template that is gone.
+  TFlashAlbum gone(kProgramFolder);
+  gone.TemplateName = "Gone Template";
+  const QString goneFile = dir_.filePath("themed/gone.yel");
+  SaveProjectFile(gone, goneFile.toStdString());
+  TDialogAnswers answers;
+  QString message;
+  answers.Then(Press(QMessageBox::Ok, &message));
+  QVERIFY(window.OpenAlbum(goneFile));
+  QVERIFY(answers.AllAnswered());
+  QVERIFY2(message.contains("\"Gone Template\" is not installed"), qPrintable(message));
+  QCOMPARE(album.Templates.Selected, album.Templates.Items[0].get());
+  QCOMPARE(album.TemplateName, album.Templates.Items[0]->Name);
+  QCOMPARE(album.LoadingBars.Selected->Name, barName);  // the file names none: kept
+  QVERIFY(album.MusicFile.empty());
+}
+
+// Every album edit is one step that Ctrl+Z takes back and Ctrl+Shift+Z
+// makes again; the unsaved-changes mark follows.
+void StudioTest::undoAndRedoEveryAlbumEdit() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  TFlashAlbum& album = window.Album();
+  QUndoStack& history = window.UndoStack();
+  auto undo = [&] { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); };
+  auto redo = [&] { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); };
+  auto transitions = [&] {
+    QList<QPair<int, float>> all;
+    for (std::size_t i = 0; i < album.SlideViews.Count(); ++i)
+      all << qMakePair(int(album.SlideViews[i].Transition.EntryEffect), album.SlideViews[i].Transition.Speed);
+    return all;
+  };
+
+  QCOMPARE(window.SlideStrip()->AddPhotosAt({seven_files_[0], seven_files_[1], seven_files_[2]}, 0), 3);
+  QCOMPARE(history.count(), 1);
+  QCOMPARE(history.undoText(), QString("Add Slides"));
+
+  // Apply to All replaces every transition; Ctrl+Z brings each back.
+  window.SetActivePage(TFlashAlbum::EffectPage);
+  album.SelectSlide(album.SlideViews[0]);
+  TfrmEffect& effect = *window.EffectPage();
+  for (TTile* tile : effect.Tiles().Tiles())
+    if (tile->View().Name == "Blinds1") QTest::mouseClick(tile, Qt::LeftButton);
+  QCOMPARE(history.count(), 2);
+  const auto before = transitions();
+  effect.findChildren<QDoubleSpinBox*>().at(0)->setValue(1.5);
+  effect.findChild<QPushButton*>("applyAll")->click();
+  const auto applied = transitions();
+  QVERIFY(applied != before);
+  QCOMPARE(history.undoText(), QString("Change Transitions"));
+  undo();
+  QCOMPARE(transitions(), before);
+  redo();
+  QCOMPARE(transitions(), applied);
+
+  // Moving and deleting slides.
+  const QStringList order = SlideFiles(album);
+  window.SlideStrip()->MoveSlide(0, 3);
+  QCOMPARE(SlideFiles(album), (QStringList{order[1], order[2], order[0]}));
+  undo();
+  QCOMPARE(SlideFiles(album), order);
+  QCOMPARE(window.SlideStrip()->TileCount(), std::size_t(3));
+  album.SelectSlide(album.SlideViews[1]);
+  window.SlideStrip()->setFocus();
+  QTest::keyClick(window.SlideStrip(), Qt::Key_Delete);
+  QCOMPARE(album.SlideViews.Count(), std::size_t(2));
+  undo();
+  QCOMPARE(SlideFiles(album), order);
+  QCOMPARE(transitions(), applied);
+  QCOMPARE(album.SlideViews.Selected(), &album.SlideViews[1]);
+
+  // Settings, through the page's OK; the page shows the restored size.
+  window.SetActivePage(TFlashAlbum::SettingPage);
+  TfrmSetting& setting = *window.SettingPage();
+  setting.findChild<QRadioButton*>("customSize")->click();
+  setting.findChild<QSpinBox*>("width")->setValue(800);
+  setting.findChild<QPushButton*>("ok")->click();
+  QCOMPARE(album.Width, 800);
+  undo();
+  QCOMPARE(album.Width, 720);
+  QVERIFY(setting.findChild<QRadioButton*>("defaultSize")->isChecked());
+  QCOMPARE(setting.findChild<QSpinBox*>("width")->value(), 720);
+
+  // The theme choice.
+  window.SetActivePage(TFlashAlbum::ThemePage);
+  window.ThemePage()->TemplateTiles().Tiles()[1]->click();
+  QCOMPARE(album.Templates.Selected, album.Templates.Items[1].get());
+  QCOMPARE(history.undoText(), QString("Choose Theme"));
+  undo();
+  QCOMPARE(album.Templates.Selected, album.Templates.Items[0].get());
+  QCOMPARE(album.TemplateName, album.Templates.Items[0]->Name);
+
+  // Back to the start, nothing is unsaved; a saved album undone is.
+  while (history.canUndo()) undo();
+  QVERIFY(album.SlideViews.Empty());
+  QVERIFY(!window.IsModified());
+  QVERIFY(!window.windowTitle().contains('*'));
+  redo();
+  QVERIFY(window.IsModified());
+  QVERIFY(window.windowTitle().contains('*'));
+  QStringList menu;
+  for (QAction* action : window.FileMenu()->actions()) menu << action->text();
+  QVERIFY2(menu.contains("Undo Add Slides") && menu.contains("Redo Change Transitions"), qPrintable(menu.join('|')));
+  // New starts a new history.
+  TDialogAnswers answers;
+  answers.Then(Press(QMessageBox::Discard));
+  QVERIFY(window.NewAlbum());
+  QCOMPARE(history.count(), 0);
+}
+
+// The stage movies go to a folder of the user's own (mode 0700, outside the
+// program's folder, removed with the window), never into the program's
+// folder, which an installation leaves read-only.
+void StudioTest::installedUseWritesOnlyToTheUsersFolders() {
+  const QString app = dir_.filePath("installed");
+  QDir().mkpath(app);
+  std::filesystem::copy(kProgramFolder + "/Theme", (app + "/Theme").toStdString(),
+                        std::filesystem::copy_options::recursive);
+  std::filesystem::copy(kProgramFolder + "/YEL.dll", (app + "/YEL.dll").toStdString());
+  std::filesystem::remove_all((app + "/Theme/Temp").toStdString());
+  QString temp;
+  {
+    TUnattendedBoxes boxes;
+    TfrmMain window(app.toStdString());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    temp = QString::fromStdString(window.Album().TempFolder);
+    QVERIFY2(!temp.startsWith(app), qPrintable(temp));
+    // Read, write and enter for the owner; nothing for the group or others.
+    QCOMPARE(int(QFileInfo(temp).permissions() & 0x7777), 0x7700);
+    window.SetActivePage(TFlashAlbum::ThemePage);
+    QVERIFY(window.ThemePage()->Stage().WaitForMovie(60000));
+    QVERIFY(QFileInfo(temp + "/~Template.swf").isFile());
+    QVERIFY2(boxes.Errors().isEmpty(), qPrintable(boxes.Errors().join('\n')));
+  }
+  QVERIFY(!QFileInfo::exists(temp));
+  QVERIFY(!QFileInfo::exists(app + "/Theme/Temp"));
+}
+
+// Nobody answers in screenshot mode: a box is written out and closed at
+// once, and an error among them is kept for the exit status.
+void StudioTest::unattendedBoxesAreWrittenAndClosed() {
+  TfrmMain window(kProgramFolder);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const QString bad = dir_.filePath("unattended.yel");
+  QFile file(bad);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<Document><Album><Width>wide</Width></Album></Document>");
+  file.close();
+  TUnattendedBoxes boxes;
+  QVERIFY(!window.OpenAlbum(bad));
+  QCOMPARE(boxes.Errors().size(), 1);
+  QVERIFY2(boxes.Errors()[0].contains("unattended.yel") && boxes.Errors()[0].contains("wide"),
+           qPrintable(boxes.Errors()[0]));
+  // A question is closed as Cancel.
+  window.Album().AddSlide(seven_files_[0].toStdString());
+  QVERIFY(!window.NewAlbum());
+  QCOMPARE(window.Album().SlideViews.Count(), std::size_t(1));
+  QCOMPARE(boxes.Errors().size(), 2);
+}
+
+// A named pipe among the photos would hold a decoding thread in open() for
+// ever, and a huge file is not read: both fail at once.
+void StudioTest::thumbnailsRefuseWhatIsNotARegularFile() {
+  const QString pipe = dir_.filePath("pipe.jpg");
+  QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+  const QString huge = dir_.filePath("huge.jpg");
+  {
+    QFile file(huge);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(qint64(700) << 20));  // sparse
+  }
+  TThumbnails thumbnails;
+  for (const QString& file : {pipe, huge, seven_files_[0]}) thumbnails.Get(file);
+  const bool idle = thumbnails.WaitIdle(10000);
+  // A reader still waiting in open() is let go before the check fails.
+  const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) ::close(writer);
+  QVERIFY(idle);
+  bool failed = false;
+  QVERIFY(thumbnails.Get(pipe, &failed).isNull() && failed);
+  QVERIFY(thumbnails.Get(huge, &failed).isNull() && failed);
+  QVERIFY(!thumbnails.Get(seven_files_[0], &failed).isNull() && !failed);
+  QFile::remove(huge);
 }
 
 void StudioTest::versionCaptionAndCommandLine() {
@@ -702,23 +955,30 @@ void StudioTest::versionCaptionAndCommandLine() {
 }
 
 void StudioTest::closingDeletesTheStageFiles() {
-  // A program folder of its own whose temporary folder holds the stage
-  // files of theme editing and publishing, and a file of the user's.
+  // The stage files are written to the user's own folder, which goes with
+  // the window; files in a program folder's "Theme/Temp" (an older
+  // version's) are not the editor's to touch.
   QTemporaryDir app;
   QDir().mkpath(app.filePath("Theme/Temp"));
   const QStringList stage = {"~LoadingBar.swf", "~Template.swf", "Background.swf", "PhotoFrame.swf"};
-  for (const QString& name : stage + QStringList{"keep.txt"}) {
+  for (const QString& name : stage) {
     QFile file(app.filePath("Theme/Temp/" + name));
     QVERIFY(file.open(QIODevice::WriteOnly));
   }
+  QString temp;
   {
     TfrmMain window(app.path().toStdString());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.ThemePage()->TemplateTileCount(), std::size_t(0));  // no themes here: nothing breaks
+    temp = QString::fromStdString(window.Album().TempFolder);
+    for (const QString& name : stage) {
+      QFile file(temp + name);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
   }
-  for (const QString& name : stage) QVERIFY2(!QFileInfo::exists(app.filePath("Theme/Temp/" + name)), qPrintable(name));
-  QVERIFY(QFileInfo::exists(app.filePath("Theme/Temp/keep.txt")));
+  QVERIFY(!QFileInfo::exists(temp));
+  for (const QString& name : stage) QVERIFY2(QFileInfo::exists(app.filePath("Theme/Temp/" + name)), qPrintable(name));
 }
 
 void StudioTest::screenshotsOfEveryPage() {

@@ -61,10 +61,12 @@ bool Near(const QColor& a, const QColor& b, int tolerance = 28) {
 }
 QString Describe(const QColor& c) { return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()); }
 
-// Accepts every message box that opens and keeps its text.
+// Answers every message box that opens (the next of Answers, else Yes,
+// Discard or OK) and keeps its text.
 class TBoxes : public QObject {
  public:
   QStringList Texts;
+  QList<QMessageBox::StandardButton> Answers;
   TBoxes() {
     timer_.setInterval(30);
     connect(&timer_, &QTimer::timeout, this, [this] {
@@ -72,7 +74,13 @@ class TBoxes : public QObject {
       if (!box || box->property("answered").toBool()) return;
       box->setProperty("answered", true);
       Texts << box->windowTitle() + ": " + box->text();
-      box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+      if (!Answers.isEmpty() && box->button(Answers.first()))
+        box->button(Answers.takeFirst())->click();
+      else if (QAbstractButton* yes = box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)
+                                                                      : box->button(QMessageBox::Discard))
+        yes->click();
+      else
+        box->accept();
     });
     timer_.start();
   }
@@ -301,6 +309,15 @@ class ThemePageTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Get("PTemplate.ShapeCount"), QStringLiteral("4"), kCommandWait);
     QCOMPARE(page_->PendingDeletions().size(), 1);
 
+    // Another template would replace the edits: Cancel keeps them.
+    QVERIFY(page_->HasStageEdit());
+    boxes_.Texts.clear();
+    boxes_.Answers = {QMessageBox::Cancel};
+    page_->TemplateTiles().Tiles().back()->click();
+    QCOMPARE(Album().Templates.Selected->Name, std::string("Classic"));
+    QCOMPARE(boxes_.Texts, QStringList{"Theme: The template \"Classic\" has changes on the stage that are not saved."});
+    QCOMPARE(Get("PTemplate.ShapeCount"), QStringLiteral("4"));
+
     // Save.
     QPointF heartAt(390, 400);
     const QImage stage = (Stage().WaitForDrawing(), Stage().CurrentPicture());
@@ -342,6 +359,32 @@ class ThemePageTest : public QObject {
 
   // Wedding's two hearts share its own Heart.swf; the adornment "Heart"
   // (a different file of that name) dropped twice is saved once beside it.
+  // Loading and choosing on the stage are no edits; a drop is, and another
+  // template is then loaded only after Discard.
+  void switchingTemplatesAsksAboutStageEdits() {
+    ChooseTemplate("Classic");
+    QVERIFY(!page_->HasStageEdit());
+    const TMFShape frame = Album().Template.PhotoFrame.Shape;
+    const QPointF onFrame(frame.Left + 30, frame.Top + 6);
+    Mouse(QEvent::MouseMove, onFrame, Qt::NoButton, Qt::NoButton);
+    Mouse(QEvent::MouseButtonPress, onFrame, Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, onFrame, Qt::LeftButton, Qt::NoButton);
+    QTRY_COMPARE_WITH_TIMEOUT(page_->PropertiesPage(), page_->ShapePage(), kCommandWait);
+    QTest::qWait(300);
+    QVERIFY(!page_->HasStageEdit());
+    const std::string other = Album().Templates.Items.back()->Name;
+    ChooseTemplate(other);  // nothing to ask
+    ChooseTemplate("Classic");
+    DropResource(QStringLiteral("Heart"), {330, 440});
+    QVERIFY(page_->HasStageEdit());
+    boxes_.Texts.clear();
+    boxes_.Answers = {QMessageBox::Discard};
+    ChooseTemplate(other);
+    QCOMPARE(boxes_.Texts.size(), 1);
+    QVERIFY(!page_->HasStageEdit());
+    QVERIFY(boxes_.Answers.isEmpty());
+  }
+
   void droppedShapeKeepsTheTemplatesFile() {
     page_->ShowTemplateTab();
     ChooseTemplate("Wedding");

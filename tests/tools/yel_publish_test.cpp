@@ -12,6 +12,7 @@
 #include "album/album_model.h"
 #include "album/project_file.h"
 #include "album/resource_library.h"
+#include "swf/format/sound_tags.h"
 #include "tests/testing/photo_fixture.h"
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
@@ -365,6 +366,95 @@ TEST(YelPublish, UsesTheInstalledThemes) {
   EXPECT_TRUE(plain->Layers(200).empty());
   EXPECT_EQ(plain->Layers(1).size(), 1u);
   EXPECT_EQ(publish({"--app-folder", dir / "nowhere"}).status, 2);
+}
+
+// yel project set keeps the template, loading bar and music in the project;
+// show lists them; publish uses them unless an option overrides, and a
+// kept theme that is no longer installed gives way to the first.
+TEST(YelProject, SetKeepsTheThemeAndMusicThatPublishUses) {
+  testing::TempDir dir;
+  const std::string app = dir / "app";
+  const std::string project = Project(dir);
+  testing::InstallTemplate(app, "Plain", "[Background]\nColor=0x112233\n[Size]\nLeft=0.25\nTop=0.25\nWidth=32\nHeight=24\n");
+  testing::InstallTemplate(app, "Framed", "[Background]\nColor=0x112233\n[PhotoFrame]\nFileName=frame.swf\n",
+                           {{"frame.swf", testing::RingClip(40, 30, 2, testing::Rgb(255, 255, 255))}});
+  testing::InstallLoadingBar(app, "Bar", "[Background]\nColor=0x00FF00\n[Size]\nLeft=0.25\nTop=0.5\nWidth=32\nHeight=4\n",
+                             testing::SolidClip(16, 8, testing::Rgb(255, 0, 0)));
+  testing::InstallLoadingBar(app, "Wide", "[Background]\nColor=0x00FF00\n[Size]\nLeft=0\nTop=0.5\nWidth=64\nHeight=4\n",
+                             testing::SolidClip(16, 8, testing::Rgb(0, 0, 255)));
+  const std::string music = dir.Write("song.wav", testing::PcmWav(testing::Sine(11025, 1, 11025, 440), 1, 11025));
+  const std::string before = testing::ReadAll(project);
+
+  // Errors leave the file as it was.
+  struct Case {
+    cli::Args args;
+    int status;
+    const char* text;
+  } errors[] = {
+      {{"project", "set", project}, 2, "nothing to set"},
+      {{"project", "set", project, "--app-folder", app, "--template", "Nope"}, 2,
+       "no template named 'Nope' is installed (installed: Plain, Framed)"},
+      {{"project", "set", project, "--app-folder", app, "--loading-bar", "Nope"}, 2, "(installed: Bar, Wide)"},
+      {{"project", "set", project, "--music", dir / "none.mp3"}, 1, "none.mp3: the music file does not exist"},
+      {{"project", "set", project, "--music", dir.Write("notes.txt", "x")}, 1, "must be an MP3 or WAV"},
+      {{"project", "set", project, "--music", dir.path()}, 1, "is not a regular file"},
+  };
+  for (const auto& c : errors) {
+    CliRun run = Yel(c.args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
+    EXPECT_EQ(testing::ReadAll(project), before);
+  }
+
+  CliRun run = Yel({"project", "show", project});
+  EXPECT_NE(run.out.find("Template    (the first installed)\nLoading bar (the first installed)\nMusic       (none)\n"),
+            std::string::npos)
+      << run.out;
+  run = Yel({"project", "set", project, "--app-folder", app, "--template", "Framed", "--loading-bar", "Wide", "--music",
+             music});
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Yel({"project", "show", project});
+  EXPECT_NE(run.out.find("Template    Framed\nLoading bar Wide\nMusic       " + music + "\n"), std::string::npos)
+      << run.out;
+
+  auto publish = [&](cli::Args more) {
+    cli::Args args = {"publish", project, "--swf", dir / "out.swf", "--app-folder", app};
+    args.insert(args.end(), more.begin(), more.end());
+    CliRun published = Yel(args);
+    EXPECT_EQ(published.status, 0) << published.err;
+    const std::string bytes = testing::ReadAll(dir / "out.swf");
+    return std::make_pair(std::make_unique<testing::ParsedMovie>(std::vector<std::uint8_t>(bytes.begin(), bytes.end())),
+                          published.err);
+  };
+  auto streams = [](testing::ParsedMovie& movie) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < movie.reader.TagCount(); ++i)
+      count += dynamic_cast<swf::TSWFSoundStreamHead*>(movie.Tag(i)) != nullptr;
+    return count;
+  };
+  auto [kept, keptErr] = publish({});
+  EXPECT_EQ(kept->Layers(200).size(), 3u) << "Framed: with its photo frame";
+  EXPECT_EQ(kept->Layers(1).at(2)->Matrix().TranslateX, 0) << "Wide sits at the left edge";
+  EXPECT_EQ(streams(*kept), 1u) << "the project's music";
+  auto [chosen, chosenErr] = publish({"--template", "Plain", "--loading-bar", "Bar"});
+  EXPECT_EQ(chosen->Layers(200).size(), 2u) << "Plain: the option wins";
+  EXPECT_EQ(chosen->Layers(1).at(2)->Matrix().TranslateX, 16 * 20);
+
+  // A kept theme that was removed, and music that went away: warnings, the
+  // first theme, no music.
+  std::filesystem::remove_all(app + "/Theme/Template/Framed");
+  std::filesystem::remove(music);
+  auto [fallen, fallenErr] = publish({});
+  EXPECT_NE(fallenErr.find("the project's template 'Framed' is not installed; using 'Plain'"), std::string::npos)
+      << fallenErr;
+  EXPECT_NE(fallenErr.find(music + ": the project's music file does not exist"), std::string::npos) << fallenErr;
+  EXPECT_EQ(fallen->Layers(200).size(), 2u);
+  EXPECT_EQ(streams(*fallen), 0u);
+
+  // Empty names and --no-music take the choice back out of the file.
+  run = Yel({"project", "set", project, "--template", "", "--loading-bar", "", "--no-music"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testing::ReadAll(project), before);
 }
 
 TEST(YelPreview, WritesThePageTheMovieAndThePlayer) {

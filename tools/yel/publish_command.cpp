@@ -55,8 +55,8 @@ constexpr const char* kPublishHelp =
     "                             archive DIR/NAME/NAME.zip of everything in DIR/NAME/,\n"
     "                             opened as a new message in the mail program\n"
     "                             (xdg-email, or YEL_MAIL_PROGRAM when set)\n"
-    "--music FILE streams an MP3 or WAV file under the whole movie, looping\n"
-    "(the project file does not keep the music).\n"
+    "--music FILE streams an MP3 or WAV file under the whole movie, looping,\n"
+    "in place of the project's music (yel project set --music keeps one).\n"
     "A slide whose photo is missing shows only the background, with a warning;\n"
     "--strict makes a missing or unreadable photo an error instead.\n"
     "--slide-format jpeg writes each slide's photo as JPEG data of quality Q\n"
@@ -81,8 +81,10 @@ constexpr const char* kPreviewHelp =
 constexpr const char* kThemesHelp =
     "\n"
     "THEMES: the movie shows an installed template (its background and frame\n"
-    "around the photos) and loading bar; a project names none, so the first of\n"
-    "each catalogue is used unless one is chosen (yel themes lists them):\n"
+    "around the photos) and loading bar: the ones the project names (yel project\n"
+    "set), else the first of each catalogue, unless one is chosen here (yel\n"
+    "themes lists them); a project's choice that is no longer installed gives\n"
+    "way to the first, with a warning:\n"
     "  --template NAME      the template NAME\n"
     "  --loading-bar NAME   the loading bar NAME\n"
     "  --app-folder DIR     read the themes (and the player program) under DIR\n"
@@ -185,15 +187,29 @@ struct ThemeChoice {
   }
 
   // Loads the catalogues into the album (after its project, whose size the
-  // loading bar's position depends on) and selects the theme.
+  // loading bar's position depends on) and selects the theme: the options'
+  // names, else the project's, else the first of each. A name the options
+  // give must be installed; one the project keeps that is no longer falls
+  // back to the first, with a warning naming it.
   void Apply(TFlashAlbum& album) const {
     std::vector<std::string> rejected;
-    LoadTemplates(album, Template, &rejected);
-    LoadLoadingBars(album, LoadingBar, &rejected);
+    const std::string templateName = Template.empty() ? album.TemplateName : Template;
+    const std::string barName = LoadingBar.empty() ? album.LoadingBarName : LoadingBar;
+    LoadTemplates(album, templateName, &rejected);
+    LoadLoadingBars(album, barName, &rejected);
     for (const auto& message : rejected) Err() << "yel: " << message << "\n";
     Check("template", Template, album.Templates);
     Check("loading bar", LoadingBar, album.LoadingBars);
+    FallBack("template", templateName, album.Templates);
+    FallBack("loading bar", barName, album.LoadingBars);
     if (album.LoadingBars.Selected) ApplyLoadingBar(album, album.LoadingBars.Selected->Name);
+  }
+
+  static void FallBack(const std::string& what, const std::string& wanted, TViews& views) {
+    if (wanted.empty() || views.Selected || views.Items.empty()) return;
+    views.Select(*views.Items.front());
+    Err() << "yel: warning: the project's " << what << " '" << wanted << "' is not installed; using '"
+          << views.Selected->Name << "'\n";
   }
 
   static void Check(const std::string& what, const std::string& wanted, const TViews& views) {
@@ -412,7 +428,13 @@ int RunPublish(const Args& args) {
   TFlashAlbum album(themes.AppFolder);
   OpenProjectFile(album, project);
   themes.Apply(album);
-  if (!music.empty()) album.MusicFile = music;
+  if (!music.empty()) {
+    album.MusicFile = music;
+  } else if (!album.MusicFile.empty() && !FileExists(album.MusicFile)) {
+    Err() << "yel publish: " << (strict ? "" : "warning: ") << album.MusicFile
+          << ": the project's music file does not exist" << (strict ? "\n" : "; publishing without music\n");
+    if (strict) throw Error("the project's music is missing (--strict); nothing was written");
+  }
   album.Publish.JPEGSlides = slideFormat == "jpeg";
   album.Publish.JPEGQuality = jpegQuality;
   publish::CheckFrameLimit(album);

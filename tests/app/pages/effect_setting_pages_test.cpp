@@ -164,7 +164,7 @@ class EffectSettingPagesTest : public QObject {
     width->setValue(1000);
     QCOMPARE(height->value(), 750);
 
-    // Without "Keep aspect Radio" the boxes are independent; OK stores them.
+    // Without "Keep aspect Ratio" the boxes are independent; OK stores them.
     Child<QCheckBox>(page, "keepAspect")->setChecked(false);
     height->setValue(333);
     QCOMPARE(width->value(), 1000);
@@ -218,6 +218,45 @@ class EffectSettingPagesTest : public QObject {
     Child<QPushButton>(page, "ok")->click();
     QCOMPARE(album->Width, 720);
     QCOMPARE(album->FrameRate, 12);
+  }
+
+  // A custom size shows as "Custom" whenever the controls are loaded (a new
+  // page, a reopened project, Cancel), so that OK keeps it; a size beyond
+  // the boxes' usual range is kept too.
+  void CustomSizeSurvivesOkAfterReopening() {
+    TFlashAlbum saved(AppFolder());
+    saved.Width = 800;
+    saved.Height = 600;
+    const std::string project = dir_ / "custom.yel";
+    SaveProjectFile(saved, project);
+
+    auto album = NewAlbum();
+    TfrmSetting page(*album);
+    QVERIFY(Child<QRadioButton>(page, "defaultSize")->isChecked());
+    OpenProjectFile(*album, project);
+    page.AlbumReloaded();
+    QVERIFY(Child<QRadioButton>(page, "customSize")->isChecked());
+    QVERIFY(Child<QSpinBox>(page, "width")->isEnabled());
+    Child<QRadioButton>(page, "rate12")->click();
+    Child<QPushButton>(page, "ok")->click();
+    QCOMPARE(album->Width, 800);
+    QCOMPARE(album->Height, 600);
+    QCOMPARE(album->FrameRate, 12);
+
+    // A page made for the reopened album, and back to the default size.
+    TfrmSetting fresh(*album);
+    QVERIFY(Child<QRadioButton>(fresh, "customSize")->isChecked());
+    album->Width = 720;
+    album->Height = 540;
+    fresh.LoadControls();
+    QVERIFY(Child<QRadioButton>(fresh, "defaultSize")->isChecked());
+
+    album->Width = 2000;
+    album->Height = 1500;
+    fresh.LoadControls();
+    Child<QPushButton>(fresh, "ok")->click();
+    QCOMPARE(album->Width, 2000);
+    QCOMPARE(album->Height, 1500);
   }
 
   void MusicButtonsFollowTheFile() {
