@@ -18,6 +18,8 @@
 #include "swf/format/tag_factory.h"
 #include "swf/format/text_tags.h"
 #include "swf/format/video_tags.h"
+#include "swf/format/actions/do_action_tags.h"
+#include "swf/format/place_object_tags.h"
 
 namespace yel::swf::render {
 namespace {
@@ -57,6 +59,7 @@ TMovie::~TMovie() = default;
 std::unique_ptr<TMovie> TMovie::OpenFile(const std::string& fileName) {
   std::unique_ptr<TMovie> movie(new TMovie);
   movie->name_ = fileName;
+  movie->file_name_ = fileName;
   movie->scanner_ = std::make_unique<TSWFTagScanner>(fileName);
   movie->ReadHeader();
   return movie;
@@ -65,6 +68,8 @@ std::unique_ptr<TMovie> TMovie::OpenFile(const std::string& fileName) {
 std::unique_ptr<TMovie> TMovie::OpenBytes(const std::uint8_t* data, std::size_t size, const std::string& name) {
   std::unique_ptr<TMovie> movie(new TMovie);
   movie->name_ = name;
+  movie->bytes_ = data;
+  movie->size_ = size;
   movie->scanner_ = std::make_unique<TSWFTagScanner>(data, size, name);
   movie->ReadHeader();
   return movie;
@@ -185,7 +190,7 @@ void TMovie::AddTag(std::unique_ptr<TSWFTagInfo> info) {
   if (characters_.count(std::uint16_t(id))) return;
   Define(std::uint16_t(id), tag);
   if (code == tag::DefineSprite) sprites_.emplace(std::uint16_t(id), BuildSpriteTimeline(*tag));
-  kept_.push_back(std::move(info));
+  definitions_[std::uint16_t(id)] = std::move(info);
 }
 
 int TMovie::LoadFrames(int n) {
@@ -213,6 +218,160 @@ int TMovie::LoadFrames(int n) {
     AddTag(std::move(info));
   }
   return main_.FrameCount();
+}
+
+namespace {
+
+// The characters a definition draws with: placed characters of a sprite or
+// button, bitmaps of fills, fonts of texts.
+void Dependencies(const TSWFObject& tag, std::vector<std::uint16_t>& out) {
+  auto fills = [&](const TSWFFillStyles& styles) {
+    for (const auto& f : styles)
+      if (const auto* image = dynamic_cast<const TSWFImageFill*>(f.get())) out.push_back(image->BitmapId);
+  };
+  auto lines = [&](const TSWFLineStyles& styles) {
+    for (const auto& l : styles)
+      if (const auto* l2 = dynamic_cast<const TSWFLineStyle2*>(l.get()))
+        if (const auto* image = dynamic_cast<const TSWFImageFill*>(l2->FillStyle())) out.push_back(image->BitmapId);
+  };
+  if (const auto* shape = dynamic_cast<const TSWFDefineShape*>(&tag)) {
+    fills(shape->FillStyles);
+    lines(shape->LineStyles);
+    for (const auto& r : shape->Edges)
+      if (r->RecordKind == TSWFShapeRecordKind::StyleChange) {
+        const auto& change = static_cast<const TSWFStyleChangeRecord&>(*r);
+        if (change.StateNewStyles) {
+          fills(change.NewFillStyles());
+          lines(change.NewLineStyles());
+        }
+      }
+  } else if (const auto* morph = dynamic_cast<const TSWFDefineMorphShape*>(&tag)) {
+    for (const auto& f : morph->MorphFillStyles)
+      if (const auto* image = dynamic_cast<const TSWFMorphImageFill*>(f.get())) out.push_back(image->BitmapId);
+  } else if (const auto* sprite = dynamic_cast<const TSWFDefineSprite*>(&tag)) {
+    for (const auto& child : sprite->ControlTags)
+      if (const auto* place = dynamic_cast<const TSWFBasedPlaceObject*>(child.get()))
+        if (place->CharacterId) out.push_back(place->CharacterId);
+  } else if (const auto* button = dynamic_cast<const TSWFBasedButton*>(&tag)) {
+    for (const auto& r : button->ButtonRecords) out.push_back(r->CharacterId);
+  } else if (const auto* text = dynamic_cast<const TSWFDefineText*>(&tag)) {
+    for (const auto& r : text->TextRecords)
+      if (r->HasFont) out.push_back(r->FontID());
+  } else if (const auto* field = dynamic_cast<const TSWFDefineEditText*>(&tag)) {
+    if (field->HasFont) out.push_back(field->FontID);
+  }
+}
+
+// A frame script that the player runs (plain timeline controls only) and
+// that sends its timeline to another frame.
+bool MayGoTo(const TSWFObject& tag) {
+  const auto* actions = dynamic_cast<const TSWFDoAction*>(&tag);
+  if (!actions) return false;
+  bool goes = false;
+  for (const auto& a : actions->Actions()) {
+    switch (a->ActionCode) {
+      case 0x00: case 0x06: case 0x07: case 0x96: break;
+      case 0x04: case 0x05: case 0x81: case 0x8C: case 0x9F: goes = true; break;
+      default: return false;  // not run at all
+    }
+  }
+  return goes;
+}
+
+}  // namespace
+
+bool TMovie::PlanReleases() {
+  if (plan_) return true;
+  std::unique_ptr<TSWFTagScanner> scanner =
+      bytes_ ? std::make_unique<TSWFTagScanner>(bytes_, size_, name_) : std::make_unique<TSWFTagScanner>(file_name_);
+  constexpr int kForever = 0x7FFFFFFF;
+  std::unordered_map<std::uint16_t, std::vector<std::uint16_t>> uses;
+  std::vector<std::uint16_t> order;  // definitions in file order
+  std::unordered_map<std::uint16_t, std::uint16_t> onStage;  // depth -> character
+  std::unordered_map<std::uint16_t, int> last;
+  int frame = 1;
+  auto leave = [&](std::uint16_t depth) {
+    auto it = onStage.find(depth);
+    if (it == onStage.end()) return;
+    int& l = last[it->second];
+    l = std::max(l, frame);
+    onStage.erase(it);
+  };
+  try {
+    while (auto info = scanner->Next(true)) {
+      const TSWFObject* tag = info->TagObject;
+      if (!tag || info->TagID == tag::End) break;
+      switch (tag->TagID) {
+        case tag::ShowFrame: ++frame; break;
+        case tag::DoAction:
+          // A main-timeline script that sends the timeline back would need
+          // released characters again.
+          if (MayGoTo(*tag)) return false;
+          break;
+        case tag::RemoveObject: leave(static_cast<const TSWFRemoveObject&>(*tag).Depth); break;
+        case tag::RemoveObject2: leave(static_cast<const TSWFRemoveObject2&>(*tag).Depth); break;
+        case tag::PlaceObject: {
+          const auto& place = static_cast<const TSWFPlaceObject&>(*tag);
+          leave(place.Depth);
+          onStage[place.Depth] = place.CharacterId;
+          break;
+        }
+        case tag::PlaceObject2: case tag::PlaceObject3: {
+          const auto& place = static_cast<const TSWFPlaceObject2&>(*tag);
+          if (place.HasCharacter) {
+            leave(place.Depth);
+            onStage[place.Depth] = place.CharacterId;
+          }
+          break;
+        }
+        default: break;
+      }
+      const int id = DefinedId(*tag);
+      if (id >= 0 && !uses.count(std::uint16_t(id))) {
+        Dependencies(*tag, uses[std::uint16_t(id)]);
+        order.push_back(std::uint16_t(id));
+      }
+    }
+  } catch (const std::exception&) {
+    return false;  // a damaged file keeps everything
+  }
+  for (const auto& [depth, id] : onStage) last[id] = kForever;
+  // A character lives as long as the latest user of it; users come after
+  // what they use, so one pass from the end settles chains, and a second
+  // pass catches the rest.
+  for (int pass = 0; pass < 2; ++pass)
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+      const int l = last.count(*it) ? last[*it] : 0;
+      for (std::uint16_t dep : uses[*it]) {
+        int& d = last[dep];
+        d = std::max(d, l);
+      }
+    }
+  for (std::uint16_t id : order) {
+    const int l = last.count(id) ? last[id] : 0;
+    if (l == kForever) continue;
+    // Never-placed characters stay (scripts might have used them elsewhere;
+    // they cost nothing to keep drawn-off).
+    if (l == 0) continue;
+    last_use_[id] = l;
+    release_order_.emplace(l, id);
+  }
+  plan_ = true;
+  return true;
+}
+
+void TMovie::ReleaseBefore(int frame) {
+  if (!plan_) return;
+  while (!release_order_.empty() && release_order_.begin()->first < frame) {
+    const std::uint16_t id = release_order_.begin()->second;
+    release_order_.erase(release_order_.begin());
+    auto it = definitions_.find(id);
+    if (it == definitions_.end()) continue;
+    characters_.erase(id);
+    sprites_.erase(id);
+    definitions_.erase(it);
+    ++released_;
+  }
 }
 
 }  // namespace yel::swf::render

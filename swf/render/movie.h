@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <unordered_set>
 #include <memory>
 #include <set>
 #include <string>
@@ -70,6 +71,18 @@ class TMovie {
   // DefineButtonCxform of a DefineButton, or null.
   const TSWFObject* ButtonCxform(std::uint16_t id) const;
 
+  // Plans when each character's definition can be let go: the file is read
+  // through once more, and a character is released once the main timeline
+  // has passed the last frame in which it (or a character that uses it) can
+  // be on stage. Only for movies whose frame scripts never send the main
+  // timeline back; returns whether releasing is on.
+  bool PlanReleases();
+  // Lets go of the definitions no frame from `frame` on can use.
+  void ReleaseBefore(int frame);
+  bool Released() const { return released_ > 0; }
+  // Definitions held now.
+  std::size_t DefinitionCount() const { return definitions_.size(); }
+
   // Reports a problem once per text (skipped characters, scripts not run);
   // the default prints nothing.
   std::function<void(const std::string& message)> OnWarning;
@@ -92,6 +105,16 @@ class TMovie {
   bool complete_ = false;
 
   std::vector<std::unique_ptr<TSWFTagInfo>> kept_;
+  std::unordered_map<std::uint16_t, std::unique_ptr<TSWFTagInfo>> definitions_;
+  // Release plan: the last main-timeline frame each character may be
+  // drawn in, and the characters by that frame.
+  std::unordered_map<std::uint16_t, int> last_use_;
+  std::multimap<int, std::uint16_t> release_order_;
+  bool plan_ = false;
+  std::size_t released_ = 0;
+  std::string file_name_;
+  const std::uint8_t* bytes_ = nullptr;
+  std::size_t size_ = 0;
   std::unordered_map<std::uint16_t, const TSWFObject*> characters_;
   std::unordered_map<std::uint16_t, TTimeline> sprites_;
   std::unordered_map<std::uint16_t, const TSWFObject*> font_infos_;

@@ -114,6 +114,7 @@ void TPlayer::Advance() {
     AdvanceClip(root_);
   }
   RunActions();
+  movie_.ReleaseBefore(root_->CurrentFrame);
 }
 
 void TPlayer::AdvanceTo(int n) {
@@ -127,8 +128,10 @@ void TPlayer::AdvanceClip(const Clip& clip) {
     if (next <= total) {
       RunFrameTags(clip, next, true);
       clip->CurrentFrame = next;
-    } else if (total > 1) {
-      Goto(clip, 1);  // the end of a timeline loops to its start
+    } else if (total > 1 && !(clip == root_ && movie_.Released())) {
+      // The end of a timeline loops to its start (not the main timeline's
+      // once characters it needs again were let go).
+      Goto(clip, 1);
     }
   }
   // Clips that were on stage before this frame move on; new ones showed
@@ -148,6 +151,7 @@ void TPlayer::Goto(const Clip& clip, int frame) {
   frame = std::clamp(frame, 1, total);
   if (frame == clip->CurrentFrame) return;
   if (frame < clip->CurrentFrame) {
+    if (clip == root_ && movie_.Released()) return;
     clip->Children.clear();
     clip->CurrentFrame = 0;
   }

@@ -137,6 +137,8 @@ int RenderOne(const RenderOptions& o) {
                 "; there is no frame " + std::to_string(frame));
   const auto size = OutputSize(*movie, o);
   CheckSize(size);
+  // A late frame of a long movie need not hold every earlier character.
+  if (frame > 100) movie->PlanReleases();
   swf::render::TPlayer player(*movie);
   player.AdvanceTo(frame);
   swf::render::TFrameRenderer renderer(*movie);
@@ -183,6 +185,7 @@ int RenderRange(const RenderOptions& o) {
   auto work = [&](int from, int to) {
     try {
       auto own = Open(o, errLock);
+      own->PlanReleases();
       swf::render::TPlayer player(*own);
       swf::render::TFrameRenderer renderer(*own);
       player.AdvanceTo(from - 1);

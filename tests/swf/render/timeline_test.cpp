@@ -136,3 +136,57 @@ TEST(RenderTimeline, AMaskInsideAMaskedSpriteClipsToBoth) {
 
 }  // namespace
 }  // namespace yel::swf::render
+
+namespace yel::swf::render {
+namespace {
+
+using namespace testing;
+
+// Slides as an album has them: each frame a new bitmap and shape replace
+// the last at one depth; with the release plan, definitions that no later
+// frame can use are let go and the frames look the same.
+TEST(RenderTimeline, ReleasedDefinitionsDoNotChangeTheFrames) {
+  Movie movie(4, 4, Rgba(255, 255, 255));
+  for (int f = 0; f < 20; ++f) {
+    const std::uint16_t bitmap = std::uint16_t(100 + f), shape = std::uint16_t(200 + f);
+    movie.Add(Lossless(bitmap, 1, 1, {0xFF000000u | std::uint32_t(f * 10) << 16}, false));
+    movie.Add(RectShape(shape, 0, 0, 80, 80, BitmapFill(bitmap, 0, 0)));
+    if (f > 0) {
+      auto remove = std::make_unique<TSWFRemoveObject2>();
+      remove->Depth = 1;
+      movie.Add(std::move(remove));
+    }
+    movie.Add(Place(1, shape));
+    movie.ShowFrame();
+  }
+  const Bytes bytes = movie.Save();
+  auto planned = TMovie::OpenBytes(bytes.data(), bytes.size(), "slides.swf");
+  ASSERT_TRUE(planned->PlanReleases());
+  TPlayer player(*planned);
+  TFrameRenderer renderer(*planned);
+  for (int f = 1; f <= 20; ++f) {
+    player.AdvanceTo(f);
+    TBitmap image;
+    image.Width = image.Height = 4;
+    renderer.Render(player.Root(), image);
+    EXPECT_EQ(image.Pixels[5], Render(bytes, f).Image.Pixels[5]) << "frame " << f;
+    EXPECT_LE(planned->DefinitionCount(), 4u) << "frame " << f;
+  }
+  EXPECT_LE(renderer.CachedCharacters(), 2u);
+}
+
+TEST(RenderTimeline, AMovieThatGoesBackKeepsItsDefinitions) {
+  Movie movie(4, 4);
+  movie.Add(RectShape(1, 0, 0, 80, 80, Solid(Rgba(0, 0, 0))));
+  movie.Add(Place(1, 1));
+  movie.ShowFrame();
+  movie.ShowFrame();
+  movie.Add(GotoAndPlayScript(1));
+  movie.ShowFrame();
+  const Bytes bytes = movie.Save();
+  auto m = TMovie::OpenBytes(bytes.data(), bytes.size(), "loop.swf");
+  EXPECT_FALSE(m->PlanReleases());
+}
+
+}  // namespace
+}  // namespace yel::swf::render
