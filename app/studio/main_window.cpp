@@ -484,6 +484,8 @@ void TfrmMain::UpdateTitle() {
                            : QFileInfo(QString::fromStdString(album_->ProjectFileName)).fileName();
   setWindowTitle(
       QStringLiteral("%1%2 - %3").arg(name, IsModified() ? QStringLiteral("*") : QString(), kApplicationTitle));
+  // The band shows it too: the window has no system frame of its own.
+  title_->setText(windowTitle());
   title_->setToolTip(QString::fromStdString(album_->ProjectFileName));
 }
 

@@ -1180,7 +1180,16 @@ void TfrmTheme::SaveAs(const QString& newName) {
 }
 
 void TfrmTheme::TemplateMenu(const QPoint& at) {
-  template_menu_->actions().at(1)->setEnabled(album_.Templates.Selected != nullptr);
+  // The menu acts on the tile that was right-clicked (the selected one when
+  // the click was beside the tiles).
+  menu_template_ = SelectedTemplate();
+  for (QWidget* widget = template_tiles_->childAt(at); widget && widget != template_tiles_;
+       widget = widget->parentWidget())
+    if (auto* tile = qobject_cast<TTile*>(widget)) {
+      menu_template_ = tile->View().Name;
+      break;
+    }
+  template_menu_->actions().at(1)->setEnabled(!menu_template_.empty());
   template_menu_->popup(template_tiles_->mapToGlobal(at));
 }
 
@@ -1240,17 +1249,21 @@ void TfrmTheme::NewTemplate(const QString& newName) {
 }
 
 void TfrmTheme::RemoveTemplateClicked() {
-  const std::string name = SelectedTemplate();
+  const std::string name = menu_template_.empty() ? SelectedTemplate() : menu_template_;
+  menu_template_.clear();
   if (name.empty()) return;
   const auto answer = QMessageBox::question(this, QStringLiteral("Remove Template"),
-                                            ToQ("Are you sure remove \"" + name + "\" template?"),
+                                            ToQ("Are you sure you want to remove the \"" + name + "\" template?"),
                                             QMessageBox::Yes | QMessageBox::No);
-  RemoveTemplate(answer == QMessageBox::Yes);
+  RemoveTemplate(answer == QMessageBox::Yes, name);
 }
 
-void TfrmTheme::RemoveTemplate(bool confirmed) {
-  const std::string name = SelectedTemplate();
+void TfrmTheme::RemoveTemplate(bool confirmed) { RemoveTemplate(confirmed, SelectedTemplate()); }
+
+void TfrmTheme::RemoveTemplate(bool confirmed, const std::string& name) {
   if (!confirmed || name.empty()) return;
+  // Another template than the one shown: the shown one stays.
+  const bool shown = name == SelectedTemplate();
   const std::string folder = album_.Template.PhotoFrame.Folder;
   try {
     RemoveListEntry(Find(folder + "Config.xml"), name);
@@ -1264,12 +1277,13 @@ void TfrmTheme::RemoveTemplate(bool confirmed) {
   } catch (const std::exception& error) {
     ShowInformation(QString::fromStdString(error.what()));
   }
+  const std::string keep = shown ? std::string() : SelectedTemplate();
   if (album_.Templates.Selected) album_.Templates.Selected->Selected = false;
   album_.Templates.Selected = nullptr;
-  Guarded(this, [&] { LoadTemplates(album_, ""); });
+  Guarded(this, [&] { LoadTemplates(album_, keep); });
   template_tiles_->Reload(album_.Templates);
   ChoiceChanged();
-  if (mode_) LoadTemplateIntoEditor(SelectedTemplate());
+  if (mode_ && shown) LoadTemplateIntoEditor(SelectedTemplate());
 }
 
 }  // namespace yel::app

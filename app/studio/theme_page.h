@@ -93,7 +93,8 @@ class TfrmTheme : public QWidget {
   void SaveLoadingBar(const std::string& name, bool reload);
   void SaveAs(const QString& newName);
   void NewTemplate(const QString& name);
-  void RemoveTemplate(bool confirmed);
+  void RemoveTemplate(bool confirmed);  // the selected template
+  void RemoveTemplate(bool confirmed, const std::string& name);
   // A resource dropped on the stage at a point in album pixels.
   void DropResource(const TMFResource& resource, QPointF stagePoint);
   // What the stage's command events do.
@@ -209,6 +210,7 @@ class TfrmTheme : public QWidget {
   bool frame_selected_ = false;  // the stage's selected object is the photo frame
   bool frame_rebuild_pending_ = false;
   bool stage_edited_ = false;  // a stage edit not saved yet
+  std::string menu_template_;  // the tile the template menu was opened on
   int place_reports_ = 0;      // place commands still due from a press
 };
 

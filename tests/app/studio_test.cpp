@@ -232,7 +232,12 @@ void StudioTest::startUpState() {
   QTRY_VERIFY(window.isMaximized());
   QCOMPARE(window.maximumSize(), window.screen()->availableGeometry().size());
   auto* title = window.findChild<QLabel*>("TitleLabel");
-  QCOMPARE(title->text(), QString(kApplicationTitle));
+  // The band names the project and marks unsaved changes.
+  QCOMPARE(title->text(), QStringLiteral("Untitled - ") + kApplicationTitle);
+  window.SlideStrip()->AddPhotosAt({seven_files_[0]}, 0);
+  QCOMPARE(title->text(), QStringLiteral("Untitled* - ") + kApplicationTitle);
+  window.UndoStack().undo();
+  QCOMPARE(title->text(), QStringLiteral("Untitled - ") + kApplicationTitle);
   QTest::mouseDClick(title, Qt::LeftButton);
   QTRY_VERIFY(!window.isMaximized());
   QTest::mouseDClick(title, Qt::LeftButton);

@@ -511,6 +511,25 @@ class ThemePageTest : public QObject {
     QCOMPARE(Album().Templates.Selected->Name, std::string("Night copy"));
     QVERIFY(fs::exists(TemplateDir("Night copy") + "PhotoFrame.swf"));
 
+    // "Remove Template" on a right-clicked tile removes that one, whatever
+    // is selected.
+    ChooseTemplate("Night");
+    TTile* copy = nullptr;
+    for (TTile* tile : page_->TemplateTiles().Tiles())
+      if (tile->View().Name == "Night copy") copy = tile;
+    QVERIFY(copy);
+    emit page_->TemplateTiles().customContextMenuRequested(
+        copy->mapTo(&page_->TemplateTiles(), copy->rect().center()));
+    QMenu* menu = page_->findChild<QMenu*>("TemplateMenu");
+    QTRY_VERIFY(menu->isVisible());
+    boxes_.Texts.clear();
+    menu->actions().at(1)->trigger();
+    menu->hide();
+    QCOMPARE(boxes_.Texts,
+             QStringList{"Remove Template: Are you sure you want to remove the \"Night copy\" template?"});
+    QVERIFY(!fs::exists(TemplateDir("Night copy")));
+    QCOMPARE(Album().Templates.Selected->Name, std::string("Night"));
+
     // Removing the selected template selects the first remaining one.
     ChooseTemplate("NewTemplate");
     page_->RemoveTemplate(true);
