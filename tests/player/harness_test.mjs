@@ -53,4 +53,34 @@ try {
 } finally {
   await player.close();
 }
+
+// Stepping: the clock stands still between steps, each step runs exactly one
+// frame (traces and frame markers in order), and the picture drawn in a step
+// can be read back.
+const stepping = await startPlayer({ stepping: true, renderer: 'webgl' });
+try {
+  const marked = await stepping.loadStepping(movie);
+  assert.equal(marked.frameRate, 24);
+  assert.equal(marked.frameCount, 3);
+  await stepping.wait(300);
+  assert.deepEqual(await stepping.traces(), []);
+  const ran = [];
+  for (let i = 0; i < 4; i++) {
+    const step = await stepping.step({ grabFrames: [2] });
+    ran.push(step.ran);
+    if (i === 1) {
+      assert.equal(step.picture.frame, 2);
+      assert.deepEqual([step.picture.width, step.picture.height], [200, 100]);
+      assert.deepEqual([...step.picture.data.subarray(0, 4)], [255, 0, 0, 255]);
+      assert.deepEqual([...step.picture.data.subarray(-4)], [255, 0, 0, 255]);
+    } else {
+      assert.equal(step.picture, null);
+    }
+  }
+  assert.deepEqual(ran, [[1], [2], [3], [1]]);
+  assert.deepEqual(await stepping.traces(), ['f1', 'f2', 'f3', 'f1']);
+  passed++;
+} finally {
+  await stepping.close();
+}
 console.log(`player harness: ${passed} passed, 0 failed`);

@@ -1,6 +1,9 @@
 // Player harness: plays SWF movies in Ruffle inside headless Chromium, so that
 // tests can take screenshots, read pixels at chosen points and collect trace()
 // output. Everything is served from 127.0.0.1; nothing comes from the network.
+// In stepping mode (startPlayer({ stepping: true })) the page's clock only
+// moves when the test steps it, one movie frame at a time, and the picture of
+// a chosen frame is read straight from the player's canvas.
 import http from 'node:http';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -21,8 +24,31 @@ const contentTypes = { '.js': 'text/javascript', '.wasm': 'application/wasm', '.
 // missing).
 const defaultRenderer = process.env.YEL_RUFFLE_RENDERER || '';
 
-const page = renderer => `<!doctype html>
+// In stepping mode the page's clock stands still: performance.now() and the
+// timestamps of animation frames are a virtual time that only yelStep()
+// moves, and animation-frame callbacks wait in a queue until it runs them.
+// Ruffle's frame loop then runs one movie frame per step, exactly, however
+// slowly the machine draws.
+const steppingClock = `<script>
+(() => {
+  let now = 0, nextId = 1, queue = [];
+  Performance.prototype.now = function () { return now; };
+  window.requestAnimationFrame = callback => { const id = nextId++; queue.push({ id, callback }); return id; };
+  window.cancelAnimationFrame = id => { queue = queue.filter(entry => entry.id !== id); };
+  // Moves the clock by ms and runs the callbacks that were waiting.
+  window.yelAdvance = ms => {
+    now += ms;
+    const due = queue;
+    queue = [];
+    for (const entry of due) entry.callback(now);
+    return due.length;
+  };
+})();
+</script>`;
+
+const page = (renderer, stepping) => `<!doctype html>
 <html><head><meta charset="utf-8"><style>html,body{margin:0;padding:0;background:#808080}#stage{position:absolute;left:0;top:0}</style>
+${stepping ? steppingClock : ''}
 <script>window.RufflePlayer = { config: { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
   contextMenu: "off", letterbox: "off", allowScriptAccess: true, logLevel: "warn",${renderer ? ` preferredRenderer: ${JSON.stringify(renderer)},` : ''}
   warnOnUnsupportedContent: false, openUrlMode: "deny" } };</script>
@@ -58,9 +84,24 @@ window.yelPixels = async (pngBase64, points, type = 'image/png') => {
   context.drawImage(image, 0, 0);
   return points.map(([x, y]) => Array.from(context.getImageData(x, y, 1, 1).data));
 };
+// The player's drawing right now, as base64 RGBA rows, read from its canvas
+// in the same task that drew it (a WebGL canvas is cleared once shown).
+window.yelGrab = () => {
+  const player = window.yelPlayer;
+  const source = player && player.shadowRoot && player.shadowRoot.querySelector('canvas');
+  if (!source) return null;
+  const canvas = document.createElement('canvas');
+  canvas.width = source.width; canvas.height = source.height;
+  const context = canvas.getContext('2d');
+  context.drawImage(source, 0, 0);
+  const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
+  let text = '';
+  for (let i = 0; i < data.length; i += 0x8000) text += String.fromCharCode.apply(null, data.subarray(i, i + 0x8000));
+  return { width: canvas.width, height: canvas.height, rgba: btoa(text) };
+};
 </script></body></html>`;
 
-function serve(renderer) {
+function serve(renderer, stepping) {
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://127.0.0.1');
     if (url.pathname === '/favicon.ico') {
@@ -70,7 +111,7 @@ function serve(renderer) {
     }
     if (url.pathname === '/' || url.pathname === '/index.html') {
       response.writeHead(200, { 'Content-Type': 'text/html' });
-      response.end(page(renderer));
+      response.end(page(renderer, stepping));
       return;
     }
     if (url.pathname.startsWith('/ruffle/')) {
@@ -163,8 +204,45 @@ export function withoutLoadingScript(bytes) {
   return out;
 }
 
-export async function startPlayer({ renderer = defaultRenderer } = {}) {
-  const server = await serve(renderer);
+// The movie (made uncompressed) with a script at the end of every frame of
+// its main timeline that traces that frame's marker, so that a stepping
+// player can tell which frame each step has run. Also gives the header's
+// frame rate (frames per second) and frame count.
+export function withFrameMarkers(bytes) {
+  let file = Buffer.from(bytes);
+  if (file[0] === 0x43) file = Buffer.concat([Buffer.from('FWS'), file.subarray(3, 8), zlib.inflateSync(file.subarray(8))]);
+  if (file.length < 9 || file.toString('latin1', 0, 3) !== 'FWS') throw new Error('not an SWF movie');
+  const nbits = file[8] >> 3;
+  let offset = 8 + Math.ceil((5 + 4 * nbits) / 8) + 4;
+  const frameRate = file.readUInt16LE(offset - 4) / 256;
+  const frameCount = file.readUInt16LE(offset - 2);
+  const parts = [file.subarray(0, offset)];
+  let shown = 0;
+  while (offset + 2 <= file.length) {
+    const word = file.readUInt16LE(offset);
+    const code = word >> 6;
+    let length = word & 0x3f, header = 2;
+    if (length === 0x3f) { length = file.readUInt32LE(offset + 2); header = 6; }
+    const end = Math.min(file.length, offset + header + length);
+    if (code === 1) {
+      const marker = Buffer.from(frameMarker(++shown) + '\0', 'utf8');
+      const actions = Buffer.concat([Buffer.from([0x96, 0, 0, 0]), marker, Buffer.from([0x26, 0x00])]);
+      actions.writeUInt16LE(marker.length + 1, 1);
+      const doAction = Buffer.concat([Buffer.from([0x3f, 0x03, 0, 0, 0, 0]), actions]);
+      doAction.writeUInt32LE(actions.length, 2);
+      parts.push(doAction);
+    }
+    parts.push(file.subarray(offset, end));
+    if (code === 0) break;
+    offset = end;
+  }
+  const out = Buffer.concat(parts);
+  out.writeUInt32LE(out.length, 4);
+  return { movie: out, frameRate, frameCount };
+}
+
+export async function startPlayer({ renderer = defaultRenderer, stepping = false } = {}) {
+  const server = await serve(renderer, stepping);
   const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-player-'));
   const context = await chromium.launchPersistentContext(userData, {
     executablePath: chromiumPath,
@@ -181,6 +259,7 @@ export async function startPlayer({ renderer = defaultRenderer } = {}) {
   tab.on('pageerror', error => console_.push(`pageerror: ${error.message}`));
   await tab.goto(`http://127.0.0.1:${server.address().port}/`);
   let size = { width: 0, height: 0 };
+  let frameTime = 1000 / 24;
   const hideNotices = () => tab.evaluate(() => {
     for (const player of document.querySelectorAll('ruffle-player, ruffle-object, ruffle-embed')) {
       const notice = player.shadowRoot && player.shadowRoot.getElementById('hardware-acceleration-modal');
@@ -203,6 +282,43 @@ export async function startPlayer({ renderer = defaultRenderer } = {}) {
       await tab.waitForTimeout(50);  // let the frame be drawn
     },
     size: () => size,
+    // Stepping mode (startPlayer({ stepping: true })): loads the movie with
+    // frame markers, shown at width x height (default: its stage size), and
+    // returns its frame rate and frame count. The clock stands still until
+    // step() moves it.
+    async loadStepping(bytes, { width, height } = {}) {
+      const marked = withFrameMarkers(bytes);
+      size = await movieSize(marked.movie);
+      if (width && height) size = { width, height };
+      frameTime = 1000 / (marked.frameRate > 0 ? marked.frameRate : 1);
+      await tab.evaluate(([data, w, h]) => window.yelLoad(data, w, h),
+        [marked.movie.toString('base64'), size.width, size.height]);
+      return marked;
+    },
+    // Moves the clock by one frame time (a little more, so that rounding
+    // never leaves a frame waiting) and runs the player's animation frame.
+    // Returns the main timeline's frames that ran in this step, in order,
+    // and the picture drawn in the same step ({ frame, width, height, data:
+    // RGBA rows }) when grab is set or the last frame that ran is one of
+    // grabFrames.
+    async step({ grab = false, grabFrames = [], ms } = {}) {
+      const result = await tab.evaluate(([m, g, frames]) => {
+        const before = window.yelTraces.length;
+        window.yelAdvance(m);
+        const ran = window.yelTraces.slice(before).filter(t => t.startsWith('\u0001yel-frame '))
+          .map(t => Number(t.slice('\u0001yel-frame '.length)));
+        const last = ran.length ? ran[ran.length - 1] : 0;
+        const picture = g || frames.includes(last) ? window.yelGrab() : null;
+        if (picture) picture.frame = last;
+        return { ran, picture };
+      }, [ms ?? frameTime * 1.0001, grab, grabFrames]);
+      if (result.picture) {
+        result.picture.data = Buffer.from(result.picture.rgba, 'base64');
+        delete result.picture.rgba;
+      }
+      return result;
+    },
+    async grab() { return (await this.step({ grab: true, ms: 0 })).picture; },
     wait: ms => tab.waitForTimeout(ms),
     // PNG of the stage.
     async screenshot(file) {
