@@ -80,6 +80,26 @@ try {
   assert.deepEqual(ran, [[1], [2], [3], [1]]);
   assert.deepEqual(await stepping.traces(), ['f1', 'f2', 'f3', 'f1']);
   passed++;
+
+  // Compared in the page with a reference picture: red passes, a red one
+  // with a blue 16 x 16 block fails there; the picture itself is kept.
+  const red = Buffer.alloc(200 * 100 * 4);
+  for (let i = 0; i < red.length; i += 4) red.set([255, 0, 0, 255], i);
+  const blue = Buffer.from(red);
+  for (let y = 32; y < 48; y++) for (let x = 64; x < 80; x++) blue.set([0, 0, 255, 255], (y * 200 + x) * 4);
+  const same = await stepping.step({ grabFrames: [2], reference: () => ({ width: 200, height: 100, data: red }) });
+  assert.deepEqual(same.picture.frame, 2);
+  assert.equal(same.picture.comparison.pass, true);
+  const differs = await stepping.step({ grabFrames: [3], reference: () => ({ width: 200, height: 100, data: blue }) });
+  assert.equal(differs.picture.comparison.pass, false);
+  assert.deepEqual([differs.picture.comparison.worst.x, differs.picture.comparison.worst.y], [64, 32]);
+  assert.deepEqual((await stepping.kept()).data, red);
+
+  // A movie loaded after another starts again at frame 1, one frame a step.
+  await stepping.loadStepping(movie);
+  assert.deepEqual((await stepping.step()).ran, [1]);
+  assert.deepEqual((await stepping.step()).ran, [2]);
+  passed++;
 } finally {
   await stepping.close();
 }

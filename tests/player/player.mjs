@@ -35,6 +35,9 @@ const steppingClock = `<script>
   Performance.prototype.now = function () { return now; };
   window.requestAnimationFrame = callback => { const id = nextId++; queue.push({ id, callback }); return id; };
   window.cancelAnimationFrame = id => { queue = queue.filter(entry => entry.id !== id); };
+  // A new player starts its clock at 0 (it would count the time since the
+  // page's start as time owed, and run several frames in its first step).
+  window.yelResetClock = () => { now = 0; queue = []; };
   // Moves the clock by ms and runs the callbacks that were waiting.
   window.yelAdvance = ms => {
     now += ms;
@@ -57,9 +60,15 @@ ${stepping ? steppingClock : ''}
 <script>
 window.yelTraces = [];
 window.yelCommands = [];
-window.yelLoad = async (base64, width, height) => {
+window.yelLoad = async (base64, width, height) =>
+  window.yelLoadBytes(Uint8Array.from(atob(base64), c => c.charCodeAt(0)).buffer, width, height);
+// The movie the test server holds (large movies travel faster this way).
+window.yelLoadServed = async (width, height) =>
+  window.yelLoadBytes(await (await fetch('/movie')).arrayBuffer(), width, height);
+window.yelLoadBytes = async (bytes, width, height) => {
   const stage = document.getElementById('stage');
   stage.innerHTML = '';
+  if (window.yelResetClock) window.yelResetClock();
   window.yelTraces = [];
   window.yelCommands = [];
   const player = window.RufflePlayer.newest().createPlayer();
@@ -67,8 +76,7 @@ window.yelLoad = async (base64, width, height) => {
   player.style.height = height + 'px';
   player.onFSCommand = (command, args) => { window.yelCommands.push([command, args]); return true; };
   stage.appendChild(player);
-  const bytes = Uint8Array.from(atob(base64), c => c.charCodeAt(0));
-  await player.ruffle().load({ data: bytes.buffer });
+  await player.ruffle().load({ data: bytes });
   player.traceObserver = text => window.yelTraces.push(text);
   window.yelPlayer = player;
 };
@@ -84,26 +92,97 @@ window.yelPixels = async (pngBase64, points, type = 'image/png') => {
   context.drawImage(image, 0, 0);
   return points.map(([x, y]) => Array.from(context.getImageData(x, y, 1, 1).data));
 };
-// The player's drawing right now, as base64 RGBA rows, read from its canvas
-// in the same task that drew it (a WebGL canvas is cleared once shown).
+// The player's drawing right now, read from its canvas in the same task that
+// drew it (a WebGL canvas is cleared once shown): { width, height, data }
+// with data the RGBA rows, top row first.
 window.yelGrab = () => {
   const player = window.yelPlayer;
   const source = player && player.shadowRoot && player.shadowRoot.querySelector('canvas');
   if (!source) return null;
-  const canvas = document.createElement('canvas');
-  canvas.width = source.width; canvas.height = source.height;
-  const context = canvas.getContext('2d');
-  context.drawImage(source, 0, 0);
-  const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
-  let text = '';
-  for (let i = 0; i < data.length; i += 0x8000) text += String.fromCharCode.apply(null, data.subarray(i, i + 0x8000));
-  return { width: canvas.width, height: canvas.height, rgba: btoa(text) };
+  const { width, height } = source;
+  // The WebGL context's own pixels (rows bottom up), else through a 2-D canvas.
+  const gl = source.getContext('webgl2') || source.getContext('webgl');
+  if (!gl) {
+    const canvas = document.createElement('canvas');
+    canvas.width = width; canvas.height = height;
+    const context = canvas.getContext('2d');
+    context.drawImage(source, 0, 0);
+    return { width, height, data: context.getImageData(0, 0, width, height).data };
+  }
+  const bound = gl.getParameter(gl.FRAMEBUFFER_BINDING);
+  gl.bindFramebuffer(gl.FRAMEBUFFER, null);
+  const rows = new Uint8Array(width * height * 4);
+  gl.readPixels(0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, rows);
+  gl.bindFramebuffer(gl.FRAMEBUFFER, bound);
+  const data = new Uint8Array(rows.length), stride = width * 4;
+  for (let y = 0; y < height; y++) data.set(rows.subarray((height - 1 - y) * stride, (height - y) * stride), y * stride);
+  return { width, height, data };
 };
+// One step: moves the clock, runs the player, and takes the picture when the
+// last frame that ran is one of frames (or always with always). With
+// compare, the picture is compared here with the test's reference picture
+// of that frame (GET /reference), which costs far less than sending the
+// picture out; it is kept for yelSendKept either way.
+window.yelStep = async (ms, always, frames, compare) => {
+  const before = window.yelTraces.length;
+  window.yelAdvance(ms);
+  const ran = window.yelTraces.slice(before).filter(t => t.startsWith('\u0001yel-frame '))
+    .map(t => Number(t.slice('\u0001yel-frame '.length)));
+  const last = ran.length ? ran[ran.length - 1] : 0;
+  const picture = always || frames.includes(last) ? window.yelGrab() : null;
+  window.yelKept = picture;
+  if (!picture) return { ran, picture: null };
+  const result = { frame: last, width: picture.width, height: picture.height };
+  if (compare) {
+    const response = await fetch('/reference?frame=' + last);
+    if (response.ok) {
+      const reference = { width: Number(response.headers.get('x-width')), height: Number(response.headers.get('x-height')),
+        data: new Uint8Array(await response.arrayBuffer()) };
+      const { comparePictures } = await import('/harness/compare.mjs');
+      result.comparison = comparePictures(picture, reference);
+    }
+  } else {
+    await window.yelSendKept();
+  }
+  return { ran, picture: result };
+};
+window.yelSendKept = () => fetch('/grab', { method: 'POST', body: window.yelKept.data });
 </script></body></html>`;
 
-function serve(renderer, stepping) {
+function serve(renderer, stepping, exchange) {
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://127.0.0.1');
+    if (url.pathname === '/reference' && exchange.reference) {
+      const picture = exchange.reference(Number(url.searchParams.get('frame')));
+      if (!picture) {
+        response.writeHead(404);
+        response.end();
+        return;
+      }
+      response.writeHead(200, { 'Content-Type': 'application/octet-stream', 'X-Width': picture.width, 'X-Height': picture.height });
+      response.end(picture.data);
+      return;
+    }
+    if (url.pathname === '/harness/compare.mjs') {
+      response.writeHead(200, { 'Content-Type': 'text/javascript' });
+      fs.createReadStream(new URL('./compare.mjs', import.meta.url)).pipe(response);
+      return;
+    }
+    if (url.pathname === '/movie' && exchange.movie) {
+      response.writeHead(200, { 'Content-Type': 'application/x-shockwave-flash' });
+      response.end(exchange.movie);
+      return;
+    }
+    if (url.pathname === '/grab' && request.method === 'POST') {
+      const chunks = [];
+      request.on('data', chunk => chunks.push(chunk));
+      request.on('end', () => {
+        exchange.grabs.push(Buffer.concat(chunks));
+        response.writeHead(204);
+        response.end();
+      });
+      return;
+    }
     if (url.pathname === '/favicon.ico') {
       response.writeHead(204);
       response.end();
@@ -242,7 +321,8 @@ export function withFrameMarkers(bytes) {
 }
 
 export async function startPlayer({ renderer = defaultRenderer, stepping = false } = {}) {
-  const server = await serve(renderer, stepping);
+  const exchange = { movie: null, grabs: [] };
+  const server = await serve(renderer, stepping, exchange);
   const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'yel-player-'));
   const context = await chromium.launchPersistentContext(userData, {
     executablePath: chromiumPath,
@@ -260,6 +340,11 @@ export async function startPlayer({ renderer = defaultRenderer, stepping = false
   await tab.goto(`http://127.0.0.1:${server.address().port}/`);
   let size = { width: 0, height: 0 };
   let frameTime = 1000 / 24;
+  const received = ({ width, height }) => {
+    if (exchange.grabs.length !== 1 || exchange.grabs[0].length !== width * height * 4)
+      throw new Error('the picture did not reach the test');
+    return exchange.grabs[0];
+  };
   const hideNotices = () => tab.evaluate(() => {
     for (const player of document.querySelectorAll('ruffle-player, ruffle-object, ruffle-embed')) {
       const notice = player.shadowRoot && player.shadowRoot.getElementById('hardware-acceleration-modal');
@@ -291,32 +376,46 @@ export async function startPlayer({ renderer = defaultRenderer, stepping = false
       size = await movieSize(marked.movie);
       if (width && height) size = { width, height };
       frameTime = 1000 / (marked.frameRate > 0 ? marked.frameRate : 1);
-      await tab.evaluate(([data, w, h]) => window.yelLoad(data, w, h),
-        [marked.movie.toString('base64'), size.width, size.height]);
+      exchange.movie = marked.movie;
+      try {
+        await tab.evaluate(([w, h]) => window.yelLoadServed(w, h), [size.width, size.height]);
+      } finally {
+        exchange.movie = null;
+      }
       return marked;
     },
-    // Moves the clock by one frame time (a little more, so that rounding
-    // never leaves a frame waiting) and runs the player's animation frame.
-    // Returns the main timeline's frames that ran in this step, in order,
-    // and the picture drawn in the same step ({ frame, width, height, data:
-    // RGBA rows }) when grab is set or the last frame that ran is one of
-    // grabFrames.
-    async step({ grab = false, grabFrames = [], ms } = {}) {
-      const result = await tab.evaluate(([m, g, frames]) => {
-        const before = window.yelTraces.length;
-        window.yelAdvance(m);
-        const ran = window.yelTraces.slice(before).filter(t => t.startsWith('\u0001yel-frame '))
-          .map(t => Number(t.slice('\u0001yel-frame '.length)));
-        const last = ran.length ? ran[ran.length - 1] : 0;
-        const picture = g || frames.includes(last) ? window.yelGrab() : null;
-        if (picture) picture.frame = last;
-        return { ran, picture };
-      }, [ms ?? frameTime * 1.0001, grab, grabFrames]);
-      if (result.picture) {
-        result.picture.data = Buffer.from(result.picture.rgba, 'base64');
-        delete result.picture.rgba;
+    // Moves the clock by one frame time (or `frames` of them; a little more,
+    // so that rounding never leaves a frame waiting) and runs the player's
+    // animation frame: one drawing however many frames run.
+    // Returns { ran, picture }: the main timeline's frames that ran in this
+    // step, in order, and when grab is set or the last frame that ran is one
+    // of grabFrames, the picture drawn in the same step. With
+    // reference(frame) (returning { width, height, data } or null), the
+    // picture is compared with the reference in the page (compare.mjs) and
+    // comes back as { frame, width, height, comparison } without its pixels
+    // (kept() fetches them); otherwise as { frame, width, height, data:
+    // RGBA rows }.
+    async step({ grab = false, grabFrames = [], reference = null, frames = 1, ms } = {}) {
+      exchange.reference = reference;
+      exchange.grabs = [];
+      try {
+        const result = await tab.evaluate(([m, g, frames, compare]) => window.yelStep(m, g, frames, compare),
+          [ms ?? frameTime * frames * 1.0001, grab, grabFrames, !!reference]);
+        if (result.picture && !reference) result.picture.data = received(result.picture);
+        return result;
+      } finally {
+        exchange.reference = null;
       }
-      return result;
+    },
+    // The pixels of the picture the last step took.
+    async kept() {
+      exchange.grabs = [];
+      const picture = await tab.evaluate(async () => {
+        if (!window.yelKept) return null;
+        await window.yelSendKept();
+        return { width: window.yelKept.width, height: window.yelKept.height };
+      });
+      return picture && { ...picture, data: received(picture) };
     },
     async grab() { return (await this.step({ grab: true, ms: 0 })).picture; },
     wait: ms => tab.waitForTimeout(ms),
