@@ -340,6 +340,9 @@ void WriteLoadingBarMovie(const TDrawing& track, const TDrawing& fill, const std
   reveal->ShowFrame();
   TFlashPlaceObject* mask = movie.PlaceObject(reveal, depth);
   mask->SetName("reveal");
+  // Placed at zero width, as the script's first line sets it: the bar shows
+  // empty before any script runs too (in renderers that run none).
+  mask->SetScale(0, 1);
   mask->SetClipDepth(static_cast<std::uint16_t>(depth + 1));
   movie.PlaceObject(fillSprite, static_cast<std::uint16_t>(depth + 1));
   InstallActionCompiler();
