@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#include <thread>
 
 #include "album/album_model.h"
 #include "album/resource_library.h"
@@ -279,14 +278,51 @@ std::string ZipErrorText(zip_t* zip) { return zip_error_strerror(zip_get_error(z
 
 // --- e-mail
 
-// Waits for a started program in the background so that it leaves no zombie.
-void ReapInBackground(pid_t pid) {
-  std::thread([pid] {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
+// The e-mail folder must be a real folder of this user: a symbolic link
+// there (to a private folder, say) would have the movie written into it.
+void CheckMailFolder(const std::string& folder, bool created) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0)
+    ThrowFileError(folder, "cannot read the e-mail folder: " + SystemErrorText(errno));
+  if (S_ISLNK(info.st_mode))
+    ThrowFileError(folder, "is a symbolic link; the e-mail folder must be a real folder (remove the link or "
+                           "choose another name)");
+  if (!S_ISDIR(info.st_mode)) ThrowFileError(folder, "is in the way of the e-mail folder (it is not a folder)");
+  if (!created && info.st_uid != ::geteuid())
+    ThrowFileError(folder, "belongs to another user; the e-mail folder must be one of your own");
 }
+
+// A movie built under a hidden temporary name in a folder (removed with the
+// stale temporaries of killed writers), deleted unless kept.
+class TemporaryMovie {
+ public:
+  explicit TemporaryMovie(const std::string& folder) {
+    path_ = (folder.empty() ? std::string("./") : WithSlash(folder)) + ".yel-exe-XXXXXX";
+    const int fd = ::mkstemp(path_.data());
+    if (fd < 0) ThrowFileError(folder, "cannot write the movie there: " + SystemErrorText(errno));
+    ::close(fd);
+  }
+  ~TemporaryMovie() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  TemporaryMovie(const TemporaryMovie&) = delete;
+  TemporaryMovie& operator=(const TemporaryMovie&) = delete;
+  const std::string& Path() const { return path_; }
+
+  // Renames the movie to name unless something has that name; says where
+  // the movie is.
+  std::string Keep(const std::string& name) {
+    ::chmod(path_.c_str(), NewFileMode(0666));
+    if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+      path_.clear();
+      return "the movie is kept as " + name;
+    }
+    return "the movie was not kept: " + name + " is there already";
+  }
+
+ private:
+  std::string path_;
+};
 
 // Folders of path that do not exist yet, deepest first.
 std::vector<fs::path> MissingFolders(const std::string& path) {
@@ -392,32 +428,34 @@ TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
   const std::string page = ChangeExtension(exe, ".html");
   const std::string player = PlayerFolderOr(playerFolder);
   CheckReplaceable(exe);
-  CheckReplaceable(swf);
   if (publish.Exe.CreateCDFiles) {
     CheckReplaceable(page);
     CheckOfflinePlayer(player);
   }
-  if (!BuildInto(album, swf, "Create Executable", progress)) return result.Cancelled = true, result;
+  // The movie is built under a temporary name: a file NAME.swf that this run
+  // did not write is never replaced or deleted.
+  TemporaryMovie movie(publish.Folder);
+  if (!BuildInto(album, movie.Path(), "Create Executable", progress)) return result.Cancelled = true, result;
 
   // Without the player the executable is not written (a file of that name
-  // stays as it was) and the movie is kept.
+  // stays as it was) and the movie is kept as NAME.swf when no file has
+  // that name.
   std::vector<std::uint8_t> playerProgram;
   std::optional<TResourceLibrary> links;
   try {
     links.emplace(album.AppFolder + kLinksLibrary);
     playerProgram = links->ReadResource("EXE", "YEL_Player");
   } catch (const std::exception& e) {
-    throw Error(std::string(e.what()) + " (the movie is kept as " + swf + "; " + exe + " was not written)");
+    throw Error(std::string(e.what()) + " (" + movie.Keep(swf) + "; " + exe + " was not written)");
   }
-  WriteExecutable(exe, playerProgram, swf);
+  WriteExecutable(exe, playerProgram, movie.Path());
   result.Files.push_back(exe);
   // The CD's page, for machines without our player, carries the movie.
   if (publish.Exe.CreateCDFiles) {
     WriteOfflinePage(page, HtmlPage(FileNameOf(WithoutExtension(exe)), album.Width, album.Height), HasMusic(album),
-                     player, swf);
+                     player, movie.Path());
     result.Files.push_back(page);
   }
-  if (std::remove(swf.c_str()) != 0) ThrowFileError(swf, "cannot delete the movie: " + SystemErrorText(errno));
 
   if (publish.Exe.CreateCDFiles) {
     const std::string icon = ResolvePathIgnoreCase(publish.Folder + "Shell.ico");
@@ -453,13 +491,15 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   std::error_code ec;
   fs::create_directories(sub, ec);
   if (ec) ThrowFileError(sub, "cannot create the folder: " + ec.message());
+  CheckMailFolder(sub.substr(0, sub.size() - 1), !created.empty());
 
   album.Publish = publish;  // remembered from the confirmed dialog on
   const std::string swf = sub + stem + ".swf";
   const std::string page = sub + stem + ".html";
+  const std::string zip = sub + publish.Name + ".zip";
   CheckReplaceable(swf);
   CheckReplaceable(page);
-  CheckReplaceable(sub + publish.Name + ".zip");
+  CheckReplaceable(zip);
   if (!BuildInto(album, swf, "Send via E-mail ...", progress)) {
     RemoveFolders(created);
     return result.Cancelled = true, result;
@@ -468,9 +508,9 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   WriteOfflinePage(page, HtmlPage(stem, album.Width, album.Height), HasMusic(album), player, swf);
   result.Files.push_back(page);
 
-  const std::string zip = sub + publish.Name + ".zip";
-  WriteZipArchive(zip, sub);
-  if (!FileExists(zip)) return result;
+  // Only the movie and page of this run are packed: whatever else the folder holds
+  // (put there by someone else, or left from earlier) is not sent.
+  WriteZipArchive(zip, sub, {stem + ".html", stem + ".swf"});
   // xdg-email writes every line feed of the body as CR LF into the message,
   // so the lines go to it ending in LF alone.
   std::string body = EMailBody(FileNameOf(page));
@@ -625,12 +665,14 @@ std::string AutorunInf(const std::string& exeName) {
   return "[AutoRun]\r\nOpen=" + exeName + "\r\nIcon=shell.ico\r\n";
 }
 
-void WriteZipArchive(const std::string& zipFile, const std::string& folder) {
+void WriteZipArchive(const std::string& zipFile, const std::string& folder, const std::vector<std::string>& only) {
   const std::string root = WithSlash(folder);
   std::string except;
   if (const auto relative = fs::path(zipFile).lexically_relative(root); !relative.empty())
     except = relative.generic_string();
-  const std::vector<std::string> names = FilesUnder(root, except);
+  std::vector<std::string> names = FilesUnder(root, except);
+  if (!only.empty())
+    std::erase_if(names, [&](const std::string& name) { return std::find(only.begin(), only.end(), name) == only.end(); });
 
   // libzip writes the archive itself (under a second temporary name beside
   // the one it is given), so the atomic writer cannot serve here. It is
@@ -721,8 +763,21 @@ bool LaunchMailProgram(const std::string& program, const std::string& subject, c
     if (reason) *reason = SystemErrorText(error);
     return false;
   }
-  ReapInBackground(pid);
-  return true;
+  // xdg-email hands the message to the mail program and exits; its status
+  // tells whether that worked (3: no mail program is configured).
+  int status = 0;
+  pid_t waited;
+  while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  }
+  if (waited < 0) {
+    if (reason) *reason = "cannot wait for it: " + SystemErrorText(errno);
+    return false;
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  if (reason)
+    *reason = WIFEXITED(status) ? "it ended with exit status " + std::to_string(WEXITSTATUS(status))
+                                : "it was ended by signal " + std::to_string(WTERMSIG(status));
+  return false;
 }
 
 }  // namespace yel::publish

@@ -55,8 +55,8 @@ TEMailDialogResult InitialEMailDialog(const TPublish& publish);
 struct TOutputResult {
   bool Cancelled = false;          // a dialog or the progress window was cancelled
   std::vector<std::string> Files;  // files written, in the order written
-  // Shown to the user in an information box when the handler stopped short
-  // without an error (the mail program could not be started).
+  // Shown to the user as an error when the handler stopped short after
+  // writing its movie (the mail program could not be started or failed).
   std::string Information;
 };
 
@@ -90,16 +90,18 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
                               const std::optional<std::string>& chosenFile, const THtmlOptions& options = {});
 
 // "Create Executable": remembers the dialog's answers in album.Publish,
-// builds the movie beside the executable, writes the executable from the
-// player resource of AppFolder's "YEL_Links.dll" and deletes the movie.
-// A missing library or player resource throws, saying that the movie is
-// kept; the executable is then not written (an existing one stays as it
-// is). With CreateCDFiles also writes, beside the executable, the page that
-// plays the movie from the disk (the executable's name with ".html", for
-// machines without our player; its player comes from playerFolder, empty:
-// RufflePlayerFolder()), "Shell.ico" and "autorun.inf". Names with control
-// characters, outputs that exist and are not regular files, and (with CD
-// files) missing player files are refused before building.
+// builds the movie beside the executable under a temporary name, writes the
+// executable from the player resource of AppFolder's "YEL_Links.dll" and
+// deletes the movie (a file NAME.swf there is never touched). A missing
+// library or player resource throws, saying where the movie is kept
+// (NAME.swf, unless that name is taken); the executable is then not written
+// (an existing one stays as it is). With CreateCDFiles also writes, beside
+// the executable, the page that plays the movie from the disk (the
+// executable's name with ".html", for machines without our player; its
+// player comes from playerFolder, empty: RufflePlayerFolder()), "Shell.ico"
+// and "autorun.inf". Names with control characters, outputs that exist and
+// are not regular files, and (with CD files) missing player files are
+// refused before building.
 TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
                                const std::optional<TExeDialogResult>& dialog, const std::string& playerFolder = {});
 
@@ -109,10 +111,12 @@ std::string MailProgram();
 // "Send via E-mail": the movie in the sub-folder named after the file name
 // (album.Publish.Folder becomes that sub-folder) and beside it the page that
 // plays it from the disk (the name with ".html"; its player comes from
-// playerFolder, empty: RufflePlayerFolder()), a zip archive of the
-// sub-folder, and the archive handed to the mail program with the subject
-// and the message text, which names the page. When the program cannot be
-// started the archive is deleted and Information says so.
+// playerFolder, empty: RufflePlayerFolder()), a zip archive of that movie
+// and page alone, and the archive handed to the mail program with the
+// subject and the message text, which names the page. A sub-folder that is
+// a symbolic link, no folder, or another user's is refused before building.
+// When the program cannot be started or reports a failure (a non-zero exit
+// status), the archive is deleted and Information says so.
 TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std::optional<TEMailDialogResult>& dialog,
                            const std::string& mailProgram = MailProgram(), const std::string& playerFolder = {});
 
@@ -155,17 +159,19 @@ std::string AutorunInf(const std::string& exeName);
 
 // A zip archive at zipFile of every regular file under folder (recursively,
 // paths relative to folder, never the archive itself; symbolic links are
-// left out), written to a temporary name and renamed into place.
-void WriteZipArchive(const std::string& zipFile, const std::string& folder);
+// left out), or of only those of them that `only` names when it is not
+// empty, written to a temporary name and renamed into place.
+void WriteZipArchive(const std::string& zipFile, const std::string& folder,
+                     const std::vector<std::string>& only = {});
 
 // The message text, which tells the reader to open pageName (lines end in
 // CR LF; the mail program is given them ending in LF, which xdg-email turns
 // into CR LF).
 std::string EMailBody(const std::string& pageName);
 
-// Starts `program --subject SUBJECT --body BODY --attach FILE` without a
-// shell and without waiting for it. Returns false, with the reason, when it
-// cannot be started.
+// Runs `program --subject SUBJECT --body BODY --attach FILE` without a
+// shell and waits for it. Returns false, with the reason, when it cannot be
+// started or ends with a non-zero exit status or a signal.
 bool LaunchMailProgram(const std::string& program, const std::string& subject, const std::string& body,
                        const std::string& attachment, std::string* reason);
 

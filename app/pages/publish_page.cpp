@@ -200,7 +200,7 @@ void TfrmPublish::Finish(const publish::TOutputResult& result) {
     });
   }
   if (!result.Information.empty())
-    QMessageBox::information(this, QStringLiteral("Information"), ToQ(result.Information));
+    QMessageBox::critical(this, QStringLiteral("Error"), ToQ(result.Information));
 }
 
 void TfrmPublish::Preview() {

@@ -505,6 +505,37 @@ TEST(OutputTargets, ExecutableWithCdFiles) {
   EXPECT_FALSE(fs::exists(dir / "out/autorun.inf"));
 }
 
+// A movie NAME.swf beside the executable that this run did not write is
+// neither replaced nor deleted; no temporary movie is left behind.
+TEST(OutputTargets, ExecutableLeavesAnExistingMovieAlone) {
+  for (bool player : {true, false}) {
+    TempDir dir;
+    WriteLinks(dir.path(), player);
+    const std::string mine = dir.Write("trip.swf", "my own movie, not this run's");
+    Album a(dir.path());
+    Progress progress;
+    if (player) {
+      CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir.path(), false});
+      EXPECT_EQ(MovieOfExecutable(ReadAll(dir / "trip.exe")).substr(0, 3), "CWS");
+    } else {
+      try {
+        CreateExecutable(a.album, progress, TExeDialogResult{"trip", dir.path(), false});
+        ADD_FAILURE() << "no error";
+      } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("the movie was not kept"), std::string::npos) << e.what();
+      }
+    }
+    EXPECT_EQ(ReadAll(mine), "my own movie, not this run's");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    const std::vector<std::string> expected =
+        player ? std::vector<std::string>{"YEL_Links.dll", "trip.exe", "trip.swf"}
+               : std::vector<std::string>{"YEL_Links.dll", "trip.swf"};
+    EXPECT_EQ(names, expected);
+  }
+}
+
 // Without the library or its player no executable is written (one there
 // from before stays as it was) and the movie stays beside it; the dialog's
 // answers are remembered.
@@ -625,8 +656,8 @@ std::vector<std::string> WaitForArguments(const std::string& record) {
 TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   TempDir dir;
   Album a(dir.path());
-  // Files already in the sub-folder go along (sub-folders too); an archive
-  // from before is replaced, never packed into the new one.
+  // Only the movie of this run is packed: files already in the sub-folder
+  // stay out, and an archive from before is replaced.
   fs::create_directories(dir / "Out/my Album/notes");
   dir.Write("Out/my Album/notes/read me.txt", "hello");
   dir.Write("Out/my Album/my Album.zip", "old archive");
@@ -645,7 +676,7 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   EXPECT_EQ(a.album.Publish.Name, "my Album");
 
   const std::string zip = sub + "my Album.zip";
-  EXPECT_EQ(Output("unzip -Z1 " + Quoted(zip)), "my Album.html\nmy Album.swf\nnotes/read me.txt\n");
+  EXPECT_EQ(Output("unzip -Z1 " + Quoted(zip)), "my Album.html\nmy Album.swf\n");
   EXPECT_EQ(Output("unzip -p " + Quoted(zip) + " 'my Album.swf'"), ReadAll(sub + "my Album.swf"));
   EXPECT_EQ(ReadOfflinePage(sub + "my Album.html").movie, ReadAll(sub + "my Album.swf"));
   EXPECT_NE(Output("unzip -t " + Quoted(zip)).find("No errors detected"), std::string::npos);
@@ -704,6 +735,38 @@ TEST(OutputTargets, EMailZipsTheSubFolderAndHandsItOver) {
   EXPECT_EQ(missing.Files, (std::vector<std::string>{dir / "Out/trip/trip.swf", dir / "Out/trip/trip.html"}));
   EXPECT_FALSE(fs::exists(dir / "Out/trip/trip.zip"));
   EXPECT_TRUE(fs::exists(dir / "Out/trip/trip.swf"));
+}
+
+// The mail program's exit status is waited for: one that fails (xdg-email
+// exits 3 without a mail program) is the "cannot launch" case, not success.
+// A symbolic link in place of the e-mail folder is refused before building,
+// so nothing is written into the folder it leads to.
+TEST(OutputTargets, EMailFailuresAndLinkedFoldersAreReported) {
+  TempDir dir;
+  Album a(dir.path());
+  Progress progress;
+  const std::string failing = dir.Write("failing-email", "#!/bin/sh\nexit 3\n");
+  ::chmod(failing.c_str(), 0755);
+  const TOutputResult failed = SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, failing);
+  EXPECT_NE(failed.Information.find("Can not launch the mail program"), std::string::npos) << failed.Information;
+  EXPECT_NE(failed.Information.find("exit status 3"), std::string::npos) << failed.Information;
+  EXPECT_EQ(failed.Files, std::vector<std::string>{dir / "Out/trip/trip.swf"});
+  EXPECT_FALSE(fs::exists(dir / "Out/trip/trip.zip"));
+
+  fs::create_directories(dir / "private");
+  dir.Write("private/diary.txt", "private");
+  fs::create_directories(dir / "Mail");
+  fs::create_directory_symlink(dir / "private", dir / "Mail/trip");
+  try {
+    SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Mail"}, "true");
+    ADD_FAILURE() << "a linked e-mail folder was accepted";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("symbolic link"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(progress.titles.size(), 1u);  // only the first run built a movie
+  std::vector<std::string> privateFiles;
+  for (const auto& entry : fs::directory_iterator(dir / "private")) privateFiles.push_back(entry.path().filename());
+  EXPECT_EQ(privateFiles, std::vector<std::string>{"diary.txt"});
 }
 
 // A cancelled dialog or build writes nothing; a cancelled dialog keeps the
