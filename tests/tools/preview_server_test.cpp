@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -53,7 +54,9 @@ std::string Fetch(int port, const std::string& request) {
   return answer;
 }
 
-std::string Get(int port, const std::string& path) { return Fetch(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n"); }
+std::string Get(int port, const std::string& path) {
+  return Fetch(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n");
+}
 
 TEST(PreviewServer, ServesOnlyItsOwnFiles) {
   testing::TempDir dir;
@@ -67,7 +70,29 @@ TEST(PreviewServer, ServesOnlyItsOwnFiles) {
   EXPECT_EQ(Get(server.Port(), "/ruffle/ruffle.js?v=1").substr(Get(server.Port(), "/ruffle/ruffle.js").size() - 2), "js");
   for (const char* path : {"/etc/passwd", "/../../../../etc/passwd", "/ruffle/../../secret", "/ruffle", "/index.html/"})
     EXPECT_EQ(Get(server.Port(), path).substr(0, 22), "HTTP/1.1 404 Not Found") << path;
-  EXPECT_EQ(Fetch(server.Port(), "POST / HTTP/1.1\r\n\r\n").substr(0, 22), "HTTP/1.1 404 Not Found");
+  const std::string port = std::to_string(server.Port());
+  EXPECT_EQ(Fetch(server.Port(), "POST / HTTP/1.1\r\nHost: localhost:" + port + "\r\n\r\n").substr(0, 22),
+            "HTTP/1.1 404 Not Found");
+  server.Stop();
+}
+
+// Only requests that name this server as 127.0.0.1:PORT or localhost:PORT
+// are answered: a page whose own name was rebound to 127.0.0.1 sends that
+// name and gets nothing.
+TEST(PreviewServer, AnswersOnlyItsOwnHostName) {
+  PreviewServer server({{"index.html", {'o', 'k'}}});
+  server.Start();
+  const std::string port = std::to_string(server.Port());
+  auto status = [&](const std::string& headers) {
+    return Fetch(server.Port(), "GET / HTTP/1.1\r\n" + headers + "\r\n").substr(0, 12);
+  };
+  for (const std::string& ours : {"Host: 127.0.0.1:" + port + "\r\n", "host:  LocalHost:" + port + " \r\n"})
+    EXPECT_EQ(status(ours), "HTTP/1.1 200") << ours;
+  for (const std::string& other :
+       {std::string(), "Host: attacker.example:" + port + "\r\n", std::string("Host: 127.0.0.1\r\n"),
+        "Host: 127.0.0.1:" + port + "0\r\n", "Host: localhost:" + port + ".evil\r\n",
+        "Host: 127.0.0.1:" + port + "\r\nHost: evil.example\r\n", "X-Host: 127.0.0.1:" + port + "\r\n"})
+    EXPECT_EQ(status(other), "HTTP/1.1 421") << other;
   server.Stop();
 }
 
@@ -83,7 +108,8 @@ TEST(PreviewServer, AStalledClientHoldsUpNoOther) {
   // The slow client's connection is still open: it was not answered first.
   pollfd p{slow, POLLIN, 0};
   EXPECT_EQ(poll(&p, 1, 0), 0);
-  ASSERT_EQ(send(slow, "TP/1.1\r\n\r\n", 10, MSG_NOSIGNAL), 10);
+  const std::string rest = "TP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n";
+  ASSERT_EQ(send(slow, rest.data(), rest.size(), MSG_NOSIGNAL), ssize_t(rest.size()));
   char buffer[64] = {};
   EXPECT_GT(recv(slow, buffer, sizeof buffer - 1, 0), 0);
   EXPECT_EQ(std::string(buffer).substr(0, 15), "HTTP/1.1 200 OK");
@@ -142,6 +168,40 @@ TEST(YelPreview, FolderIsPrivateAndPlantedLinksAreRefused) {
   ::unsetenv("YEL_RUFFLE_DIR");
   ::unsetenv("TMPDIR");
   if (runtime) ::setenv("XDG_RUNTIME_DIR", saved_runtime.c_str(), 1);
+}
+
+// The folder of a preview that was killed is removed by the next preview;
+// one whose process still runs, and another user's name pattern planted as
+// a link, stay.
+TEST(YelPreview, StaleFoldersOfKilledPreviewsAreRemoved) {
+  testing::TempDir dir;
+  fs::create_directories(dir / "ruffle");
+  dir.Write("ruffle/ruffle.js", "// player");
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  fs::create_directories(dir / "run/yel-preview-killed/ruffle");
+  dir.Write("run/yel-preview-killed/.yel-preview-pid", std::to_string(gone) + "\n");
+  dir.Write("run/yel-preview-killed/album.swf", "movie");
+  fs::create_directories(dir / "run/yel-preview-running");
+  dir.Write("run/yel-preview-running/.yel-preview-pid", std::to_string(getpid()) + "\n");
+  fs::create_directories(dir / "elsewhere");
+  dir.Write("elsewhere/.yel-preview-pid", std::to_string(gone) + "\n");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "run/yel-preview-link");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved_runtime = runtime ? runtime : "";
+  ::setenv("YEL_RUFFLE_DIR", (dir / "ruffle").c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+  const testing::YelRun run = testing::Yel({"preview", Project(dir), "--no-serve"});
+  ::unsetenv("YEL_RUFFLE_DIR");
+  if (runtime) ::setenv("XDG_RUNTIME_DIR", saved_runtime.c_str(), 1);
+  else ::unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(fs::exists(dir / "run/yel-preview-killed"));
+  EXPECT_TRUE(fs::exists(dir / "run/yel-preview-running/.yel-preview-pid"));
+  EXPECT_TRUE(fs::is_symlink(dir / "run/yel-preview-link"));
+  EXPECT_TRUE(fs::exists(dir / "elsewhere/.yel-preview-pid"));
 }
 
 }  // namespace

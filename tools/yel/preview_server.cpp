@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <sstream>
@@ -131,6 +132,39 @@ void PreviewServer::AcceptLoop() {
   }
 }
 
+namespace {
+
+// Whether the request head has exactly one Host header, naming
+// 127.0.0.1:port or localhost:port.
+bool HostIsOurs(const std::string& head, int port) {
+  int hosts = 0;
+  bool ours = false;
+  std::size_t at = head.find('\n');
+  while (at != std::string::npos && at + 1 < head.size()) {
+    const std::size_t start = at + 1;
+    at = head.find('\n', start);
+    std::string field = head.substr(start, (at == std::string::npos ? head.size() : at) - start);
+    if (!field.empty() && field.back() == '\r') field.pop_back();
+    if (field.empty()) break;  // the end of the head
+    const std::size_t colon = field.find(':');
+    if (colon == std::string::npos) continue;
+    std::string name = field.substr(0, colon);
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (name != "host") continue;
+    ++hosts;
+    std::string value = field.substr(colon + 1);
+    const auto first = value.find_first_not_of(" \t");
+    const auto last = value.find_last_not_of(" \t");
+    value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    for (char& c : value) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const std::string suffix = ":" + std::to_string(port);
+    ours = value == "127.0.0.1" + suffix || value == "localhost" + suffix;
+  }
+  return hosts == 1 && ours;
+}
+
+}  // namespace
+
 void PreviewServer::Answer(int client) const {
   // The whole request head must come within the time limit, however the
   // client spreads its bytes.
@@ -153,6 +187,14 @@ void PreviewServer::Answer(int client) const {
   std::istringstream line(request.substr(0, request.find_first_of("\r\n")));
   std::string method, target;
   line >> method >> target;
+  // Only requests for this server by its own name are answered: a page of
+  // another site whose name was rebound to 127.0.0.1 sends its own name as
+  // the Host and must not read the album.
+  if (!HostIsOurs(request, port_)) {
+    const std::string answer = "HTTP/1.1 421 Misdirected Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    SendAll(client, answer.data(), answer.size(), stopping_);
+    return;
+  }
   target = target.substr(0, target.find_first_of("?#"));
   if (target == "/") target = "/index.html";
   const auto file = target.size() > 1 && target[0] == '/' ? files_->find(target.substr(1)) : files_->end();

@@ -3,11 +3,14 @@
 // The preview writes a small page that plays the movie with the Ruffle
 // player copied next to it, serves that folder on 127.0.0.1 and opens it
 // with xdg-open.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -244,6 +247,35 @@ std::string PageText(int width, int height, bool withMusic) {
   return page.str();
 }
 
+constexpr const char* kPreviewOwnerFile = ".yel-preview-pid";
+
+// Removes the preview folders under base that a killed preview left: this
+// user's "yel-preview-*" folders (never a link) whose owner process is gone,
+// or that name no owner and are more than ten minutes old.
+void RemoveStalePreviewFolders(const std::string& base) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(base, ec)) {
+    const std::string name = entry.path().filename().string();
+    struct stat info {};
+    if (!name.starts_with("yel-preview-") || ::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
+      continue;
+    bool stale = false;
+    const fs::path owner = entry.path() / kPreviewOwnerFile;
+    struct stat ownerInfo {};
+    if (::lstat(owner.c_str(), &ownerInfo) == 0 && S_ISREG(ownerInfo.st_mode) && ownerInfo.st_size < 32) {
+      const std::string text = ReadFileText(owner.string());
+      char* end = nullptr;
+      const long pid = std::strtol(text.c_str(), &end, 10);
+      stale = pid > 0 && end != text.c_str() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    } else {
+      stale = ::time(nullptr) - info.st_mtime > 600;
+    }
+    std::error_code ignored;
+    if (stale) fs::remove_all(entry.path(), ignored);
+  }
+}
+
 // A new folder only this user can enter, under XDG_RUNTIME_DIR (private to
 // the user) or else the temporary folder: never one that someone else could
 // have made or planted links in beforehand.
@@ -253,9 +285,13 @@ std::string MakePrivatePreviewFolder() {
     base = runtime;
   else
     base = fs::temp_directory_path().string();
+  RemoveStalePreviewFolders(base);
   std::string pattern = (fs::path(base) / "yel-preview-XXXXXX").string();
   if (!::mkdtemp(pattern.data()))
     ThrowFileError(base, "cannot create the preview folder: " + SystemErrorText(errno));
+  // The process that owns the folder, for the next preview to tell whether
+  // it is still running.
+  WriteFileAtomically((fs::path(pattern) / kPreviewOwnerFile).string(), std::to_string(::getpid()) + "\n");
   return pattern;
 }
 
