@@ -55,6 +55,25 @@ void CheckReplaceable(const std::string& path) {
     ThrowFileError(path, "is not a regular file (a device, pipe or socket); refusing to replace it");
 }
 
+void CheckNotAnInput(const std::string& output, const std::vector<std::string>& inputs) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path outputPath = fs::absolute(output, ec).lexically_normal();
+  struct stat outputInfo {};
+  const bool outputExists = ::stat(output.c_str(), &outputInfo) == 0;
+  for (const std::string& input : inputs) {
+    if (input.empty()) continue;
+    struct stat inputInfo {};
+    std::error_code inputEc;
+    const fs::path inputPath = fs::absolute(input, inputEc).lexically_normal();
+    const bool samePath = !ec && !inputEc && inputPath == outputPath;
+    const bool sameFile = outputExists && ::stat(input.c_str(), &inputInfo) == 0 &&
+                          inputInfo.st_dev == outputInfo.st_dev && inputInfo.st_ino == outputInfo.st_ino;
+    if (samePath || sameFile)
+      ThrowFileError(output, "is the input " + input + "; writing it would destroy it (choose another output)");
+  }
+}
+
 void RemoveStaleTemporaries(const std::string& folder) {
   // Temporary files of writers that were killed: ours by name and owner,
   // older than a minute, and not locked by a writer that is still running.

@@ -82,6 +82,12 @@ void WriteFileAtomically(const std::string& path,
 // symbolic link).
 void CheckReplaceable(const std::string& path);
 
+// Throws Error naming both when output is one of the inputs a run reads:
+// the same path (after making both absolute and normal), or the same file
+// (device and inode, through symbolic links). Writing it would destroy the
+// input. Empty inputs are skipped.
+void CheckNotAnInput(const std::string& output, const std::vector<std::string>& inputs);
+
 // Removes the temporary files of writers that were killed (named
 // ".yel-write-*", ".yel-exe-*" or ".yel-zip-*", owned by this user, at least
 // a minute old and not held by a running writer). Every writer does this in

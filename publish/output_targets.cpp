@@ -89,6 +89,14 @@ bool HasMusic(const TFlashAlbum& album) { return FileExists(album.MusicFile); }
 
 std::string PlayerFolderOr(const std::string& folder) { return folder.empty() ? RufflePlayerFolder() : folder; }
 
+// The files a build reads: the project, the photos and the music. An output
+// that is one of them is refused before building.
+void CheckNotAnAlbumInput(const TFlashAlbum& album, const std::string& output) {
+  std::vector<std::string> inputs = {album.ProjectFileName, album.MusicFile};
+  for (std::size_t i = 0; i < album.SlideViews.Count(); ++i) inputs.push_back(album.SlideViews[i].ImageFile);
+  CheckNotAnInput(output, inputs);
+}
+
 // Builds the movie into fileName; false when the user cancelled.
 bool BuildInto(const TFlashAlbum& album, const std::string& fileName, const std::string& title,
                TfrmConvert& progress) {
@@ -293,11 +301,11 @@ void CheckMailFolder(const std::string& folder, bool created) {
 }
 
 // A movie built under a hidden temporary name in a folder (removed with the
-// stale temporaries of killed writers), deleted unless kept.
+// stale temporaries of killed writers), deleted unless kept or put in place.
 class TemporaryMovie {
  public:
-  explicit TemporaryMovie(const std::string& folder) {
-    path_ = (folder.empty() ? std::string("./") : WithSlash(folder)) + ".yel-exe-XXXXXX";
+  explicit TemporaryMovie(const std::string& folder, const char* prefix = ".yel-exe-") {
+    path_ = (folder.empty() ? std::string("./") : WithSlash(folder)) + prefix + "XXXXXX";
     const int fd = ::mkstemp(path_.data());
     if (fd < 0) ThrowFileError(folder, "cannot write the movie there: " + SystemErrorText(errno));
     ::close(fd);
@@ -320,9 +328,49 @@ class TemporaryMovie {
     return "the movie was not kept: " + name + " is there already";
   }
 
+  // Renames the movie to name, replacing what is there.
+  void Replace(const std::string& name) {
+    ::chmod(path_.c_str(), NewFileMode(0666));
+    struct stat existing {};
+    if (::lstat(name.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+      ::chmod(path_.c_str(), existing.st_mode & 07777);
+    if (::rename(path_.c_str(), name.c_str()) != 0) ThrowFileError(name, "cannot replace: " + SystemErrorText(errno));
+    path_.clear();
+  }
+
  private:
   std::string path_;
 };
+
+// Files (and a folder) that a handler created, removed again unless the
+// whole output was written.
+struct NewFiles {
+  std::vector<std::string> Files;
+  std::string Folder;
+  bool Kept = false;
+  NewFiles() = default;
+  NewFiles(const NewFiles&) = delete;
+  NewFiles& operator=(const NewFiles&) = delete;
+  ~NewFiles() {
+    if (Kept) return;
+    for (const std::string& file : Files) ::unlink(file.c_str());
+    if (!Folder.empty()) ::rmdir(Folder.c_str());
+  }
+  void Keep() { Kept = true; }
+};
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// A name longer than the file system takes (255 bytes) is refused before
+// building, instead of failing after the movie is written.
+void CheckNameLength(const std::string& name) {
+  if (name.size() > 255)
+    throw Error(name.substr(0, 40) + "...: the file name is longer than 255 bytes (" + std::to_string(name.size()) +
+                ")");
+}
 
 // Folders of path that do not exist yet, deepest first.
 std::vector<fs::path> MissingFolders(const std::string& path) {
@@ -368,6 +416,7 @@ TOutputResult CreateSwfMovie(const TFlashAlbum& album, TfrmConvert& progress,
   if (chosenFile->empty()) throw Error("no file name was given");
   CheckNoControlCharacters(FileNameOf(*chosenFile));
   CheckReplaceable(*chosenFile);
+  CheckNotAnAlbumInput(album, *chosenFile);
   if (!BuildInto(album, *chosenFile, "Create SWF Movie ...", progress)) return result.Cancelled = true, result;
   result.Files.push_back(*chosenFile);
   return result;
@@ -381,10 +430,13 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
   const std::string base = WithoutExtension(FileNameOf(*chosenFile));
   if (base.empty()) throw Error(*chosenFile + ": the file name has no name before its extension");
   CheckNoControlCharacters(base);
+  CheckNameLength(base + ".html");
   const std::string swf = folder + base + ".swf";
   const std::string html = folder + base + ".html";
   CheckReplaceable(swf);
   CheckReplaceable(html);
+  CheckNotAnAlbumInput(album, swf);
+  CheckNotAnAlbumInput(album, html);
   if (options.Plain && options.Served) throw Error("the plain page has no player to serve");
   const std::string player = PlayerFolderOr(options.PlayerFolder);
   if (options.Served) {
@@ -393,17 +445,28 @@ TOutputResult PublishHtmlFile(const TFlashAlbum& album, TfrmConvert& progress,
   } else if (!options.Plain) {
     CheckOfflinePlayer(player);
   }
-  if (!BuildInto(album, swf, "Publish HTML File ...", progress)) return result.Cancelled = true, result;
-  result.Files.push_back(swf);
-  // The page comes last: once it is there, so is the player it loads.
+  // Either every file appears or nothing new does: the movie is built under
+  // a temporary name and put in place last; the player files and the page
+  // that were not there before are removed again when a later step fails.
+  TemporaryMovie movie(folder, ".yel-write-");
+  if (!BuildInto(album, movie.Path(), "Publish HTML File ...", progress)) return result.Cancelled = true, result;
+  NewFiles created;
   if (options.Served) {
+    const std::string target = PlayerFolderBeside(folder);
+    if (!FolderExists(target)) created.Folder = target;
+    for (const std::string& name : RufflePlayerFiles(player))
+      if (!PathExists(target + "/" + name)) created.Files.push_back(target + "/" + name);
     for (std::string& file : WriteRufflePlayer(player, folder)) result.Files.push_back(std::move(file));
   }
+  if (!PathExists(html)) created.Files.push_back(html);
   if (options.Plain || options.Served)
     WriteFileAtomically(html, HtmlPage(base, album.Width, album.Height, options.Served, HasMusic(album)));
   else
-    WriteOfflinePage(html, HtmlPage(base, album.Width, album.Height), HasMusic(album), player, swf);
+    WriteOfflinePage(html, HtmlPage(base, album.Width, album.Height), HasMusic(album), player, movie.Path());
   result.Files.push_back(html);
+  movie.Replace(swf);
+  created.Keep();
+  result.Files.insert(result.Files.begin(), swf);
   return result;
 }
 
@@ -428,9 +491,13 @@ TOutputResult CreateExecutable(TFlashAlbum& album, TfrmConvert& progress,
   const std::string page = ChangeExtension(exe, ".html");
   const std::string player = PlayerFolderOr(playerFolder);
   CheckReplaceable(exe);
+  CheckNotAnAlbumInput(album, exe);
   if (publish.Exe.CreateCDFiles) {
     CheckReplaceable(page);
     CheckOfflinePlayer(player);
+    CheckNotAnAlbumInput(album, page);
+    CheckNotAnAlbumInput(album, ResolvePathIgnoreCase(publish.Folder + "Shell.ico"));
+    CheckNotAnAlbumInput(album, ResolvePathIgnoreCase(publish.Folder + "autorun.inf"));
   }
   // The movie is built under a temporary name: a file NAME.swf that this run
   // did not write is never replaced or deleted.
@@ -500,6 +567,9 @@ TOutputResult SendViaEmail(TFlashAlbum& album, TfrmConvert& progress, const std:
   CheckReplaceable(swf);
   CheckReplaceable(page);
   CheckReplaceable(zip);
+  CheckNotAnAlbumInput(album, swf);
+  CheckNotAnAlbumInput(album, page);
+  CheckNotAnAlbumInput(album, zip);
   if (!BuildInto(album, swf, "Send via E-mail ...", progress)) {
     RemoveFolders(created);
     return result.Cancelled = true, result;

@@ -394,6 +394,41 @@ TEST(OutputTargets, HtmlWritesTheMovieThePlayerAndThePageBesideIt) {
   EXPECT_EQ(a.album.Publish.Name, "my Album");
 }
 
+// A page that cannot be written leaves nothing new: with a folder in the
+// way of ruffle/ruffle.js the movie, the player files written before it
+// and the new player folder's files go again; a movie there from before
+// keeps its bytes. A name too long for a page is refused before building.
+TEST(OutputTargets, HtmlFailuresLeaveNoPartialOutput) {
+  TempDir dir;
+  Album a(dir.path());
+  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app")};
+  fs::create_directories(dir / "site/ruffle/ruffle.js");
+  Progress progress;
+  EXPECT_THROW(PublishHtmlFile(a.album, progress, dir / "site/show.html", options), Error);
+  EXPECT_EQ(progress.titles.size(), 1u);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(dir / "site"))
+    left.push_back(entry.path().lexically_relative(dir / "site").string());
+  EXPECT_EQ(left, (std::vector<std::string>{"ruffle", "ruffle/ruffle.js"}));
+
+  dir.Write("site/show.swf", "an earlier movie");
+  EXPECT_THROW(PublishHtmlFile(a.album, progress, dir / "site/show.html", options), Error);
+  EXPECT_EQ(ReadAll(dir / "site/show.swf"), "an earlier movie");
+  EXPECT_FALSE(fs::exists(dir / "site/show.html"));
+
+  Progress none;
+  const std::string longName = std::string(251, 'n');
+  try {
+    PublishHtmlFile(a.album, none, dir / (longName + ".html"), options);
+    ADD_FAILURE() << "a 256-byte page name was accepted";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("longer than 255 bytes"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(none.titles.empty());
+  EXPECT_FALSE(fs::exists(dir / (longName + ".swf")));
+  EXPECT_FALSE(fs::exists(dir / "ruffle"));
+}
+
 // The player folder beside the page: files there are replaced (a link of a
 // player file's name too, never written through); a link or a file in the
 // folder's place, or a missing player, stops the publish before building.

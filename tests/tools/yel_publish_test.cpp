@@ -128,6 +128,43 @@ TEST(YelPublish, ErrorsNameTheProblemAndWriteNothing) {
   }
 }
 
+// An output that is one of the run's inputs (the same path, or the same
+// file through a link) is refused before anything is written: the input
+// keeps its bytes.
+TEST(YelPublish, OutputsThatAreInputsAreRefused) {
+  testing::TempDir dir;
+  TFlashAlbum album;
+  album.Width = 64, album.Height = 48, album.FrameRate = 12;
+  const std::string photo = dir.Write("photo.jpg", "the only copy of a photo");
+  album.AddSlide(photo);
+  const std::string project = dir / "x.yel";
+  SaveProjectFile(album, project);
+  const std::string projectBytes = testing::ReadAll(project);
+  const std::string script = dir.Write("b.as", "x = 1;");
+  const std::string music = dir.Write("song.mp3", "the only copy of a song");
+  std::filesystem::create_directories(dir / "sub");
+  std::filesystem::create_symlink(project, dir / "link.swf");
+  const std::vector<cli::Args> cases = {
+      {"publish", project, "--swf", project},
+      {"publish", project, "--swf", dir / "sub/../x.yel"},
+      {"publish", project, "--swf", photo},
+      {"publish", project, "--swf", dir / "link.swf"},
+      {"publish", project, "--swf", music, "--music", music},
+      {"compile", script, "-o", script},
+      {"compile", script, "-o", dir / "sub/../b.as"},
+  };
+  for (const cli::Args& args : cases) {
+    const CliRun run = Yel(args);
+    EXPECT_EQ(run.status, 1) << args[3] << ": " << run.err;
+    EXPECT_NE(run.err.find("writing it would destroy it"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(testing::ReadAll(project), projectBytes);
+  EXPECT_EQ(testing::ReadAll(photo), "the only copy of a photo");
+  EXPECT_EQ(testing::ReadAll(music), "the only copy of a song");
+  EXPECT_EQ(testing::ReadAll(script), "x = 1;");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.swf"));
+}
+
 // --slide-format jpeg writes the photos as JPEG data: a smaller movie whose
 // bitmaps are DefineBitsJPEG2 tags (code 21).
 TEST(YelPublish, JpegSlidesMakeASmallerMovie) {

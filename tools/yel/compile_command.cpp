@@ -121,6 +121,7 @@ int RunCompile(const Args& args) {
   for (const auto& folder : includePaths)
     if (!FolderExists(folder)) throw UsageError{"no include folder " + folder};
 
+  CheckNotAnInput(output, {script});
   std::vector<std::uint8_t> source = ReadFileBytes(script);
   std::vector<std::vector<std::uint8_t>> handlerSources;
   for (const auto& handler : handlers) handlerSources.push_back(ReadFileBytes(handler.File));
