@@ -106,6 +106,18 @@ void TSWFBodyReader::Open() {
   frame_count_ = be.ReadWord();
 }
 
+std::uint64_t TSWFBodyReader::MaxBodySize() const { return kBaseBodyBytes + kBodyBytesPerInputByte * input_size_; }
+
+std::uint64_t TSWFBodyReader::MaxTagCount() const { return kBaseTagCount + input_size_; }
+
+void TSWFBodyReader::CheckHeld(std::uint64_t bytes) const {
+  if (!compressed_ || bytes <= MaxBodySize()) return;
+  ThrowFileError(source_name_, "the compressed movie unpacks to more than " + std::to_string(MaxBodySize()) +
+                                   " bytes to be held (the header gives " + std::to_string(FileLength()) + ") from " +
+                                   std::to_string(input_size_) +
+                                   " bytes of file; a movie may unpack to 64 MB plus 256 times its file size");
+}
+
 std::uint64_t TSWFBodyReader::Read(std::uint8_t* dst, std::uint64_t n) {
   const std::uint64_t take = std::min(n, body_size_ - position_);
   const std::size_t carried = static_cast<std::size_t>(std::min<std::uint64_t>(take, carried_end_ - carried_at_));

@@ -51,6 +51,21 @@ class TSWFBodyReader {
   // Bytes of the body read so far.
   std::uint64_t Position() const { return position_; }
 
+  // What reading a movie may take, in proportion to its file: the part of a
+  // compressed body held in memory is at most 64 MB plus 256 times the
+  // file's size (zlib could give over 1000 times), and a movie holds at most
+  // 262,144 tags plus one for each byte of its file (sprites' tags
+  // included). Past either limit a read throws, so that a tiny file cannot
+  // take gigabytes of memory.
+  static constexpr std::uint64_t kBaseBodyBytes = 64u << 20;
+  static constexpr std::uint64_t kBodyBytesPerInputByte = 256;
+  static constexpr std::uint64_t kBaseTagCount = 1u << 18;
+  std::uint64_t MaxBodySize() const;
+  std::uint64_t MaxTagCount() const;
+  // Throws Error naming the file when a reader would hold more than
+  // MaxBodySize bytes of a compressed body (reading through costs nothing).
+  void CheckHeld(std::uint64_t bytes) const;
+
   // Reads the next min(n, BodySize() - Position()) bytes of the body into
   // dst and returns their number. Compressed data that is damaged, or ends
   // before the body does, throws.

@@ -391,9 +391,13 @@ void TSWFStreamReader::Load(TSWFBodyReader& input) {
       input.Compressed()
           ? std::min<std::uint64_t>(bodySize, std::max<std::uint64_t>((input.InputSize() - 8) * 4, 1 << 16))
           : bodySize));
+  const std::uint64_t limit = input.Compressed() ? input.MaxBodySize() : bodySize;
   std::uint64_t have = 0;
   while (have < bodySize) {
-    if (have == body.size()) body.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bodySize, body.size() * 2)));
+    if (have == body.size()) {
+      input.CheckHeld(have + 1);
+      body.resize(static_cast<std::size_t>(std::min({bodySize, limit, std::uint64_t{body.size()} * 2})));
+    }
     have += input.Read(body.data() + have, body.size() - have);
   }
 
@@ -404,6 +408,8 @@ void TSWFStreamReader::Load(TSWFBodyReader& input) {
   FrameCount = input.FrameCount();
   body_offset_ = input.BodyOffset();
   tags_.clear();
+  input_size_ = input.InputSize();
+  max_tags_ = input.MaxTagCount();
   SetOwnedBody(std::make_unique<TMemoryStream>(std::move(body)));
 }
 
@@ -447,6 +453,36 @@ void FillSubTags(TSWFTagInfo& info, const std::uint8_t* body, std::uint64_t body
     p = at + (p + 2 <= end ? header + length : 0);
     info.SubTags.push_back(std::move(sub));
   }
+}
+
+// The number of tag headers in body[from, end), sprites' tags included,
+// counted without reading the tags; stops once past limit.
+std::uint64_t CountTags(const std::uint8_t* body, std::uint64_t from, std::uint64_t end, std::uint64_t limit,
+                        int depth = 0) {
+  std::uint64_t count = 0;
+  std::uint64_t p = from;
+  while (end - p >= 2 && count <= limit) {
+    const std::uint16_t word = static_cast<std::uint16_t>(body[p] | (body[p + 1] << 8));
+    std::uint64_t length = word & 0x3F;
+    std::uint64_t header = 2;
+    if (length == 0x3F) {
+      if (end - p < 6) break;
+      length = ReadLE32(body + p + 2);
+      header = 6;
+    }
+    ++count;
+    const std::uint64_t bodyEnd = std::min(end, p + header + length);
+    if ((word >> 6) == tag::DefineSprite && depth < 8 && bodyEnd >= p + header + 4)
+      count += CountTags(body, p + header + 4, bodyEnd, limit - std::min(limit, count), depth + 1);
+    p = bodyEnd;
+  }
+  return count;
+}
+
+[[noreturn]] void ThrowTooManyTags(const std::string& source, std::uint64_t limit, std::uint64_t inputSize) {
+  ThrowFileError(source, "the movie holds more than " + std::to_string(limit) + " tags for its " +
+                             std::to_string(inputSize) +
+                             " bytes of file; a movie may hold 262144 tags plus one for each byte of its file");
 }
 
 // How tags become entries.
@@ -530,6 +566,7 @@ void TSWFStreamReader::ParseTags(bool createObjects, bool parseActions) {
   const std::uint64_t size = body.Size();
   const std::shared_ptr<const void> owner = body.Share();
   const TagParsing how{createObjects, parseActions, Version(), body_offset_, &OnCreateTag};
+  if (CountTags(data, 0, size, max_tags_) > max_tags_) ThrowTooManyTags(source_name_, max_tags_, input_size_);
   std::uint16_t frame = 1;
   std::uint64_t position = 0;
   while (position < size) {
@@ -563,6 +600,29 @@ std::unique_ptr<TSWFTagInfo> TSWFTagScanner::Next(bool parseActions) {
   }
   const std::uint64_t available = std::min(length, left - headerSize);
 
+  // A long tag that no reader decodes (an unknown code) would only be held
+  // as bytes: it is read through in pieces and its entry carries no data.
+  constexpr std::uint64_t kLongestKeptUnknownTag = 64 * 1024;
+  const auto code = static_cast<std::uint16_t>((header[0] | header[1] << 8) >> 6);
+  if (available == length && length > kLongestKeptUnknownTag) {
+    std::unique_ptr<TSWFObject> object = CreateTag(code);
+    if (dynamic_cast<TSWFByteCodeTag*>(object.get())) {
+      std::uint8_t scratch[16 * 1024];
+      for (std::uint64_t skipped = 0; skipped < length;)
+        skipped += body_.Read(scratch, std::min<std::uint64_t>(sizeof scratch, length - skipped));
+      if (++tag_count_ > body_.MaxTagCount())
+        ThrowTooManyTags(body_.SourceName(), body_.MaxTagCount(), body_.InputSize());
+      auto info = std::make_unique<TSWFTagInfo>(code, false);
+      info->Position = static_cast<std::uint32_t>(position);
+      info->Length = static_cast<std::uint32_t>(length);
+      info->IsLongHeader = headerSize == 6;
+      info->Frame = frame_;
+      object->BodySize = static_cast<std::uint32_t>(length);
+      info->SetObject(std::move(object));
+      return info;
+    }
+  }
+
   // The tag's bytes; the buffer grows as they arrive instead of trusting
   // the length, and is taken anew while an earlier tag's objects share it.
   constexpr std::size_t kFirstBuffer = 64 * 1024;
@@ -575,7 +635,9 @@ std::unique_ptr<TSWFTagInfo> TSWFTagScanner::Next(bool parseActions) {
   std::uint64_t have = headerSize;
   while (have < need) {
     if (have == capacity_) {
-      const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(need, std::uint64_t{capacity_} * 2));
+      body_.CheckHeld(have + 1);
+      const std::uint64_t limit = body_.Compressed() ? body_.MaxBodySize() : need;
+      const auto size = static_cast<std::size_t>(std::min({need, std::uint64_t{capacity_} * 2, limit}));
       auto bigger = std::make_shared_for_overwrite<std::uint8_t[]>(size);
       std::memcpy(bigger.get(), buffer_.get(), have);
       buffer_ = std::move(bigger);
@@ -584,6 +646,9 @@ std::unique_ptr<TSWFTagInfo> TSWFTagScanner::Next(bool parseActions) {
     have += body_.Read(buffer_.get() + have, std::min<std::uint64_t>(need, capacity_) - have);
   }
   const TagParsing how{true, parseActions, body_.Version(), body_.BodyOffset(), nullptr};
+  const std::uint64_t limit = body_.MaxTagCount();
+  tag_count_ += CountTags(buffer_.get(), 0, need, limit - std::min(limit, tag_count_));
+  if (tag_count_ > limit) ThrowTooManyTags(body_.SourceName(), limit, body_.InputSize());
   std::uint64_t consumed = 0;
   return ParseTagAt(buffer_.get(), need, buffer_, position, how, frame_, consumed);
 }

@@ -157,6 +157,8 @@ class TSWFStreamReader : public TBasedSWFStream {
   void LoadFromStream(TStream& stream, const std::string& sourceName = "stream");
   void LoadFromBytes(const std::uint8_t* data, std::size_t size, const std::string& sourceName);
 
+  // Throws when a loaded movie holds more tags than its file's size allows
+  // (TSWFBodyReader::MaxTagCount).
   void ParseTags(bool createObjects = true, bool parseActions = true);
   std::size_t TagCount() const { return tags_.size(); }
   TSWFTagInfo& TagInfo(std::size_t index) { return *tags_[index]; }
@@ -193,11 +195,17 @@ class TSWFStreamReader : public TBasedSWFStream {
   std::vector<std::unique_ptr<TSWFTagInfo>> tags_;
   std::string source_name_;
   std::uint32_t body_offset_ = 0;
+  // The file's size and the tags a movie of that size may hold (see
+  // TSWFBodyReader::MaxTagCount); a body not loaded from a file has no limit.
+  std::uint64_t input_size_ = 0;
+  std::uint64_t max_tags_ = UINT64_MAX;
 };
 
 // The tags of an SWF file read one top-level tag at a time, straight from
 // the file (a compressed body inflated as it goes): a movie of any size is
-// read with one tag's bytes in memory. The entries and objects are those
+// read with one tag's bytes in memory (a tag of unknown code longer than
+// 64 KB is read through without being kept: its entry's object holds no
+// bytes). The entries and objects are those
 // TSWFStreamReader::ParseTags makes; each stands alone (a definition does
 // not need later tags).
 class TSWFTagScanner {
@@ -221,6 +229,7 @@ class TSWFTagScanner {
   std::shared_ptr<std::uint8_t[]> buffer_;
   std::size_t capacity_ = 0;
   std::uint16_t frame_ = 1;
+  std::uint64_t tag_count_ = 0;  // sprites' tags included
 };
 
 }  // namespace yel::swf

@@ -11,6 +11,7 @@
 #include "swf/format/swf_stream.h"
 #include "swf/format/tag_codes.h"
 #include "tests/testing/corpus.h"
+#include "tests/testing/crafted_movies.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/tools/yel_run.h"
 
@@ -164,6 +165,38 @@ TEST(YelCopy, DamagedInputGivesAnErrorAndNoFile) {
   auto missing = Copy({dir / "missing.swf", dir / "out.swf"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("missing.swf"), std::string::npos) << missing.err;
+}
+
+// Movies that would take far more than their size to copy are refused
+// with the reason and leave no output: a few kilobytes of compressed file
+// holding a million empty tags, and a megabyte unpacking to a gigabyte.
+// A DoAction whose actions cannot be read (yel dump lists it as unreadable)
+// is refused as well: a copy would carry the damage on.
+TEST(YelCopy, HostileMoviesAreRefused) {
+  testing::TempDir dir;
+  const std::string damagedActions = testing::CraftedPlainMovie(
+      testing::CraftedTagHeader(12, 5) + std::string("\x96\x10\x00\x07\x00", 5) + std::string("\x40\x00\0\0", 4));
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* message;
+  } cases[] = {
+      {"tags.swf", testing::CraftedCompressedMovie("", 2'000'000, ""), "tags for its"},
+      {"gigabyte.swf", testing::CraftedCompressedMovie(testing::CraftedTagHeader(6, 1u << 30), 1u << 30, ""),
+       "unpacks to more than"},
+      {"actions.swf", damagedActions, "DoAction"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string in = dir.Write(c.name, c.bytes);
+    const auto run = Copy({in, dir / "out.swf"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(in + ": "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.swf"));
+  }
+  const auto dump = testing::Yel({"dump", dir / "actions.swf"});
+  EXPECT_NE(dump.out.find("DoAction (unreadable)"), std::string::npos) << dump.out << dump.err;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "tests/testing/corpus.h"
+#include "tests/testing/crafted_movies.h"
+#include "tests/testing/largest_allocation.h"
 #include "tests/testing/temp_dir.h"
 #include "tests/tools/yel_run.h"
 
@@ -113,6 +115,29 @@ TEST(YelDump, LongListingComesWholeAndInOrder) {
       "  100011    1  ShowFrame                       0\n  100013    0  End                             0\n";
   ASSERT_GE(run.out.size(), last.size());
   EXPECT_EQ(run.out.substr(run.out.size() - last.size()), last);
+}
+
+// A tag of unknown code is listed without being held: a megabyte of file
+// whose one tag unpacks to a gigabyte prints its line with little memory.
+// A movie of more tags than its size allows is refused with the reason.
+TEST(YelDump, HugeTagsAreReadThroughAndTagCountsBounded) {
+  testing::TempDir dir;
+  const std::string huge =
+      dir.Write("huge.swf", testing::CraftedCompressedMovie(testing::CraftedTagHeader(1000, 1u << 30), 1u << 30,
+                                                            std::string("\x40\x00\0\0", 4)));
+  DumpRun run;
+  const auto largest = testing::LargestAllocation([&] { run = Dump({huge}); });
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("3 tags\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" 1000  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1073741824"), std::string::npos) << run.out;
+  if (largest) {
+    EXPECT_LT(*largest, 16u << 20);
+  }
+
+  DumpRun many = Dump({dir.Write("tags.swf", testing::CraftedCompressedMovie("", 2'000'000, ""))});
+  EXPECT_EQ(many.status, 1);
+  EXPECT_NE(many.err.find("tags.swf: the movie holds more than"), std::string::npos) << many.err;
 }
 
 TEST(YelDump, BadFilesAndUsage) {

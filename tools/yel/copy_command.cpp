@@ -67,16 +67,25 @@ int RunCopy(const Args& args) {
   if (out.empty()) throw UsageError{"IN.swf and OUT.swf are required"};
   CheckReplaceable(out);
 
+  auto refuse = [&](const swf::TSWFTagInfo& bad) {
+    const auto* raw = dynamic_cast<const swf::TSWFByteCodeTag*>(bad.TagObject);
+    ThrowFileError(in, "cannot be copied: " + (raw ? raw->Description : swf::TagName(bad.TagID) + " is damaged"));
+  };
+  // Actions are copied as the bytes they are, not rewritten; they are read
+  // once beforehand, tag by tag, so that a movie whose actions yel dump
+  // cannot read is refused here too.
+  {
+    swf::TSWFTagScanner check(in);
+    if (!check.Body().IsSWF()) ThrowFileError(in, "not an SWF file (it does not start with FWS or CWS)");
+    while (const auto entry = check.Next(true))
+      if (const auto* bad = FindUnreadable({entry.get()})) refuse(*bad);
+  }
   swf::TSWFStreamReader movie(in);
   if (!movie.IsSWF) ThrowFileError(in, "not an SWF file (it does not start with FWS or CWS)");
-  // Actions stay as the bytes they are: they are copied, not rewritten.
   movie.ParseTags(true, false);
   std::vector<const swf::TSWFTagInfo*> entries;
   for (std::size_t i = 0; i < movie.TagCount(); ++i) entries.push_back(&movie.TagInfo(i));
-  if (const auto* bad = FindUnreadable(entries)) {
-    const auto* raw = dynamic_cast<const swf::TSWFByteCodeTag*>(bad->TagObject);
-    ThrowFileError(in, "cannot be copied: " + (raw ? raw->Description : swf::TagName(bad->TagID) + " is damaged"));
-  }
+  if (const auto* bad = FindUnreadable(entries)) refuse(*bad);
   if (compression != -1) movie.SetCompressed(compression == 1);
   movie.MakeStream();
   movie.SaveToFile(out);
