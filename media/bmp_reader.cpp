@@ -82,6 +82,23 @@ std::uint8_t WidenChannel(std::uint32_t v, int bits) {
 }
 
 void TBMPReader::LoadFromFile(const std::string& file_name) {
+  // The header is checked before the file is read whole: what is no BMP
+  // file, or is far larger than its pixels need, costs no memory.
+  {
+    FileReader file(file_name);
+    std::uint8_t head[26] = {};
+    const std::size_t got = file.Read(head, sizeof head);
+    if (got < sizeof head || head[0] != 'B' || head[1] != 'M') ThrowFileError(file_name, "not a BMP file");
+    const bool os2 = U32(head, 14) == 12;
+    const std::uint64_t width =
+        os2 ? U16(head, 18) : std::uint64_t(std::abs(std::int64_t(std::int32_t(U32(head, 18)))));
+    const std::uint64_t height =
+        os2 ? U16(head, 20) : std::uint64_t(std::abs(std::int64_t(std::int32_t(U32(head, 22)))));
+    constexpr std::uint64_t kAllowance = 32u << 20;  // palettes, profiles, gaps
+    if (file.Size() > width * height * 4 + kAllowance)
+      ThrowFileError(file_name, "the file is " + std::to_string(file.Size() >> 20) + " MB, far more than a " +
+                                    std::to_string(width) + " x " + std::to_string(height) + " bitmap needs");
+  }
   std::vector<std::uint8_t> bytes = ReadFileBytes(file_name);
   LoadFromStream(bytes, file_name);
 }

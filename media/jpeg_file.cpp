@@ -108,6 +108,11 @@ TJPEGSize GetJPEGSize(std::span<const std::uint8_t> bytes) {
   return size;
 }
 
+namespace {
+// The header segments of a JPEG file are looked for in its first megabyte.
+constexpr std::size_t kMaxHeaderBytes = 1u << 20;
+}  // namespace
+
 TJPEGSize GetJPEGSize(const std::string& file_name) {
   // The frame header is normally within the first few kilobytes; read more
   // only when the walk needs it.
@@ -119,9 +124,10 @@ TJPEGSize GetJPEGSize(const std::string& file_name) {
   if (head.size() < 2 || head[0] != 0xFF || head[1] != 0xD8) return size;
   WalkEnd end = WalkForSize(head, size);
   if (end == WalkEnd::kNeedMore && head.size() == 64 * 1024) {
-    f.reset();
-    std::vector<std::uint8_t> all = ReadFileBytes(file_name);
-    return GetJPEGSize(all);
+    // Up to a megabyte of header segments; the rest of a file is pixel data.
+    head.resize(kMaxHeaderBytes);
+    head.resize(64 * 1024 + std::fread(head.data() + 64 * 1024, 1, head.size() - 64 * 1024, f.get()));
+    return GetJPEGSize(head);
   }
   return end == WalkEnd::kFound ? size : TJPEGSize{};
 }
@@ -163,8 +169,9 @@ TJPEGProbe ProbeJPEGFile(const std::string& file_name) {
   head.resize(std::fread(head.data(), 1, head.size(), f.get()));
   TJPEGProbe probe = ProbeJPEG(head);
   if (probe.IsJPEG && probe.FrameMarker == 0 && head.size() == kHead) {
-    f.reset();
-    probe = ProbeJPEG(ReadFileBytes(file_name));
+    head.resize(kMaxHeaderBytes);
+    head.resize(kHead + std::fread(head.data() + kHead, 1, head.size() - kHead, f.get()));
+    probe = ProbeJPEG(head);
   }
   return probe;
 }

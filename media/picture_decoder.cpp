@@ -297,7 +297,18 @@ std::vector<std::uint8_t> ReadCheckedPictureFile(const std::string& file) {
   std::vector<std::uint8_t> head(std::size_t(std::min<std::uint64_t>(file_size, kHeadBytes)));
   in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
   head.resize(std::size_t(in.gcount()));
+  // What is not a picture, or hides its size beyond the first megabyte, is
+  // refused from its head: a large file is never read whole to find that out.
+  static const std::uint8_t kPng[4] = {0x89, 'P', 'N', 'G'};
+  const bool known =
+      head.size() >= 4 && ((head[0] == 0xFF && head[1] == 0xD8) || std::memcmp(head.data(), kPng, 4) == 0 ||
+                           std::memcmp(head.data(), "GIF8", 4) == 0 || (head[0] == 'B' && head[1] == 'M'));
+  if (!known && file_size > head.size())
+    ThrowFileError(file, "not a picture this program reads (JPEG, PNG, GIF or BMP)");
   const TPictureSize size = PictureHeaderSize(head);
+  if (known && (size.Width <= 0 || size.Height <= 0) && file_size > head.size())
+    ThrowFileError(file, "the picture's size is not in the first " + std::to_string(kHeadBytes >> 20) +
+                             " MB of the file; it is damaged or not a picture");
   CheckPixelBudget(size, file);
   if (size.Width > 0 && size.Height > 0 &&
       file_size > std::uint64_t(size.Width) * std::uint64_t(size.Height) * 4 + kMetadataAllowance)

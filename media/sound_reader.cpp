@@ -209,10 +209,33 @@ void DecodeMSADPCMBlock(std::span<const std::uint8_t> block, int channels, const
 
 // --- TWaveReader
 
+namespace {
+
+// The size and the head of a sound file are checked before it is read
+// whole: a file larger than a sound may be is refused, and one that does not
+// begin as a WAV file does (RIFF ... WAVE), or holds neither an ID3 tag nor
+// an MPEG audio frame's sync bits in its first 64 KB as an MP3 file does, is
+// a sound without data without being read. Returns whether to read it.
+bool CheckSoundFileHead(const std::string& fileName, bool wave) {
+  FileReader file(fileName);
+  if (file.Size() > kMaxSoundFile) ThrowFileError(fileName, "the sound file is larger than 1 GiB");
+  std::vector<std::uint8_t> head(std::size_t(std::min<std::uint64_t>(file.Size(), 64 * 1024)));
+  head.resize(file.Read(head.data(), head.size()));
+  if (wave)
+    return head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(&head[8], "WAVE", 4) == 0;
+  if (head.size() >= 3 && std::memcmp(head.data(), "ID3", 3) == 0) return true;
+  for (std::size_t i = 0; i + 1 < head.size(); ++i)
+    if (head[i] == 0xFF && (head[i + 1] & 0xE0) == 0xE0) return true;
+  return false;
+}
+
+}  // namespace
+
 TWaveReader::TWaveReader(const std::string& fileName) : FileName(fileName) {
   const std::string ext = AsciiLower(ExtensionOf(fileName)).substr(0, 4);
   if (ext != ".mp3" && ext != ".wav") return;
   if (!FileExists(fileName)) ThrowFileError(fileName, "the file does not exist");
+  if (!CheckSoundFileHead(fileName, ext == ".wav")) return;
   bytes_ = ReadFileBytes(fileName);
   if (bytes_.size() > kMaxSoundFile) ThrowFileError(fileName, "the sound file is larger than 1 GiB");
   Open();

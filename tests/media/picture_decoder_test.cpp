@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
+#include "media/bmp_reader.h"
 #include "media/picture_decoder.h"
+#include "tests/testing/largest_allocation.h"
 #include "tests/testing/picture_fixtures.h"
 #include "tests/testing/picture_writers.h"
 #include "tests/testing/temp_dir.h"
@@ -134,6 +137,47 @@ TEST(DecodePictureFile, HeaderIsCheckedBeforeTheFileIsRead) {
   }
   // The same JPEG without the padding decodes.
   EXPECT_EQ(DecodePictureFile(dir.Write("photo.jpg", jpeg)).Width, 8);
+}
+
+// A file of 1.5 GB (sparse: it takes no disk) named as a photo is judged by
+// its head: what is not a picture, and a bitmap whose header gives it one
+// pixel, are refused without the file ever being read whole.
+TEST(DecodePictureFile, HugeFilesAreRefusedFromTheirHead) {
+  TempDir dir;
+  auto sparse = [&](const std::string& name, const std::string& head) {
+    const std::string path = dir.Write(name, head);
+    EXPECT_EQ(::truncate(path.c_str(), 1536ll << 20), 0);
+    return path;
+  };
+  std::string bmp =
+      "BM" + std::string(8, '\0') + std::string("\x36\0\0\0\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 20);
+  bmp += std::string(54 - bmp.size(), '\0');
+  const struct {
+    std::string file;
+    const char* message;
+    bool bmpReader;
+  } cases[] = {
+      {sparse("junk.jpg", "not a picture at all"), "not a picture this program reads", false},
+      {sparse("header-only.jpg", "\xFF\xD8\xFF\xE1"), "size is not in the first 1 MB", false},
+      {sparse("dot.bmp", bmp), "far more than a 1 x 1", false},
+      {dir / "dot.bmp", "far more than a 1 x 1 bitmap needs", true},
+      {dir / "junk.jpg", "not a BMP file", true},
+  };
+  for (const auto& c : cases) {
+    const auto largest = yel::testing::LargestAllocation([&] {
+      try {
+        if (c.bmpReader) TBMPReader().LoadFromFile(c.file);
+        else DecodePictureFile(c.file);
+        ADD_FAILURE() << c.file;
+      } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(c.file + ": ", 0), 0u) << e.what();
+        EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      }
+    });
+    if (largest) {
+      EXPECT_LT(*largest, 4u << 20) << c.file;
+    }
+  }
 }
 
 }  // namespace

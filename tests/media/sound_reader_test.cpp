@@ -4,6 +4,7 @@
 #include "media/sound_reader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "base/bit_stream.h"
 #include "base/error.h"
 #include "media/mpeg_audio.h"
+#include "tests/testing/largest_allocation.h"
 #include "tests/testing/sound_fixtures.h"
 #include "tests/testing/temp_dir.h"
 
@@ -254,6 +256,44 @@ TEST(TWaveReader, BadFiles) {
   TWaveReader lying(B(MakeWav(PcmFormat(2, 22050, 16), std::string(1002, '\0'), 0x7FFFFFF0)), "lying.wav");
   EXPECT_EQ(lying.DataSize, 1000u);
   EXPECT_EQ(lying.SampleCount, 250u);
+}
+
+// Music files are judged by their size and head before they are read: a
+// file larger than 1 GiB is refused, and one of 900 MB (sparse) that is
+// neither WAV nor MP3 is a sound without data; neither is read whole.
+TEST(TWaveReader, HugeFilesAreJudgedByTheirHead) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    long long size;
+    const char* error;  // null: a sound without data
+  } cases[] = {
+      {"huge.mp3", 1536ll << 20, "larger than 1 GiB"},
+      {"huge.wav", 1536ll << 20, "larger than 1 GiB"},
+      {"zeros.mp3", 900ll << 20, nullptr},
+      {"zeros.wav", 900ll << 20, nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir.Write(c.name, "");
+    ASSERT_EQ(::truncate(path.c_str(), c.size), 0);
+    const auto largest = LargestAllocation([&] {
+      if (c.error) {
+        try {
+          TWaveReader r(path);
+          ADD_FAILURE() << c.name << " was accepted";
+        } catch (const yel::Error& e) {
+          EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+          EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+        }
+      } else {
+        TWaveReader r(path);
+        EXPECT_FALSE(r.HasSource()) << c.name;
+      }
+    });
+    if (largest) {
+      EXPECT_LT(*largest, 4u << 20) << c.name;
+    }
+  }
 }
 
 // Decodes a Microsoft ADPCM file made by ffmpeg and compares with ffmpeg's
