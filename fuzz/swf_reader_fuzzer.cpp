@@ -32,7 +32,13 @@ std::vector<std::uint8_t> RoundTrip(const std::uint8_t* data, std::size_t size, 
     if (mustLoad) std::abort();
     return {};
   }
-  reader.ParseTags(true, true);
+  try {
+    reader.ParseTags(true, true);
+  } catch (const yel::Error&) {
+    // More tags than the file's size allows: the limit follows the size of
+    // the file, so our own output, compressed smaller, may pass it too.
+    return {};
+  }
   for (std::size_t i = 0; i < reader.TagCount(); ++i) {
     const auto& entry = reader.TagInfo(i);
     if (entry.TagObject) (void)entry.TagObject->Summary();
