@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
   if (!options.Screenshot.isEmpty()) {
     const QImage picture = window.Screenshot(options.Size);
     if (!unattended->Errors().isEmpty()) return 1;
-    if (picture.isNull() || !picture.save(options.Screenshot, "PNG")) {
-      std::fprintf(stderr, "yel-studio: could not write %s\n", qPrintable(options.Screenshot));
+    if (!WriteScreenshot(picture, options.Screenshot, problem)) {
+      std::fprintf(stderr, "yel-studio: could not write %s\n", problem.c_str());
       return 1;
     }
     return 0;

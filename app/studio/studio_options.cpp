@@ -1,7 +1,13 @@
 #include "app/studio/studio_options.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QRegularExpression>
 #include <QStringList>
+#include <exception>
+#include <string_view>
+
+#include "base/files.h"
 
 namespace yel::app {
 
@@ -57,6 +63,22 @@ bool ParseStudioOptions(int argc, const char* const* argv, TStudioOptions& optio
   }
   if ((page_given || size_given) && options.Screenshot.isEmpty()) {
     problem = "--page and --size go with --screenshot";
+    return false;
+  }
+  return true;
+}
+
+bool WriteScreenshot(const QImage& picture, const QString& file, std::string& problem) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+    problem = file.toStdString() + ": the window could not be drawn";
+    return false;
+  }
+  try {
+    WriteFileAtomically(file.toLocal8Bit().toStdString(), std::string_view(png.constData(), std::size_t(png.size())));
+  } catch (const std::exception& error) {
+    problem = error.what();
     return false;
   }
   return true;

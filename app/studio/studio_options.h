@@ -5,6 +5,8 @@
 #include <QString>
 #include <string>
 
+class QImage;
+
 namespace yel::app {
 
 inline constexpr const char* kStudioUsage =
@@ -28,5 +30,10 @@ struct TStudioOptions {
 
 // False with a message in `problem` for a command line that does not parse.
 bool ParseStudioOptions(int argc, const char* const* argv, TStudioOptions& options, std::string& problem);
+
+// Writes the screenshot as a PNG under a temporary name renamed into place
+// (a symbolic link of that name is replaced, never written through); false
+// with a message in `problem` when it cannot.
+bool WriteScreenshot(const QImage& picture, const QString& file, std::string& problem);
 
 }  // namespace yel::app

@@ -5,29 +5,32 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/player/flash_player.h"
 #include "app/player/movie_bytes.h"
 #include "app/yel_player/player_window.h"
+#include "app/yel_player/snapshot_limits.h"
 #include "base/files.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: yel-player [MOVIE.swf] [--snapshot OUT.png [--frame N | --at-ms T] [--size WxH | --size N]]\n"
+    "usage: yel-player [MOVIE.swf] [--snapshot OUT.png [--frame N | --at-ms T] [--size WxH | --size N]\n"
+    "                  [--time-limit S] [--memory-limit MB]]\n"
     "\n"
     "Plays the movie appended to this program (a published album) or MOVIE.swf.\n"
     "  --snapshot OUT.png  render one frame into OUT.png without showing a window\n"
@@ -35,6 +38,9 @@ constexpr char kUsage[] =
     "  --at-ms T           render what shows T milliseconds after frame 1 runs\n"
     "  --size WxH          the picture's size (default: the movie's size);\n"
     "  --size N            the movie's size scaled so that its longer side is N\n"
+    "  --time-limit S      stop a snapshot that takes longer than S seconds (default 120)\n"
+    "  --memory-limit MB   stop a snapshot whose processes take more than MB megabytes\n"
+    "                      (default 4096)\n"
     "Keys: Escape leaves full screen.\n";
 
 struct TOptions {
@@ -43,6 +49,8 @@ struct TOptions {
   int Frame = 0;
   int AtMs = -1;
   int Width = 0, Height = 0, Longest = 0;
+  yel::app::TSnapshotLimits Limits;
+  bool LimitsGiven = false;
 };
 
 [[noreturn]] void UsageError(const std::string& message) {
@@ -76,6 +84,12 @@ TOptions ParseArguments(int argc, char** argv) {
     } else if (arg == "--at-ms") {
       const char* text = value();
       options.AtMs = std::string(text) == "0" ? 0 : PositiveNumber(text, "--at-ms");
+    } else if (arg == "--time-limit") {
+      options.Limits.Seconds = PositiveNumber(value(), "--time-limit");
+      options.LimitsGiven = true;
+    } else if (arg == "--memory-limit") {
+      options.Limits.Bytes = std::uint64_t(PositiveNumber(value(), "--memory-limit")) << 20;
+      options.LimitsGiven = true;
     } else if (arg == "--size") {
       const std::string size = value();
       const std::size_t x = size.find('x');
@@ -93,8 +107,9 @@ TOptions ParseArguments(int argc, char** argv) {
       UsageError("give at most one movie");
     }
   }
-  if (options.Snapshot.isEmpty() && (options.Frame || options.AtMs >= 0 || options.Width || options.Longest))
-    UsageError("--frame, --at-ms and --size go with --snapshot");
+  if (options.Snapshot.isEmpty() &&
+      (options.Frame || options.AtMs >= 0 || options.Width || options.Longest || options.LimitsGiven))
+    UsageError("--frame, --at-ms, --size, --time-limit and --memory-limit go with --snapshot");
   if (options.Frame && options.AtMs >= 0) UsageError("give either --frame or --at-ms");
   if (!options.Snapshot.isEmpty() && options.AtMs < 0 && !options.Frame) options.Frame = 1;
   return options;
@@ -159,9 +174,18 @@ int Snapshot(yel::app::TPlayerWindow& window, const TOptions& options, const std
   player.WaitForDrawing(60000);
   wait([] { return false; }, 100);
   QImage picture = window.Player().CurrentPicture();
-  QSaveFile file(options.Snapshot);
-  if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit())
-    return Failure(options.Snapshot + QStringLiteral(": cannot write the picture: ") + file.errorString(), false);
+  // Written under a temporary name and renamed into place: a symbolic link
+  // named as the picture is replaced, never written through.
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
+    return Failure(options.Snapshot + QStringLiteral(": cannot make the picture"), false);
+  try {
+    yel::WriteFileAtomically(options.Snapshot.toLocal8Bit().toStdString(),
+                             std::string_view(png.constData(), std::size_t(png.size())));
+  } catch (const std::exception& error) {
+    return Failure(QString::fromStdString(error.what()), false);
+  }
   return 0;
 }
 
@@ -192,7 +216,11 @@ void ChooseSnapshotDisplay(char** argv) {
 int main(int argc, char** argv) {
   const TOptions options = ParseArguments(argc, argv);
   const bool snapshot = !options.Snapshot.isEmpty();
-  if (snapshot) ChooseSnapshotDisplay(argv);
+  if (snapshot) {
+    yel::app::SuperviseSnapshot(
+        options.Limits, options.Movie.isEmpty() ? std::string(argv[0]) : options.Movie.toLocal8Bit().toStdString());
+    ChooseSnapshotDisplay(argv);
+  }
   yel::app::SetUpFlashPlayer();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("yel-player"));

@@ -189,6 +189,7 @@ class StudioTest : public QObject {
   void versionCaptionAndCommandLine();
   void closingDeletesTheStageFiles();
   void screenshotsOfEveryPage();
+  void screenshotReplacesALinkNeverItsTarget();
 
  private:
   QTemporaryDir dir_;
@@ -957,6 +958,29 @@ void StudioTest::versionCaptionAndCommandLine() {
       QCOMPARE(options.Size, c.size);
     }
   }
+}
+
+// A screenshot named by a symbolic link replaces the link: the file it
+// leads to keeps its bytes.
+void StudioTest::screenshotReplacesALinkNeverItsTarget() {
+  QTemporaryDir dir;
+  const QString victim = dir.filePath("victim.txt");
+  {
+    QFile file(victim);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+  }
+  const QString link = dir.filePath("shot.png");
+  QVERIFY(QFile::link(victim, link));
+  QImage picture(40, 30, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  std::string problem;
+  QVERIFY2(WriteScreenshot(picture, link, problem), problem.c_str());
+  QFile kept(victim);
+  QVERIFY(kept.open(QIODevice::ReadOnly));
+  QCOMPARE(kept.readAll(), QByteArray("not a picture"));
+  QVERIFY(!QFileInfo(link).isSymLink());
+  QCOMPARE(QImage(link).size(), QSize(40, 30));
 }
 
 void StudioTest::closingDeletesTheStageFiles() {

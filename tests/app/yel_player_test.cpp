@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <QImage>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -175,6 +176,48 @@ TEST(YelPlayer, SnapshotsShowTheChosenFrame) {
   const TRun beyond = RunPlayer(dir, exe, {"--snapshot", dir / "x.png", "--frame", "13"});
   EXPECT_EQ(beyond.Status, 1);
   EXPECT_NE(beyond.Err.find("has 12 frames, not 13"), std::string::npos) << beyond.Err;
+}
+
+// A snapshot runs under limits for the whole process tree (the player's
+// page included): a 33-byte movie whose script jumps to itself stops at
+// the wall-clock limit, and a memory limit below what the page needs stops
+// the snapshot; either fails with the reason and writes no picture. A
+// picture named by a symbolic link replaces the link, never writing
+// through it.
+TEST(YelPlayer, SnapshotsRunUnderLimitsAndWriteNoLinkTarget) {
+  testing::TempDir dir;
+  // A 100 x 100 pixel stage and a DoAction of one Jump to itself.
+  const std::string stage("\x60\x00\x3e\x80\x00\x3e\x80\x00\x0c\x01\x00", 11);
+  const std::string tags = std::string("\x06\x03\x99\x02\x00\xfb\xff\x00", 8) + std::string("\x40\x00\x00\x00", 4);
+  std::string loop = "FWS\x08" + std::string(4, '\0') + stage + tags;
+  loop[4] = char(loop.size());
+  ASSERT_EQ(loop.size(), 31u);
+  const std::string loopFile = dir.Write("loop.swf", loop);
+  const std::string movie = dir / "movie.swf";
+  WriteFileAtomically(movie, testing::SolidClip(80, 60, kRed));
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{loopFile, "--snapshot", dir / "out.png", "--time-limit", "5"}, "did not finish within 5 s"},
+      {{movie, "--snapshot", dir / "out.png", "--memory-limit", "40"}, "needed more than 40 MB of memory"},
+  };
+  for (const auto& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const TRun run = RunPlayer(dir, YEL_PLAYER_PROGRAM, c.args);
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find(c.args[0] + ": the snapshot " + c.message), std::string::npos) << run.Err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(90));
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+  }
+
+  const std::string victim = dir.Write("victim.txt", "not a picture");
+  std::filesystem::create_symlink(victim, dir / "linked.png");
+  const TRun run = RunPlayer(dir, YEL_PLAYER_PROGRAM, {movie, "--snapshot", dir / "linked.png"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(testing::ReadAll(victim), "not a picture");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "linked.png"));
+  EXPECT_FALSE(QImage(QString::fromStdString(dir / "linked.png")).isNull());
 }
 
 // A window plays the movie until the movie's fscommand("quit").
