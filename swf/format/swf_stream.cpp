@@ -602,9 +602,9 @@ std::unique_ptr<TSWFTagInfo> TSWFTagScanner::Next(bool parseActions) {
 
   // A long tag that no reader decodes (an unknown code) would only be held
   // as bytes: it is read through in pieces and its entry carries no data.
-  constexpr std::uint64_t kLongestKeptUnknownTag = 64 * 1024;
+  constexpr std::uint64_t kLongestKeptUnknownTag = 16u << 20;
   const auto code = static_cast<std::uint16_t>((header[0] | header[1] << 8) >> 6);
-  if (available == length && length > kLongestKeptUnknownTag) {
+  if (available == length && length > kLongestKeptUnknownTag && TagName(code).starts_with("Unknown ")) {
     std::unique_ptr<TSWFObject> object = CreateTag(code);
     if (dynamic_cast<TSWFByteCodeTag*>(object.get())) {
       std::uint8_t scratch[16 * 1024];

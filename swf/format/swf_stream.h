@@ -204,7 +204,7 @@ class TSWFStreamReader : public TBasedSWFStream {
 // The tags of an SWF file read one top-level tag at a time, straight from
 // the file (a compressed body inflated as it goes): a movie of any size is
 // read with one tag's bytes in memory (a tag of unknown code longer than
-// 64 KB is read through without being kept: its entry's object holds no
+// 16 MB is read through without being kept: its entry's object holds no
 // bytes). The entries and objects are those
 // TSWFStreamReader::ParseTags makes; each stands alone (a definition does
 // not need later tags).

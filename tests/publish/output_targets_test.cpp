@@ -401,7 +401,7 @@ TEST(OutputTargets, HtmlWritesTheMovieThePlayerAndThePageBesideIt) {
 TEST(OutputTargets, HtmlFailuresLeaveNoPartialOutput) {
   TempDir dir;
   Album a(dir.path());
-  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app")};
+  const THtmlOptions options{.PlayerFolder = WritePlayerFixture(dir / "app"), .Served = true};
   fs::create_directories(dir / "site/ruffle/ruffle.js");
   Progress progress;
   EXPECT_THROW(PublishHtmlFile(a.album, progress, dir / "site/show.html", options), Error);
@@ -780,12 +780,13 @@ TEST(OutputTargets, EMailFailuresAndLinkedFoldersAreReported) {
   TempDir dir;
   Album a(dir.path());
   Progress progress;
+  const std::string player = WritePlayerFixture(dir / "app");
   const std::string failing = dir.Write("failing-email", "#!/bin/sh\nexit 3\n");
   ::chmod(failing.c_str(), 0755);
-  const TOutputResult failed = SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, failing);
+  const TOutputResult failed = SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Out"}, failing, player);
   EXPECT_NE(failed.Information.find("Can not launch the mail program"), std::string::npos) << failed.Information;
   EXPECT_NE(failed.Information.find("exit status 3"), std::string::npos) << failed.Information;
-  EXPECT_EQ(failed.Files, std::vector<std::string>{dir / "Out/trip/trip.swf"});
+  EXPECT_EQ(failed.Files, (std::vector<std::string>{dir / "Out/trip/trip.swf", dir / "Out/trip/trip.html"}));
   EXPECT_FALSE(fs::exists(dir / "Out/trip/trip.zip"));
 
   fs::create_directories(dir / "private");
@@ -793,7 +794,7 @@ TEST(OutputTargets, EMailFailuresAndLinkedFoldersAreReported) {
   fs::create_directories(dir / "Mail");
   fs::create_directory_symlink(dir / "private", dir / "Mail/trip");
   try {
-    SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Mail"}, "true");
+    SendViaEmail(a.album, progress, TEMailDialogResult{"trip", dir / "Mail"}, "true", player);
     ADD_FAILURE() << "a linked e-mail folder was accepted";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("symbolic link"), std::string::npos) << e.what();
