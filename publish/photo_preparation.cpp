@@ -73,6 +73,22 @@ class TemporaryBMP {
   std::string path_;
 };
 
+// Copies a movie as it is, in pieces, once its head says it is one: a large
+// file named .swf is neither held in memory nor copied when it is no movie.
+void CopyMovieFile(const std::string& src, const std::string& dst) {
+  FileReader in(src);
+  std::vector<std::uint8_t> piece(1 << 20);
+  std::size_t n = in.Read(piece.data(), piece.size());
+  const bool movie = n >= 8 && (piece[0] == 'F' || piece[0] == 'C') && piece[1] == 'W' && piece[2] == 'S';
+  if (!movie) ThrowFileError(src, "not an SWF movie");
+  AtomicFileWriter out(dst);
+  while (n > 0) {
+    out.Write(piece.data(), n);
+    n = in.Read(piece.data(), piece.size());
+  }
+  out.Commit();
+}
+
 }  // namespace
 
 void DrawPhoto(cairo_t* cr, const FloatRect& box, const std::string& file) {
@@ -158,8 +174,7 @@ bool StartImaging() {
 bool MakePictureMovie(const std::string& src, const std::string& dst, int width, int height, float frameRate) {
   if (!FileExists(src)) return false;
   if (AsciiLower(ExtensionOf(src)) == ".swf") {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(src);
-    WriteFileAtomically(dst, bytes);
+    CopyMovieFile(src, dst);
     return true;
   }
   StartImaging();

@@ -32,8 +32,9 @@ bool StartImaging();
 
 // A one-frame SWF 8 movie (not compressed) of width × height pixels whose
 // only content is the picture stretched over it, written to dst; an .swf
-// source is copied instead. Returns false only when src does not exist;
-// decoding, copying and writing errors throw yel::Error.
+// source is copied instead (in pieces, after its head is checked). Returns
+// false only when src does not exist; decoding, copying and writing errors
+// (a source that is no movie) throw yel::Error.
 bool MakePictureMovie(const std::string& src, const std::string& dst, int width, int height, float frameRate);
 
 }  // namespace yel::publish

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -16,6 +17,7 @@
 #include "swf/builder/flash_movie.h"
 #include "swf/format/swf_stream.h"
 #include "tests/testing/picture_writers.h"
+#include "tests/testing/largest_allocation.h"
 #include "tests/testing/picture_fixtures.h"
 #include "tests/testing/temp_dir.h"
 
@@ -23,6 +25,7 @@ namespace yel::publish {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using yel::testing::LargestAllocation;
 using yel::testing::MakeGif;
 using yel::testing::MakePng;
 using yel::testing::TempDir;
@@ -138,6 +141,30 @@ TEST(MakePictureMovie, CopiesMoviesAndWrapsPictures) {
   EXPECT_EQ(reader.MovieRect().Right, 2000);
 
   EXPECT_THROW(MakePictureMovie(dir.Write("bad.png", "nothing"), dir / "x.swf", 10, 10, 12), Error);
+}
+
+// A large file named .swf is judged by its head and copied in pieces: 1.5 GB
+// of zeros (sparse) is refused, naming the file, and a 40 MB movie is copied
+// whole, neither taking more than a piece of memory.
+TEST(MakePictureMovie, LargeMoviesAreCopiedInPiecesAfterTheirHead) {
+  TempDir dir;
+  const std::string zeros = dir.Write("zeros.swf", "");
+  ASSERT_EQ(::truncate(zeros.c_str(), 1536ll << 20), 0);
+  const std::string movie = dir.Write("big.swf", "CWS\x08");
+  ASSERT_EQ(::truncate(movie.c_str(), 40ll << 20), 0);
+  const auto largest = LargestAllocation([&] {
+    try {
+      MakePictureMovie(zeros, dir / "out.swf", 10, 10, 12);
+      ADD_FAILURE() << "a file of zeros was copied";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(zeros), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("not an SWF movie"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(MakePictureMovie(movie, dir / "big-copy.swf", 10, 10, 12));
+  });
+  EXPECT_FALSE(FileExists(dir / "out.swf"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "big-copy.swf"), 40ull << 20);
+  if (largest) EXPECT_LT(*largest, 4u << 20);
 }
 
 }  // namespace
