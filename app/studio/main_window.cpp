@@ -268,6 +268,8 @@ QWidget* TfrmMain::CreateTopBand() {
   layout->addWidget(icon);
   title_ = new TTitleLabel(QString::fromLatin1(kApplicationTitle));
   title_->setObjectName("TitleLabel");
+  // A project's name may be long: the band cuts it short rather than widen the window.
+  title_->setMinimumWidth(1);
   connect(title_, &TTitleLabel::doubleClicked, this, &TfrmMain::ToggleMaximized);
   layout->addWidget(title_);
   layout->addSpacing(18);
