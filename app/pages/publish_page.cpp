@@ -40,7 +40,7 @@ struct TButtonText {
 constexpr TButtonText kButtons[5] = {
     {"Preview", "Build the album and play it here", QStyle::SP_MediaPlay},
     {"Create SWF Movie", "Save the album as a Flash movie", QStyle::SP_DialogSaveButton},
-    {"Publish HTML File", "A web page with the movie beside it", QStyle::SP_FileDialogDetailedView},
+    {"Publish HTML File", "A web page that plays the album, from the disk too", QStyle::SP_FileDialogDetailedView},
     {"Create Executable", "A program that plays the album, optionally with CD files", QStyle::SP_ComputerIcon},
     {"Send via E-mail", "A zip archive attached to a new message", QStyle::SP_DirLinkIcon},
 };

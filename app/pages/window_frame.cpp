@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QObject>
+#include <QPainter>
+#include <QStyle>
 #include <QRegion>
 #include <QWidget>
 
@@ -56,6 +58,13 @@ void ApplyCutCornerShape(QWidget& window) {
     window.installEventFilter(keeper);
   }
   SetShape(window);
+}
+
+void TTitleLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QRect room = contentsRect();
+  const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+  style()->drawItemText(&painter, room, alignment(), palette(), isEnabled(), shown, foregroundRole());
 }
 
 void TTitleLabel::mousePressEvent(QMouseEvent* event) {

@@ -19,7 +19,8 @@ QPolygon CutCornerPolygon(int w, int h);
 void ApplyCutCornerShape(QWidget& window);
 
 // A title label: pressing and dragging it moves its window (unless the
-// window is maximised); a double click emits doubleClicked().
+// window is maximised); a double click emits doubleClicked(). A text longer
+// than the room the layout gives it ends in an ellipsis.
 class TTitleLabel : public QLabel {
   Q_OBJECT
 
@@ -34,6 +35,7 @@ class TTitleLabel : public QLabel {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   bool dragging_ = false;
